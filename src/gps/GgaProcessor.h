@@ -1,0 +1,16 @@
+#pragma once
+// The GPS timer tick: takes $GPGGA sentences from GpsBuffer and shows the position and distance.
+#include <QObject>
+#include <QString>
+
+class Form1;
+
+class GgaProcessor : public QObject {
+    Q_OBJECT
+public:
+    explicit GgaProcessor(Form1& form);
+    void GPSTimer_Timer();
+
+private:
+    Form1& f;
+};

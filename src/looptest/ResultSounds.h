@@ -1,0 +1,17 @@
+#pragma once
+// The success and failure sounds.
+#include <QObject>
+#include <QString>
+
+class Form1;
+
+class ResultSounds : public QObject {
+    Q_OBJECT
+public:
+    explicit ResultSounds(Form1& form);
+    void PlaySuccessSound();
+    void PlayFailureSound();
+
+private:
+    Form1& f;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// The clock seam: the millisecond counter, the local date and time, and the
+// timers that run on the same time base. SystemClock is the real one; tests
+// use a virtual clock whose timers fire when the test advances time.
+#include <QDateTime>
+#include <QObject>
+
+class Timer;
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Millisecond counter taken as a signed 32-bit value (it wraps).
+    virtual qint32 milliseconds() const = 0;
+    // Local date and time of day.
+    virtual QDateTime now() const = 0;
+    // A new timer, disabled, interval 100 ms, owned by parent.
+    virtual Timer* createTimer(QObject* parent) = 0;
+};

@@ -1,0 +1,36 @@
+#pragma once
+// The serial-port seam. Everything in the program that talks to a serial
+// port goes through this interface; QtSerialPort is the real implementation,
+// tests use the fake device ports of tests/support.
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class SerialPort : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SerialPort() override = default;
+
+    // Opens the port by its system name (COM3, ttyUSB0, /dev/pts/5) at the
+    // given baud rate, 8 data bits, no parity, 1 stop bit. Fails (returns
+    // false) for an empty or unknown name, a busy port or a refused speed.
+    virtual bool open(const QString& name, qint32 baudRate) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Writes the whole of data at once; false when the port is closed,
+    // has vanished or refuses the write.
+    virtual bool write(const QByteArray& data) = 0;
+    // Everything received and not yet read; empties the receive buffer.
+    virtual QByteArray readAll() = 0;
+
+signals:
+    // Received data are waiting. Delivered on the window's event thread.
+    void readyRead();
+};
+
+class SerialPortFactory {
+public:
+    virtual ~SerialPortFactory() = default;
+    virtual SerialPort* createPort(QObject* parent) = 0;
+};

@@ -1,0 +1,5 @@
+#include "shell/FieldRules.h"
+
+#include "shell/Form1.h"
+
+FieldRules::FieldRules(Form1& form) : QObject(&form), f(form) {}

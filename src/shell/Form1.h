@@ -1,0 +1,89 @@
+#pragma once
+// The main window. It owns the controls (Form1.ui), the shared instance
+// variables (FormState), the two serial ports, the four timers and one
+// object per subsystem; the subsystems hold the handlers and procedures.
+#include "platform/Services.h"
+#include "shell/FormState.h"
+#include "ui_Form1.h"
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class QLabel;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class SerialPort;
+class Timer;
+
+class SettingsFile;
+class FieldRules;
+class PortSelection;
+class RadioChannel;
+class GpsChannel;
+class InitSequence;
+class RunControl;
+class TestCycle;
+class ResultSounds;
+class LogWriters;
+class GgaProcessor;
+class DatumPoint;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(const Services& services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Shutdown sequence (close ports, write settings). Runs once per close;
+    // also callable by tests.
+    void Form_Unload();
+
+    Ui::Form1 ui;
+    FormState st;
+    const Services svc;
+
+    // Control arrays, index as in the inventory.
+    std::array<QLabel*, 7> FormLabel{};
+    std::array<QGroupBox*, 7> Frame{};
+    std::array<QLabel*, 9> RFLevel{};
+    std::array<QLineEdit*, 6> LoRaTxTime{};
+    std::array<QPushButton*, 2> TestStartSW{};
+    std::array<QRadioButton*, 2> RssiGraph_Sel{};
+
+    // Serial ports: MSComm1 the radio module, MSComm2 the GPS receiver.
+    SerialPort* MSComm1 = nullptr;
+    SerialPort* MSComm2 = nullptr;
+
+    // Timers (all 100 ms at design time; only GPSTimer enabled).
+    Timer* GPSTimer = nullptr;
+    Timer* InitialTimer = nullptr;
+    Timer* Tx_Timer = nullptr;
+    Timer* Timer1 = nullptr;
+
+    // Subsystems.
+    std::unique_ptr<SettingsFile> settings;
+    std::unique_ptr<FieldRules> fieldRules;
+    std::unique_ptr<PortSelection> portSelection;
+    std::unique_ptr<RadioChannel> radio;
+    std::unique_ptr<GpsChannel> gpsChannel;
+    std::unique_ptr<InitSequence> init;
+    std::unique_ptr<RunControl> run;
+    std::unique_ptr<TestCycle> cycle;
+    std::unique_ptr<ResultSounds> sounds;
+    std::unique_ptr<LogWriters> logs;
+    std::unique_ptr<GgaProcessor> gga;
+    std::unique_ptr<DatumPoint> datum;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void bindControlArrays();
+    void Form_Load();
+    void Form_Resize();
+    bool unloaded_ = false;
+};

@@ -1,0 +1,67 @@
+#pragma once
+// The window's instance variables shared by more than one subsystem. State
+// used by one subsystem only lives in that subsystem's class.
+#include <QString>
+#include <array>
+#include <cstdint>
+
+struct FormState {
+    // Radio port channel and the test cycle's timing of one data exchange.
+    QString PendingCommand;
+    qint32 SendTime = 0;          // millisecond counter at the last data command (0 before the first)
+    QString ResponseTime;
+    int AwaitingResponse = 0;
+
+    // Run start and stop.
+    int RunKind = 0;              // 0 continuous, 1 counted
+    int RunState = 0;             // 1 while a stop is pending
+
+    // Initialisation sequence.
+    int InitStep = 0;
+    int FirmwareKind = 0;         // 0, 1 ("Version="), 2 ("*FV")
+    int SpreadingIndex = 0;       // LoRa 0..5
+
+    // Run parameters.
+    double TxPeriod = 0;
+    double MinTxPeriod = 0;
+    int ResultPending = 0;
+
+    // Constants fixed at start-up.
+    int FSKMinTxTime = 0;
+    std::array<int, 6> LoRaMinTxTime{};
+    QString ExpectedAnswerHex;
+
+    // Ten-sample RSSI histories, index 9 newest.
+    std::array<QString, 10> RxRssiHistory;
+    std::array<QString, 10> AckRssiHistory;
+
+    // Colour set, 0x00BBGGRR (0x80000000 + n names system colour n).
+    std::uint32_t NormalBackColor = 0;
+    std::uint32_t WarningBackColor = 0;
+    std::uint32_t SelectedBackColor = 0;
+    std::uint32_t RxBarColor = 0;
+    std::uint32_t RxAverageColor = 0;
+    std::uint32_t GraphBackColor = 0;
+    std::uint32_t GridColor = 0;
+    std::uint32_t NoiseColor = 0;
+    std::uint32_t AckAverageColor = 0;
+
+    // Port discovery.
+    int PortListTarget = 0;       // 1 radio port box, 2 GPS port box
+
+    // GPS.
+    QString GpsBuffer;
+    int GgaProcessed = 0;
+    double LatitudeRaw = 0;
+    double LongitudeRaw = 0;
+    double Altitude = 0;
+    double LatitudeDeg = 0;
+    double LongitudeDeg = 0;
+
+    // Datum point.
+    double DatumLatitude = 0;
+    double DatumLongitude = 0;
+    double DatumHeight = 0;
+    double NorthCorrection = 0;
+    double EastCorrection = 0;
+};
