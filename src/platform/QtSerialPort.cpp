@@ -1,0 +1,48 @@
+#include "platform/QtSerialPort.h"
+
+#include <QSerialPort>
+
+QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent), port_(new QSerialPort(this)) {
+    connect(port_, &QSerialPort::readyRead, this, &SerialPort::readyRead);
+    // A vanished device (cable pulled) leaves the port unusable: close it so
+    // that isOpen() tells the truth and the next write fails.
+    connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::ResourceError && port_->isOpen())
+            port_->close();
+    });
+}
+
+bool QtSerialPort::open(const QString& name, qint32 baudRate) {
+    if (port_->isOpen() || name.trimmed().isEmpty())
+        return false;
+    port_->setPortName(name);
+    if (!port_->open(QIODevice::ReadWrite))
+        return false;
+    if (!port_->setBaudRate(baudRate) || !port_->setDataBits(QSerialPort::Data8) ||
+        !port_->setParity(QSerialPort::NoParity) || !port_->setStopBits(QSerialPort::OneStop) ||
+        !port_->setFlowControl(QSerialPort::NoFlowControl)) {
+        port_->close();
+        return false;
+    }
+    return true;
+}
+
+void QtSerialPort::close() {
+    if (port_->isOpen())
+        port_->close();
+}
+
+bool QtSerialPort::isOpen() const { return port_->isOpen(); }
+
+bool QtSerialPort::write(const QByteArray& data) {
+    if (!port_->isOpen())
+        return false;
+    if (port_->write(data) != data.size())
+        return false;
+    // Hand the bytes to the driver now rather than at the next event-loop
+    // turn, so the response clock starts when the line is on its way.
+    port_->flush();
+    return port_->error() == QSerialPort::NoError || port_->error() == QSerialPort::TimeoutError;
+}
+
+QByteArray QtSerialPort::readAll() { return port_->readAll(); }

@@ -1,0 +1,24 @@
+#pragma once
+// The real serial port, on QSerialPort.
+#include "platform/SerialPort.h"
+
+class QSerialPort;
+
+class QtSerialPort : public SerialPort {
+    Q_OBJECT
+public:
+    explicit QtSerialPort(QObject* parent = nullptr);
+    bool open(const QString& name, qint32 baudRate) override;
+    void close() override;
+    bool isOpen() const override;
+    bool write(const QByteArray& data) override;
+    QByteArray readAll() override;
+
+private:
+    QSerialPort* port_;
+};
+
+class QtSerialPortFactory : public SerialPortFactory {
+public:
+    SerialPort* createPort(QObject* parent) override { return new QtSerialPort(parent); }
+};

@@ -1,0 +1,18 @@
+#pragma once
+// The real clock: a monotonic millisecond counter taken as a signed 32-bit
+// count, local time, and precise QTimers.
+#include "platform/Clock.h"
+
+#include <QElapsedTimer>
+
+class SystemClock : public Clock {
+public:
+    SystemClock();
+    qint32 milliseconds() const override;
+    QDateTime now() const override;
+    Timer* createTimer(QObject* parent) override;
+
+private:
+    QElapsedTimer elapsed_;
+    qint64 offset_;
+};
