@@ -1,0 +1,39 @@
+#pragma once
+// Fakes of the remaining seams: sound, dialogs, the device query.
+#include "platform/Dialogs.h"
+#include "platform/PortEnumerator.h"
+#include "platform/Sound.h"
+
+#include <QQueue>
+#include <QStringList>
+
+class FakeSound : public SoundPlayer {
+public:
+    void play(const QString& wavPath) override { played << wavPath; }
+    QStringList played;
+};
+
+class FakePortEnumerator : public PortEnumerator {
+public:
+    QStringList entries() override { return list; }
+    QStringList list;
+};
+
+// Answers are queued by the test; an empty queue answers "cancel".
+class FakeDialogs : public Dialogs {
+public:
+    QString getOpenFileName(QWidget*) override { ++opens; return openAnswers.isEmpty() ? QString() : openAnswers.dequeue(); }
+    QString getSaveFileName(QWidget*) override { ++saves; return saveAnswers.isEmpty() ? QString() : saveAnswers.dequeue(); }
+    bool confirm(QWidget*, const QString& text, const QString& title) override {
+        questions << text;
+        titles << title;
+        return confirmAnswers.isEmpty() ? false : confirmAnswers.dequeue();
+    }
+    QQueue<QString> openAnswers;
+    QQueue<QString> saveAnswers;
+    QQueue<bool> confirmAnswers;
+    QStringList questions;
+    QStringList titles;
+    int opens = 0;
+    int saves = 0;
+};
