@@ -1,0 +1,92 @@
+#include "module/CommandSet.h"
+
+#include "common/HexDump.h"
+#include "common/NumberText.h"
+
+#include <cmath>
+
+namespace cmdset {
+
+QByteArray commandLine(const QString& command) {
+    QByteArray line = command.toLatin1();
+    line.append("\r\n", 2);
+    return line;
+}
+
+QString dataCommand(const QString& prefix, const QString& sequence, const QString& dummy) {
+    return prefix + sequence + dummy;
+}
+
+QString expectedAnswer(const QString& expectedAnswerHex, const QString& sequence) {
+    return expectedAnswerHex + hexDump(sequence.toLatin1());
+}
+
+int farEndRssi(int high, int low) {
+    const int value = (high & 0xFF) * 256 + (low & 0xFF);
+    return value >= 32768 ? value - 65536 : value;
+}
+
+std::optional<int> farEndRssiIn(const QString& rxData, const QString& pattern) {
+    const int at = rxData.indexOf(pattern);
+    if (at < 0 || pattern.isEmpty())
+        return std::nullopt;
+    bool okHigh = false;
+    bool okLow = false;
+    const int from = at + int(pattern.size());
+    const int high = rxData.mid(from, 2).toInt(&okHigh, 16);
+    const int low = rxData.mid(from + 3, 2).toInt(&okLow, 16);
+    if (!okHigh || !okLow)
+        return std::nullopt;
+    return farEndRssi(high, low);
+}
+
+std::optional<QString> valueBeforeDbm(const QString& rxText, const QString& keyword) {
+    const int at = rxText.indexOf(keyword);
+    if (at < 0)
+        return std::nullopt;
+    const int from = at + int(keyword.size());
+    const int end = rxText.indexOf(kDbm, from);
+    if (end < 0)
+        return std::nullopt;
+    return rxText.mid(from, end - from);
+}
+
+std::optional<QString> answerRssi(const QString& rxText) {
+    if (auto v = valueBeforeDbm(rxText, kAnswerRssi))
+        return v;
+    return valueBeforeDbm(rxText, kAnswerRssiOld);
+}
+
+int firmwareKind(const QString& rxText) {
+    if (rxText.contains(kFirmwareAnswerNew))
+        return 2;
+    if (rxText.contains(kFirmwareAnswerOld))
+        return 1;
+    return 0;
+}
+
+Mode moduleMode(const QString& rxText) {
+    if (rxText.contains(kModeFskAnswer))
+        return Mode::Fsk;
+    if (rxText.contains(kModeLoraAnswer))
+        return Mode::Lora;
+    return Mode::None;
+}
+
+Spreading spreading(const QString& rxText) {
+    Spreading s;
+    const int at = rxText.indexOf(kSpreadingAnswer);
+    if (at < 0)
+        return s;
+    s.found = true;
+    s.text = rxText.mid(at + int(kSpreadingAnswer.size()), 2);
+    // Nearest integer, halves to even, as the number is read everywhere else.
+    s.index = int(std::nearbyint(numtext::leadingNumber(s.text)));
+    s.valid = s.text.size() == 2 && s.text.at(0) == QLatin1Char('0') && s.text.at(1) >= QLatin1Char('0') &&
+              s.text.at(1) <= QLatin1Char('5');
+    return s;
+}
+
+int chipsPerSymbol(int index) { return 1 << (index + 7); }
+
+} // namespace cmdset

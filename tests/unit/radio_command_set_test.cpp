@@ -1,0 +1,174 @@
+// The module command set: command lines, the data answer's pattern and
+// signal strength, and the readers of the text answers.
+#include "module/CommandSet.h"
+#include "module/ExchangeTiming.h"
+
+#include <QtTest>
+
+using namespace cmdset;
+
+class RadioCommandSetTest : public QObject {
+    Q_OBJECT
+private slots:
+    void dataCommandBytes() {
+        const QString cmd = dataCommand(QStringLiteral("@DT05"), QStringLiteral("001"), QStringLiteral("XX"));
+        QCOMPARE(cmd, QStringLiteral("@DT0500" "1XX"));
+        QCOMPARE(commandLine(cmd), QByteArray::fromHex("404454303530303158580D0A"));
+        QCOMPARE(commandLine(cmd).size(), 12);
+        QCOMPARE(commandLine(kAnswerRssiCommand), QByteArray("@RS\r\n"));
+    }
+
+    void expectedAnswerPattern() {
+        const QString chk = expectedAnswer(kExpectedAnswerHex, QStringLiteral("001"));
+        QCOMPARE(chk, QStringLiteral("2A 44 52 3D 30 35 30 30 31 "));
+        QCOMPARE(chk.size(), 27);
+    }
+
+    void farEndRssiFromBytes_data() {
+        QTest::addColumn<int>("high");
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("rssi");
+        QTest::newRow("FF B5 is -75") << 0xFF << 0xB5 << -75;
+        QTest::newRow("00 14 is 20") << 0x00 << 0x14 << 20;
+        QTest::newRow("7F FF largest") << 0x7F << 0xFF << 32767;
+        QTest::newRow("80 00 smallest") << 0x80 << 0x00 << -32768;
+        QTest::newRow("FF FF is -1") << 0xFF << 0xFF << -1;
+        QTest::newRow("00 00 is 0") << 0x00 << 0x00 << 0;
+    }
+    void farEndRssiFromBytes() {
+        QFETCH(int, high);
+        QFETCH(int, low);
+        QFETCH(int, rssi);
+        QCOMPARE(farEndRssi(high, low), rssi);
+    }
+
+    void farEndRssiInDump_data() {
+        QTest::addColumn<QString>("rxData");
+        QTest::addColumn<QVariant>("rssi");
+        const QString chk = QStringLiteral("2A 44 52 3D 30 35 30 30 31 ");
+        QTest::newRow("answer alone") << chk + "FF B5 0D 0A " << QVariant(-75);
+        QTest::newRow("after garbage") << "41 0D 0A " + chk + "00 14 " << QVariant(20);
+        QTest::newRow("bytes not yet there") << chk + "FF " << QVariant();
+        QTest::newRow("other sequence") << QStringLiteral("2A 44 52 3D 30 35 30 30 32 FF B5 ") << QVariant();
+    }
+    void farEndRssiInDump() {
+        QFETCH(QString, rxData);
+        QFETCH(QVariant, rssi);
+        const auto got = farEndRssiIn(rxData, QStringLiteral("2A 44 52 3D 30 35 30 30 31 "));
+        QCOMPARE(got.has_value(), rssi.isValid());
+        if (got)
+            QCOMPARE(*got, rssi.toInt());
+    }
+
+    void valueTexts_data() {
+        QTest::addColumn<QString>("rxText");
+        QTest::addColumn<QString>("keyword");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("*RS=") << "*RS=-75dBm[Cr][Lf]" << "*RS=" << QVariant("-75");
+        QTest::newRow("RSSI=") << "RSSI=-75dBm[Cr][Lf]" << "RSSI=" << QVariant("-75");
+        QTest::newRow("*RA= after other text") << "*DR=05001･･[Cr][Lf]*RA=-110dBm[Cr][Lf]" << "*RA="
+                                               << QVariant("-110");
+        QTest::newRow("verbatim, not a number") << "*RS= ab dBm" << "*RS=" << QVariant(" ab ");
+        QTest::newRow("first dBm after the keyword") << "dBm*RS=-80dBm-90dBm" << "*RS=" << QVariant("-80");
+        QTest::newRow("no dBm yet") << "*RS=-7" << "*RS=" << QVariant();
+        QTest::newRow("no keyword") << "-75dBm" << "*RS=" << QVariant();
+    }
+    void valueTexts() {
+        QFETCH(QString, rxText);
+        QFETCH(QString, keyword);
+        QFETCH(QVariant, value);
+        const auto got = valueBeforeDbm(rxText, keyword);
+        QCOMPARE(got.has_value(), value.isValid());
+        if (got)
+            QCOMPARE(*got, value.toString());
+    }
+
+    void answerRssiEitherForm() {
+        QCOMPARE(answerRssi(QStringLiteral("*RS=-75dBm")).value_or(QString()), QStringLiteral("-75"));
+        QCOMPARE(answerRssi(QStringLiteral("RSSI=-75dBm")).value_or(QString()), QStringLiteral("-75"));
+        QVERIFY(!answerRssi(QStringLiteral("*RA=-75dBm")).has_value());
+    }
+
+    void firmware_data() {
+        QTest::addColumn<QString>("rxText");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("*FV") << "*FV=1.02[Cr][Lf]" << 2;
+        QTest::newRow("Version=") << "Version=3.1[Cr][Lf]" << 1;
+        QTest::newRow("both give 2") << "Version=3.1[Cr][Lf]*FV=1.02" << 2;
+        QTest::newRow("none") << "*ER=01[Cr][Lf]" << 0;
+        QTest::newRow("case matters") << "version=3.1 *fv" << 0;
+    }
+    void firmware() {
+        QFETCH(QString, rxText);
+        QFETCH(int, kind);
+        QCOMPARE(firmwareKind(rxText), kind);
+    }
+
+    void mode_data() {
+        QTest::addColumn<QString>("rxText");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("FSK") << "*MO=01[Cr][Lf]" << int(Mode::Fsk);
+        QTest::newRow("LoRa") << "*MO=03[Cr][Lf]" << int(Mode::Lora);
+        QTest::newRow("both: FSK wins") << "*MO=03[Cr][Lf]*MO=01" << int(Mode::Fsk);
+        QTest::newRow("other mode") << "*MO=02[Cr][Lf]" << int(Mode::None);
+        QTest::newRow("nothing") << "" << int(Mode::None);
+    }
+    void mode() {
+        QFETCH(QString, rxText);
+        QFETCH(int, mode);
+        QCOMPARE(int(moduleMode(rxText)), mode);
+    }
+
+    void spreadingAnswer_data() {
+        QTest::addColumn<QString>("rxText");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("index");
+        QTest::newRow("00") << "*SF=00[Cr][Lf]" << true << true << 0;
+        QTest::newRow("02") << "*SF=02[Cr][Lf]" << true << true << 2;
+        QTest::newRow("05") << "*SF=05[Cr][Lf]" << true << true << 5;
+        QTest::newRow("06 out of range") << "*SF=06[Cr][Lf]" << true << false << 6;
+        QTest::newRow("12 out of range") << "*SF=12[Cr][Lf]" << true << false << 12;
+        QTest::newRow("cut off after one digit") << "*SF=0" << true << false << 0;
+        QTest::newRow("nothing after the keyword") << "*SF=[Cr][Lf]" << true << false << 0;
+        QTest::newRow("sign") << "*SF=-1[Cr][Lf]" << true << false << -1;
+        QTest::newRow("missing") << "*MO=03[Cr][Lf]" << false << false << 0;
+    }
+    void spreadingAnswer() {
+        QFETCH(QString, rxText);
+        QFETCH(bool, found);
+        QFETCH(bool, valid);
+        QFETCH(int, index);
+        const Spreading s = spreading(rxText);
+        QCOMPARE(s.found, found);
+        QCOMPARE(s.valid, valid);
+        if (found)
+            QCOMPARE(s.index, index);
+    }
+
+    void chips() {
+        const int expected[kSpreadingCount] = {128, 256, 512, 1024, 2048, 4096};
+        for (int i = 0; i < kSpreadingCount; ++i)
+            QCOMPARE(chipsPerSymbol(i), expected[i]);
+        QCOMPARE(chipsPerSymbol(spreading(QStringLiteral("*SF=02")).index), 512);
+        QCOMPARE(chipsPerSymbol(spreading(QStringLiteral("*SF=05")).index), 4096);
+    }
+
+    void elapsedAcrossWraps_data() {
+        QTest::addColumn<qint64>("sinceCount");
+        QTest::addColumn<qint64>("nowCount");
+        QTest::newRow("plain") << qint64(1000) << qint64(1300);
+        QTest::newRow("across 2^31") << (qint64(1) << 31) - 100 << (qint64(1) << 31) + 200;
+        QTest::newRow("across 2^32") << (qint64(1) << 32) - 100 << (qint64(1) << 32) + 200;
+        QTest::newRow("same reading") << qint64(5) << qint64(5);
+    }
+    void elapsedAcrossWraps() {
+        QFETCH(qint64, sinceCount);
+        QFETCH(qint64, nowCount);
+        const auto as32 = [](qint64 v) { return qint32(quint32(quint64(v))); };
+        QCOMPARE(elapsedMs(as32(nowCount), as32(sinceCount)), nowCount - sinceCount);
+    }
+};
+
+QTEST_APPLESS_MAIN(RadioCommandSetTest)
+#include "radio_command_set_test.moc"
