@@ -13,6 +13,26 @@ QByteArray commandLine(const QString& command) {
     return line;
 }
 
+QString readableText(const QByteArray& bytes) {
+    static const QString cr = QStringLiteral("[Cr]");
+    static const QString lf = QStringLiteral("[Lf]");
+    static const QChar dot(0xFF65);
+    QString out;
+    out.reserve(bytes.size() + 16);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b <= 0x7E)
+            out.append(QLatin1Char(char(b)));
+        else if (b == 0x0D)
+            out.append(cr);
+        else if (b == 0x0A)
+            out.append(lf);
+        else
+            out.append(dot);
+    }
+    return out;
+}
+
 QString dataCommand(const QString& prefix, const QString& sequence, const QString& dummy) {
     return prefix + sequence + dummy;
 }

@@ -32,6 +32,10 @@ inline const QString kExpectedAnswerHex = QStringLiteral("2A 44 52 3D 30 35 ");
 // One command line on the wire: the command's bytes (ASCII), CR, LF.
 QByteArray commandLine(const QString& command);
 
+// Readable rendering of received bytes: printable ASCII (0x20 ... 0x7E) as
+// itself, CR "[Cr]", LF "[Lf]", every other byte "･" (U+FF65).
+QString readableText(const QByteArray& bytes);
+
 // The data command: the prefix ("@DT05"), the 3 sequence digits and the 2
 // placeholder characters for the far end's signal strength.
 QString dataCommand(const QString& prefix, const QString& sequence, const QString& dummy);

@@ -1,9 +1,61 @@
 #include "ports/RadioChannel.h"
 
+#include "common/HexDump.h"
+#include "common/NumberText.h"
+#include "module/CommandSet.h"
+#include "module/ExchangeTiming.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
 #include "shell/Form1.h"
 
-RadioChannel::RadioChannel(Form1& form) : QObject(&form), f(form) {}
+#include <QTextCursor>
 
-void RadioChannel::SendModuleCommand() {}
+RadioChannel::RadioChannel(Form1& form) : QObject(&form), f(form) {
+    connect(f.MSComm1, &SerialPort::readyRead, this, &RadioChannel::MSComm1_OnComm);
+}
 
-void RadioChannel::MSComm1_OnComm() {}
+void RadioChannel::SendModuleCommand() {
+    if (f.MSComm1->write(cmdset::commandLine(f.st.PendingCommand)))
+        return;
+    f.ui.ComMessage->setText(QStringLiteral("Comポート異常検出"));
+    emit writeFailed();
+}
+
+void RadioChannel::MSComm1_OnComm() {
+    // The arrival time is taken first, so the response time does not
+    // include this handler's own work.
+    const qint32 now = f.svc.clock->milliseconds();
+    const QByteArray bytes = f.MSComm1->readAll();
+    if (bytes.isEmpty())
+        return;
+
+    // Everything new is rendered once per event and appended at the end of
+    // the document, without reading the accumulated text back.
+    QTextCursor end(f.ui.RxText->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(cmdset::readableText(bytes));
+
+    const QString rxData = (f.ui.RxData->text() + hexDump(bytes)).right(kRxDataKeep);
+    f.ui.RxData->setText(rxData);
+
+    if (f.st.AwaitingResponse == 0 || !rxData.contains(f.ui.ChkData->text()))
+        return;
+
+    f.st.ResponseTime = numtext::signBlank(double(elapsedMs(now, f.st.SendTime)));
+    if (f.ui.RxTimeHist->document()->isEmpty())
+        timeHistory_.clear();  // emptied on screen by someone else
+    timeHistory_ = (timeHistory_ + f.st.ResponseTime + QStringLiteral("\r\n")).right(kTimeHistoryKeep);
+    f.ui.RxTimeHist->setPlainText(timeHistory_);
+    QTextCursor caret(f.ui.RxTimeHist->document());
+    caret.movePosition(QTextCursor::End);
+    f.ui.RxTimeHist->setTextCursor(caret);
+
+    f.st.AwaitingResponse = 0;
+    f.st.PendingCommand = cmdset::kAnswerRssiCommand;
+    SendModuleCommand();
+}
+
+void RadioChannel::clearResponseTimeHistory() {
+    timeHistory_.clear();
+    f.ui.RxTimeHist->clear();
+}

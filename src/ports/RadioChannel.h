@@ -10,8 +10,20 @@ class RadioChannel : public QObject {
     Q_OBJECT
 public:
     explicit RadioChannel(Form1& form);
+
+    // Writes PendingCommand and CR LF to the radio port in one write. A
+    // failed write shows "Comポート異常検出" and emits writeFailed.
     void SendModuleCommand();
+    // Receive handler of MSComm1 (its readyRead).
     void MSComm1_OnComm();
+
+    // The response-time history exactly as built (lines ended by CR LF);
+    // RxTimeHist shows it. Emptied by the run start.
+    const QString& responseTimeHistory() const { return timeHistory_; }
+    void clearResponseTimeHistory();
+
+    static constexpr int kRxDataKeep = 240;       // the newest 80 bytes as hex
+    static constexpr int kTimeHistoryKeep = 500;
 
 signals:
     // A write to the radio port failed; the run control stops the run.
@@ -19,4 +31,5 @@ signals:
 
 private:
     Form1& f;
+    QString timeHistory_;
 };

@@ -1,9 +1,13 @@
 #pragma once
-// The communication log and the two map logs, on screen and on disk.
+// The communication log and the two map logs, on screen and on disk. Each
+// call opens its file, appends, and closes it, so every file is complete on
+// disk after every call. A file that cannot be written is named in the
+// Message label; the run goes on and the on-screen copies keep every line.
 #include <QObject>
 #include <QString>
 
 class Form1;
+class QPlainTextEdit;
 
 class LogWriters : public QObject {
     Q_OBJECT
@@ -13,6 +17,22 @@ public:
     void AppendMapCsv(const QString& text);
     void AppendMapLog(const QString& text);
 
+    // The on-screen copies exactly as built (the text boxes show their line
+    // ends as line breaks, without the CR).
+    const QString& commLogText() const { return logText_; }
+    const QString& mapText() const { return mapText_; }
+    // Empties LogText and MapText (the start of a new run attempt).
+    void clearViews();
+
+    static constexpr int kLogTextKeep = 2000;
+    static constexpr int kMapTextKeep = 300;
+
 private:
+    void appendView(QPlainTextEdit* view, QString& copy, const QString& text, int keep);
+    void appendMap(const QString& text, const QString& ext);
+    void writeFile(const QString& path, const QString& text);
+
     Form1& f;
+    QString logText_;
+    QString mapText_;
 };

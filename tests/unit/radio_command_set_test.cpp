@@ -18,6 +18,32 @@ private slots:
         QCOMPARE(commandLine(kAnswerRssiCommand), QByteArray("@RS\r\n"));
     }
 
+    void readableRendering_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("mode answer") << QByteArray("*MO=01\r\n") << QStringLiteral("*MO=01[Cr][Lf]");
+        QTest::newRow("NUL and FF") << QByteArray("\x00\xFF", 2) << QStringLiteral("\uFF65\uFF65");
+        QTest::newRow("printable edges") << QByteArray("\x1F\x20\x7E\x7F") << QStringLiteral("\uFF65 ~\uFF65");
+        QTest::newRow("LF CR order kept") << QByteArray("\n\r") << QStringLiteral("[Lf][Cr]");
+        QTest::newRow("data answer") << QByteArray("*DR=05001\xFF\xB5") << QStringLiteral("*DR=05001\uFF65\uFF65");
+        QTest::newRow("empty") << QByteArray() << QString();
+    }
+    void readableRendering() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(readableText(bytes), text);
+    }
+
+    void everyByteRendered() {
+        // One rendering per byte value, none lost and none merged.
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        const QString text = readableText(all);
+        QCOMPARE(text.size(), 95 + 4 + 4 + (256 - 95 - 2));
+        QCOMPARE(text.count(QChar(0xFF65)), 256 - 95 - 2);
+    }
+
     void expectedAnswerPattern() {
         const QString chk = expectedAnswer(kExpectedAnswerHex, QStringLiteral("001"));
         QCOMPARE(chk, QStringLiteral("2A 44 52 3D 30 35 30 30 31 "));

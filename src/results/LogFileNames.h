@@ -1,0 +1,26 @@
+#pragma once
+// Names and fixed texts of the communication log and the map logs. The
+// name is recomputed from the window's texts at every write and joined as
+// it stands: nothing is trimmed, checked or substituted.
+#include <QString>
+
+namespace logfiles {
+
+inline const QString kCommLogExt = QStringLiteral(".log");
+inline const QString kMapCsvExt = QStringLiteral(".csv");
+inline const QString kMapLogExt = QStringLiteral(".log");
+
+// First line of a new (empty) map file.
+inline const QString kMapHeader = QStringLiteral("N: ,E: ,M: ,RX-RSSI ,Ack-RSSI ,Floor Noise\r\n");
+
+// appDir "/" header name ext, e.g. ".../170921_FSK Mode_test.log".
+inline QString filePath(const QString& appDir, const QString& header, const QString& name, const QString& ext) {
+    return appDir + QLatin1Char('/') + header + name + ext;
+}
+
+// An on-screen copy after appending text: only its last keep characters.
+inline QString appendBounded(const QString& old, const QString& text, int keep) {
+    return (old + text).right(keep);
+}
+
+} // namespace logfiles
