@@ -1,0 +1,3 @@
+qvx_add_test(radio_channel_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/radio_channel_test.cpp
+  LIBS qvx_testsupport)
