@@ -4,6 +4,11 @@
 
 RssiGraph::RssiGraph(QWidget* parent) : QWidget(parent) {}
 
+void RssiGraph::clear(const QColor& colour) {
+    image_.fill(colour);
+    update();
+}
+
 void RssiGraph::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(0, 0, image_);

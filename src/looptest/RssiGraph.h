@@ -10,6 +10,8 @@ public:
     explicit RssiGraph(QWidget* parent = nullptr);
 
     const QImage& image() const { return image_; }
+    // Fills the whole surface with one colour (an empty graph).
+    void clear(const QColor& colour);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
