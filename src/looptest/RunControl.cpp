@@ -1,13 +1,149 @@
 #include "looptest/RunControl.h"
 
+#include "common/Colours.h"
+#include "common/NumberText.h"
+#include "common/Twips.h"
+#include "looptest/RssiGraph.h"
+#include "module/CommandSet.h"
+#include "module/ExchangeTiming.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+#include "platform/Timer.h"
+#include "ports/RadioChannel.h"
+#include "results/LogWriters.h"
 #include "shell/Form1.h"
 
-RunControl::RunControl(Form1& form) : QObject(&form), f(form) {}
+#include <algorithm>
 
-void RunControl::TestStartSW_Click(int index) {}
+namespace {
+constexpr int kFirstCycleMs = 100;
+constexpr int kPortListHiddenTopTwips = -3000;
+}
 
-void RunControl::BeginTestRun() {}
+RunControl::RunControl(Form1& form) : QObject(&form), f(form) {
+    connect(f.ui.TestStartSW_0, &QPushButton::clicked, this, [this] { TestStartSW_Click(0); });
+    connect(f.ui.TestStartSW_1, &QPushButton::clicked, this, [this] { TestStartSW_Click(1); });
+    connect(f.Timer1, &Timer::timeout, this, &RunControl::Timer1_Timer);
+    connect(f.radio.get(), &RadioChannel::writeFailed, this, &RunControl::StopTestRun);
+}
 
-void RunControl::StopTestRun() {}
+void RunControl::TestStartSW_Click(int index) {
+    // The port list goes out of view.
+    f.ui.Com_PortList->move(f.ui.Com_PortList->x(), twipsToPixels(kPortListHiddenTopTwips));
+    f.ui.Com_PortList->setEnabled(false);
 
-void RunControl::Timer1_Timer() {}
+    if (f.st.RunState == 0 && !f.MSComm1->isOpen()) {
+        f.ui.Message->clear();
+        f.logs->clearViews();
+        f.st.RunKind = index;
+        f.st.InitStep = 0;
+        if (!f.InitialTimer->isEnabled())
+            f.InitialTimer->setEnabled(true);
+        return;
+    }
+    // A run or an initialisation past its first step: the button stops it.
+    StopTestRun();
+}
+
+void RunControl::BeginTestRun() {
+    const QDateTime now = f.svc.clock->now();
+    QString header = now.toString(QStringLiteral("yyMMdd"));
+
+    f.ui.TestStartSW_0->setEnabled(false);
+    f.ui.TestStartSW_1->setEnabled(false);
+    setFramesEnabled(false);
+    if (f.st.RunKind == 0) {
+        f.ui.TestStartSW_0->setText(kContinuousRunning);
+        f.ui.TestStartSW_0->setEnabled(true);
+    } else {
+        f.ui.TestStartSW_1->setText(kCountedRunning);
+        f.ui.TestStartSW_1->setEnabled(true);
+    }
+
+    if (f.ui.TestMode->text() != QStringLiteral("FSK")) {
+        const int i = std::clamp(f.st.SpreadingIndex, 0, cmdset::kSpreadingCount - 1);
+        f.st.TxPeriod = numtext::leadingNumber(f.LoRaTxTime[i]->text());
+        f.st.MinTxPeriod = f.st.LoRaMinTxTime[i];
+        header += QStringLiteral("_LoRa") + QString::number(cmdset::chipsPerSymbol(i)) + QStringLiteral("_");
+    } else {
+        f.st.TxPeriod = numtext::leadingNumber(f.ui.FSKTxTime->text());
+        f.st.MinTxPeriod = f.st.FSKMinTxTime;
+        header += QStringLiteral("_FSK Mode_");
+    }
+    f.ui.LogFileHedder->setText(header);
+    f.ui.MapFileHedder->setText(header + QStringLiteral("Map_"));
+
+    f.ui.Picture1->clear(colourFromValue(f.st.GraphBackColor, f.ui.Picture1->palette()));
+
+    f.ui.Tx_Count->setText(QStringLiteral("0"));
+    f.ui.FSK_OK->setText(QStringLiteral("0"));
+    f.ui.FSK_Err->setText(QStringLiteral("0"));
+    f.ui.FSKData->setText(QStringLiteral("000"));
+    f.radio->clearResponseTimeHistory();
+    f.st.RxRssiHistory.fill(QString());
+    f.st.AckRssiHistory.fill(QString());
+
+    f.logs->AppendCommLog(QStringLiteral("\r\n-------< Start:") + now.toString(QStringLiteral("yyyy/MM/dd")) +
+                          QStringLiteral(" ") + now.toString(QStringLiteral("HH:mm:ss")) +
+                          QStringLiteral(" > -------"));
+    f.logs->AppendCommLog(QStringLiteral("\r\n") + kColumnHeads);
+
+    f.ui.RxData->clear();
+    f.ui.RxText->clear();
+    f.st.ResultPending = 0;
+    f.Tx_Timer->setInterval(kFirstCycleMs);
+    f.Tx_Timer->setEnabled(true);
+    f.Timer1->setEnabled(true);
+    f.st.RunState = 0;
+}
+
+void RunControl::StopTestRun() {
+    // Each step runs whatever the state of the port; nothing here can fail
+    // the stop.
+    if (f.MSComm1->isOpen()) {
+        f.MSComm1->readAll();  // what is still waiting is discarded
+        f.MSComm1->close();
+    }
+    f.ui.TestStartSW_0->setText(kContinuousStopping);
+    f.ui.TestStartSW_0->setEnabled(false);
+    f.ui.TestStartSW_1->setText(kCountedStopping);
+    f.ui.TestStartSW_1->setEnabled(false);
+    f.Tx_Timer->setEnabled(false);
+    if (!f.Timer1->isEnabled())
+        f.Timer1->setEnabled(true);  // a running Timer1 keeps its pace
+    f.InitialTimer->setEnabled(false);
+    f.st.RunState = 1;
+}
+
+void RunControl::Timer1_Timer() {
+    // Taken modulo 2^32, so the count stays non-negative across the
+    // counter's wrap and a pending stop always comes to an end.
+    const qint64 elapsed = elapsedMs(f.svc.clock->milliseconds(), f.st.SendTime);
+    f.ui.KeikaTime->setText(numtext::plain(double(elapsed)));
+    if (f.st.RunState != 0 && numtext::leadingNumber(f.ui.KeikaTime->text()) >= f.st.MinTxPeriod)
+        completeStop();
+}
+
+void RunControl::completeStop() {
+    f.Timer1->setEnabled(false);
+    f.ui.KeikaTime->clear();
+    f.ui.Com_Port->setEnabled(true);
+    f.ui.ComSelectSW->setEnabled(true);
+    if (!f.ui.GPS_On->isChecked()) {
+        // With GPS in use its port controls stay locked.
+        f.ui.GPS_Port->setEnabled(true);
+        f.ui.GPS_Baudrate->setEnabled(true);
+        f.ui.GPS_SelectSW->setEnabled(true);
+    }
+    setFramesEnabled(true);
+    f.ui.TestStartSW_0->setText(kContinuousIdle);
+    f.ui.TestStartSW_0->setEnabled(true);
+    f.ui.TestStartSW_1->setText(kCountedIdle);
+    f.ui.TestStartSW_1->setEnabled(true);
+    f.st.RunState = 0;
+}
+
+void RunControl::setFramesEnabled(bool enabled) {
+    for (int i = 1; i <= 6; ++i)
+        f.Frame[i]->setEnabled(enabled);
+}

@@ -1,7 +1,139 @@
 #include "module/InitSequence.h"
 
+#include "common/Colours.h"
+#include "looptest/RunControl.h"
+#include "module/CommandSet.h"
+#include "platform/SerialPort.h"
+#include "platform/Timer.h"
+#include "ports/RadioChannel.h"
 #include "shell/Form1.h"
 
-InitSequence::InitSequence(Form1& form) : QObject(&form), f(form) {}
+#include <QApplication>
 
-void InitSequence::InitialTimer_Timer() {}
+namespace {
+constexpr qint32 kRadioBaudRate = 19200;
+constexpr int kFskEndStep = 99;   // the next tick (100) ends the sequence
+}
+
+InitSequence::InitSequence(Form1& form) : QObject(&form), f(form) {
+    connect(f.InitialTimer, &Timer::timeout, this, &InitSequence::InitialTimer_Timer);
+}
+
+void InitSequence::InitialTimer_Timer() {
+    ++f.st.InitStep;
+    switch (f.st.InitStep) {
+    case 1: openPort(); break;
+    case 2: askFirmware(); break;
+    case 3: break;  // the module's time to answer "@FV"
+    case 4: checkFirmware(); break;
+    case 5: checkMode(); break;
+    case 6: checkSpreading(); break;
+    default: succeed(); break;
+    }
+}
+
+void InitSequence::openPort() {
+    if (!f.MSComm1->open(f.ui.Com_Port->text(), kRadioBaudRate)) {
+        // MinTxPeriod keeps its value: the previous run's last data
+        // command still paces the stop.
+        f.ui.ComMessage->setText(kCheckPort);
+        f.run->StopTestRun();
+        return;
+    }
+    f.ui.ComMessage->clear();
+    f.ui.TestMode->clear();
+    f.ui.Message->clear();
+    clearReceived();
+    setBackColour(f.ui.FSKTxTime, f.st.NormalBackColor);
+    for (QLineEdit* box : f.LoRaTxTime)
+        setBackColour(box, f.st.NormalBackColor);
+    for (QWidget* w : {static_cast<QWidget*>(f.ui.Com_Port), static_cast<QWidget*>(f.ui.ComSelectSW),
+                       static_cast<QWidget*>(f.ui.GPS_Port), static_cast<QWidget*>(f.ui.GPS_Baudrate),
+                       static_cast<QWidget*>(f.ui.GPS_SelectSW)})
+        w->setEnabled(false);
+}
+
+void InitSequence::askFirmware() {
+    clearReceived();
+    send(cmdset::kFirmwareCommand);
+}
+
+void InitSequence::checkFirmware() {
+    const int kind = cmdset::firmwareKind(f.ui.RxText->toPlainText());
+    if (kind == 0) {
+        fail(kNoAnswer);
+        return;
+    }
+    f.st.FirmwareKind = kind;
+    if (kind < 2) {
+        // No floor-noise reading with this firmware.
+        f.ui.FlorLabel->setEnabled(false);
+        f.ui.NoiseRssi->clear();
+    } else {
+        f.ui.FlorLabel->setEnabled(true);
+    }
+    clearReceived();
+    send(cmdset::kModeCommand);
+}
+
+void InitSequence::checkMode() {
+    const cmdset::Mode mode = cmdset::moduleMode(f.ui.RxText->toPlainText());
+    clearReceived();
+    if (mode == cmdset::Mode::None) {
+        fail(kNoAnswer);
+        return;
+    }
+    if (mode == cmdset::Mode::Fsk) {
+        f.ui.TestMode->setText(QStringLiteral("FSK"));
+        f.ui.Message->setText(QStringLiteral(" モードによる通信"));
+        setBackColour(f.ui.FSKTxTime, f.st.SelectedBackColor);
+        f.st.InitStep = kFskEndStep;
+    }
+    // Sent in FSK mode too; there the answer is not examined.
+    send(cmdset::kSpreadingCommand);
+}
+
+void InitSequence::checkSpreading() {
+    const cmdset::Spreading sf = cmdset::spreading(f.ui.RxText->toPlainText());
+    // A value outside "00" ... "05" has no period box and no minimum
+    // period: it is refused like a missing answer.
+    if (!sf.found || !sf.valid) {
+        fail(kBadAnswer);
+        return;
+    }
+    f.st.SpreadingIndex = sf.index;
+    f.ui.TestMode->setText(QStringLiteral("LoRa"));
+    f.ui.Message->setText(QStringLiteral(" ") + QString::number(cmdset::chipsPerSymbol(sf.index)) +
+                          QStringLiteral(" chipによる通信"));
+    setBackColour(f.LoRaTxTime[sf.index], f.st.SelectedBackColor);
+    clearReceived();
+}
+
+void InitSequence::succeed() {
+    f.InitialTimer->setEnabled(false);
+    clearReceived();
+    f.run->BeginTestRun();
+}
+
+void InitSequence::fail(const QString& message) {
+    f.ui.Message->setText(message);
+    f.InitialTimer->setEnabled(false);
+    f.st.MinTxPeriod = 0;
+    f.run->StopTestRun();
+}
+
+void InitSequence::send(const QString& command) {
+    f.st.PendingCommand = command;
+    f.radio->SendModuleCommand();
+}
+
+void InitSequence::clearReceived() {
+    f.ui.RxData->clear();
+    f.ui.RxText->clear();
+}
+
+void InitSequence::setBackColour(QWidget* box, std::uint32_t value) {
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, colourFromValue(value, QApplication::palette(box)));
+    box->setPalette(palette);
+}

@@ -1,3 +1,6 @@
 qvx_add_test(radio_channel_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/radio_channel_test.cpp
   LIBS qvx_testsupport)
+qvx_add_test(radio_init_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/radio_init_test.cpp
+  LIBS qvx_testsupport)
