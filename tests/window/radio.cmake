@@ -4,3 +4,6 @@ qvx_add_test(radio_channel_test
 qvx_add_test(radio_init_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/radio_init_test.cpp
   LIBS qvx_testsupport)
+qvx_add_test(radio_run_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/radio_run_test.cpp
+  LIBS qvx_testsupport)

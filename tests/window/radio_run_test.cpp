@@ -1,0 +1,302 @@
+// Run start and stop: the run buttons' four states, BeginTestRun's
+// preparations, the stop-pending state and its length, and the elapsed
+// time across the millisecond counter's wrap.
+#include "WindowHarness.h"
+#include "common/Colours.h"
+#include "common/TextFile.h"
+#include "looptest/RssiGraph.h"
+#include "looptest/RunControl.h"
+#include "platform/Timer.h"
+#include "ports/RadioChannel.h"
+#include "radio_scripted_module.h"
+#include "results/LogWriters.h"
+
+#include <QtTest>
+
+class RadioRunTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<WindowHarness> h;
+    FakeDevice* dev = nullptr;
+    std::unique_ptr<ScriptedModule> module;
+
+    Form1& f() { return h->form(); }
+    void tick(int n = 1) { h->advance(100 * n); }
+
+    void make(qint64 startMs = 1'000'000) {
+        module.reset();
+        h = std::make_unique<WindowHarness>();
+        h->clock.advanceTo(startMs);
+        dev = h->ports.addDevice(QStringLiteral("COM3"));
+        module = std::make_unique<ScriptedModule>(*h, dev);
+        h->start();
+        f().ui.Com_Port->setText(QStringLiteral("COM3"));
+    }
+    // Initialises and starts a run; spreading < 0 is FSK.
+    void startRun(int spreading, int button = 0) {
+        module->setUp(spreading);
+        f().TestStartSW[button]->click();
+        tick(spreading < 0 ? 6 : 7);
+        QVERIFY(f().Tx_Timer->isEnabled());
+    }
+    // A data command goes out now (what the test cycle notes about it).
+    void dataCommandNow() { f().st.SendTime = h->clock.milliseconds(); }
+
+    struct Buttons {
+        QString caption0;
+        bool enabled0;
+        QString caption1;
+        bool enabled1;
+    };
+    void verifyButtons(const Buttons& b) {
+        QCOMPARE(f().ui.TestStartSW_0->text(), b.caption0);
+        QCOMPARE(f().ui.TestStartSW_0->isEnabled(), b.enabled0);
+        QCOMPARE(f().ui.TestStartSW_1->text(), b.caption1);
+        QCOMPARE(f().ui.TestStartSW_1->isEnabled(), b.enabled1);
+    }
+    const Buttons idle{RunControl::kContinuousIdle, true, RunControl::kCountedIdle, true};
+    const Buttons stopping{RunControl::kContinuousStopping, false, RunControl::kCountedStopping, false};
+
+private slots:
+    void init() { make(); }
+    void cleanup() {
+        module.reset();
+        h.reset();
+    }
+
+    void buttonStates_data() {
+        QTest::addColumn<int>("button");
+        QTest::newRow("continuous") << 0;
+        QTest::newRow("counted") << 1;
+    }
+    void buttonStates() {
+        QFETCH(int, button);
+        verifyButtons(idle);
+        startRun(-1, button);
+        QCOMPARE(f().st.RunKind, button);
+        if (button == 0)
+            verifyButtons({RunControl::kContinuousRunning, true, RunControl::kCountedIdle, false});
+        else
+            verifyButtons({RunControl::kContinuousIdle, false, RunControl::kCountedRunning, true});
+        for (int i = 1; i <= 6; ++i)
+            QVERIFY(!f().Frame[i]->isEnabled());
+        f().TestStartSW[button]->click();
+        verifyButtons(stopping);
+        QVERIFY(!f().MSComm1->isOpen());
+        QVERIFY(!f().Tx_Timer->isEnabled());
+        tick(5);   // no data command in this test: the stop completes at once
+        verifyButtons(idle);
+        for (int i = 1; i <= 6; ++i)
+            QVERIFY(f().Frame[i]->isEnabled());
+        QVERIFY(!f().Timer1->isEnabled());
+        QCOMPARE(f().ui.KeikaTime->text(), QString());
+    }
+
+    void beginFsk() {
+        f().ui.TestMode->setText(QStringLiteral("FSK"));
+        f().ui.FSKTxTime->setText(QStringLiteral("450"));
+        f().ui.Tx_Count->setText(QStringLiteral("17"));
+        f().ui.FSK_OK->setText(QStringLiteral("15"));
+        f().ui.FSK_Err->setText(QStringLiteral("2"));
+        f().ui.FSKData->setText(QStringLiteral("017"));
+        f().ui.RxText->setPlainText(QStringLiteral("*RS=-70dBm"));
+        f().ui.RxData->setText(QStringLiteral("2A "));
+        f().st.RxRssiHistory.fill(QStringLiteral("-80"));
+        f().st.AckRssiHistory.fill(QStringLiteral("-81"));
+        f().st.ResultPending = 1;
+        f().st.RunState = 1;
+        f().ui.LogFileName->setText(QStringLiteral("t"));
+        f().run->BeginTestRun();
+
+        QCOMPARE(f().ui.LogFileHedder->text(), QStringLiteral("170921_FSK Mode_"));
+        QCOMPARE(f().ui.MapFileHedder->text(), QStringLiteral("170921_FSK Mode_Map_"));
+        QCOMPARE(f().st.TxPeriod, 450.0);
+        QCOMPARE(f().st.MinTxPeriod, 300.0);
+        QCOMPARE(f().ui.Tx_Count->text(), QStringLiteral("0"));
+        QCOMPARE(f().ui.FSK_OK->text(), QStringLiteral("0"));
+        QCOMPARE(f().ui.FSK_Err->text(), QStringLiteral("0"));
+        QCOMPARE(f().ui.FSKData->text(), QStringLiteral("000"));
+        QCOMPARE(f().ui.RxText->toPlainText(), QString());
+        QCOMPARE(f().ui.RxData->text(), QString());
+        QCOMPARE(f().ui.RxTimeHist->toPlainText(), QString());
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(f().st.RxRssiHistory[i].isEmpty() && f().st.AckRssiHistory[i].isEmpty());
+        QCOMPARE(f().st.ResultPending, 0);
+        QCOMPARE(f().st.RunState, 0);
+        QCOMPARE(f().Tx_Timer->interval(), 100);
+        QVERIFY(f().Tx_Timer->isEnabled());
+        QVERIFY(f().Timer1->isEnabled());
+
+        const QString log = QStringLiteral("\r\n-------< Start:2017/09/21 13:05:09 > -------\r\n") +
+                            RunControl::kColumnHeads;
+        QCOMPARE(f().logs->commLogText(), log);
+        QString onDisk;
+        QVERIFY(textfile::read(h->path(QStringLiteral("170921_FSK Mode_t.log")), &onDisk));
+        QCOMPARE(onDisk, log);
+
+        // The graph starts empty: every pixel in the background colour.
+        const QImage& img = f().ui.Picture1->image();
+        QVERIFY(!img.isNull());
+        const QRgb back = colourFromValue(f().st.GraphBackColor).rgb();
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                QCOMPARE(img.pixel(x, y), back);
+    }
+
+    void beginLora4096() {
+        f().ui.TestMode->setText(QStringLiteral("LoRa"));
+        f().st.SpreadingIndex = 5;
+        f().LoRaTxTime[5]->setText(QStringLiteral("80000"));
+        f().run->BeginTestRun();
+        QVERIFY(f().ui.LogFileHedder->text().endsWith(QStringLiteral("_LoRa4096_")));
+        QCOMPARE(f().ui.MapFileHedder->text(), QStringLiteral("170921_LoRa4096_Map_"));
+        QCOMPARE(f().st.TxPeriod, 80000.0);
+        QCOMPARE(f().st.MinTxPeriod, 66000.0);
+    }
+
+    void stopPendingFsk() {
+        startRun(-1);
+        dataCommandNow();
+        h->advance(50);      // stop pressed 50 ms after the data command
+        f().ui.TestStartSW_0->click();
+        verifyButtons(stopping);
+        const qint64 sentAt = h->clock.nowMs() - 50;
+        // Timer1 keeps its pace (ticks 100, 200, 300 ms after the command).
+        h->clock.advanceTo(sentAt + 299);
+        QCOMPARE(f().st.RunState, 1);
+        QCOMPARE(f().ui.KeikaTime->text(), QStringLiteral("200"));
+        verifyButtons(stopping);
+        h->clock.advanceTo(sentAt + 300);
+        QCOMPARE(f().st.RunState, 0);
+        QCOMPARE(f().ui.KeikaTime->text(), QString());
+        verifyButtons(idle);
+    }
+
+    void stopPendingLora4096() {
+        startRun(5);
+        dataCommandNow();
+        const qint64 sentAt = h->clock.nowMs();
+        h->advance(50);
+        f().ui.TestStartSW_0->click();
+        verifyButtons(stopping);
+        h->clock.advanceTo(sentAt + 65999);
+        QCOMPARE(f().st.RunState, 1);
+        QCOMPARE(f().ui.KeikaTime->text(), QStringLiteral("65900"));
+        verifyButtons(stopping);
+        QVERIFY(!f().ui.Com_Port->isEnabled());
+        h->clock.advanceTo(sentAt + 66000);
+        QCOMPARE(f().st.RunState, 0);
+        verifyButtons(idle);
+        QVERIFY(f().ui.Com_Port->isEnabled());
+    }
+
+    void gpsInUseKeepsItsControlsLocked_data() {
+        QTest::addColumn<bool>("gps");
+        QTest::newRow("GPS off") << false;
+        QTest::newRow("GPS on") << true;
+    }
+    void gpsInUseKeepsItsControlsLocked() {
+        QFETCH(bool, gps);
+        startRun(-1);
+        f().ui.GPS_On->blockSignals(true);   // the GPS channel's handler is not under test
+        f().ui.GPS_On->setChecked(gps);
+        f().ui.GPS_On->blockSignals(false);
+        f().run->StopTestRun();
+        tick(5);
+        QCOMPARE(f().st.RunState, 0);
+        QVERIFY(f().ui.Com_Port->isEnabled() && f().ui.ComSelectSW->isEnabled());
+        QCOMPARE(f().ui.GPS_Port->isEnabled(), !gps);
+        QCOMPARE(f().ui.GPS_Baudrate->isEnabled(), !gps);
+        QCOMPARE(f().ui.GPS_SelectSW->isEnabled(), !gps);
+    }
+
+    void stopWithThePortClosed() {
+        QVERIFY(!f().MSComm1->isOpen());
+        f().InitialTimer->setEnabled(true);
+        f().Tx_Timer->setEnabled(true);
+        f().run->StopTestRun();
+        verifyButtons(stopping);
+        QCOMPARE(f().st.RunState, 1);
+        QVERIFY(!f().InitialTimer->isEnabled());
+        QVERIFY(!f().Tx_Timer->isEnabled());
+        QVERIFY(f().Timer1->isEnabled());
+    }
+
+    void idleLeavesKeikaTimeAlone() {
+        tick(20);
+        QCOMPARE(f().ui.KeikaTime->text(), QString());
+        QVERIFY(!f().Timer1->isEnabled());
+    }
+
+    void startPressWhileStopPendingDoesNothing() {
+        startRun(-1);
+        dataCommandNow();
+        f().ui.TestStartSW_0->click();
+        f().ui.TestStartSW_0->click();   // disabled: nothing
+        f().run->TestStartSW_Click(0);   // and even when called: the stop stays pending
+        QCOMPARE(f().st.RunState, 1);
+        QVERIFY(!f().InitialTimer->isEnabled());
+    }
+
+    void portListHiddenOnStart() {
+        f().ui.Com_PortList->move(10, 10);
+        f().ui.Com_PortList->setEnabled(true);
+        module->setUp(-1);
+        f().ui.TestStartSW_0->click();
+        QCOMPARE(f().ui.Com_PortList->y(), -200);
+        QVERIFY(!f().ui.Com_PortList->isEnabled());
+    }
+
+    void elapsedAcrossTheCounterWrap_data() {
+        // The stop-pending time straddles the point where the counter turns
+        // negative (2^31) or back to zero (2^32).
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<int>("spreading");
+        QTest::newRow("2^31, FSK") << (qint64(1) << 31) - 700 << -1;
+        QTest::newRow("2^32, FSK") << (qint64(1) << 32) - 700 << -1;
+        QTest::newRow("2^31, LoRa 4096") << (qint64(1) << 31) - 30000 << 5;
+        QTest::newRow("2^32, LoRa 4096") << (qint64(1) << 32) - 30000 << 5;
+    }
+    void elapsedAcrossTheCounterWrap() {
+        QFETCH(qint64, start);
+        QFETCH(int, spreading);
+        make(start);
+        startRun(spreading);
+        const int minimum = spreading < 0 ? 300 : 66000;
+        dataCommandNow();
+        const qint64 sentAt = h->clock.nowMs();
+        h->advance(10);
+        f().ui.TestStartSW_0->click();
+        for (int k = 1; k * 100 < minimum; ++k) {
+            h->clock.advanceTo(sentAt + 100 * k);
+            QCOMPARE(f().st.RunState, 1);
+            QCOMPARE(f().ui.KeikaTime->text(), QString::number(100 * k));
+        }
+        h->clock.advanceTo(sentAt + minimum);
+        QCOMPARE(f().st.RunState, 0);
+        verifyButtons(idle);
+    }
+
+    void failedInitialisationBeforeAnyDataCommand_data() {
+        QTest::addColumn<qint64>("start");
+        QTest::newRow("counter positive") << qint64(1'000'000);
+        QTest::newRow("counter negative") << (qint64(1) << 31) + 5000;
+    }
+    void failedInitialisationBeforeAnyDataCommand() {
+        // SendTime is 0 until the first data command, whatever the counter
+        // reads; a stop after a missing answer still takes one tick.
+        QFETCH(qint64, start);
+        make(start);
+        module->setUp(-1);
+        module->answers.remove("@MO");
+        f().ui.TestStartSW_0->click();
+        tick(5);
+        QCOMPARE(f().st.RunState, 1);
+        tick();
+        QCOMPARE(f().st.RunState, 0);
+        verifyButtons(idle);
+    }
+};
+
+QTEST_MAIN(RadioRunTest)
+#include "radio_run_test.moc"
