@@ -13,9 +13,12 @@ inline const QString kMapLogExt = QStringLiteral(".log");
 // First line of a new (empty) map file.
 inline const QString kMapHeader = QStringLiteral("N: ,E: ,M: ,RX-RSSI ,Ack-RSSI ,Floor Noise\r\n");
 
-// appDir "/" header name ext, e.g. ".../170921_FSK Mode_test.log".
-inline QString filePath(const QString& appDir, const QString& header, const QString& name, const QString& ext) {
-    return appDir + QLatin1Char('/') + header + name + ext;
+// header name ext, e.g. "170921_FSK Mode_test.log", in the folder appDir.
+inline QString fileName(const QString& header, const QString& name, const QString& ext) {
+    return header + name + ext;
+}
+inline QString filePath(const QString& appDir, const QString& fileName) {
+    return appDir + QLatin1Char('/') + fileName;
 }
 
 // An on-screen copy after appending text: only its last keep characters.

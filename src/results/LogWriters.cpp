@@ -13,9 +13,7 @@ void LogWriters::AppendCommLog(const QString& text) {
     appendView(f.ui.LogText, logText_, text, kLogTextKeep);
     if (!f.ui.LogFile_Flg->isChecked())
         return;
-    writeFile(logfiles::filePath(f.svc.appDir, f.ui.LogFileHedder->text(), f.ui.LogFileName->text(),
-                                 logfiles::kCommLogExt),
-              text);
+    writeFile(logfiles::fileName(f.ui.LogFileHedder->text(), f.ui.LogFileName->text(), logfiles::kCommLogExt), text);
 }
 
 void LogWriters::AppendMapCsv(const QString& text) { appendMap(text, logfiles::kMapCsvExt); }
@@ -26,18 +24,18 @@ void LogWriters::appendMap(const QString& text, const QString& ext) {
     if (!f.ui.GPS_On->isChecked())
         return;
     appendView(f.ui.MapText, mapText_, text, kMapTextKeep);
-    const QString path =
-        logfiles::filePath(f.svc.appDir, f.ui.MapFileHedder->text(), f.ui.MapFileName->text(), ext);
+    const QString name = logfiles::fileName(f.ui.MapFileHedder->text(), f.ui.MapFileName->text(), ext);
     // The header goes at the top of a new or empty file only.
-    const QFileInfo info(path);
+    const QFileInfo info(logfiles::filePath(f.svc.appDir, name));
     const bool empty = !info.exists() || (info.isFile() && info.size() == 0);
-    writeFile(path, empty ? logfiles::kMapHeader + text : text);
+    writeFile(name, empty ? logfiles::kMapHeader + text : text);
 }
 
-void LogWriters::writeFile(const QString& path, const QString& text) {
-    if (textfile::append(path, text))
+void LogWriters::writeFile(const QString& name, const QString& text) {
+    if (textfile::append(logfiles::filePath(f.svc.appDir, name), text))
         return;
-    f.ui.Message->setText(QStringLiteral("ログ書込異常: ") + QFileInfo(path).fileName());
+    // Shown at once, naming the file; the run and the on-screen copy go on.
+    f.ui.Message->setText(QStringLiteral("ログ書込異常: ") + name);
 }
 
 void LogWriters::appendView(QPlainTextEdit* view, QString& copy, const QString& text, int keep) {

@@ -30,7 +30,7 @@ public:
 private:
     void appendView(QPlainTextEdit* view, QString& copy, const QString& text, int keep);
     void appendMap(const QString& text, const QString& ext);
-    void writeFile(const QString& path, const QString& text);
+    void writeFile(const QString& name, const QString& text);
 
     Form1& f;
     QString logText_;

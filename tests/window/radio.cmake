@@ -7,3 +7,6 @@ qvx_add_test(radio_init_test
 qvx_add_test(radio_run_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/radio_run_test.cpp
   LIBS qvx_testsupport)
+qvx_add_test(radio_logs_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/radio_logs_test.cpp
+  LIBS qvx_testsupport)
