@@ -1,0 +1,162 @@
+// The radio side of a run on the real stack: the window with the system
+// clock, real timers and QSerialPort, against the module simulator on a
+// pseudo-terminal.
+#include "FakeServices.h"
+#include "looptest/RunControl.h"
+#include "module/InitSequence.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SystemClock.h"
+#include "platform/Timer.h"
+#include "shell/Form1.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// The simulator, started with the given options; its first line of output
+// is the path of the pseudo-terminal it serves.
+class Simulator {
+public:
+    explicit Simulator(const QStringList& options) {
+        process_.setProgram(qEnvironmentVariable("QVX_BIN_DIR") + QStringLiteral("/qvx-sim"));
+        process_.setArguments(options);
+        process_.setProcessChannelMode(QProcess::SeparateChannels);
+        process_.start();
+        if (!process_.waitForStarted(10000))
+            return;
+        while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
+        }
+        path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    }
+    ~Simulator() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+        process_.waitForFinished(5000);
+    }
+    QString path() const { return path_; }
+    QString errors() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
+
+private:
+    QProcess process_;
+    QString path_;
+};
+
+// The window with the real clock and serial ports; only sound and dialogs
+// are fakes, and the executable's folder is a temporary one.
+class RealStack {
+public:
+    RealStack() {
+        services.clock = &clock;
+        services.ports = &ports;
+        services.portList = &portList;
+        services.sound = &sound;
+        services.dialogs = &dialogs;
+        services.appDir = dir.path();
+        services.baseName = QStringLiteral("qvx-loopback");
+        services.screenTwips = QSize(1920, 1080) * 15;
+        form = std::make_unique<Form1>(services);
+        form->show();
+    }
+    ~RealStack() {
+        form->close();
+        form.reset();
+    }
+
+    QTemporaryDir dir;
+    SystemClock clock;
+    QtSerialPortFactory ports;
+    FakePortEnumerator portList;
+    FakeSound sound;
+    FakeDialogs dialogs;
+    Services services;
+    std::unique_ptr<Form1> form;
+};
+
+constexpr int kTimeoutMs = 20000;
+
+} // namespace
+
+class RadioE2eTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        if (!QFileInfo::exists(qEnvironmentVariable("QVX_BIN_DIR") + QStringLiteral("/qvx-sim")))
+            QSKIP("qvx-sim is not built");
+    }
+
+    void initialisationSucceeds_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("FSK") << QStringList{QStringLiteral("--mode"), QStringLiteral("fsk")} << QStringLiteral("FSK")
+                             << QStringLiteral(" モードによる通信");
+        QTest::newRow("LoRa 512") << QStringList{QStringLiteral("--mode"), QStringLiteral("lora"), QStringLiteral("--sf"),
+                                                 QStringLiteral("2")}
+                                  << QStringLiteral("LoRa") << QStringLiteral(" 512 chipによる通信");
+    }
+    void initialisationSucceeds() {
+        QFETCH(QStringList, options);
+        QFETCH(QString, mode);
+        QFETCH(QString, message);
+        Simulator sim(options);
+        QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
+        RealStack app;
+        Form1& f = *app.form;
+        f.ui.Com_Port->setText(sim.path());
+        f.ui.TestStartSW_0->click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.Tx_Timer->isEnabled() || f.st.RunState != 0, kTimeoutMs);
+        QCOMPARE(f.st.RunState, 0);
+        QCOMPARE(f.ui.TestMode->text(), mode);
+        QCOMPARE(f.ui.Message->text(), message);
+        QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousRunning);
+        QVERIFY(f.ui.LogFileHedder->text().contains(mode == QStringLiteral("FSK") ? QStringLiteral("_FSK Mode_")
+                                                                                  : QStringLiteral("_LoRa512_")));
+        // Stopped by the operator: the window returns to idle.
+        f.ui.TestStartSW_0->click();
+        QCOMPARE(f.st.RunState, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.st.RunState, 0, kTimeoutMs);
+        QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
+        QVERIFY(!f.MSComm1->isOpen());
+    }
+
+    void initialisationFails() {
+        Simulator sim({QStringLiteral("--mode"), QStringLiteral("fsk"), QStringLiteral("--no-mode-answer")});
+        QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
+        RealStack app;
+        Form1& f = *app.form;
+        f.ui.Com_Port->setText(sim.path());
+        f.ui.TestStartSW_0->click();
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.Message->text(), InitSequence::kNoAnswer, kTimeoutMs);
+        QVERIFY(!f.Tx_Timer->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(f.st.RunState, 0, kTimeoutMs);
+        QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
+        QVERIFY(f.ui.Com_Port->isEnabled());
+        QVERIFY(!f.Tx_Timer->isEnabled());
+    }
+
+    void portVanishes() {
+        Simulator sim({QStringLiteral("--mode"), QStringLiteral("fsk"), QStringLiteral("--close-after"),
+                       QStringLiteral("3")});
+        QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
+        RealStack app;
+        Form1& f = *app.form;
+        f.ui.Com_Port->setText(sim.path());
+        f.ui.TestStartSW_0->click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.Tx_Timer->isEnabled(), kTimeoutMs);
+        if (!QTest::qWaitFor([&] { return f.ui.Tx_Count->text() != QStringLiteral("0") || !f.MSComm1->isOpen(); },
+                             5000))
+            QSKIP("the test cycle sends no data commands");
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.ComMessage->text(), QStringLiteral("Comポート異常検出"), kTimeoutMs);
+        QVERIFY(!f.Tx_Timer->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(f.st.RunState, 0, kTimeoutMs);
+        QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
+        QVERIFY(!f.MSComm1->isOpen());
+    }
+};
+
+QTEST_MAIN(RadioE2eTest)
+#include "radio_e2e_test.moc"
