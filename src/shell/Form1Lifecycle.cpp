@@ -1,19 +1,183 @@
 // Start-up, resize and shutdown of the main window.
 #include "shell/Form1.h"
 
+#include "common/Colours.h"
+#include "common/Twips.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+#include "platform/Timer.h"
+#include "shell/SettingsFile.h"
+
+#include <QApplication>
 #include <QCloseEvent>
 #include <QResizeEvent>
+#include <QScreen>
 
-void Form1::bindControlArrays() {}
+namespace {
 
-void Form1::Form_Load() {}
+// The window's design sizes and the sizes the resize rule works from, twips.
+constexpr int kStartWidth = 13455;
+constexpr int kStartHeight = 10380;
+constexpr int kLogFrameWidth = 12855;
+constexpr int kLogFrameHeight = 1815;
+constexpr int kLogTextWidth = 12495;
+constexpr int kLogTextHeight = 975;
+constexpr int kLogTextGrowBase = 875;
+constexpr int kHiddenListTop = -3000;
 
-void Form1::Form_Resize() {}
+QFont fontWith(const QFont& base, const QStringList& families) {
+    QFont f = base;
+    f.setFamilies(families);
+    f.setPointSizeF(11.25);
+    return f;
+}
+
+void setBackground(QWidget* w, std::uint32_t value) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Base, colourFromValue(value, QApplication::palette(w)));
+    w->setPalette(p);
+}
+
+} // namespace
+
+void Form1::bindControlArrays() {
+    FormLabel = {ui.FormLabel_0, ui.FormLabel_1, ui.FormLabel_2, ui.FormLabel_3, ui.FormLabel_4, ui.FormLabel_5, ui.FormLabel_6};
+    Frame = {ui.Frame_0, ui.Frame_1, ui.Frame_2, ui.Frame_3, ui.Frame_4, ui.Frame_5, ui.Frame_6};
+    RFLevel = {ui.RFLevel_0, ui.RFLevel_1, ui.RFLevel_2, ui.RFLevel_3, ui.RFLevel_4,
+               ui.RFLevel_5, ui.RFLevel_6, ui.RFLevel_7, ui.RFLevel_8};
+    LoRaTxTime = {ui.LoRaTxTime_0, ui.LoRaTxTime_1, ui.LoRaTxTime_2, ui.LoRaTxTime_3, ui.LoRaTxTime_4, ui.LoRaTxTime_5};
+    TestStartSW = {ui.TestStartSW_0, ui.TestStartSW_1};
+    RssiGraph_Sel = {ui.RssiGraph_Sel_0, ui.RssiGraph_Sel_1};
+
+    // Names as the rest of the system knows them: arrays as Name(i); every
+    // control without a caption of its own also carries its name as its
+    // accessible name.
+    const auto children = findChildren<QWidget*>();
+    for (QWidget* w : children) {
+        QString name = w->objectName();
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
+            continue;
+        const int us = name.lastIndexOf(u'_');
+        static const QStringList arrays{"FormLabel", "Frame", "RFLevel", "LoRaTxTime", "TestStartSW", "RssiGraph_Sel"};
+        if (us > 0 && arrays.contains(name.left(us)))
+            name = name.left(us) + u'(' + name.mid(us + 1) + u')';
+        w->setObjectName(name);
+        if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+            qobject_cast<QListWidget*>(w) || name == QLatin1String("Picture1"))
+            w->setAccessibleName(name);
+    }
+
+    // Fonts: the proportional gothic for the window, the fixed-pitch one for
+    // the large text boxes, the serif one for the counters.
+    const QStringList gothicP{"ＭＳ Ｐゴシック", "Noto Sans CJK JP"};
+    const QStringList gothic{"ＭＳ ゴシック", "Noto Sans Mono CJK JP"};
+    const QStringList mincho{"ＭＳ 明朝", "Noto Serif CJK JP"};
+    for (QWidget* w : children) {
+        const bool bold = w->font().bold();
+        QFont f = fontWith(w->font(), gothicP);
+        f.setPointSizeF(9);
+        f.setBold(bold);
+        w->setFont(f);
+    }
+    QFont form = fontWith(font(), gothicP);
+    form.setPointSizeF(9);
+    setFont(form);
+    for (QWidget* w : {static_cast<QWidget*>(ui.MapText), static_cast<QWidget*>(ui.RxText)}) {
+        QFont f = fontWith(w->font(), gothic);
+        f.setPointSizeF(9);
+        w->setFont(f);
+    }
+    for (QWidget* w : {ui.FSKData, ui.FSK_OK, ui.FSK_Err, ui.Tx_Count, ui.Tx_CnEnd, ui.FSKDmy}) {
+        QFont f = fontWith(w->font(), mincho);
+        f.setPointSizeF(9);
+        w->setFont(f);
+    }
+    // The file-name fields start light red until their text first changes.
+    setBackground(ui.LogFileName, 0xC0C0FF);
+    setBackground(ui.MapFileName, 0xC0C0FF);
+}
+
+void Form1::Form_Load() {
+    // 1. Caption with the version.
+    setWindowTitle(windowTitle() + QStringLiteral("   Ver.= ") +
+                   QStringLiteral("%1.%2.%3").arg(QVX_VERSION_MAJOR).arg(QVX_VERSION_MINOR).arg(QVX_VERSION_PATCH));
+    // 2. Start-up size (outer size; the frame is added by the window system).
+    resize(twipsToPixels(kStartWidth), twipsToPixels(kStartHeight));
+    // 3. Timer resolution: every timer of the program is a precise timer.
+    // 4. The port list is hidden and disabled.
+    ui.Com_PortList->move(ui.Com_PortList->x(), twipsToPixels(kHiddenListTop));
+    ui.Com_PortList->setEnabled(false);
+    // 5. Graph scale labels, one every 20 dB over the graph's height.
+    const float step = (float(pixelsToTwips(ui.Picture1->height())) - 30.0f) / 180.0f * 20.0f;
+    const int picTop = pixelsToTwips(ui.Picture1->y());
+    for (int i = 0; i < 9; ++i)
+        RFLevel[i]->move(RFLevel[i]->x(), twipsToPixels(picTop + 90 + i * step));
+    ui.Label25->move(ui.Label25->x(), twipsToPixels(pixelsToTwips(RFLevel[8]->y()) + 240));
+    // 6. GPS baud rates.
+    ui.GPS_Baudrate->clear();
+    ui.GPS_Baudrate->addItems({"4800", "9600", "19200", "38400", "57600"});
+    ui.GPS_Baudrate->setCurrentIndex(1);
+    // 7. Test packet.
+    ui.TxCmd->setText(QStringLiteral("@DT05"));
+    st.ExpectedAnswerHex = QStringLiteral("2A 44 52 3D 30 35 ");
+    // 8, 9. Minimum periods and the period fields.
+    st.FSKMinTxTime = 300;
+    ui.FSKTxTime->setText(QString::number(st.FSKMinTxTime));
+    st.LoRaMinTxTime = {3700, 5800, 10000, 19000, 34000, 66000};
+    for (int i = 0; i < 6; ++i)
+        LoRaTxTime[i]->setText(QString::number(st.LoRaMinTxTime[i]));
+    // 10. Colours.
+    st.NormalBackColor = 0x80000005;
+    st.WarningBackColor = 0xC0C0FF;
+    st.SelectedBackColor = 0x00FFFF;
+    st.RxBarColor = 0x00C000;
+    st.RxAverageColor = 0x0000FF;
+    st.GraphBackColor = 0xE0E0E0;
+    st.GridColor = 0xC0C0C0;
+    st.NoiseColor = 0x808080;
+    st.AckAverageColor = 0xFF0000;
+    ui.Picture1->clear(colourFromValue(st.GraphBackColor));
+    // 11. Status captions.
+    ui.GPSMessage->clear();
+    ui.ComMessage->clear();
+    ui.TestMode->clear();
+    ui.Message->clear();
+    // 12. File name headers from today's date.
+    ui.LogFileHedder->setText(svc.clock->now().toString(QStringLiteral("yyMMdd")) + QStringLiteral("_Mode_"));
+    ui.MapFileHedder->setText(ui.LogFileHedder->text() + QStringLiteral("Map_"));
+    // 13. GPS redisplay condition.
+    ui.GPSdata_clr->clear();
+    ui.GPSdata_clr->addItems({"$GPGGA", "$GPGSA", "$GPGSV", "$GPRMC"});
+    ui.GPSdata_clr->setCurrentIndex(0);
+    // 14. The file dialogs are set up by the dialog service (filter, folder).
+    // Timers: all 100 ms; only the GPS timer runs from the start.
+    for (Timer* t : {GPSTimer, InitialTimer, Tx_Timer, Timer1})
+        t->setInterval(100);
+    GPSTimer->setEnabled(true);
+    // 15. Settings.
+    settings->LoadSettings();
+}
+
+void Form1::Form_Resize() {
+    const QSize outer = frameGeometry().size();
+    const int w = pixelsToTwips(outer.width());
+    const int h = pixelsToTwips(outer.height());
+    const int dw = w > kStartWidth ? w - kStartWidth : 0;
+    const int frameH = h > kStartHeight ? kLogFrameHeight + (h - kStartHeight) : kLogFrameHeight;
+    const int textH = h > kStartHeight ? kLogTextGrowBase + (h - kStartHeight) : kLogTextHeight;
+    ui.Frame_4->resize(twipsToPixels(kLogFrameWidth + dw), twipsToPixels(frameH));
+    ui.LogText->resize(twipsToPixels(kLogTextWidth + dw), twipsToPixels(textH));
+}
 
 void Form1::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
+    if (MSComm1->isOpen())
+        MSComm1->close();
+    if (MSComm2->isOpen())
+        MSComm2->close();
+    settings->SaveSettings();
 }
 
 void Form1::resizeEvent(QResizeEvent* event) {
