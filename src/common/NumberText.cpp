@@ -53,24 +53,16 @@ QString numberPart(const QString& text) {
         QString exp = QStringLiteral("e");
         if (j < n && (text.at(j) == u'-' || text.at(j) == u'+')) { exp += text.at(j); ++j; }
         QString expDigits;
+        bool sawDigit = false;
         for (;; ++j) {
             skipJ();
             if (j >= n || !isDigit(text.at(j))) break;
+            sawDigit = true;
             if (expDigits.isEmpty() && text.at(j) == u'0') continue; // leading zeros
-            expDigits += text.at(j);
+            if (expDigits.size() < kMaxExponentDigits + 1) expDigits += text.at(j);
         }
-        // Any digit at all (even only zeros) makes it an exponent.
-        bool anyDigit = !expDigits.isEmpty();
-        if (!anyDigit) {
-            qsizetype k = i + 1;
-            while (k < n && (isSkipped(text.at(k)) || text.at(k) == u'+' || text.at(k) == u'-')) {
-                if (text.at(k) == u'+' || text.at(k) == u'-') { ++k; break; }
-                ++k;
-            }
-            while (k < n && isSkipped(text.at(k))) ++k;
-            anyDigit = k < n && text.at(k) == u'0';
-        }
-        if (anyDigit) {
+        if (sawDigit) {
+            // Beyond a few digits every exponent overflows or underflows alike.
             if (expDigits.size() > kMaxExponentDigits) expDigits = QStringLiteral("999999");
             out += exp + (expDigits.isEmpty() ? QStringLiteral("0") : expDigits);
         }

@@ -1,69 +1,102 @@
 #include "common/TextFile.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace textfile {
 
 namespace {
-// ICU's name for the Windows variant of Shift_JIS (code page 932).
-const char* const kCodePage = "windows-31j";
 
-QString reason(const QFile& file) { return QFileInfo(file.fileName()).fileName() + QStringLiteral(": ") + file.errorString(); }
+// ICU's name for the Windows variant of Shift_JIS first (it has the NEC and
+// IBM extensions such as "①" and maps "～" the Windows way), then aliases
+// other ICU builds may know it by.
+const char* codecName() {
+    static const char* const name = [] {
+        for (const char* n : {"windows-31j", "cp932", "ibm-943_P15A-2003", "Shift_JIS"})
+            if (QStringEncoder(n).isValid()) return n;
+        return "Shift_JIS";
+    }();
+    return name;
 }
 
+void setError(QString* error, const QString& reason) {
+    if (error) *error = reason;
+}
+
+} // namespace
+
 QByteArray encode(const QString& text) {
-    QStringEncoder encoder(kCodePage);
-    if (!encoder.isValid())
-        return text.toLocal8Bit();
-    return encoder.encode(text);
+    QStringEncoder enc(codecName());
+    return enc.encode(text);
 }
 
 QString decode(const QByteArray& bytes) {
-    QStringDecoder decoder(kCodePage);
-    if (!decoder.isValid())
-        return QString::fromLocal8Bit(bytes);
-    return decoder.decode(bytes);
+    QStringDecoder dec(codecName());
+    return dec.decode(bytes);
 }
 
 bool read(const QString& path, QString* text, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error) *error = reason(file);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        setError(error, f.errorString());
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error) *error = reason(file);
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        setError(error, f.errorString());
         return false;
     }
     if (text) *text = decode(bytes);
     return true;
 }
 
-namespace {
-bool put(const QString& path, const QString& text, QIODevice::OpenMode mode, QString* error) {
-    QFile file(path);
-    if (!file.open(mode)) {
-        if (error) *error = reason(file);
+bool write(const QString& path, const QString& text, QString* error) {
+    // Written beside the old file and put in its place at the end, so a
+    // failed write (disk full) leaves the old contents whole.
+    QSaveFile f(path);
+    f.setDirectWriteFallback(true);
+    if (!f.open(QIODevice::WriteOnly)) {
+        setError(error, f.errorString());
         return false;
     }
     const QByteArray bytes = encode(text);
-    const bool ok = file.write(bytes) == bytes.size() && file.flush();
-    if (!ok && error) *error = reason(file);
-    file.close();
-    return ok && file.error() == QFileDevice::NoError;
-}
-}
-
-bool write(const QString& path, const QString& text, QString* error) {
-    return put(path, text, QIODevice::WriteOnly | QIODevice::Truncate, error);
+    if (f.write(bytes) != bytes.size()) {
+        setError(error, f.errorString());
+        f.cancelWriting();
+        return false;
+    }
+    if (!f.commit()) {
+        setError(error, f.errorString());
+        return false;
+    }
+    return true;
 }
 
 bool append(const QString& path, const QString& text, QString* error) {
-    return put(path, text, QIODevice::WriteOnly | QIODevice::Append, error);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        setError(error, f.errorString());
+        return false;
+    }
+    const qint64 before = f.size();
+    const QByteArray bytes = encode(text);
+    const bool ok = f.write(bytes) == bytes.size() && f.flush();
+    if (!ok) {
+        const QString reason = f.errorString();
+        // No half-written line stays behind: what was there before is kept.
+        f.resize(before);
+        f.close();
+        setError(error, reason);
+        return false;
+    }
+    f.close();
+    if (f.error() != QFileDevice::NoError) {
+        setError(error, f.errorString());
+        return false;
+    }
+    return true;
 }
 
 } // namespace textfile
