@@ -1,9 +1,102 @@
 #include "shell/SettingsFile.h"
 
+#include "common/NumberText.h"
+#include "common/TextFile.h"
+#include "common/Twips.h"
 #include "shell/Form1.h"
+#include "shell/SettingsCodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdio>
+
+namespace {
+constexpr int kWindowWidth = 13455;
+constexpr int kWindowHeight = 10380;
+}
 
 SettingsFile::SettingsFile(Form1& form) : QObject(&form), f(form) {}
 
-void SettingsFile::LoadSettings() {}
+QString SettingsFile::path() const { return f.svc.appDir + QStringLiteral("/") + f.svc.baseName + QStringLiteral(".ini"); }
 
-void SettingsFile::SaveSettings() {}
+void SettingsFile::applyPosition(bool top, const QString& value) {
+    QSize screen = f.svc.screenTwips;
+    if (screen.isEmpty()) {
+        const QScreen* s = QGuiApplication::primaryScreen();
+        screen = s ? s->availableGeometry().size() * kTwipsPerPixel : QSize(kWindowWidth, kWindowHeight);
+    }
+    const double limit = top ? screen.height() - kWindowHeight : screen.width() - kWindowWidth;
+    const double v = numtext::leadingNumber(value);
+    double pos = v;
+    if (!(v >= 0 && v <= limit))
+        pos = v < 0 ? 0 : limit;
+    const QPoint at = f.pos();
+    if (top)
+        f.move(at.x(), twipsToPixels(pos));
+    else
+        f.move(twipsToPixels(pos), at.y());
+}
+
+void SettingsFile::LoadSettings() {
+    const QString file = path();
+    // A missing file is created empty; an existing one is left unchanged.
+    if (!QFileInfo::exists(file)) {
+        QFile create(file);
+        if (!create.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            f.ui.Message->setText(QStringLiteral("設定ファイル作成異常: ") + QFileInfo(file).fileName());
+            return;
+        }
+    }
+    QString text;
+    if (!textfile::read(file, &text)) {
+        f.ui.Message->setText(QStringLiteral("設定ファイル読込異常: ") + QFileInfo(file).fileName());
+        return;
+    }
+    auto period = [](QLineEdit* box, const QString& value, int minimum) {
+        box->setText(value);
+        if (double(minimum) > numtext::leadingNumber(box->text()))
+            box->setText(QString::number(minimum));
+    };
+    const auto records = settingscodec::read(text);
+    for (const auto& [key, value] : records) {
+        if (key == QLatin1String("Form1_Top"))
+            applyPosition(true, value);
+        else if (key == QLatin1String("Form1_Left"))
+            applyPosition(false, value);
+        else if (key == QLatin1String("Tx_Com"))
+            f.ui.Com_Port->setText(value);
+        else if (key == QLatin1String("GPS_Com"))
+            f.ui.GPS_Port->setText(value);
+        else if (key == QLatin1String("GPS_Baudrate"))
+            f.ui.GPS_Baudrate->setCurrentText(value);
+        else if (key == QLatin1String("GPSdata_clr"))
+            f.ui.GPSdata_clr->setCurrentText(value);
+        else if (key == QLatin1String("FSKTxTime"))
+            period(f.ui.FSKTxTime, value, f.st.FSKMinTxTime);
+        else if (key == QLatin1String("TX_CnEnd"))
+            f.ui.Tx_CnEnd->setText(value);
+        else
+            for (int i = 0; i < 6; ++i)
+                if (key == QStringLiteral("LoRaTxTime(%1)").arg(i))
+                    period(f.LoRaTxTime[i], value, f.st.LoRaMinTxTime[i]);
+    }
+}
+
+void SettingsFile::SaveSettings() {
+    settingscodec::Values v;
+    v.top = settingscodec::positionText(pixelsToTwips(f.pos().y()));
+    v.left = settingscodec::positionText(pixelsToTwips(f.pos().x()));
+    v.txCom = f.ui.Com_Port->text();
+    v.gpsCom = f.ui.GPS_Port->text();
+    v.gpsBaudrate = f.ui.GPS_Baudrate->currentText();
+    v.gpsDataClr = f.ui.GPSdata_clr->currentText();
+    v.fskTxTime = f.ui.FSKTxTime->text();
+    for (QLineEdit* box : f.LoRaTxTime)
+        v.loRaTxTime << box->text();
+    v.txCnEnd = f.ui.Tx_CnEnd->text();
+    QString error;
+    if (!textfile::write(path(), settingscodec::write(v), &error))
+        std::fprintf(stderr, "qvx-loopback: settings not saved to %s: %s\n", qPrintable(path()), qPrintable(error));
+}

@@ -1,5 +1,6 @@
 #pragma once
-// Reads the settings file into the controls at start-up and writes it from them at shutdown.
+// Reads the settings file into the controls at start-up and writes it from
+// them at shutdown.
 #include <QObject>
 #include <QString>
 
@@ -11,7 +12,9 @@ public:
     explicit SettingsFile(Form1& form);
     void LoadSettings();
     void SaveSettings();
+    QString path() const;
 
 private:
+    void applyPosition(bool top, const QString& value);
     Form1& f;
 };
