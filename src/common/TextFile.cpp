@@ -86,7 +86,8 @@ bool append(const QString& path, const QString& text, QString* error) {
     if (!ok) {
         const QString reason = f.errorString();
         // No half-written line stays behind: what was there before is kept.
-        f.resize(before);
+        if (!f.isSequential())
+            f.resize(before);
         f.close();
         setError(error, reason);
         return false;

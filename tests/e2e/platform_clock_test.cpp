@@ -1,0 +1,112 @@
+// The real millisecond clock and timers, and the port list's entry shape.
+// Timing bounds are generous: the machine is shared and may be loaded.
+#include "platform/QtPortEnumerator.h"
+#include "platform/SystemClock.h"
+#include "platform/Timer.h"
+
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtTest>
+
+class PlatformClockTest : public QObject {
+    Q_OBJECT
+private slots:
+    void millisecondsMonotonic();
+    void millisecondsFollowTime();
+    void timerDefaultsAndFiring();
+    void timerRestartAndStop();
+    void nowIsLocalTime();
+    void portEntriesShape();
+};
+
+void PlatformClockTest::millisecondsMonotonic() {
+    SystemClock clock;
+    qint32 last = clock.milliseconds();
+    for (int i = 0; i < 20000; ++i) {
+        const qint32 now = clock.milliseconds();
+        // Differences taken as 32-bit signed values never go back, even
+        // across the wrap.
+        QVERIFY(qint32(quint32(now) - quint32(last)) >= 0);
+        last = now;
+    }
+}
+
+void PlatformClockTest::millisecondsFollowTime() {
+    SystemClock clock;
+    const qint32 a = clock.milliseconds();
+    QTest::qSleep(200);
+    const qint32 d = qint32(quint32(clock.milliseconds()) - quint32(a));
+    QVERIFY2(d >= 195 && d < 2000, qPrintable(QString::number(d)));
+    // Two clocks in one process agree within a little.
+    SystemClock other;
+    const qint32 gap = qint32(quint32(other.milliseconds()) - quint32(clock.milliseconds()));
+    QVERIFY2(qAbs(gap) <= 50, qPrintable(QString::number(gap)));
+}
+
+void PlatformClockTest::timerDefaultsAndFiring() {
+    SystemClock clock;
+    QObject owner;
+    Timer* t = clock.createTimer(&owner);
+    QCOMPARE(t->parent(), &owner);
+    QCOMPARE(t->interval(), 100);
+    QVERIFY(!t->isEnabled());
+    QSignalSpy fired(t, &Timer::timeout);
+    QTest::qWait(150);
+    QCOMPARE(fired.count(), 0);   // disabled until enabled
+
+    t->setInterval(20);
+    QElapsedTimer e;
+    e.start();
+    t->setEnabled(true);
+    QVERIFY(t->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(fired.count() >= 10, 5000);
+    const qint64 ms = e.elapsed();
+    // Ten 20 ms periods: not early, and not wildly late.
+    QVERIFY2(ms >= 190 && ms < 4000, qPrintable(QString::number(ms)));
+}
+
+void PlatformClockTest::timerRestartAndStop() {
+    SystemClock clock;
+    QObject owner;
+    Timer* t = clock.createTimer(&owner);
+    QSignalSpy fired(t, &Timer::timeout);
+    t->setInterval(300);
+    t->setEnabled(true);
+    QTest::qWait(200);
+    // Changing the interval of a running timer restarts its countdown.
+    QElapsedTimer e;
+    e.start();
+    t->setInterval(300);
+    QVERIFY(fired.wait(3000));
+    QVERIFY2(e.elapsed() >= 290, qPrintable(QString::number(e.elapsed())));
+    t->setEnabled(false);
+    QVERIFY(!t->isEnabled());
+    const int count = fired.count();
+    QTest::qWait(400);
+    QCOMPARE(fired.count(), count);
+}
+
+void PlatformClockTest::nowIsLocalTime() {
+    SystemClock clock;
+    const QDateTime a = QDateTime::currentDateTime();
+    const QDateTime n = clock.now();
+    QCOMPARE(n.timeSpec(), Qt::LocalTime);
+    QVERIFY(qAbs(a.msecsTo(n)) < 5000);
+}
+
+void PlatformClockTest::portEntriesShape() {
+    // The machine may have no serial devices at all; every entry it has
+    // carries the port name between the first "(" and ")".
+    QtPortEnumerator ports;
+    const QStringList entries = ports.entries();
+    const QRegularExpression shape(QStringLiteral("^.+ \\(([^()]+)\\) , .*$"));
+    for (const QString& e : entries) {
+        const auto m = shape.match(e);
+        QVERIFY2(m.hasMatch(), qPrintable(e));
+    }
+    if (entries.isEmpty())
+        qInfo("no serial devices on this machine");
+}
+
+QTEST_GUILESS_MAIN(PlatformClockTest)
+#include "platform_clock_test.moc"
