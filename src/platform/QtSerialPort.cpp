@@ -45,4 +45,4 @@ bool QtSerialPort::write(const QByteArray& data) {
     return port_->error() == QSerialPort::NoError || port_->error() == QSerialPort::TimeoutError;
 }
 
-QByteArray QtSerialPort::readAll() { return port_->readAll(); }
+QByteArray QtSerialPort::readAll() { return port_->isOpen() ? port_->readAll() : QByteArray(); }
