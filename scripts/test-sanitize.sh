@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-asan/ and runs every test (CTest), headless. Any sanitizer report
+# fails the test that triggered it.
+#   BUILD_DIR=... to build elsewhere; JOBS=n to limit the parallel jobs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${BUILD_DIR:-build-asan}"
+jobs="${JOBS:-$(nproc)}"
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE=ON
+cmake --build "$build" -j"$jobs"
+
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+# Leaks found only in the toolkit and its font and graphics libraries are
+# theirs; the suppressions name those libraries and nothing of ours.
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=0:detect_stack_use_after_return=0}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+ctest --test-dir "$build" --output-on-failure -j"$jobs"
