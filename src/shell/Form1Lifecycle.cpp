@@ -159,7 +159,9 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Resize() {
-    const QSize outer = frameGeometry().size();
+    // The window's size as the program set it at start-up (the window
+    // system's frame varies between desktops and is not counted).
+    const QSize outer = size();
     const int w = pixelsToTwips(outer.width());
     const int h = pixelsToTwips(outer.height());
     const int dw = w > kStartWidth ? w - kStartWidth : 0;
