@@ -1,9 +1,18 @@
 #include "looptest/ResultSounds.h"
 
+#include "platform/Sound.h"
 #include "shell/Form1.h"
 
+// Playback is asynchronous and reports nothing: a missing file gives the
+// default beep, a machine without audio stays silent, the cycle goes on.
 ResultSounds::ResultSounds(Form1& form) : QObject(&form), f(form) {}
 
-void ResultSounds::PlaySuccessSound() {}
+void ResultSounds::PlaySuccessSound() {
+    if (f.svc.sound)
+        f.svc.sound->play(f.svc.appDir + QStringLiteral("/COMP.wav"));
+}
 
-void ResultSounds::PlayFailureSound() {}
+void ResultSounds::PlayFailureSound() {
+    if (f.svc.sound)
+        f.svc.sound->play(f.svc.appDir + QStringLiteral("/NO_COMP.wav"));
+}

@@ -1,10 +1,25 @@
 #include "looptest/RssiGraph.h"
 
+#include "common/NumberText.h"
+
 #include <QPainter>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// The chart spans +10 dBm at the top edge to -170 dBm at the bottom edge.
+constexpr float kTopDbm = 10.0f;
+constexpr float kSpanDb = 180.0f;
+
+int pixel(float y) { return int(std::lround(y)); }
+
+} // namespace
 
 RssiGraph::RssiGraph(QWidget* parent) : QWidget(parent) {}
 
 void RssiGraph::clear(const QColor& colour) {
+    fitToWidget();
     image_.fill(colour);
     update();
 }
@@ -14,12 +29,77 @@ void RssiGraph::paintEvent(QPaintEvent*) {
     p.drawImage(0, 0, image_);
 }
 
-void RssiGraph::resizeEvent(QResizeEvent*) {
+void RssiGraph::resizeEvent(QResizeEvent*) { fitToWidget(); }
+
+// The image follows the widget's size; what was drawn stays at the top left.
+void RssiGraph::fitToWidget() {
     if (image_.size() == size())
         return;
     QImage grown(size(), QImage::Format_RGB32);
     grown.fill(Qt::white);
     QPainter p(&grown);
     p.drawImage(0, 0, image_);
+    p.end();
     image_ = grown;
+}
+
+// Moves every row kStep pixels to the left, in place.
+void RssiGraph::scroll() {
+    const int w = image_.width();
+    if (w <= kStep)
+        return;
+    const size_t bytes = size_t(w - kStep) * sizeof(quint32);
+    for (int y = 0; y < image_.height(); ++y) {
+        uchar* row = image_.scanLine(y);
+        std::memmove(row, row + kStep * sizeof(quint32), bytes);
+    }
+}
+
+void RssiGraph::step(bool success, const QString& value, const QString& average0, const QString& average1,
+                     const QString& noise0, const QString& noise1, const Colours& colours) {
+    fitToWidget();
+    const int w = image_.width();
+    const int h = image_.height();
+    if (w <= 0 || h <= 0)
+        return;
+    const float s = float(h) / kSpanDb;
+    const auto level = [s](const QString& dbm) {
+        return s * (kTopDbm - float(numtext::leadingNumber(dbm)));
+    };
+
+    scroll();
+    QPainter p(&image_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const int x0 = w - kStep;
+    p.fillRect(QRect(x0, 0, kStep, h), colours.back);
+
+    // Grid lines at -160, -140, ... 0 dBm.
+    p.setPen(colours.grid);
+    for (int i = 10; i <= 170; i += 20) {
+        const int y = pixel(float(h) - float(i) * s);
+        p.drawLine(0, y, w - 1, y);
+    }
+
+    // A 3-pixel-thick segment joined to the previous step's one.
+    const auto trace = [&](const QString& from, const QString& to, const QColor& colour) {
+        if (from.isEmpty() || to.isEmpty())
+            return;
+        const float y0 = level(from);
+        const float y1 = level(to);
+        p.setPen(colour);
+        for (int k : {0, -1, 1})
+            p.drawLine(x0, pixel(y0 + float(k)), w, pixel(y1 + float(k)));
+    };
+
+    if (success) {
+        if (!value.isEmpty()) {
+            const int top = pixel(level(value));
+            if (top < h)
+                p.fillRect(QRect(QPoint(x0, std::max(top, 0)), QPoint(w - 1, h - 1)), colours.bar);
+        }
+        trace(average0, average1, colours.average);
+    }
+    trace(noise0, noise1, colours.noise);
+    p.end();
+    update();
 }

@@ -1,5 +1,8 @@
 #pragma once
-// The test cycle: the tick handler of Tx_Timer.
+// The test cycle: the tick handler of Tx_Timer. Each step evaluates the
+// answer to the previous test packet (counters, signal strengths, averages,
+// sound, graph, log lines), then sends the next packet and re-arms the
+// timer, or stops a counted run that has reached its length.
 #include <QObject>
 #include <QString>
 
@@ -11,6 +14,25 @@ public:
     explicit TestCycle(Form1& form);
     void Tx_Timer_Timer();
 
+    // Firings of Tx_Timer per transmit period (0 below 29000 ms) and the
+    // firings still to skip before the next step.
+    int subTickCount() const { return SubTickCount; }
+    int subTicksLeft() const { return SubTicksLeft; }
+
+    // Periods of this length or more are split into several firings.
+    static constexpr double kSubTickPeriodMs = 29000;
+    // Sounds are played only from this period on.
+    static constexpr double kSoundPeriodMs = 2000;
+
 private:
+    void step();
+    void evaluateExchange();
+    void evaluateSuccess(int at, const QString& oldNoise);
+    void evaluateFailure(const QString& oldNoise);
+    bool sendPacket(const QString& command);
+    void rearm(qint32 t0);
+
     Form1& f;
+    int SubTickCount = 0;
+    int SubTicksLeft = 0;
 };
