@@ -1,7 +1,63 @@
 #include "gps/GgaProcessor.h"
 
+#include "common/NumberText.h"
+#include "gps/Gga.h"
+#include "gps/Distance.h"
+#include "platform/Timer.h"
 #include "shell/Form1.h"
 
-GgaProcessor::GgaProcessor(Form1& form) : QObject(&form), f(form) {}
+#include <cmath>
 
-void GgaProcessor::GPSTimer_Timer() {}
+GgaProcessor::GgaProcessor(Form1& form) : QObject(&form), f(form) {
+    connect(f.GPSTimer, &Timer::timeout, this, &GgaProcessor::GPSTimer_Timer);
+}
+
+void GgaProcessor::GPSTimer_Timer() {
+    // The whole buffer is shown every tick; an unchanged text is not laid
+    // out again.
+    if (shownBuffer_ != f.st.GpsBuffer || f.ui.GPSdataDisp->document()->isEmpty() != f.st.GpsBuffer.isEmpty()) {
+        shownBuffer_ = f.st.GpsBuffer;
+        f.ui.GPSdataDisp->setPlainText(shownBuffer_);
+    }
+    const QString sentence = gga::takeSentence(f.st.GpsBuffer, &f.st.GgaProcessed, f.ui.GPSdata_clr->currentText());
+    if (sentence.isEmpty()) return;
+    showSentence(sentence);
+}
+
+void GgaProcessor::showSentence(const QString& sentence) {
+    f.ui.GPposition->setText(sentence);
+    const gga::Fields fields = gga::extract(sentence);
+    if (!fields.positioned) return;
+
+    FormState& st = f.st;
+    st.LatitudeRaw = numtext::leadingNumber(fields.latitude);
+    f.ui.Npos->setText(numtext::signBlank(st.LatitudeRaw));
+    st.LongitudeRaw = numtext::leadingNumber(fields.longitude);
+    f.ui.Epos->setText(numtext::signBlank(st.LongitudeRaw));
+    st.Altitude = numtext::leadingNumber(fields.altitude);
+    f.ui.Mpos->setText(numtext::signBlank(st.Altitude));
+    f.ui.EiseiN->setText(fields.satellites);
+
+    st.LatitudeDeg = gga::decimalDegrees(st.LatitudeRaw);
+    st.LongitudeDeg = gga::decimalDegrees(st.LongitudeRaw);
+    f.ui.NposGmap->setText(numtext::signBlank(st.LatitudeDeg));
+    f.ui.EposGmap->setText(numtext::signBlank(st.LongitudeDeg));
+
+    f.ui.Nposition->setText(gga::dmsText(st.LatitudeRaw));
+    f.ui.Eposition->setText(gga::dmsText(st.LongitudeRaw));
+
+    showDistance();
+}
+
+void GgaProcessor::showDistance() {
+    const FormState& st = f.st;
+    if (st.DatumLatitude == 0 || st.DatumLongitude == 0 || f.ui.NposGmap->text().isEmpty()
+        || f.ui.EposGmap->text().isEmpty()) {
+        f.ui.WGS84_Kyori->setText(QString());
+        return;
+    }
+    const double h = f.ui.Check2->isChecked()
+        ? std::fabs(numtext::round15(st.Altitude) - numtext::round15(st.DatumHeight)) : 0.0;
+    const double d = hubeny::distance(st.LatitudeDeg, st.LongitudeDeg, st.DatumLatitude, st.DatumLongitude, h);
+    f.ui.WGS84_Kyori->setText(hubeny::metresText(d));
+}

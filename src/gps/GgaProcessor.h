@@ -12,5 +12,8 @@ public:
     void GPSTimer_Timer();
 
 private:
+    void showSentence(const QString& sentence);
+    void showDistance();
     Form1& f;
+    QString shownBuffer_;   // what GPSdataDisp was last given
 };

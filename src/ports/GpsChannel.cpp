@@ -1,9 +1,55 @@
 #include "ports/GpsChannel.h"
 
+#include "common/NumberText.h"
+#include "platform/SerialPort.h"
 #include "shell/Form1.h"
 
-GpsChannel::GpsChannel(Form1& form) : QObject(&form), f(form) {}
+GpsChannel::GpsChannel(Form1& form) : QObject(&form), f(form) {
+    // toggled: also when the program changes the box.
+    connect(f.ui.GPS_On, &QCheckBox::toggled, this, &GpsChannel::GPS_On_Click);
+    connect(f.MSComm2, &SerialPort::readyRead, this, &GpsChannel::MSComm2_OnComm);
+}
 
-void GpsChannel::GPS_On_Click() {}
+void GpsChannel::setPortControlsEnabled(bool enabled) {
+    f.ui.GPS_Port->setEnabled(enabled);
+    f.ui.GPS_Baudrate->setEnabled(enabled);
+    f.ui.GPS_SelectSW->setEnabled(enabled);
+}
 
-void GpsChannel::MSComm2_OnComm() {}
+void GpsChannel::GPS_On_Click() {
+    if (!f.ui.GPS_On->isChecked()) {
+        switchedOff();
+        return;
+    }
+    if (!f.MSComm2->isOpen()) {
+        const qint32 baud = static_cast<qint32>(numtext::leadingNumber(f.ui.GPS_Baudrate->currentText()));
+        if (baud <= 0 || !f.MSComm2->open(f.ui.GPS_Port->text(), baud)) {
+            // Unchecking runs the switched-off path (from inside this
+            // handler, through toggled) before the message is written.
+            f.ui.GPS_On->setChecked(false);
+            setPortControlsEnabled(true);
+            f.ui.GPSMessage->setText(QStringLiteral("ポート･設定確認"));
+            return;
+        }
+        setPortControlsEnabled(false);
+        f.st.GgaProcessed = 0;
+    }
+    f.ui.GPSMessage->setText(QString());
+}
+
+void GpsChannel::switchedOff() {
+    if (f.MSComm2->isOpen()) f.MSComm2->close();
+    setPortControlsEnabled(true);
+    f.st.GpsBuffer.clear();
+    for (QLineEdit* box : {f.ui.GPposition, f.ui.Npos, f.ui.NposGmap, f.ui.Epos, f.ui.EposGmap, f.ui.Mpos})
+        box->clear();
+    f.ui.GPSMessage->setText(QString());
+}
+
+void GpsChannel::MSComm2_OnComm() {
+    // NMEA is ASCII; Latin-1 keeps every byte as one character, whatever
+    // else the line carries.
+    f.st.GpsBuffer += QString::fromLatin1(f.MSComm2->readAll());
+    if (f.st.GpsBuffer.size() > kBufferLimit)
+        f.st.GpsBuffer.remove(0, f.st.GpsBuffer.size() - kBufferLimit);
+}

@@ -8,10 +8,17 @@ class Form1;
 class GpsChannel : public QObject {
     Q_OBJECT
 public:
+    // GpsBuffer keeps at most this many characters, the newest, so that a
+    // receiver that never sends the redisplay sentence cannot grow it
+    // without end.
+    static constexpr qsizetype kBufferLimit = 64 * 1024;
+
     explicit GpsChannel(Form1& form);
     void GPS_On_Click();
     void MSComm2_OnComm();
 
 private:
+    void switchedOff();
+    void setPortControlsEnabled(bool enabled);
     Form1& f;
 };

@@ -1,0 +1,263 @@
+// The GPS port and the GPS timer on a fake receiver and the virtual clock:
+// sentences split across receive events, several sentences in one buffer,
+// the redisplay conditions, a sentence without a fix, switching GPS off,
+// a port that does not open, the distance and the buffer bound.
+#include "WindowHarness.h"
+#include "ports/GpsChannel.h"
+
+#include <QtTest>
+
+namespace {
+const QByteArray kWorked("$GPGGA,023000.00,3539.1234,N,13945.6789,E,1,08,0.9,40.5,M,39.2,M,,*57");
+const QByteArray kSecond("$GPGGA,023001.00,3500.0000,N,13900.0000,E,1,07,0.9,12.0,M,39.2,M,,*50");
+const QByteArray kThird("$GPGGA,023002.00,3600.0000,N,14000.0000,E,1,06,0.9,13.0,M,39.2,M,,*51");
+const QByteArray kNoFix("$GPGGA,023003.00,,,,,0,00,,,M,,M,,*66");
+const QByteArray kCrLf("\r\n");
+}
+
+class GgaWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<WindowHarness> h;
+    FakeDevice* dev = nullptr;
+
+    Form1& f() { return h->form(); }
+    void switchOn() {
+        f().ui.GPS_Port->setText(QStringLiteral("COM5"));
+        f().ui.GPS_On->setChecked(true);
+        QVERIFY(dev->isOpenByHost());
+    }
+    void tick() { h->advance(100); }
+    // Sends a sentence with its line end and lets the timer take it.
+    void feed(const QByteArray& sentence) {
+        dev->send(sentence + kCrLf);
+        tick();
+    }
+    QString npos() { return f().ui.Npos->text(); }
+
+private slots:
+    void init() {
+        h = std::make_unique<WindowHarness>();
+        dev = h->ports.addDevice(QStringLiteral("COM5"));
+        h->start();
+    }
+    void cleanup() { h.reset(); }
+
+    void opensAtTheChosenSpeedAndLocksThePortControls() {
+        f().ui.GPS_Baudrate->setCurrentText(QStringLiteral("4800"));
+        f().ui.GPSMessage->setText(QStringLiteral("old"));
+        f().st.GgaProcessed = 1;
+        switchOn();
+        QCOMPARE(dev->baudRate(), 4800);
+        QVERIFY(!f().ui.GPS_Port->isEnabled());
+        QVERIFY(!f().ui.GPS_Baudrate->isEnabled());
+        QVERIFY(!f().ui.GPS_SelectSW->isEnabled());
+        QCOMPARE(f().st.GgaProcessed, 0);
+        QCOMPARE(f().ui.GPSMessage->text(), QString());
+    }
+
+    // The worked example, its sentence arriving in two receive events; the
+    // first sentence after opening needs no LF before it.
+    void splitSentenceTakenOnceItsCrArrives() {
+        switchOn();
+        dev->send(kWorked.left(30));
+        tick();
+        QCOMPARE(f().ui.GPposition->text(), QString());
+        QCOMPARE(f().ui.GPSdataDisp->toPlainText(), QString::fromLatin1(kWorked.left(30)));
+        dev->send(kWorked.mid(30) + kCrLf);
+        QCOMPARE(f().st.GpsBuffer, QString::fromLatin1(kWorked + kCrLf));
+        tick();
+        QCOMPARE(f().ui.GPposition->text(), QString::fromLatin1(kWorked));
+        QCOMPARE(f().ui.Npos->text(), QStringLiteral(" 3539.1234"));
+        QCOMPARE(f().ui.Epos->text(), QStringLiteral(" 13945.6789"));
+        QCOMPARE(f().ui.Mpos->text(), QStringLiteral(" 40.5"));
+        QCOMPARE(f().ui.EiseiN->text(), QStringLiteral("08"));
+        QCOMPARE(f().ui.NposGmap->text(), QStringLiteral(" 35.6520566"));
+        QCOMPARE(f().ui.EposGmap->text(), QStringLiteral(" 139.761315"));
+        QCOMPARE(f().ui.Nposition->text(), QStringLiteral(" 35度 39分 7.4秒"));
+        QCOMPARE(f().ui.Eposition->text(), QStringLiteral(" 139度 45分 40.73秒"));
+        QCOMPARE(f().ui.WGS84_Kyori->text(), QString());   // no datum point
+        QCOMPARE(f().st.LatitudeRaw, 3539.1234);
+        QCOMPARE(f().st.LongitudeRaw, 13945.6789);
+        QCOMPARE(f().st.Altitude, 40.5);
+        QCOMPARE(f().st.LatitudeDeg, 35.6520566);
+        QCOMPARE(f().st.GgaProcessed, 1);
+    }
+
+    void twoSentencesInOneBufferTakenOnSuccessiveTicks() {
+        switchOn();
+        feed(kWorked);
+        dev->send(kSecond + kCrLf + kThird + kCrLf);
+        tick();
+        QCOMPARE(npos(), QStringLiteral(" 3500"));
+        tick();
+        QCOMPARE(npos(), QStringLiteral(" 3600"));
+        QCOMPARE(f().st.GpsBuffer, QString::fromLatin1(kThird + kCrLf));
+        tick();
+        QCOMPARE(npos(), QStringLiteral(" 3600"));
+    }
+
+    void redisplayCondition_data() {
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QString>("expectedNpos");
+        QTest::addColumn<QString>("bufferAfter");
+        const QByteArray gsa("$GPGSA,A,3,,,,,,,,,,,,,1.0,0.9,0.5*00");
+        QTest::newRow("GGA re-arms") << "$GPGGA" << QByteArray(kSecond + kCrLf) << " 3500"
+                                     << QString::fromLatin1(kSecond + kCrLf);
+        QTest::newRow("GSA: a GGA without a GSA before it is skipped")
+            << "$GPGSA" << QByteArray(kSecond + kCrLf) << " 3539.1234"
+            << QString::fromLatin1(kWorked + kCrLf + kSecond + kCrLf);
+        QTest::newRow("GSA: the GGA after it is taken, the next skipped")
+            << "$GPGSA" << QByteArray(gsa + kCrLf + kSecond + kCrLf + kThird + kCrLf) << " 3500"
+            << QString::fromLatin1(gsa + kCrLf + kSecond + kCrLf + kThird + kCrLf);
+        // An empty condition cuts after the first LF each tick and re-arms.
+        QTest::newRow("empty") << "" << QByteArray(kSecond + kCrLf + kThird + kCrLf) << " 3500"
+                               << QString::fromLatin1(kSecond + kCrLf + kThird + kCrLf);
+    }
+    void redisplayCondition() {
+        QFETCH(QString, condition);
+        QFETCH(QByteArray, stream);
+        switchOn();
+        feed(kWorked);
+        QCOMPARE(npos(), QStringLiteral(" 3539.1234"));
+        f().ui.GPSdata_clr->setCurrentText(condition);
+        QCOMPARE(f().ui.GPSdata_clr->currentText(), condition);
+        dev->send(stream);
+        tick();
+        QTEST(npos(), "expectedNpos");
+        QTEST(f().st.GpsBuffer, "bufferAfter");
+    }
+
+    void emptyConditionTakesEachSentenceInTurn() {
+        f().ui.GPSdata_clr->setCurrentText(QString());
+        switchOn();
+        dev->send(kWorked + kCrLf + kSecond + kCrLf + kThird + kCrLf);
+        tick();
+        QCOMPARE(npos(), QStringLiteral(" 3500"));
+        tick();
+        QCOMPARE(npos(), QStringLiteral(" 3600"));
+        tick();
+        QCOMPARE(f().st.GpsBuffer, QString());
+        QCOMPARE(npos(), QStringLiteral(" 3600"));
+    }
+
+    void sentenceWithoutFixShownButPositionKept() {
+        switchOn();
+        feed(kWorked);
+        f().ui.WGS84_Kyori->setText(QStringLiteral("12.0"));
+        feed(kNoFix);
+        QCOMPARE(f().ui.GPposition->text(), QString::fromLatin1(kNoFix));
+        QCOMPARE(npos(), QStringLiteral(" 3539.1234"));
+        QCOMPARE(f().ui.NposGmap->text(), QStringLiteral(" 35.6520566"));
+        QCOMPARE(f().ui.EiseiN->text(), QStringLiteral("08"));
+        QCOMPARE(f().ui.WGS84_Kyori->text(), QStringLiteral("12.0"));   // no distance step
+        QCOMPARE(f().st.LatitudeRaw, 3539.1234);
+        QCOMPARE(f().st.GgaProcessed, 1);
+    }
+
+    void distanceFromTheDatumPoint_data() {
+        QTest::addColumn<bool>("withHeight");
+        QTest::addColumn<double>("datumLat");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("at the datum") << false << 35.6520566 << "0.0";
+        QTest::newRow("at the datum, 3 m lower") << true << 35.6520566 << "3.0";
+        QTest::newRow("datum on the equator counts as none") << false << 0.0 << "";
+    }
+    void distanceFromTheDatumPoint() {
+        QFETCH(bool, withHeight);
+        QFETCH(double, datumLat);
+        f().st.DatumLatitude = datumLat;
+        f().st.DatumLongitude = 139.761315;
+        f().st.DatumHeight = 37.5;
+        f().ui.Check2->setChecked(withHeight);
+        f().ui.WGS84_Kyori->setText(QStringLiteral("old"));
+        switchOn();
+        feed(kWorked);
+        QTEST(f().ui.WGS84_Kyori->text(), "text");
+    }
+
+    void switchingOffClearsThePositionButKeepsTheLastTexts() {
+        f().st.DatumLatitude = 35.6520566;
+        f().st.DatumLongitude = 139.761315;
+        switchOn();
+        feed(kWorked);
+        dev->send(kSecond.left(20));
+        f().ui.GPSMessage->setText(QStringLiteral("old"));
+        f().ui.GPS_On->setChecked(false);
+        QVERIFY(!dev->isOpenByHost());
+        QCOMPARE(f().st.GpsBuffer, QString());
+        for (QLineEdit* box : {f().ui.GPposition, f().ui.Npos, f().ui.NposGmap, f().ui.Epos, f().ui.EposGmap, f().ui.Mpos})
+            QCOMPARE(box->text(), QString());
+        QCOMPARE(f().ui.EiseiN->text(), QStringLiteral("08"));
+        QCOMPARE(f().ui.Nposition->text(), QStringLiteral(" 35度 39分 7.4秒"));
+        QCOMPARE(f().ui.Eposition->text(), QStringLiteral(" 139度 45分 40.73秒"));
+        QCOMPARE(f().ui.WGS84_Kyori->text(), QStringLiteral("0.0"));
+        QCOMPARE(f().ui.GPSMessage->text(), QString());
+        QVERIFY(f().ui.GPS_Port->isEnabled());
+        QVERIFY(f().ui.GPS_Baudrate->isEnabled());
+        QVERIFY(f().ui.GPS_SelectSW->isEnabled());
+        QVERIFY(!f().ui.GPSdataDisp->toPlainText().isEmpty());
+        tick();
+        QCOMPARE(f().ui.GPSdataDisp->toPlainText(), QString());
+    }
+
+    void portThatDoesNotOpen_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("baud");
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("empty port") << "" << "9600" << false;
+        QTest::newRow("COM alone") << "COM" << "9600" << false;
+        QTest::newRow("no such port") << "COM9" << "9600" << false;
+        QTest::newRow("port in use") << "COM5" << "9600" << true;
+        QTest::newRow("speed not a number") << "COM5" << "fast" << false;
+    }
+    void portThatDoesNotOpen() {
+        QFETCH(QString, port);
+        QFETCH(QString, baud);
+        QFETCH(bool, busy);
+        dev->setBusy(busy);
+        f().ui.GPS_Port->setText(port);
+        f().ui.GPS_Baudrate->setCurrentText(baud);
+        f().st.GpsBuffer = QStringLiteral("stale");
+        f().ui.Npos->setText(QStringLiteral(" 1"));
+        f().ui.GPS_On->setChecked(true);
+        QVERIFY(!f().ui.GPS_On->isChecked());
+        QVERIFY(!f().MSComm2->isOpen());
+        QCOMPARE(f().ui.GPSMessage->text(), QStringLiteral("ポート･設定確認"));
+        QVERIFY(f().ui.GPS_Port->isEnabled());
+        QVERIFY(f().ui.GPS_Baudrate->isEnabled());
+        QVERIFY(f().ui.GPS_SelectSW->isEnabled());
+        QCOMPARE(f().st.GpsBuffer, QString());
+        QCOMPARE(npos(), QString());
+        // A later attempt with a good port succeeds and clears the message.
+        dev->setBusy(false);
+        f().ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
+        switchOn();
+        QCOMPARE(f().ui.GPSMessage->text(), QString());
+    }
+
+    // A receiver that never sends the redisplay sentence: the buffer keeps
+    // only the newest text.
+    void bufferKeepsTheNewestText() {
+        f().ui.GPSdata_clr->setCurrentText(QStringLiteral("$GPZDA"));
+        switchOn();
+        const QByteArray chunk(1000, 'x');
+        for (int i = 0; i < 70; ++i)
+            dev->send(chunk);
+        dev->send(kWorked + kCrLf);
+        QCOMPARE(f().st.GpsBuffer.size(), GpsChannel::kBufferLimit);
+        QVERIFY(f().st.GpsBuffer.endsWith(QString::fromLatin1(kWorked + kCrLf)));
+        tick();
+        QCOMPARE(npos(), QStringLiteral(" 3539.1234"));
+    }
+
+    void bytesKeptOneCharacterEach() {
+        switchOn();
+        dev->send(QByteArray("\x00\xB5\xFF", 3));
+        QCOMPARE(f().st.GpsBuffer, QString::fromLatin1(QByteArray("\x00\xB5\xFF", 3)));
+    }
+};
+
+QTEST_MAIN(GgaWindowTest)
+#include "gga_window_test.moc"
