@@ -1,33 +1,37 @@
 #include "PtyServer.h"
 
-#include <QFile>
+#include "SimModule.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
-PtyServer::PtyServer(QObject* parent) : QObject(parent) {}
+namespace {
+constexpr qsizetype kMaxBacklog = 64 * 1024 * 1024;   // beyond this, output is dropped
+}
+
+PtyServer::PtyServer(SimModule& module, QObject* parent) : QObject(parent), module_(module) {
+    connect(&module_, &SimModule::toHost, this, &PtyServer::writeMaster);
+    connect(&module_, &SimModule::unplug, this, &PtyServer::close);
+}
 
 PtyServer::~PtyServer() { close(); }
 
-bool PtyServer::fail(const char* what) {
-    error_ = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
-    close();
-    return false;
-}
-
-bool PtyServer::open(const QString& link) {
+bool PtyServer::open(QString* error) {
+    const auto fail = [&](const char* what) {
+        *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+        close();
+        return false;
+    };
     master_ = posix_openpt(O_RDWR | O_NOCTTY);
     if (master_ < 0)
         return fail("posix_openpt");
-    if (grantpt(master_) != 0)
-        return fail("grantpt");
-    if (unlockpt(master_) != 0)
-        return fail("unlockpt");
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0)
+        return fail("grantpt/unlockpt");
     const char* name = ptsname(master_);
     if (!name)
         return fail("ptsname");
@@ -35,64 +39,75 @@ bool PtyServer::open(const QString& link) {
     slave_ = ::open(name, O_RDWR | O_NOCTTY);
     if (slave_ < 0)
         return fail("open slave");
-    // Raw bytes both ways: no echo, no CR/LF translation, no line editing.
-    termios tio{};
-    if (tcgetattr(slave_, &tio) != 0)
+    termios t{};
+    if (tcgetattr(slave_, &t) != 0)
         return fail("tcgetattr");
-    cfmakeraw(&tio);
-    if (tcsetattr(slave_, TCSANOW, &tio) != 0)
+    cfmakeraw(&t);
+    cfsetispeed(&t, B19200);
+    cfsetospeed(&t, B19200);
+    if (tcsetattr(slave_, TCSANOW, &t) != 0)
         return fail("tcsetattr");
     const int flags = fcntl(master_, F_GETFL);
     if (flags < 0 || fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0)
         return fail("fcntl");
-    if (!link.isEmpty()) {
-        QFile::remove(link);
-        if (::symlink(name, QFile::encodeName(link).constData()) != 0)
-            return fail("symlink");
-        link_ = link;
-    }
-    notifier_ = new QSocketNotifier(master_, QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &PtyServer::onReadable);
+    readNotifier_ = new QSocketNotifier(master_, QSocketNotifier::Read, this);
+    connect(readNotifier_, &QSocketNotifier::activated, this, &PtyServer::readMaster);
+    writeNotifier_ = new QSocketNotifier(master_, QSocketNotifier::Write, this);
+    writeNotifier_->setEnabled(false);
+    connect(writeNotifier_, &QSocketNotifier::activated, this, &PtyServer::flushOut);
     return true;
 }
 
-void PtyServer::onReadable() {
-    char buf[4096];
-    const ssize_t n = ::read(master_, buf, sizeof buf);
-    // EIO: no slave open at the moment; EAGAIN: nothing after all.
-    if (n > 0)
-        emit received(QByteArray(buf, int(n)));
-}
-
-void PtyServer::write(const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (master_ >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            // The slave's input queue is full (nobody reading): the rest is
-            // lost, as on a serial line with a closed port.
-            break;
-        }
-    }
-}
-
 void PtyServer::close() {
-    if (notifier_) {
-        // May run inside the notifier's own signal: delete it later.
-        notifier_->setEnabled(false);
-        notifier_->deleteLater();
-        notifier_ = nullptr;
-    }
-    if (slave_ >= 0)
-        ::close(slave_);
+    delete readNotifier_;
+    readNotifier_ = nullptr;
+    delete writeNotifier_;
+    writeNotifier_ = nullptr;
     if (master_ >= 0)
         ::close(master_);
-    slave_ = master_ = -1;
-    if (!link_.isEmpty())
-        QFile::remove(link_);
-    link_.clear();
+    if (slave_ >= 0)
+        ::close(slave_);
+    master_ = slave_ = -1;
+    out_.clear();
+}
+
+void PtyServer::readMaster() {
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        if (n > 0) {
+            module_.hostBytes(QByteArray(buf, static_cast<int>(n)));
+            if (master_ < 0)
+                return;   // unplugged meanwhile
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        // EAGAIN: all read. EIO cannot happen while our own slave is open.
+        return;
+    }
+}
+
+void PtyServer::writeMaster(const QByteArray& bytes) {
+    if (master_ < 0)
+        return;
+    if (out_.size() + bytes.size() > kMaxBacklog)
+        return;   // nobody reads: a real module's buffer overflows too
+    out_ += bytes;
+    flushOut();
+}
+
+void PtyServer::flushOut() {
+    while (!out_.isEmpty() && master_ >= 0) {
+        const ssize_t n = ::write(master_, out_.constData(), static_cast<size_t>(out_.size()));
+        if (n > 0) {
+            out_.remove(0, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;   // EAGAIN: the terminal's buffer is full; wait for room
+    }
+    if (writeNotifier_)
+        writeNotifier_->setEnabled(!out_.isEmpty());
 }

@@ -1,43 +1,37 @@
 #pragma once
-// A pseudo-terminal for the simulator: the program under test opens the
-// slave side as its radio port, the simulator reads and writes the master.
-// The simulator keeps a slave descriptor of its own open, so that the
-// master sees no hang-up while the program closes and reopens the port.
+// Serves a SimModule on a pseudo-terminal: the program opens the slave side
+// like a serial port. The simulator keeps a slave descriptor of its own open
+// (set raw, so CR and LF pass untouched), so the terminal does not hang up
+// when the program closes and reopens the port between runs. Pulling the
+// cable closes the master: the device vanishes under the program.
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
 class QSocketNotifier;
+class SimModule;
 
 class PtyServer : public QObject {
     Q_OBJECT
 public:
-    explicit PtyServer(QObject* parent = nullptr);
+    explicit PtyServer(SimModule& module, QObject* parent = nullptr);
     ~PtyServer() override;
 
-    // Creates the pseudo-terminal (and the link to it, if given); false with
-    // error() set on failure.
-    bool open(const QString& link);
+    // Creates the terminal; false with a message in error.
+    bool open(QString* error);
     QString slavePath() const { return slavePath_; }
-    QString error() const { return error_; }
-    bool isOpen() const { return master_ >= 0; }
-
-    void write(const QByteArray& bytes);
-    // Closes both sides: the program's port reports an error, as with an
-    // unplugged cable. Removes the link.
     void close();
 
-signals:
-    void received(const QByteArray& bytes);
-
 private:
-    void onReadable();
-    bool fail(const char* what);
+    void readMaster();
+    void writeMaster(const QByteArray& bytes);
+    void flushOut();
 
+    SimModule& module_;
     int master_ = -1;
     int slave_ = -1;
-    QSocketNotifier* notifier_ = nullptr;
     QString slavePath_;
-    QString link_;
-    QString error_;
+    QSocketNotifier* readNotifier_ = nullptr;
+    QSocketNotifier* writeNotifier_ = nullptr;
+    QByteArray out_;
 };

@@ -4,83 +4,147 @@
 
 namespace {
 
-bool toInt(const QString& text, int lo, int hi, int& out) {
+bool toInt(const QString& text, int min, int max, int* out) {
     bool ok = false;
     const int v = text.toInt(&ok);
-    if (!ok || v < lo || v > hi)
+    if (!ok || v < min || v > max)
         return false;
-    out = v;
+    *out = v;
+    return true;
+}
+
+bool toProbability(const QString& text, double* out) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || v < 0.0 || v > 1.0)
+        return false;
+    *out = v;
     return true;
 }
 
 } // namespace
 
-QString parseSimOptions(const QStringList& arguments, SimOptions& out, int& exitCode) {
+bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
-        "Simulated QVX-760 radio module in FSK/LoRa command mode, with the far loopback unit.\n"
-        "Serves a pseudo-terminal and prints its path as the first line of output; open that\n"
-        "path as the radio port. Answers @FV @MO @SF @RA @RS and the data command @DT05.\n"
-        "Lists are comma-separated and repeat (\"-70,-80\" gives -70,-80,-70,...).\n"
-        "SIGTERM or SIGINT ends it cleanly."));
-    p.addHelpOption();
-    const QCommandLineOption mode({QStringLiteral("mode")}, QStringLiteral("Command mode: fsk (*MO=01) or lora (*MO=03). Default fsk."), QStringLiteral("fsk|lora"), QStringLiteral("fsk"));
-    const QCommandLineOption sf({QStringLiteral("sf")}, QStringLiteral("Spreading index 0..5 answered as *SF=0N. Default 0."), QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption sfRaw({QStringLiteral("sf-raw")}, QStringLiteral("Answer *SF= followed by these two characters instead."), QStringLiteral("XX"));
-    const QCommandLineOption noMode({QStringLiteral("no-mode-answer")}, QStringLiteral("Do not answer @MO."));
-    const QCommandLineOption firmware({QStringLiteral("firmware")}, QStringLiteral("@FV answer form: fv (*FV=...), version (Version=...), both, or none (no answer). Default fv."), QStringLiteral("fv|version|both|none"), QStringLiteral("fv"));
-    const QCommandLineOption closeAfter({QStringLiteral("close-after")}, QStringLiteral("Close the port after the N-th data command, unanswered (an unplugged cable), and exit."), QStringLiteral("N"));
-    const QCommandLineOption delay({QStringLiteral("delay")}, QStringLiteral("Delay of command answers in ms. Default 20."), QStringLiteral("MS"), QStringLiteral("20"));
-    const QCommandLineOption loopDelay({QStringLiteral("loop-delay")}, QStringLiteral("Delay of data answers in ms. Default 60 in FSK; in LoRa by spreading index 0..5: 400,700,1300,2500,4800,9500."), QStringLiteral("MS"));
-    const QCommandLineOption jitter({QStringLiteral("jitter")}, QStringLiteral("Data answers vary by up to +-MS."), QStringLiteral("MS"), QStringLiteral("0"));
-    const QCommandLineOption loss({QStringLiteral("loss")}, QStringLiteral("Probability 0..1 that a data packet is lost (not answered)."), QStringLiteral("P"), QStringLiteral("0"));
-    const QCommandLineOption seed({QStringLiteral("seed")}, QStringLiteral("Seed of the random numbers (loss, jitter, garbage, wander). Default: random."), QStringLiteral("N"));
-    const QCommandLineOption lossPattern({QStringLiteral("loss-pattern")}, QStringLiteral("Repeating pattern, one character per data command: x lost, any other answered (\"..x\")."), QStringLiteral("PATTERN"));
-    const QCommandLineOption rxRssi({QStringLiteral("rx-rssi")}, QStringLiteral("Far-end signal strength in dBm carried in data answers (two raw bytes), one per data command. Default -75. Or wander[:centre[:span]]: a bounded random walk."), QStringLiteral("LIST"));
-    const QCommandLineOption ackRssi({QStringLiteral("ack-rssi")}, QStringLiteral("@RS answers in dBm, one per answered packet. Default -78."), QStringLiteral("LIST"));
-    const QCommandLineOption noise({QStringLiteral("noise")}, QStringLiteral("@RA floor noise in dBm, one per request. Default -112."), QStringLiteral("LIST"));
-    const QCommandLineOption wander({QStringLiteral("wander")}, QStringLiteral("Far-end and @RS strengths take a bounded random walk around -85 dBm (overrides --rx-rssi, --ack-rssi)."));
-    const QCommandLineOption rssiForm({QStringLiteral("rssi-form")}, QStringLiteral("@RS answer form: rs (*RS=-75dBm) or rssi (RSSI=-75dBm). Default rs."), QStringLiteral("rs|rssi"), QStringLiteral("rs"));
-    const QCommandLineOption chunk({QStringLiteral("chunk")}, QStringLiteral("Write answers in pieces of N bytes, a few ms apart."), QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption garbage({QStringLiteral("garbage")}, QStringLiteral("Send N random bytes before each answer."), QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption flood_({QStringLiteral("flood")}, QStringLiteral("Send this many random bytes at start."), QStringLiteral("BYTES"), QStringLiteral("0"));
-    const QCommandLineOption swap({QStringLiteral("swap")}, QStringLiteral("Answer data packets in pairs, packet k after packet k+1 (late and out of order)."));
-    const QCommandLineOption trace({QStringLiteral("trace")}, QStringLiteral("Append one line per received command: <ms>\\t<command>\\t<applied delay ms> (-1: no answer); ms of the monotonic clock."), QStringLiteral("FILE"));
-    const QCommandLineOption link({QStringLiteral("link")}, QStringLiteral("Create a symbolic link to the pseudo-terminal at PATH (removed at exit)."), QStringLiteral("PATH"));
-    p.addOptions({mode, sf, sfRaw, noMode, firmware, closeAfter, delay, loopDelay, jitter, loss, seed, lossPattern,
-                  rxRssi, ackRssi, noise, wander, rssiForm, chunk, garbage, flood_, swap, trace, link});
-
-    exitCode = 2;
-    if (!p.parse(arguments))
-        return p.errorText() + QLatin1Char('\n');
-    if (p.isSet(QStringLiteral("help"))) {
-        exitCode = 0;
-        return p.helpText();
+        "Simulated QVX-760 radio module in command mode plus the far loopback unit, served on a\n"
+        "pseudo-terminal. The first line of standard output is the path of the terminal to open\n"
+        "(19200 8N1). Commands end in CR LF; answers: @FV, @MO, @SF, @RA (floor noise), @RS (answer\n"
+        "RSSI) and @DTnn+payload, looped back as \"*DR=nn\", the payload less its last two bytes,\n"
+        "the far-end RSSI as signed 16-bit big-endian, CR LF. RSSI values are SPEC: a value (-75),\n"
+        "a repeating list (-75,-80,-91), or a random walk: wander[:CENTRE[:SPAN]]."));
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption mode(QStringLiteral("mode"), QStringLiteral("Modulation: fsk or lora (default fsk)."),
+                                  QStringLiteral("fsk|lora"), QStringLiteral("fsk"));
+    const QCommandLineOption sf(QStringLiteral("sf"), QStringLiteral("LoRa spreading index 0..5, 128..4096 chips (default 0)."),
+                                QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption sfAnswer(QStringLiteral("sf-answer"),
+                                      QStringLiteral("Two characters answered after \"*SF=\" instead of the index."),
+                                      QStringLiteral("XX"));
+    const QCommandLineOption firmware(QStringLiteral("firmware"),
+                                      QStringLiteral("@FV answer: fv (\"*FV=2.10\"), version (\"Version=1.10\"), both, "
+                                                     "or none (default fv)."),
+                                      QStringLiteral("FORM"), QStringLiteral("fv"));
+    const QCommandLineOption noMode(QStringLiteral("no-mode-answer"), QStringLiteral("Leave @MO unanswered."));
+    const QCommandLineOption rsForm(QStringLiteral("rs-form"),
+                                    QStringLiteral("@RS answer form: rs (\"*RS=-78dBm\") or rssi (\"RSSI=-78dBm\")."),
+                                    QStringLiteral("rs|rssi"), QStringLiteral("rs"));
+    const QCommandLineOption cmdDelay(QStringLiteral("command-delay"),
+                                      QStringLiteral("Delay of the local answers in ms (default 20)."), QStringLiteral("MS"));
+    const QCommandLineOption loopDelay(QStringLiteral("loop-delay"),
+                                       QStringLiteral("Delay of the looped-back answer in ms (default FSK 60; LoRa 400, "
+                                                      "700, 1300, 2500, 4800, 9500 by index)."),
+                                       QStringLiteral("MS"));
+    const QCommandLineOption jitter(QStringLiteral("jitter"),
+                                    QStringLiteral("Each loop-back delay varies by up to +-MS (never below 0)."),
+                                    QStringLiteral("MS"));
+    const QCommandLineOption loss(QStringLiteral("loss"), QStringLiteral("Probability 0..1 that a packet is lost."),
+                                  QStringLiteral("P"));
+    const QCommandLineOption lossPattern(QStringLiteral("loss-pattern"),
+                                         QStringLiteral("Repeating per-packet pattern, x = lost, e.g. ..x..x"),
+                                         QStringLiteral("PATTERN"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Random seed for loss, jitter, wander and garbage (default 1)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption farRssi(QStringLiteral("far-rssi"),
+                                     QStringLiteral("RSSI at the loopback unit, carried in the packet (default -75)."),
+                                     QStringLiteral("SPEC"));
+    const QCommandLineOption ackRssi(QStringLiteral("ack-rssi"),
+                                     QStringLiteral("RSSI of the answer at the local module, for @RS (default -78)."),
+                                     QStringLiteral("SPEC"));
+    const QCommandLineOption noise(QStringLiteral("noise"), QStringLiteral("Floor noise for @RA (default -112)."),
+                                   QStringLiteral("SPEC"));
+    const QCommandLineOption wander(QStringLiteral("wander"),
+                                    QStringLiteral("A plausible link for demos: far and answer RSSI wander around -85, "
+                                                   "noise around -112, 3 % of packets lost (later options override)."));
+    const QCommandLineOption chunk(QStringLiteral("chunk"), QStringLiteral("Write every answer in pieces of N bytes."),
+                                   QStringLiteral("N"));
+    const QCommandLineOption chunkGap(QStringLiteral("chunk-gap"), QStringLiteral("Time between pieces in ms (default 2)."),
+                                      QStringLiteral("MS"));
+    const QCommandLineOption garbageBefore(QStringLiteral("garbage-before"),
+                                           QStringLiteral("N random bytes before each answer."), QStringLiteral("N"));
+    const QCommandLineOption garbageAfter(QStringLiteral("garbage-after"),
+                                          QStringLiteral("N random bytes after each answer."), QStringLiteral("N"));
+    const QCommandLineOption garbageRate(QStringLiteral("garbage-rate"),
+                                         QStringLiteral("Probability 0..1 that an answer gets its garbage (default 1)."),
+                                         QStringLiteral("P"));
+    const QCommandLineOption flood(QStringLiteral("flood"),
+                                   QStringLiteral("Answer one data command with N random bytes (e.g. 1048576)."),
+                                   QStringLiteral("N"));
+    const QCommandLineOption floodAt(QStringLiteral("flood-at"),
+                                     QStringLiteral("... the K-th data command (default 1)."), QStringLiteral("K"));
+    const QCommandLineOption swap(QStringLiteral("swap-every"),
+                                  QStringLiteral("Of every N data commands the first one's answer arrives after the "
+                                                 "next one's (late, out of order)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption unplug({QStringLiteral("unplug-after"), QStringLiteral("close-after")},
+                                    QStringLiteral("Close the port on receipt of the N-th data command (a pulled cable)."),
+                                    QStringLiteral("N"));
+    const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Make a symlink PATH to the terminal."),
+                                  QStringLiteral("PATH"));
+    const QCommandLineOption trace(QStringLiteral("trace"),
+                                   QStringLiteral("Write one line per received command to FILE: t_ms<TAB>command<TAB>"
+                                                  "applied_delay_ms (monotonic ms, same counter as the program; "
+                                                  "delay -1: not answered), flushed per line."),
+                                   QStringLiteral("FILE"));
+    p.addOptions({help, mode, sf, sfAnswer, firmware, noMode, rsForm, cmdDelay, loopDelay, jitter, loss, lossPattern,
+                  seed, farRssi, ackRssi, noise, wander, chunk, chunkGap, garbageBefore, garbageAfter, garbageRate,
+                  flood, floodAt, swap, unplug, link, trace});
+    out->helpText = p.helpText();
+    if (!p.parse(args)) {
+        *error = p.errorText();
+        return false;
     }
-    if (!p.positionalArguments().isEmpty())
-        return QStringLiteral("unexpected argument: %1\n").arg(p.positionalArguments().first());
-
-    SimOptions o;
-    SimConfig& c = o.config;
-    auto bad = [](const QCommandLineOption& opt, const QString& value) {
-        return QStringLiteral("invalid value for --%1: %2\n").arg(opt.names().first(), value);
+    if (!p.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument: %1").arg(p.positionalArguments().first());
+        return false;
+    }
+    out->help = p.isSet(help);
+    SimConfig& c = out->config;
+    const auto bad = [&](const QCommandLineOption& o) {
+        *error = QStringLiteral("bad value for --%1: %2").arg(o.names().last(), p.value(o));
+        return false;
     };
-    const QString m = p.value(mode);
+    const auto intOpt = [&](const QCommandLineOption& o, int min, int max, int* dest) {
+        return !p.isSet(o) || toInt(p.value(o), min, max, dest);
+    };
+
+    const QString m = p.value(mode).toLower();
     if (m == QLatin1String("fsk"))
         c.modulation = SimConfig::Modulation::Fsk;
     else if (m == QLatin1String("lora"))
         c.modulation = SimConfig::Modulation::Lora;
     else
-        return bad(mode, m);
-    if (!toInt(p.value(sf), 0, 5, c.spreadingIndex))
-        return bad(sf, p.value(sf));
-    if (p.isSet(sfRaw)) {
-        c.sfAnswer = p.value(sfRaw).toLatin1();
+        return bad(mode);
+    if (!intOpt(sf, 0, 5, &c.spreadingIndex))
+        return bad(sf);
+    if (p.isSet(sfAnswer)) {
+        c.sfAnswer = p.value(sfAnswer).toLatin1();
         if (c.sfAnswer.size() != 2)
-            return bad(sfRaw, p.value(sfRaw));
+            return bad(sfAnswer);
     }
-    c.modeAnswer = !p.isSet(noMode);
-    const QString fw = p.value(firmware);
+    const QString fw = p.value(firmware).toLower();
     if (fw == QLatin1String("fv"))
         c.firmware = SimConfig::Firmware::Fv;
     else if (fw == QLatin1String("version"))
@@ -90,59 +154,75 @@ QString parseSimOptions(const QStringList& arguments, SimOptions& out, int& exit
     else if (fw == QLatin1String("none"))
         c.firmware = SimConfig::Firmware::None;
     else
-        return bad(firmware, fw);
-    constexpr int kMax = 100'000'000;
-    int flood = 0;
-    const std::pair<const QCommandLineOption*, int*> ints[] = {
-        {&delay, &c.commandDelayMs}, {&jitter, &c.jitterMs}, {&chunk, &c.chunkSize},
-        {&garbage, &c.garbageBefore}, {&flood_, &flood}};
-    for (const auto& [opt, target] : ints)
-        if (p.isSet(*opt) && !toInt(p.value(*opt), 0, kMax, *target))
-            return bad(*opt, p.value(*opt));
-    o.floodBytes = flood;
-    if (p.isSet(closeAfter) && !toInt(p.value(closeAfter), 1, kMax, c.unplugAfter))
-        return bad(closeAfter, p.value(closeAfter));
-    if (p.isSet(loopDelay) && !toInt(p.value(loopDelay), 0, kMax, c.loopDelayMs))
-        return bad(loopDelay, p.value(loopDelay));
-    bool ok = false;
-    c.lossProbability = p.value(loss).toDouble(&ok);
-    if (!ok || c.lossProbability < 0.0 || c.lossProbability > 1.0)
-        return bad(loss, p.value(loss));
-    if (p.isSet(seed)) {
-        c.seed = p.value(seed).toUInt(&ok);
-        if (!ok)
-            return bad(seed, p.value(seed));
-        o.seeded = true;
-    }
-    if (p.isSet(lossPattern)) {
-        c.lossPattern = p.value(lossPattern).toLatin1();
-        if (c.lossPattern.isEmpty())
-            return bad(lossPattern, QString());
-    }
-    const std::pair<const QCommandLineOption*, RssiSpec*> lists[] = {
-        {&rxRssi, &c.farRssi}, {&ackRssi, &c.ackRssi}, {&noise, &c.noiseRssi}};
-    for (const auto& [opt, target] : lists) {
-        QString error;
-        if (p.isSet(*opt) && !RssiSpec::parse(p.value(*opt), target == &c.noiseRssi ? -112 : -85, target, &error))
-            return bad(*opt, p.value(*opt));
-    }
+        return bad(firmware);
+    c.modeAnswer = !p.isSet(noMode);
+    const QString rs = p.value(rsForm).toLower();
+    if (rs == QLatin1String("rs"))
+        c.rsForm = SimConfig::RsForm::Star;
+    else if (rs == QLatin1String("rssi"))
+        c.rsForm = SimConfig::RsForm::Rssi;
+    else
+        return bad(rsForm);
+    constexpr int kMaxMs = 24 * 3600 * 1000;
+    if (!intOpt(cmdDelay, 0, kMaxMs, &c.commandDelayMs))
+        return bad(cmdDelay);
+    if (!intOpt(loopDelay, 0, kMaxMs, &c.loopDelayMs))
+        return bad(loopDelay);
+    if (!intOpt(jitter, 0, kMaxMs, &c.jitterMs))
+        return bad(jitter);
     if (p.isSet(wander)) {
         c.farRssi = RssiSpec::wander(-85);
         c.ackRssi = RssiSpec::wander(-85);
+        c.noiseRssi = RssiSpec::wander(-112, 4);
+        c.noiseRssi.step = 1;
+        c.lossProbability = 0.03;
     }
-    const QString rf = p.value(rssiForm);
-    if (rf == QLatin1String("rs"))
-        c.rsForm = SimConfig::RsForm::Star;
-    else if (rf == QLatin1String("rssi"))
-        c.rsForm = SimConfig::RsForm::Rssi;
-    else
-        return bad(rssiForm, rf);
-    if (p.isSet(swap))
-        c.swapEvery = 2;
-    o.traceFile = p.value(trace);
-    o.link = p.value(link);
-
-    out = o;
-    exitCode = 0;
-    return QString();
+    if (p.isSet(loss) && !toProbability(p.value(loss), &c.lossProbability))
+        return bad(loss);
+    if (p.isSet(lossPattern)) {
+        c.lossPattern = p.value(lossPattern).toLatin1();
+        if (c.lossPattern.isEmpty())
+            return bad(lossPattern);
+    }
+    if (p.isSet(seed)) {
+        bool ok = false;
+        c.seed = p.value(seed).toUInt(&ok);
+        if (!ok)
+            return bad(seed);
+    }
+    struct RssiOpt {
+        const QCommandLineOption& o;
+        RssiSpec* dest;
+        int centre;
+    };
+    for (const RssiOpt& r : {RssiOpt{farRssi, &c.farRssi, -85}, RssiOpt{ackRssi, &c.ackRssi, -85},
+                             RssiOpt{noise, &c.noiseRssi, -112}}) {
+        if (p.isSet(r.o) && !RssiSpec::parse(p.value(r.o), r.centre, r.dest, error))
+            return false;
+    }
+    if (!intOpt(chunk, 1, 1 << 20, &c.chunkSize))
+        return bad(chunk);
+    if (!intOpt(chunkGap, 0, kMaxMs, &c.chunkGapMs))
+        return bad(chunkGap);
+    if (!intOpt(garbageBefore, 0, 1 << 20, &c.garbageBefore))
+        return bad(garbageBefore);
+    if (!intOpt(garbageAfter, 0, 1 << 20, &c.garbageAfter))
+        return bad(garbageAfter);
+    if (p.isSet(garbageRate) && !toProbability(p.value(garbageRate), &c.garbageRate))
+        return bad(garbageRate);
+    if (p.isSet(flood)) {
+        bool ok = false;
+        c.floodBytes = p.value(flood).toLongLong(&ok);
+        if (!ok || c.floodBytes < 0 || c.floodBytes > (qint64(1) << 32))
+            return bad(flood);
+    }
+    if (!intOpt(floodAt, 1, 1 << 30, &c.floodAt))
+        return bad(floodAt);
+    if (!intOpt(swap, 2, 1 << 30, &c.swapEvery))
+        return bad(swap);
+    if (!intOpt(unplug, 1, 1 << 30, &c.unplugAfter))
+        return bad(unplug);
+    out->linkPath = p.value(link);
+    out->tracePath = p.value(trace);
+    return true;
 }

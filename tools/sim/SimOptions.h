@@ -1,6 +1,6 @@
 #pragma once
-// The command line of qvx-sim: what the simulated module is told to do
-// (SimConfig) and what the executable does around it (flood, trace, link).
+// The qvx-sim command line: every SimConfig setting plus the pty's own
+// options (symlink, trace file).
 #include "SimConfig.h"
 
 #include <QString>
@@ -8,13 +8,12 @@
 
 struct SimOptions {
     SimConfig config;
-    bool seeded = false;     // --seed given; otherwise the executable picks one
-    qint64 floodBytes = 0;   // random bytes sent once at start
-    QString traceFile;
-    QString link;
+    QString linkPath;    // --link: a symlink to the pty's slave path
+    QString tracePath;   // --trace: one line per received command
+    bool help = false;
+    QString helpText;
 };
 
-// Reads the command line (arguments include the program name). On --help,
-// or on an error, returns the text to print and sets exitCode (0 for help,
-// 2 for errors); otherwise returns an empty string and fills out.
-QString parseSimOptions(const QStringList& arguments, SimOptions& out, int& exitCode);
+// args as in QCoreApplication::arguments() (program name first). False with
+// a message in error on a bad option or value.
+bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error);

@@ -1,17 +1,19 @@
-// qvx-sim: the simulated radio module on a pseudo-terminal. The first line
-// of output is the terminal's path; see --help for what it can be told.
+// qvx-sim: the simulated radio module and loopback unit on a pseudo-terminal.
+// Prints the terminal's path as its first line of output, then serves it
+// until SIGTERM or SIGINT.
 #include "PtyServer.h"
 #include "SimModule.h"
 #include "SimOptions.h"
+
 #include "platform/SystemClock.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -23,15 +25,14 @@ void onSignal(int) {
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
 }
 
-// The command as one trace field: printable ASCII kept, other bytes as \xHH.
-QByteArray traceText(const QByteArray& command) {
+QByteArray printable(const QByteArray& command) {
     QByteArray out;
     for (const char c : command) {
         const auto u = static_cast<unsigned char>(c);
         if (u >= 0x20 && u < 0x7F && c != '\\')
-            out.append(c);
+            out += c;
         else
-            out.append("\\x").append(QByteArray::number(u, 16).rightJustified(2, '0'));
+            out += "\\x" + QByteArray::number(u, 16).rightJustified(2, '0');
     }
     return out;
 }
@@ -40,71 +41,63 @@ QByteArray traceText(const QByteArray& command) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("qvx-sim"));
-
     SimOptions options;
-    int exitCode = 0;
-    const QString message = parseSimOptions(app.arguments(), options, exitCode);
-    if (!message.isEmpty()) {
-        std::fputs(qPrintable(message), exitCode == 0 ? stdout : stderr);
-        return exitCode;
+    QString error;
+    if (!parseSimOptions(app.arguments(), &options, &error)) {
+        std::fprintf(stderr, "qvx-sim: %s\n(see qvx-sim --help)\n", qPrintable(error));
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(qPrintable(options.helpText), stdout);
+        return 0;
     }
 
-    QFile trace(options.traceFile);
-    if (!options.traceFile.isEmpty() && !trace.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        std::fprintf(stderr, "qvx-sim: cannot write trace file %s: %s\n", qPrintable(options.traceFile),
-                     qPrintable(trace.errorString()));
+    SystemClock clock;
+    SimModule module(clock, options.config);
+    QFile trace(options.tracePath);
+    if (!options.tracePath.isEmpty()) {
+        if (!trace.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            std::fprintf(stderr, "qvx-sim: cannot write %s: %s\n", qPrintable(options.tracePath),
+                         qPrintable(trace.errorString()));
+            return 1;
+        }
+        QObject::connect(&module, &SimModule::commandTraced, &module,
+                         [&trace](qint64 at, const QByteArray& command, int delay) {
+                             trace.write(QByteArray::number(at) + '\t' + printable(command) + '\t' +
+                                         QByteArray::number(delay) + '\n');
+                             trace.flush();
+                         });
+    }
+    PtyServer pty(module);
+    if (!pty.open(&error)) {
+        std::fprintf(stderr, "qvx-sim: %s\n", qPrintable(error));
         return 1;
     }
+    if (!options.linkPath.isEmpty()) {
+        QFile::remove(options.linkPath);
+        if (!QFile::link(pty.slavePath(), options.linkPath))
+            std::fprintf(stderr, "qvx-sim: cannot make the link %s\n", qPrintable(options.linkPath));
+    }
+    QObject::connect(&module, &SimModule::unplug, &app,
+                     [] { std::fputs("qvx-sim: port closed (unplugged)\n", stderr); });
 
-    if (::pipe(signalPipe) != 0) {
-        std::perror("qvx-sim: pipe");
+    // SIGTERM / SIGINT end the event loop cleanly through a self-pipe.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return 1;
-    }
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&app] { app.quit(); });
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 
-    PtyServer pty;
-    if (!pty.open(options.link)) {
-        std::fprintf(stderr, "qvx-sim: %s\n", qPrintable(pty.error()));
-        return 1;
-    }
     std::printf("%s\n", qPrintable(pty.slavePath()));
     std::fflush(stdout);
-
-    if (!options.seeded)
-        options.config.seed = QRandomGenerator::system()->generate();
-    SystemClock clock;
-    SimModule sim(clock, options.config);
-    QObject::connect(&pty, &PtyServer::received, &sim, &SimModule::hostBytes);
-    QObject::connect(&sim, &SimModule::toHost, &pty, &PtyServer::write);
-    QObject::connect(&sim, &SimModule::commandTraced, &app,
-                     [&](qint64 atMs, const QByteArray& command, int delay) {
-                         if (!trace.isOpen())
-                             return;
-                         trace.write(QByteArray::number(atMs) + '\t' + traceText(command) + '\t' +
-                                     QByteArray::number(delay) + '\n');
-                         trace.flush();
-                     });
-    QObject::connect(&sim, &SimModule::unplug, &app, [&] {
-        pty.close();
-        std::fprintf(stderr, "qvx-sim: port closed after data command %d\n", sim.dataCommandsReceived());
-        QCoreApplication::quit();
-    });
-    if (options.floodBytes > 0) {
-        QRandomGenerator rng(options.config.seed);
-        QByteArray flood(options.floodBytes, Qt::Uninitialized);
-        for (char& ch : flood)
-            ch = static_cast<char>(rng.bounded(256));
-        pty.write(flood);
-    }
     const int rc = app.exec();
     pty.close();
+    if (!options.linkPath.isEmpty())
+        QFile::remove(options.linkPath);
     return rc;
 }
