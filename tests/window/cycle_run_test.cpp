@@ -1,0 +1,195 @@
+// The test cycle against a scripted module on the virtual clock: a counted
+// run, the log halves, "@RA", the packet-number wrap, averages, sounds,
+// long periods and a write failure inside a step.
+#include "WindowHarness.h"
+#include "common/TextFile.h"
+#include "looptest/TestCycle.h"
+#include "platform/Timer.h"
+#include "radio_scripted_module.h"
+
+#include <QFile>
+#include <QtTest>
+
+class CycleRunTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<WindowHarness> h;
+    FakeDevice* dev = nullptr;
+    std::unique_ptr<ScriptedModule> module;
+
+    Form1& f() { return h->form(); }
+
+    static QByteArray packet(int n) { return QByteArray::number(n % 1000).rightJustified(3, '0'); }
+    // The loop-back answer of packet n carrying the far end's RSSI.
+    void answer(int n, int rssi) {
+        const quint16 v = quint16(qint16(rssi));
+        module->answers["@DT05" + packet(n) + "XX"] =
+            "*DR=05" + packet(n) + char(v >> 8) + char(v & 0xFF) + "\r\n";
+    }
+    int dataCommands() {
+        int n = 0;
+        for (const QByteArray& c : module->commands)
+            n += c.startsWith("@DT") ? 1 : 0;
+        return n;
+    }
+    void startRun(int button, QByteArray firmware = "*FV=1.00\r\n") {
+        h = std::make_unique<WindowHarness>();
+        dev = h->ports.addDevice(QStringLiteral("COM3"));
+        module = std::make_unique<ScriptedModule>(*h, dev);
+        h->start();
+        f().ui.Com_Port->setText(QStringLiteral("COM3"));
+        f().ui.LogFile_Flg->setChecked(true);
+        f().ui.LogFileName->setText(QStringLiteral("t"));
+        module->setUp(-1, firmware);
+        module->answers["@RS"] = "*RS=-70dBm\r\n";
+        module->answers["@RA"] = "*RA=-110dBm\r\n";
+        f().TestStartSW[button]->click();
+        h->advance(600);
+        QVERIFY(f().Tx_Timer->isEnabled());
+        module->commands.clear();
+    }
+    QByteArray logBytes() {
+        QFile file(h->path(f().ui.LogFileHedder->text() + QStringLiteral("t.log")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void cleanup() {
+        module.reset();
+        h.reset();
+    }
+
+    void countedRunOfThree() {
+        startRun(1);
+        f().ui.Tx_CnEnd->setText(QStringLiteral("3"));
+        for (int n = 1; n <= 3; ++n)
+            answer(n, -80);
+        h->advance(100 + 3 * 300);
+        QCOMPARE(dataCommands(), 3);
+        QCOMPARE(f().ui.Tx_Count->text(), QStringLiteral("3"));
+        QCOMPARE(f().ui.FSK_OK->text(), QStringLiteral("3"));
+        QCOMPARE(f().ui.FSK_Err->text(), QStringLiteral("0"));
+        QVERIFY(!f().Tx_Timer->isEnabled());
+        QVERIFY(!f().MSComm1->isOpen());
+    }
+
+    void firstStepAndLogBytes_data() {
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("kind 2") << QByteArray("*FV=1.00\r\n") << QByteArray("@RA[Cr][Lf]@DT05001XX[Cr][Lf],");
+        QTest::newRow("kind 1") << QByteArray("Version=1.00\r\n") << QByteArray("@DT05001XX[Cr][Lf],");
+    }
+    void firstStepAndLogBytes() {
+        QFETCH(QByteArray, firmware);
+        QFETCH(QByteArray, sent);
+        startRun(0, firmware);
+        answer(1, -80);
+        f().ui.GPposition->setText(QStringLiteral("北緯"));
+        h->advance(100);
+        const QByteArray firstHalf = "\r\n13:05:09," + sent;
+        QVERIFY(logBytes().endsWith(firstHalf));
+        h->advance(300);
+        const bool ra = sent.startsWith("@RA");
+        const QByteArray rx = QByteArray(ra ? "*RA=-110dBm[Cr][Lf]" : "") + "*DR=05001\xA5\xA5[Cr][Lf]*RS=-70dBm[Cr][Lf]";
+        const QByteArray second = rx + ", 30,-80,-70," + (ra ? "-110" : "") + "," + textfile::encode(QStringLiteral("北緯"));
+        QVERIFY2(logBytes().contains(firstHalf + second), logBytes().right(200).constData());
+    }
+
+    void packetNumberWraps() {
+        startRun(0);
+        f().ui.Tx_Count->setText(QStringLiteral("998"));
+        h->advance(100 + 300);
+        QCOMPARE(f().ui.FSKData->text(), QStringLiteral("000"));
+        QCOMPARE(f().ui.ChkData->text(), QStringLiteral("2A 44 52 3D 30 35 30 30 30 "));
+        QVERIFY(module->commands.contains("@DT05000XX\r\n"));
+    }
+
+    void averages() {
+        startRun(0);
+        answer(1, -80);
+        answer(2, -90);
+        answer(3, -100);
+        answer(5, -60);
+        h->advance(100 + 3 * 300);
+        QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-90"));
+        QCOMPARE(f().ui.AckRssiAve->text(), QStringLiteral("-70"));
+        h->advance(300);   // packet 4 unanswered
+        QCOMPARE(f().ui.Rx_Rssi->text(), QString());
+        QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-90"));
+        QCOMPARE(f().ui.FSK_Err->text(), QStringLiteral("1"));
+        h->advance(300);
+        QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-82.5"));
+    }
+
+    void emptyAnswerRssiAverageStaysEmpty() {
+        startRun(0);
+        module->answers.remove("@RS");
+        answer(1, -80);
+        h->advance(100 + 300);
+        QCOMPARE(f().ui.AckRssi->text(), QString());
+        QCOMPARE(f().ui.AckRssiAve->text(), QString());
+        QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-80"));
+    }
+
+    void sounds_data() {
+        QTest::addColumn<double>("period");
+        QTest::addColumn<int>("played");
+        QTest::newRow("1999 silent") << 1999.0 << 0;
+        QTest::newRow("2000") << 2000.0 << 2;
+    }
+    void sounds() {
+        QFETCH(double, period);
+        QFETCH(int, played);
+        startRun(0);
+        f().st.TxPeriod = period;
+        answer(1, -80);
+        h->advance(100 + 2 * qint64(period));
+        QCOMPARE(h->sound.played.size(), played);
+        if (played) {
+            QCOMPARE(h->sound.played[0], h->dir() + QStringLiteral("/COMP.wav"));
+            QCOMPARE(h->sound.played[1], h->dir() + QStringLiteral("/NO_COMP.wav"));
+        }
+    }
+
+    void longPeriods_data() {
+        QTest::addColumn<double>("period");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("subTicks");
+        QTest::newRow("28999") << 28999.0 << 28999 << 0;
+        QTest::newRow("29000") << 29000.0 << 29000 << 1;
+        QTest::newRow("66000") << 66000.0 << 33000 << 2;
+        QTest::newRow("half to even down") << 66001.0 << 33000 << 2;
+        QTest::newRow("half to even up") << 66003.0 << 33002 << 2;
+    }
+    void longPeriods() {
+        QFETCH(double, period);
+        QFETCH(int, interval);
+        QFETCH(int, subTicks);
+        startRun(0);
+        f().st.TxPeriod = period;
+        h->advance(100);
+        QCOMPARE(f().Tx_Timer->interval(), interval);
+        QCOMPARE(f().cycle->subTickCount(), subTicks);
+        QCOMPARE(dataCommands(), 1);
+        const qint64 next = subTicks ? qint64(interval) * subTicks : interval;
+        h->advance(next - 1);
+        QCOMPARE(dataCommands(), 1);
+        h->advance(1);
+        QCOMPARE(dataCommands(), 2);
+    }
+
+    void writeFailureEndsTheRun() {
+        startRun(0);
+        answer(1, -80);
+        h->advance(100 + 30);
+        dev->setFailWrites(true);
+        h->advance(270);
+        QVERIFY(!f().Tx_Timer->isEnabled());
+        QVERIFY(!f().MSComm1->isOpen());
+        h->advance(3000);
+        QCOMPARE(dataCommands(), 1);
+    }
+};
+
+QTEST_MAIN(CycleRunTest)
+#include "cycle_run_test.moc"
