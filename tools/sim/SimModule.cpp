@@ -144,8 +144,8 @@ int SimModule::handleData(const QByteArray& command) {
     if (hold) {
         // Late and out of order: this answer waits for the next packet's.
         held_.clear();
-        for (int i = 0, k = 0; i < framed.size(); i += std::max(1, config_.chunkSize), ++k) {
-            const int n = config_.chunkSize > 0 ? config_.chunkSize : framed.size();
+        const int n = config_.chunkSize > 0 ? config_.chunkSize : std::max<int>(1, framed.size());
+        for (int i = 0, k = 0; i < framed.size(); i += n, ++k) {
             held_.append({static_cast<qint64>(k) * config_.chunkGapMs, framed.mid(i, n), i + n >= framed.size(),
                           false, 0});
         }

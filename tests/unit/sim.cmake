@@ -1,0 +1,6 @@
+qvx_add_test(sim_module_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/sim_module_test.cpp
+  LIBS qvx_testsupport)
+qvx_add_test(sim_options_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/sim_options_test.cpp
+  LIBS qvx_sim)
