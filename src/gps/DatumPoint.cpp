@@ -1,9 +1,79 @@
 #include "gps/DatumPoint.h"
 
+#include "common/TextFile.h"
+#include "gps/DatumFile.h"
+#include "platform/Dialogs.h"
 #include "shell/Form1.h"
 
-DatumPoint::DatumPoint(Form1& form) : QObject(&form), f(form) {}
+#include <QFileInfo>
 
-void DatumPoint::Geten_ReadSW_Click() {}
+const QString DatumPoint::kReadFailed = QStringLiteral("原点ﾌｧｲﾙ読込異常");
+const QString DatumPoint::kWriteFailed = QStringLiteral("原点ﾌｧｲﾙ保存異常");
 
-void DatumPoint::Geten_SetSW_Click() {}
+namespace {
+datumfile::Datum fromState(const FormState& st) {
+    datumfile::Datum d;
+    d.latitude = st.DatumLatitude;
+    d.longitude = st.DatumLongitude;
+    d.height = st.DatumHeight;
+    d.northCorrection = st.NorthCorrection;
+    d.eastCorrection = st.EastCorrection;
+    return d;
+}
+void toState(const datumfile::Datum& d, FormState& st) {
+    st.DatumLatitude = d.latitude;
+    st.DatumLongitude = d.longitude;
+    st.DatumHeight = d.height;
+    st.NorthCorrection = d.northCorrection;
+    st.EastCorrection = d.eastCorrection;
+}
+} // namespace
+
+DatumPoint::DatumPoint(Form1& form) : QObject(&form), f(form) {
+    connect(f.ui.Geten_ReadSW, &QPushButton::clicked, this, &DatumPoint::Geten_ReadSW_Click);
+    connect(f.ui.Geten_SetSW, &QPushButton::clicked, this, &DatumPoint::Geten_SetSW_Click);
+}
+
+void DatumPoint::report(const QString& message) {
+    // A success takes back only this part's own earlier report; the port
+    // message of the GPS channel stays.
+    const QString shown = f.ui.GPSMessage->text();
+    if (!message.isEmpty() || shown == kReadFailed || shown == kWriteFailed)
+        f.ui.GPSMessage->setText(message);
+}
+
+void DatumPoint::Geten_ReadSW_Click() {
+    const QString path = f.svc.dialogs->getOpenFileName(&f);
+    if (path.isEmpty()) return;
+    QString text;
+    datumfile::Datum d = fromState(f.st);
+    if (!textfile::read(path, &text) || !datumfile::apply(text, &d)) {
+        report(kReadFailed);
+        return;
+    }
+    toState(d, f.st);
+    report(QString());
+}
+
+void DatumPoint::Geten_SetSW_Click() {
+    if (f.ui.GPS_On->isChecked()) {
+        f.st.DatumLatitude = f.st.LatitudeDeg;
+        f.st.DatumLongitude = f.st.LongitudeDeg;
+        f.st.DatumHeight = f.st.Altitude;
+    }
+    const QString path = f.svc.dialogs->getSaveFileName(&f);
+    if (path.isEmpty()) return;
+    const QFileInfo info(path);
+    if (info.exists() && info.size() > 0) {
+        const QString question = path + QStringLiteral("\r\n") + QStringLiteral("このファイルはすでに存在します。")
+            + QStringLiteral("\r\r\n") + QStringLiteral("上書きしますか？");
+        if (!f.svc.dialogs->confirm(&f, question, QStringLiteral("設定ファイルの保存"))) return;
+    }
+    const datumfile::Lines lines{!f.ui.Npos->text().isEmpty(), !f.ui.Epos->text().isEmpty(),
+                                 !f.ui.Mpos->text().isEmpty()};
+    if (!textfile::write(path, datumfile::format(fromState(f.st), lines))) {
+        report(kWriteFailed);
+        return;
+    }
+    report(QString());
+}

@@ -8,10 +8,16 @@ class Form1;
 class DatumPoint : public QObject {
     Q_OBJECT
 public:
+    // Terse reports in GPSMessage: a datum file that could not be read (the
+    // datum point is kept as it was) or not be written.
+    static const QString kReadFailed;
+    static const QString kWriteFailed;
+
     explicit DatumPoint(Form1& form);
     void Geten_ReadSW_Click();
     void Geten_SetSW_Click();
 
 private:
+    void report(const QString& message);
     Form1& f;
 };

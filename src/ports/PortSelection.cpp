@@ -1,13 +1,104 @@
 #include "ports/PortSelection.h"
 
+#include "common/Twips.h"
+#include "platform/PortEnumerator.h"
+#include "platform/SerialPort.h"
 #include "shell/Form1.h"
 
-PortSelection::PortSelection(Form1& form) : QObject(&form), f(form) {}
+#include <QListWidget>
 
-void PortSelection::RefreshComPortList() {}
+namespace {
+// Closed list: this far above the window, and disabled.
+constexpr int kHiddenTopTwips = -3000;
+// Gap between the port box and the list opened under it.
+constexpr int kGapTwips = 30;
+// The probe opens at the radio port's speed; any speed the port accepts
+// serves, the port is closed again at once.
+constexpr qint32 kProbeBaud = 19200;
+} // namespace
 
-void PortSelection::ComSelectSW_Click() {}
+namespace portsel {
+QString portNameOf(const QString& entry) {
+    const qsizetype comma = entry.lastIndexOf(QLatin1String(" , "));
+    const QString name = comma >= 0 ? entry.left(comma) : entry;
+    const qsizetype close = name.lastIndexOf(u')');
+    if (close < 0) return QString();
+    const qsizetype open = name.lastIndexOf(u'(', close);
+    if (open < 0) return QString();
+    const QString port = name.mid(open + 1, close - open - 1);
+    if (port.isEmpty() || port.contains(u' ')) return QString();
+    return port;
+}
+} // namespace portsel
 
-void PortSelection::GPS_SelectSW_Click() {}
+PortSelection::PortSelection(Form1& form) : QObject(&form), f(form) {
+    connect(f.ui.ComSelectSW, &QPushButton::clicked, this, &PortSelection::ComSelectSW_Click);
+    connect(f.ui.GPS_SelectSW, &QPushButton::clicked, this, &PortSelection::GPS_SelectSW_Click);
+    connect(f.ui.Com_PortList, &QListWidget::itemClicked, this, &PortSelection::Com_PortList_Click);
+    connect(f.ui.Com_PortList, &QListWidget::itemActivated, this, &PortSelection::Com_PortList_Click);
+}
 
-void PortSelection::Com_PortList_Click() {}
+bool PortSelection::listOpen() const { return f.ui.Com_PortList->y() >= 0; }
+
+void PortSelection::RefreshComPortList() {
+    const QStringList entries = f.svc.portList ? f.svc.portList->entries() : QStringList();
+    f.ui.Com_PortList->clear();
+    // The probe borrows the radio port's control; never while it is in use.
+    if (f.MSComm1->isOpen()) return;
+    for (const QString& entry : entries) {
+        const QString port = portsel::portNameOf(entry);
+        if (port.isEmpty()) continue;
+        if (f.MSComm1->open(port, kProbeBaud) && f.MSComm1->isOpen())
+            f.ui.Com_PortList->addItem(entry);
+        f.MSComm1->close();
+    }
+}
+
+void PortSelection::openListUnder(QLineEdit* box) {
+    RefreshComPortList();
+    QWidget* frame = f.Frame[1];
+    const int top = pixelsToTwips(box->y()) + pixelsToTwips(frame->y()) + pixelsToTwips(box->height()) + kGapTwips;
+    const int left = pixelsToTwips(box->x()) + pixelsToTwips(frame->x());
+    f.ui.Com_PortList->move(twipsToPixels(left), twipsToPixels(top));
+    f.ui.Com_PortList->setEnabled(true);
+    f.ui.Com_PortList->raise();
+}
+
+void PortSelection::closeList() {
+    f.ui.Com_PortList->move(f.ui.Com_PortList->x(), twipsToPixels(kHiddenTopTwips));
+    f.ui.Com_PortList->setEnabled(false);
+}
+
+void PortSelection::ComSelectSW_Click() {
+    if (listOpen()) {
+        closeList();
+        f.ui.GPS_SelectSW->setEnabled(true);
+        return;
+    }
+    openListUnder(f.ui.Com_Port);
+    f.ui.GPS_SelectSW->setEnabled(false);
+    f.st.PortListTarget = 1;
+}
+
+void PortSelection::GPS_SelectSW_Click() {
+    if (listOpen()) {
+        closeList();
+        f.ui.ComSelectSW->setEnabled(true);
+        return;
+    }
+    openListUnder(f.ui.GPS_Port);
+    f.ui.ComSelectSW->setEnabled(false);
+    f.st.PortListTarget = 2;
+}
+
+void PortSelection::Com_PortList_Click() {
+    const QListWidgetItem* item = f.ui.Com_PortList->currentItem();
+    if (!item) return;
+    const QString port = portsel::portNameOf(item->text());
+    if (port.isEmpty()) return;
+    if (f.st.PortListTarget == 1) f.ui.Com_Port->setText(port);
+    else if (f.st.PortListTarget == 2) f.ui.GPS_Port->setText(port);
+    closeList();
+    f.ui.ComSelectSW->setEnabled(true);
+    f.ui.GPS_SelectSW->setEnabled(!f.ui.GPS_On->isChecked());
+}

@@ -1,5 +1,56 @@
 #include "shell/FieldRules.h"
 
+#include "common/Colours.h"
+#include "common/NumberText.h"
 #include "shell/Form1.h"
 
-FieldRules::FieldRules(Form1& form) : QObject(&form), f(form) {}
+#include <QApplication>
+#include <QEvent>
+
+namespace {
+const QString kPlaceholder = QStringLiteral("任意ファイル名");
+}
+
+FieldRules::FieldRules(Form1& form) : QObject(&form), f(form) {
+    f.ui.FSKTxTime->installEventFilter(this);
+    for (QLineEdit* field : f.LoRaTxTime) field->installEventFilter(this);
+    connect(f.ui.LogFileName, &QLineEdit::textChanged, this, &FieldRules::LogFileName_Change);
+    connect(f.ui.MapFileName, &QLineEdit::textChanged, this, &FieldRules::MapFileName_Change);
+}
+
+bool FieldRules::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        if (watched == f.ui.FSKTxTime) {
+            FSKTxTime_LostFocus();
+        } else {
+            for (int i = 0; i < static_cast<int>(f.LoRaTxTime.size()); ++i)
+                if (watched == f.LoRaTxTime[i]) LoRaTxTime_LostFocus(i);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void FieldRules::applyMinimum(QLineEdit* field, int minimum) {
+    if (minimum > numtext::leadingNumber(field->text()))
+        field->setText(QString::number(minimum));
+}
+
+void FieldRules::FSKTxTime_LostFocus() { applyMinimum(f.ui.FSKTxTime, f.st.FSKMinTxTime); }
+
+void FieldRules::LoRaTxTime_LostFocus(int index) {
+    applyMinimum(f.LoRaTxTime[index], f.st.LoRaMinTxTime[index]);
+}
+
+void FieldRules::applyColour(QLineEdit* field) {
+    const QString text = field->text();
+    const std::uint32_t value = (text.isEmpty() || text == kPlaceholder) ? f.st.WarningBackColor : f.st.NormalBackColor;
+    QPalette p = field->palette();
+    // System colours come from the toolkit's palette, not the field's own
+    // (which may carry the warning colour by now).
+    p.setColor(QPalette::Base, colourFromValue(value, QApplication::palette(field)));
+    field->setPalette(p);
+}
+
+void FieldRules::LogFileName_Change() { applyColour(f.ui.LogFileName); }
+
+void FieldRules::MapFileName_Change() { applyColour(f.ui.MapFileName); }

@@ -4,12 +4,25 @@
 #include <QString>
 
 class Form1;
+class QLineEdit;
 
 class FieldRules : public QObject {
     Q_OBJECT
 public:
     explicit FieldRules(Form1& form);
 
+    // Handlers: a period field has lost the focus; a file-name field's text
+    // has changed.
+    void FSKTxTime_LostFocus();
+    void LoRaTxTime_LostFocus(int index);
+    void LogFileName_Change();
+    void MapFileName_Change();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    static void applyMinimum(QLineEdit* field, int minimum);
+    void applyColour(QLineEdit* field);
     Form1& f;
 };
