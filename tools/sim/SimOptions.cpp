@@ -77,7 +77,7 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
                                    QStringLiteral("SPEC"));
     const QCommandLineOption wander(QStringLiteral("wander"),
                                     QStringLiteral("A plausible link for demos: far and answer RSSI wander around -85, "
-                                                   "noise around -112, 3 % of packets lost (later options override)."));
+                                                   "noise around -112, 3 % of packets lost (the RSSI and loss options override it)."));
     const QCommandLineOption chunk(QStringLiteral("chunk"), QStringLiteral("Write every answer in pieces of N bytes."),
                                    QStringLiteral("N"));
     const QCommandLineOption chunkGap(QStringLiteral("chunk-gap"), QStringLiteral("Time between pieces in ms (default 2)."),
