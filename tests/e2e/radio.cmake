@@ -3,3 +3,8 @@ qvx_add_test(radio_e2e_test
   LIBS qvx_testsupport
   TIMEOUT 180
   LABELS e2e)
+qvx_add_test(run_e2e_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/run_e2e_test.cpp
+  LIBS qvx_testsupport
+  TIMEOUT 180
+  LABELS e2e)

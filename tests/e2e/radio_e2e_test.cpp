@@ -1,7 +1,7 @@
 // The radio side of a run on the real stack: the window with the system
 // clock, real timers and QSerialPort, against the module simulator on a
 // pseudo-terminal.
-#include "FakeServices.h"
+#include "E2eStack.h"
 #include "looptest/RunControl.h"
 #include "module/InitSequence.h"
 #include "platform/QtSerialPort.h"
@@ -14,71 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-// The simulator, started with the given options; its first line of output
-// is the path of the pseudo-terminal it serves.
-class Simulator {
-public:
-    explicit Simulator(const QStringList& options) {
-        process_.setProgram(qEnvironmentVariable("QVX_BIN_DIR") + QStringLiteral("/qvx-sim"));
-        process_.setArguments(options);
-        process_.setProcessChannelMode(QProcess::SeparateChannels);
-        process_.start();
-        if (!process_.waitForStarted(10000))
-            return;
-        while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
-        }
-        path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-    }
-    ~Simulator() {
-        process_.terminate();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-        process_.waitForFinished(5000);
-    }
-    QString path() const { return path_; }
-    QString errors() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
-
-private:
-    QProcess process_;
-    QString path_;
-};
-
-// The window with the real clock and serial ports; only sound and dialogs
-// are fakes, and the executable's folder is a temporary one.
-class RealStack {
-public:
-    RealStack() {
-        services.clock = &clock;
-        services.ports = &ports;
-        services.portList = &portList;
-        services.sound = &sound;
-        services.dialogs = &dialogs;
-        services.appDir = dir.path();
-        services.baseName = QStringLiteral("qvx-loopback");
-        services.screenTwips = QSize(1920, 1080) * 15;
-        form = std::make_unique<Form1>(services);
-        form->show();
-    }
-    ~RealStack() {
-        form->close();
-        form.reset();
-    }
-
-    QTemporaryDir dir;
-    SystemClock clock;
-    QtSerialPortFactory ports;
-    FakePortEnumerator portList;
-    FakeSound sound;
-    FakeDialogs dialogs;
-    Services services;
-    std::unique_ptr<Form1> form;
-};
-
-constexpr int kTimeoutMs = 20000;
-
-} // namespace
+using namespace e2e;
 
 class RadioE2eTest : public QObject {
     Q_OBJECT

@@ -1,0 +1,89 @@
+#pragma once
+// The real program stack for end-to-end tests: a helper process on a
+// pseudo-terminal (the module simulator or the NMEA feeder) and the window
+// with the system clock, real timers and QSerialPort.
+#include "FakeServices.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SystemClock.h"
+#include "shell/Form1.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace e2e {
+
+// A tool from the build, started with the given options; its first line of
+// output is the path of the pseudo-terminal it serves.
+class PtyProcess {
+public:
+    PtyProcess(const QString& tool, const QStringList& options) {
+        process_.setProgram(qEnvironmentVariable("QVX_BIN_DIR") + QLatin1Char('/') + tool);
+        process_.setArguments(options);
+        process_.setProcessChannelMode(QProcess::SeparateChannels);
+        process_.start();
+        if (!process_.waitForStarted(10000))
+            return;
+        while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
+        }
+        path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    }
+    ~PtyProcess() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+        process_.waitForFinished(5000);
+    }
+    QString path() const { return path_; }
+    QString errors() { return QString::fromLocal8Bit(process_.readAllStandardError()); }
+
+private:
+    QProcess process_;
+    QString path_;
+};
+
+// The window with the real clock and serial ports; only sound and dialogs
+// are fakes, and the executable's folder is a temporary one.
+class RealStack {
+public:
+    RealStack() {
+        services.clock = &clock;
+        services.ports = &ports;
+        services.portList = &portList;
+        services.sound = &sound;
+        services.dialogs = &dialogs;
+        services.appDir = dir.path();
+        services.baseName = QStringLiteral("qvx-loopback");
+        services.screenTwips = QSize(1920, 1080) * 15;
+        form = std::make_unique<Form1>(services);
+        form->show();
+    }
+    ~RealStack() {
+        form->close();
+        form.reset();
+    }
+
+    QTemporaryDir dir;
+    SystemClock clock;
+    QtSerialPortFactory ports;
+    FakePortEnumerator portList;
+    FakeSound sound;
+    FakeDialogs dialogs;
+    Services services;
+    std::unique_ptr<Form1> form;
+};
+
+constexpr int kTimeoutMs = 20000;
+
+} // namespace e2e
+
+namespace e2e {
+// The module simulator and the NMEA feeder by name.
+struct Simulator : PtyProcess {
+    explicit Simulator(const QStringList& options) : PtyProcess(QStringLiteral("qvx-sim"), options) {}
+};
+struct GpsFeeder : PtyProcess {
+    explicit GpsFeeder(const QStringList& options) : PtyProcess(QStringLiteral("qvx-nmea"), options) {}
+};
+} // namespace e2e

@@ -1,0 +1,128 @@
+// A whole counted run on the real stack: the module simulator and a walking
+// GPS receiver on pseudo-terminals, the window with the system clock, real
+// timers and QSerialPort; the log files checked as they lie on disk.
+#include "E2eStack.h"
+#include "common/TextFile.h"
+#include "looptest/RunControl.h"
+#include "platform/Timer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace e2e;
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The communication log: every record starts with CR LF and the last one
+// stays open, so the file begins with an empty line.
+QStringList records(const QByteArray& bytes) {
+    if (!bytes.startsWith("\r\n"))
+        return {QStringLiteral("<no leading CR LF>")};
+    return textfile::decode(bytes.mid(2)).split(QStringLiteral("\r\n"));
+}
+
+// The lines of a map file, each ended by CR LF; a final line without it
+// counts as a fault.
+QStringList crlfLines(const QByteArray& bytes) {
+    QStringList lines = textfile::decode(bytes).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    else
+        lines.append(QStringLiteral("<unterminated>"));
+    return lines;
+}
+
+} // namespace
+
+class RunE2eTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        const QString bin = qEnvironmentVariable("QVX_BIN_DIR");
+        if (!QFileInfo::exists(bin + QStringLiteral("/qvx-sim")) || !QFileInfo::exists(bin + QStringLiteral("/qvx-nmea")))
+            QSKIP("qvx-sim or qvx-nmea is not built");
+    }
+
+    void countedRunOfFiveWithGps() {
+        Simulator sim({QStringLiteral("--mode"), QStringLiteral("fsk"), QStringLiteral("--far-rssi"),
+                       QStringLiteral("-81,-82,-83,-84,-85"), QStringLiteral("--ack-rssi"), QStringLiteral("-90"),
+                       QStringLiteral("--noise"), QStringLiteral("-115"), QStringLiteral("--loss-pattern"),
+                       QStringLiteral("...x.")});
+        QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
+        GpsFeeder gps({QStringLiteral("--lat"), QStringLiteral("35.0"), QStringLiteral("--lon"), QStringLiteral("137.0"),
+                       QStringLiteral("--baud"), QStringLiteral("9600")});
+        QVERIFY2(!gps.path().isEmpty(), qPrintable(gps.errors()));
+
+        RealStack app;
+        Form1& f = *app.form;
+        f.ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
+        f.ui.GPS_Port->setText(gps.path());
+        f.ui.GPS_On->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(f.ui.NposGmap->text().startsWith(QStringLiteral(" 35.0")), kTimeoutMs);
+
+        f.ui.Com_Port->setText(sim.path());
+        f.ui.LogFile_Flg->setChecked(true);
+        f.ui.LogFileName->setText(QStringLiteral("run"));
+        f.ui.MapFileName->setText(QStringLiteral("map"));
+        f.ui.FSKTxTime->setText(QStringLiteral("500"));
+        f.ui.Tx_CnEnd->setText(QStringLiteral("5"));
+        f.ui.TestStartSW_1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.TestStartSW_1->text(), RunControl::kCountedRunning, kTimeoutMs);
+        // Five packets, the sixth step ends the run and closes the port.
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.TestStartSW_1->text(), RunControl::kCountedIdle, kTimeoutMs);
+        QCOMPARE(f.ui.Tx_Count->text(), QStringLiteral("5"));
+        QCOMPARE(f.ui.FSK_OK->text(), QStringLiteral("4"));
+        QCOMPARE(f.ui.FSK_Err->text(), QStringLiteral("1"));
+        QVERIFY(!f.MSComm1->isOpen());
+        QVERIFY(!f.Tx_Timer->isEnabled());
+        QCOMPARE(f.st.RunState, 0);
+
+        // The communication log: one CR LF line per packet, its send half
+        // and its receive half.
+        QStringList log =
+            records(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("run.log"))));
+        QCOMPARE(log.size(), 2 + 5);
+        QVERIFY2(log[0].startsWith(QStringLiteral("-------< Start:")) && log[0].endsWith(QStringLiteral(" > -------")),
+                 qPrintable(log[0]));
+        QCOMPARE(log[1], QStringLiteral("試験時間,試験コマンド,応答データ,応答時間[ms],受信RSSI値,応答RSSI値,フロアノイズ,以降はGPSデータ"));
+        log = log.mid(2);
+        const QRegularExpression ok(QStringLiteral(
+            R"(^\d\d:\d\d:\d\d,@RA\[Cr\]\[Lf\]@DT05(\d{3})XX\[Cr\]\[Lf\],\*RA=-115dBm\[Cr\]\[Lf\]\*DR=05(\d{3})･･\[Cr\]\[Lf\]\*RS=-90dBm\[Cr\]\[Lf\], \d+,(-8\d),-90,-115,\$GPGGA,[^*]*,3500\.\d+,N,13700\.\d+,E,1,.*\*[0-9A-F]{2}$)"));
+        for (int i : {0, 1, 2, 4}) {
+            const auto m = ok.match(log[i]);
+            QVERIFY2(m.hasMatch(), qPrintable(log[i]));
+            QCOMPARE(m.captured(1).toInt(), i + 1);
+            QCOMPARE(m.captured(2).toInt(), i + 1);
+            // The simulator's far-end strengths, one per answered packet.
+            QCOMPARE(m.captured(3).toInt(), -81 - (i < 3 ? i : 3));
+        }
+        // The lost packet: empty answer, times and strengths, the noise kept.
+        QVERIFY2(log[3].contains(QStringLiteral("@DT05004")), qPrintable(log[3]));
+        QVERIFY2(log[3].contains(QStringLiteral("[Cr][Lf],*RA=-115dBm[Cr][Lf],,,,-115,$GPGGA,")), qPrintable(log[3]));
+
+        // The map logs: the header once, then position, strengths and noise.
+        const QString map = f.ui.MapFileHedder->text() + QStringLiteral("map");
+        const QStringList csv = crlfLines(fileBytes(app.dir.filePath(map + QStringLiteral(".csv"))));
+        QCOMPARE(csv.size(), 1 + 4);
+        QCOMPARE(csv[0] + QStringLiteral("\r\n"), QStringLiteral("N: ,E: ,M: ,RX-RSSI ,Ack-RSSI ,Floor Noise\r\n"));
+        const QRegularExpression row(QStringLiteral(R"(^ 35\.0\d*, 137\.0\d*, 40\.5,-8\d,-90,-115$)"));
+        for (int i = 1; i < csv.size(); ++i)
+            QVERIFY2(row.match(csv[i]).hasMatch(), qPrintable(csv[i]));
+        const QStringList mapLog = crlfLines(fileBytes(app.dir.filePath(map + QStringLiteral(".log"))));
+        QCOMPARE(mapLog.size(), 1 + 5);
+        QVERIFY2(mapLog[4].endsWith(QStringLiteral(", 40.5,,,-115")), qPrintable(mapLog[4]));
+        QCOMPARE(mapLog[5], csv[4]);
+        f.ui.GPS_On->setChecked(false);
+    }
+};
+
+QTEST_MAIN(RunE2eTest)
+#include "run_e2e_test.moc"
