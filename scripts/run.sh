@@ -1,6 +1,67 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts the program.
+#
+# With a radio module plugged in (a /dev/ttyUSB* or /dev/ttyACM* port) and no
+# options, the program starts as the operator left it. Otherwise it runs the
+# demo: the built-in module simulator and a GPS receiver walking a route,
+# each on a pseudo-terminal, and a run against them with the logs saved:
+#   - with a display, a continuous run in the window (stop it with its button);
+#   - without one, a counted run of 10 under a virtual X screen, then the
+#     window's picture and the log files are left in build/demo and named.
+# Options are passed to the program (see build/bin/qvx-loopback --help);
+# QVX_DEMO=1 forces the demo, QVX_DEMO_COUNT=N sets the counted run's length.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-exec build/bin/qvx-loopback "$@"
+scripts/setup.sh >&2
+root=$PWD
+bin=$root/build/bin
+
+if [[ $# -gt 0 ]]; then
+    exec "$bin/qvx-loopback" "$@"
+fi
+if [[ "${QVX_DEMO:-}" != 1 ]] && { compgen -G "/dev/ttyUSB*" || compgen -G "/dev/ttyACM*"; } >/dev/null; then
+    exec "$bin/qvx-loopback"
+fi
+
+# The demo's own folder: the program keeps its settings and logs beside
+# itself, so it runs from a copy with the two result sounds.
+demo=$root/build/demo
+mkdir -p "$demo"
+cp -f "$bin/qvx-loopback" "$bin/COMP.wav" "$bin/NO_COMP.wav" "$demo/"
+
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; }
+trap cleanup EXIT
+
+# Starts a tool that prints its pseudo-terminal's path as its first line.
+start_pty_tool() {
+    local out=$1; shift
+    "$@" >"$out" 2>"$out.err" &
+    pids+=($!)
+    for _ in $(seq 100); do
+        [[ -s "$out" ]] && { head -n1 "$out"; return 0; }
+        sleep 0.05
+    done
+    echo "run.sh: $1 did not start: $(cat "$out.err")" >&2
+    return 1
+}
+radio=$(start_pty_tool "$demo/sim.out" "$bin/qvx-sim" --mode fsk --wander --trace "$demo/sim-trace.log")
+# A walk north-east from a point in central Tokyo at walking pace.
+gps=$(start_pty_tool "$demo/gps.out" "$bin/qvx-nmea" --lat 35.6812 --lon 139.7671 --speed 1.4 --heading 45 --baud 9600)
+echo "Module simulator on $radio, GPS walk on $gps" >&2
+
+args=(--port "$radio" --gps-port "$gps" --gps-baud 9600 --log demo)
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+    "$demo/qvx-loopback" "${args[@]}" --start
+else
+    count=${QVX_DEMO_COUNT:-10}
+    echo "No display: a counted run of $count under a virtual X screen" >&2
+    rc=0
+    xvfb-run -a -s "-screen 0 1280x1024x24" \
+        "$demo/qvx-loopback" "${args[@]}" --count "$count" --screenshot "$demo/window.png" --quit || rc=$?
+    echo "Demo finished (exit $rc). Files in $demo:"
+    for f in "$demo"/window.png "$demo"/*demo.log "$demo"/*demo.csv "$demo"/qvx-loopback.ini; do
+        [[ -e "$f" ]] && echo "  $f ($(stat -c %s "$f") bytes)"
+    done
+    exit "$rc"
+fi

@@ -4,12 +4,25 @@
 #include "platform/QtSoundPlayer.h"
 #include "platform/SystemClock.h"
 #include "shell/Form1.h"
+#include "shell/StartOptions.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(QVX_VERSION_MAJOR).arg(QVX_VERSION_MINOR).arg(QVX_VERSION_PATCH));
+
+    StartOptions options;
+    QString error;
+    if (!options.parse(QCoreApplication::arguments(), &error)) {
+        QTextStream(stderr) << error << Qt::endl;
+        return 2;
+    }
 
     SystemClock clock;
     QtSerialPortFactory ports;
@@ -28,5 +41,7 @@ int main(int argc, char* argv[]) {
 
     Form1 window(services);
     window.show();
-    return app.exec();
+    auto* driver = new StartDriver(window, options);
+    const int rc = app.exec();
+    return rc != 0 ? rc : driver->outcome();
 }

@@ -1,0 +1,121 @@
+#include "shell/StartOptions.h"
+
+#include "looptest/RunControl.h"
+#include "platform/SerialPort.h"
+#include "shell/Form1.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+
+bool StartOptions::parse(const QStringList& arguments, QString* error) {
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Loop-back test bench for QVX-760 radio modules."));
+    p.addHelpOption();
+    p.addVersionOption();
+    const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Radio module port (written into the window)."), QStringLiteral("name"));
+    const QCommandLineOption gpsOpt(QStringLiteral("gps-port"), QStringLiteral("GPS receiver port; GPS is switched on."), QStringLiteral("name"));
+    const QCommandLineOption baudOpt(QStringLiteral("gps-baud"), QStringLiteral("GPS baud rate."), QStringLiteral("rate"));
+    const QCommandLineOption logOpt(QStringLiteral("log"), QStringLiteral("Save the logs under this file name."), QStringLiteral("name"));
+    const QCommandLineOption countOpt(QStringLiteral("count"), QStringLiteral("Start a counted run of N packets."), QStringLiteral("N"));
+    const QCommandLineOption startOpt(QStringLiteral("start"), QStringLiteral("Start a continuous run."));
+    const QCommandLineOption shotOpt(QStringLiteral("screenshot"), QStringLiteral("Save the window as a PNG when the counted run ends."), QStringLiteral("file"));
+    const QCommandLineOption quitOpt(QStringLiteral("quit"), QStringLiteral("Close the program when the counted run ends."));
+    p.addOptions({portOpt, gpsOpt, baudOpt, logOpt, countOpt, startOpt, shotOpt, quitOpt});
+    p.process(arguments);  // --help and --version print and exit here
+
+    radioPort = p.value(portOpt);
+    gpsPort = p.value(gpsOpt);
+    gpsBaud = p.value(baudOpt);
+    logName = p.value(logOpt);
+    start = p.isSet(startOpt);
+    screenshot = p.value(shotOpt);
+    quit = p.isSet(quitOpt);
+    if (p.isSet(countOpt)) {
+        bool ok = false;
+        count = p.value(countOpt).toInt(&ok);
+        if (!ok || count < 1) {
+            *error = QStringLiteral("--count needs a whole number of packets from 1: ") + p.value(countOpt);
+            return false;
+        }
+    }
+    if (start && count > 0) {
+        *error = QStringLiteral("--start and --count exclude each other");
+        return false;
+    }
+    if ((quit || !screenshot.isEmpty()) && count == 0) {
+        *error = QStringLiteral("--quit and --screenshot need a counted run (--count N)");
+        return false;
+    }
+    if (!gpsBaud.isEmpty() && gpsPort.isEmpty()) {
+        *error = QStringLiteral("--gps-baud needs --gps-port");
+        return false;
+    }
+    return true;
+}
+
+StartDriver::StartDriver(Form1& form, const StartOptions& options) : QObject(&form), f(form), opt(options) {
+    // After the window's start-up has run and the event loop is going.
+    QTimer::singleShot(0, this, &StartDriver::apply);
+}
+
+void StartDriver::apply() {
+    if (!opt.radioPort.isEmpty())
+        f.ui.Com_Port->setText(opt.radioPort);
+    if (!opt.logName.isEmpty()) {
+        f.ui.LogFile_Flg->setChecked(true);
+        f.ui.LogFileName->setText(opt.logName);
+        f.ui.MapFileName->setText(opt.logName);
+    }
+    if (!opt.gpsPort.isEmpty()) {
+        if (!opt.gpsBaud.isEmpty())
+            f.ui.GPS_Baudrate->setCurrentText(opt.gpsBaud);
+        f.ui.GPS_Port->setText(opt.gpsPort);
+        f.ui.GPS_On->setChecked(true);
+    }
+    if (!opt.runRequested())
+        return;
+    if (opt.count > 0)
+        f.ui.Tx_CnEnd->setText(QString::number(opt.count));
+    // Give the GPS a moment to deliver a first position before the run.
+    QTimer::singleShot(opt.gpsPort.isEmpty() ? 0 : 1500, this, [this] {
+        f.TestStartSW[opt.count > 0 ? 1 : 0]->click();
+        if (opt.count == 0)
+            return;
+        poll_ = new QTimer(this);
+        connect(poll_, &QTimer::timeout, this, &StartDriver::watch);
+        poll_->start(200);
+    });
+}
+
+void StartDriver::watch() {
+    const QString caption = f.TestStartSW[1]->text();
+    if (caption == RunControl::kCountedRunning || caption == RunControl::kCountedStopping) {
+        seenRunning_ = true;
+        return;
+    }
+    if (f.st.RunState != 0 || caption != RunControl::kCountedIdle)
+        return;
+    if (seenRunning_) {
+        finish(true);
+        return;
+    }
+    // Never reached the running state: the start-up of the module failed
+    // (the window shows why). Allow the initialisation its time first.
+    if (++idlePolls_ >= 25)
+        finish(false);
+}
+
+void StartDriver::finish(bool ran) {
+    poll_->stop();
+    outcome_ = ran ? 0 : 1;
+    QTextStream err(stderr);
+    if (!ran)
+        err << "The run did not start: " << f.ui.Message->text() << Qt::endl;
+    if (!opt.screenshot.isEmpty() && !f.grab().save(opt.screenshot, "PNG"))
+        err << "Could not write the screenshot " << opt.screenshot << Qt::endl;
+    if (opt.quit)
+        f.close();
+}
