@@ -1,0 +1,78 @@
+// The program's command-line options: what is refused, and what a parsed set
+// writes into the window before any run starts.
+#include "WindowHarness.h"
+#include "platform/SerialPort.h"
+#include "platform/Timer.h"
+#include "shell/StartOptions.h"
+
+#include <QtTest>
+
+class StartOptionsTest : public QObject {
+    Q_OBJECT
+
+    static bool parse(const QStringList& args, StartOptions& o, QString& error) {
+        return o.parse(QStringList{QStringLiteral("qvx-loopback")} + args, &error);
+    }
+
+private slots:
+    void refusedCombinations_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("count not a number") << QStringList{"--count", "ten"} << "--count needs a whole number of packets from 1: ten";
+        QTest::newRow("count zero") << QStringList{"--count", "0"} << "--count needs a whole number of packets from 1: 0";
+        QTest::newRow("count negative") << QStringList{"--count=-3"} << "--count needs a whole number of packets from 1: -3";
+        QTest::newRow("start and count") << QStringList{"--start", "--count", "5"} << "--start and --count exclude each other";
+        QTest::newRow("quit without count") << QStringList{"--start", "--quit"} << "--quit and --screenshot need a counted run (--count N)";
+        QTest::newRow("screenshot without count") << QStringList{"--screenshot", "a.png"} << "--quit and --screenshot need a counted run (--count N)";
+        QTest::newRow("baud without port") << QStringList{"--gps-baud", "9600"} << "--gps-baud needs --gps-port";
+    }
+    void refusedCombinations() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        StartOptions o;
+        QString got;
+        QVERIFY(!parse(args, o, got));
+        QCOMPARE(got, error);
+    }
+
+    void noOptionsLeaveTheWindowAsSaved() {
+        StartOptions o;
+        QString error;
+        QVERIFY(parse({}, o, error));
+        QVERIFY(!o.runRequested());
+        WindowHarness h;
+        Form1& f = h.start();
+        const QString port = f.ui.Com_Port->text();
+        const bool logging = f.ui.LogFile_Flg->isChecked();
+        new StartDriver(f, o);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.ui.Com_Port->text(), port);
+        QCOMPARE(f.ui.LogFile_Flg->isChecked(), logging);
+        QVERIFY(!f.ui.GPS_On->isChecked());
+        QVERIFY(!f.Tx_Timer->isEnabled());
+    }
+
+    void portsAndLogNamesAreWrittenIn() {
+        StartOptions o;
+        QString error;
+        QVERIFY(parse({"--port", "COM7", "--gps-port", "COM9", "--gps-baud", "9600", "--log", "site3"}, o, error));
+        WindowHarness h;
+        h.ports.addDevice(QStringLiteral("COM9"));
+        Form1& f = h.start();
+        new StartDriver(f, o);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.ui.Com_Port->text(), QStringLiteral("COM7"));
+        QCOMPARE(f.ui.GPS_Port->text(), QStringLiteral("COM9"));
+        QCOMPARE(f.ui.GPS_Baudrate->currentText(), QStringLiteral("9600"));
+        QVERIFY(f.ui.GPS_On->isChecked());
+        QVERIFY(f.MSComm2->isOpen());
+        QVERIFY(f.ui.LogFile_Flg->isChecked());
+        QCOMPARE(f.ui.LogFileName->text(), QStringLiteral("site3"));
+        QCOMPARE(f.ui.MapFileName->text(), QStringLiteral("site3"));
+        // No run was asked for: none starts.
+        QVERIFY(!f.MSComm1->isOpen());
+    }
+};
+
+QTEST_MAIN(StartOptionsTest)
+#include "start_options_test.moc"
