@@ -30,24 +30,35 @@ mkdir -p "$demo"
 cp -f "$bin/qvx-loopback" "$bin/COMP.wav" "$bin/NO_COMP.wav" "$demo/"
 
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; }
+# The simulator and the feeder end with the demo, however it ends.
+cleanup() {
+    local p
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    for p in "${pids[@]}"; do
+        for _ in $(seq 20); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+        kill -KILL "$p" 2>/dev/null || true
+    done
+}
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
-# Starts a tool that prints its pseudo-terminal's path as its first line.
-start_pty_tool() {
-    local out=$1; shift
-    "$@" >"$out" 2>"$out.err" &
-    pids+=($!)
+# The path a started tool prints as its first line of output.
+pty_path() {
+    local out=$1
     for _ in $(seq 100); do
         [[ -s "$out" ]] && { head -n1 "$out"; return 0; }
         sleep 0.05
     done
-    echo "run.sh: $1 did not start: $(cat "$out.err")" >&2
+    echo "run.sh: no pseudo-terminal from $out: $(cat "$out.err")" >&2
     return 1
 }
-radio=$(start_pty_tool "$demo/sim.out" "$bin/qvx-sim" --mode fsk --wander --trace "$demo/sim-trace.log")
+"$bin/qvx-sim" --mode fsk --wander --trace "$demo/sim-trace.log" >"$demo/sim.out" 2>"$demo/sim.out.err" &
+pids+=($!)
 # A walk north-east from a point in central Tokyo at walking pace.
-gps=$(start_pty_tool "$demo/gps.out" "$bin/qvx-nmea" --lat 35.6812 --lon 139.7671 --speed 1.4 --heading 45 --baud 9600)
+"$bin/qvx-nmea" --lat 35.6812 --lon 139.7671 --speed 1.4 --heading 45 --baud 9600 >"$demo/gps.out" 2>"$demo/gps.out.err" &
+pids+=($!)
+radio=$(pty_path "$demo/sim.out")
+gps=$(pty_path "$demo/gps.out")
 echo "Module simulator on $radio, GPS walk on $gps" >&2
 
 args=(--port "$radio" --gps-port "$gps" --gps-baud 9600 --log demo)
