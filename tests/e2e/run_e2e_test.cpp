@@ -122,6 +122,31 @@ private slots:
         QCOMPARE(mapLog[5], csv[4]);
         f.ui.GPS_On->setChecked(false);
     }
+
+    // A module that answers a data command with 1 MiB of random bytes: the
+    // run goes on to its end and every packet still has its log line.
+    void floodOfOneMebibyte() {
+        Simulator sim({QStringLiteral("--mode"), QStringLiteral("fsk"), QStringLiteral("--flood"), QStringLiteral("1048576")});
+        QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
+        RealStack app;
+        Form1& f = *app.form;
+        f.ui.Com_Port->setText(sim.path());
+        f.ui.LogFile_Flg->setChecked(true);
+        f.ui.LogFileName->setText(QStringLiteral("flood"));
+        f.ui.Tx_CnEnd->setText(QStringLiteral("5"));
+        f.ui.TestStartSW_1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.TestStartSW_1->text(), RunControl::kCountedRunning, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.TestStartSW_1->text(), RunControl::kCountedIdle, 60000);
+        QCOMPARE(f.ui.Tx_Count->text(), QStringLiteral("5"));
+        QCOMPARE(f.ui.FSK_OK->text().toInt() + f.ui.FSK_Err->text().toInt(), 5);
+        QVERIFY(!f.MSComm1->isOpen());
+        const QStringList log =
+            records(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("flood.log"))));
+        QCOMPARE(log.size(), 2 + 5);
+        for (int i = 0; i < 5; ++i)
+            QVERIFY2(log[2 + i].contains(QStringLiteral("@DT05%1XX[Cr][Lf],").arg(i + 1, 3, 10, QLatin1Char('0'))),
+                     qPrintable(log[2 + i].left(80)));
+    }
 };
 
 QTEST_MAIN(RunE2eTest)
