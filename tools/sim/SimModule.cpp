@@ -243,23 +243,23 @@ void SimModule::flushDue() {
     reschedule();
 }
 
-int SimModule::nextRssi(const RssiSpec& spec, int& index, int& walk) {
-    if (spec.kind == RssiSpec::Kind::Sequence) {
-        if (spec.values.isEmpty())
+int SimModule::nextRssi(const RssiSpec& source, int& index, int& walk) {
+    if (source.kind == RssiSpec::Kind::Sequence) {
+        if (source.values.isEmpty())
             return 0;
-        const int v = spec.values[index % spec.values.size()];
-        index = (index + 1) % spec.values.size();
+        const int v = source.values[index % source.values.size()];
+        index = (index + 1) % source.values.size();
         return v;
     }
     // A random walk that stays within the bounds, starting at the centre.
     if (index == 0) {
-        walk = spec.centre;
+        walk = source.centre;
         index = 1;
         return walk;
     }
-    const int step = std::max(0, spec.step);
+    const int step = std::max(0, source.step);
     walk += static_cast<int>(rng_.bounded(2 * step + 1)) - step;
-    walk = std::clamp(walk, spec.centre - spec.span, spec.centre + spec.span);
+    walk = std::clamp(walk, source.centre - source.span, source.centre + source.span);
     return walk;
 }
 

@@ -68,7 +68,7 @@ private:
     void enqueue(qint64 due, QByteArray bytes, bool endsAnswer, bool pull = false);
     void reschedule();
     void flushDue();
-    int nextRssi(const RssiSpec& spec, int& index, int& walk);
+    int nextRssi(const RssiSpec& source, int& index, int& walk);
     QByteArray randomBytes(qint64 n);
     bool packetLost();
 

@@ -31,7 +31,7 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
         "pseudo-terminal. The first line of standard output is the path of the terminal to open\n"
         "(19200 8N1). Commands end in CR LF; answers: @FV, @MO, @SF, @RA (floor noise), @RS (answer\n"
         "RSSI) and @DTnn+payload, looped back as \"*DR=nn\", the payload less its last two bytes,\n"
-        "the far-end RSSI as signed 16-bit big-endian, CR LF. RSSI values are SPEC: a value (-75),\n"
+        "the far-end RSSI as signed 16-bit big-endian, CR LF. RSSI values are VALUES: a value (-75),\n"
         "a repeating list (-75,-80,-91), or a random walk: wander[:CENTRE[:SPAN]]."));
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
@@ -69,12 +69,12 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
                                   QStringLiteral("N"));
     const QCommandLineOption farRssi(QStringLiteral("far-rssi"),
                                      QStringLiteral("RSSI at the loopback unit, carried in the packet (default -75)."),
-                                     QStringLiteral("SPEC"));
+                                     QStringLiteral("VALUES"));
     const QCommandLineOption ackRssi(QStringLiteral("ack-rssi"),
                                      QStringLiteral("RSSI of the answer at the local module, for @RS (default -78)."),
-                                     QStringLiteral("SPEC"));
+                                     QStringLiteral("VALUES"));
     const QCommandLineOption noise(QStringLiteral("noise"), QStringLiteral("Floor noise for @RA (default -112)."),
-                                   QStringLiteral("SPEC"));
+                                   QStringLiteral("VALUES"));
     const QCommandLineOption wander(QStringLiteral("wander"),
                                     QStringLiteral("A plausible link for demos: far and answer RSSI wander around -85, "
                                                    "noise around -112, 3 % of packets lost (the RSSI and loss options override it)."));
