@@ -1,9 +1,6 @@
 // A real receiver capture replayed by qvx-nmea on a pseudo-terminal into the
 // window's GPS port: real clock, real timers, QSerialPort.
-#include "FakeServices.h"
-#include "platform/QtSerialPort.h"
-#include "platform/SystemClock.h"
-#include "shell/Form1.h"
+#include "E2eStack.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,23 +29,9 @@ private slots:
         const QString pty = QString::fromLocal8Bit(proc.readLine()).trimmed();
         QVERIFY(pty.startsWith(QStringLiteral("/dev/")));
 
-        QTemporaryDir dir;
-        SystemClock clock;
-        QtSerialPortFactory ports;
-        FakePortEnumerator portList;
-        FakeSound sound;
-        FakeDialogs dialogs;
-        Services services;
-        services.clock = &clock;
-        services.ports = &ports;
-        services.portList = &portList;
-        services.sound = &sound;
-        services.dialogs = &dialogs;
-        services.appDir = dir.path();
-        services.baseName = QStringLiteral("qvx-loopback");
-        services.screenTwips = QSize(1920, 1080) * 15;
         {
-            Form1 f(services);
+            e2e::RealStack app;
+            Form1& f = *app.form;
             f.ui.GPS_Baudrate->setCurrentText(QStringLiteral("38400"));
             f.ui.GPS_Port->setText(pty);
             f.ui.GPS_On->setChecked(true);
