@@ -58,6 +58,9 @@ int main(int argc, char* argv[]) {
         while (sim.dataCommands() < next && f.Tx_Timer->isEnabled()) {
             h.advance(1000);
             device->clearWrites();  // the fake's record of writes is not the program's memory
+            // The virtual clock fires timers itself; repaints and deferred
+            // deletions still need the event loop, as in the real program.
+            QCoreApplication::processEvents();
         }
         sample();
         if (!f.Tx_Timer->isEnabled()) {
