@@ -1,14 +1,12 @@
 #include "shell/StartOptions.h"
 
 #include "looptest/RunControl.h"
-#include "platform/SerialPort.h"
 #include "shell/Form1.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
 #include <QTimer>
 
-#include <cstdio>
 
 bool StartOptions::parse(const QStringList& arguments, QString* error) {
     QCommandLineParser p;

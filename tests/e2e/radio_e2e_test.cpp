@@ -4,14 +4,9 @@
 #include "E2eStack.h"
 #include "looptest/RunControl.h"
 #include "module/InitSequence.h"
-#include "platform/QtSerialPort.h"
-#include "platform/SystemClock.h"
 #include "platform/Timer.h"
-#include "shell/Form1.h"
 
 #include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace e2e;
