@@ -7,8 +7,10 @@ QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent), port_(new QSer
     // A vanished device (cable pulled) leaves the port unusable: close it so
     // that isOpen() tells the truth and the next write fails.
     connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-        if (e == QSerialPort::ResourceError && port_->isOpen())
+        if (e == QSerialPort::ResourceError && port_->isOpen()) {
             port_->close();
+            emit lost();
+        }
     });
 }
 

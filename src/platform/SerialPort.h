@@ -27,6 +27,9 @@ public:
 signals:
     // Received data are waiting. Delivered on the window's event thread.
     void readyRead();
+    // The device vanished (cable pulled, adapter gone): the port has closed
+    // itself. Delivered on the window's event thread.
+    void lost();
 };
 
 class SerialPortFactory {

@@ -8,6 +8,7 @@ GpsChannel::GpsChannel(Form1& form) : QObject(&form), f(form) {
     // toggled: also when the program changes the box.
     connect(f.ui.GPS_On, &QCheckBox::toggled, this, &GpsChannel::GPS_On_Click);
     connect(f.MSComm2, &SerialPort::readyRead, this, &GpsChannel::MSComm2_OnComm);
+    connect(f.MSComm2, &SerialPort::lost, this, &GpsChannel::MSComm2_Lost);
 }
 
 void GpsChannel::setPortControlsEnabled(bool enabled) {
@@ -52,4 +53,14 @@ void GpsChannel::MSComm2_OnComm() {
     f.st.GpsBuffer += QString::fromLatin1(f.MSComm2->readAll());
     if (f.st.GpsBuffer.size() > kBufferLimit)
         f.st.GpsBuffer.remove(0, f.st.GpsBuffer.size() - kBufferLimit);
+}
+
+void GpsChannel::MSComm2_Lost() {
+    if (!f.ui.GPS_On->isChecked())
+        return;
+    // Unchecking runs the switched-off path: port controls unlocked, buffer
+    // and position boxes emptied, so the map logs stop instead of repeating
+    // the last position as if it were current.
+    f.ui.GPS_On->setChecked(false);
+    f.ui.GPSMessage->setText(QStringLiteral("ポート･設定確認"));
 }

@@ -16,6 +16,9 @@ public:
     explicit GpsChannel(Form1& form);
     void GPS_On_Click();
     void MSComm2_OnComm();
+    // The GPS port vanished while in use: GPS use is switched off, so no
+    // stale position is shown or logged, and "ポート･設定確認" is shown.
+    void MSComm2_Lost();
 
 private:
     void switchedOff();

@@ -9,8 +9,10 @@ void FakeDevice::send(const QByteArray& bytes) {
 
 void FakeDevice::unplug() {
     unplugged_ = true;
-    if (host_)
-        host_->close();
+    if (FakeSerialPort* host = host_) {
+        host->close();
+        emit host->lost();
+    }
 }
 
 QByteArray FakeDevice::written() const {

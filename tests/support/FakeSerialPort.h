@@ -32,7 +32,8 @@ public:
     // Bytes to the program; a readyRead follows at once when the program
     // has the port open (otherwise they are dropped, like a closed port).
     void send(const QByteArray& bytes);
-    // The cable is pulled: the open port closes, later opens and writes fail.
+    // The cable is pulled: the open port closes and reports itself lost;
+    // later opens and writes fail.
     void unplug();
     void plugIn() { unplugged_ = false; }
     bool unplugged() const { return unplugged_; }

@@ -237,6 +237,33 @@ private slots:
         QCOMPARE(f().ui.GPSMessage->text(), QString());
     }
 
+    // The receiver's cable is pulled while in use: GPS use switches itself
+    // off with the port message, the last position is no longer shown (so
+    // no map log line repeats it as current), and plugging back in and
+    // ticking the box again resumes.
+    void receiverUnpluggedWhileInUse() {
+        switchOn();
+        feed(kWorked);
+        QVERIFY(!npos().isEmpty());
+        dev->send("$GPGGA,0230");   // half a sentence in the buffer
+        dev->unplug();
+        QVERIFY(!f().ui.GPS_On->isChecked());
+        QVERIFY(!f().MSComm2->isOpen());
+        QCOMPARE(f().ui.GPSMessage->text(), QStringLiteral("ポート･設定確認"));
+        QCOMPARE(npos(), QString());
+        QCOMPARE(f().ui.NposGmap->text(), QString());
+        QCOMPARE(f().st.GpsBuffer, QString());
+        QVERIFY(f().ui.GPS_Port->isEnabled());
+        QVERIFY(f().ui.GPS_SelectSW->isEnabled());
+        tick();
+        QCOMPARE(npos(), QString());
+        dev->plugIn();
+        switchOn();
+        QCOMPARE(f().ui.GPSMessage->text(), QString());
+        feed(kSecond);
+        QVERIFY(!npos().isEmpty());
+    }
+
     // A receiver that never sends the redisplay sentence: the buffer keeps
     // only the newest text.
     void bufferKeepsTheNewestText() {
