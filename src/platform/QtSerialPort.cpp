@@ -5,9 +5,12 @@
 QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent), port_(new QSerialPort(this)) {
     connect(port_, &QSerialPort::readyRead, this, &SerialPort::readyRead);
     // A vanished device (cable pulled) leaves the port unusable: close it so
-    // that isOpen() tells the truth and the next write fails.
+    // that isOpen() tells the truth and the next write fails. A device that
+    // hangs up reports a read error instead, and keeps reporting it on every
+    // turn of the event loop while the port stays open: closing stops that
+    // busy loop too.
     connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-        if (e == QSerialPort::ResourceError && port_->isOpen()) {
+        if ((e == QSerialPort::ResourceError || e == QSerialPort::ReadError) && port_->isOpen()) {
             port_->close();
             emit lost();
         }

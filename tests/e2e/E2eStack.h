@@ -3,11 +3,14 @@
 // pseudo-terminal (the module simulator or the NMEA feeder) and the window
 // with the system clock, real timers and QSerialPort.
 #include "FakeServices.h"
+#include "common/TextFile.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
 #include "shell/Form1.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -29,7 +32,11 @@ public:
         }
         path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
     }
-    ~PtyProcess() {
+    ~PtyProcess() { stop(); }
+    // Ends the tool, which closes its pseudo-terminal: the cable pulled.
+    void stop() {
+        if (process_.state() == QProcess::NotRunning)
+            return;
         process_.terminate();
         if (!process_.waitForFinished(5000))
             process_.kill();
@@ -86,4 +93,31 @@ struct Simulator : PtyProcess {
 struct GpsFeeder : PtyProcess {
     explicit GpsFeeder(const QStringList& options) : PtyProcess(QStringLiteral("qvx-nmea"), options) {}
 };
+} // namespace e2e
+
+namespace e2e {
+// Files as they lie on disk.
+inline QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The communication log: every record starts with CR LF and the last one
+// stays open, so the file begins with an empty line.
+inline QStringList records(const QByteArray& bytes) {
+    if (!bytes.startsWith("\r\n"))
+        return {QStringLiteral("<no leading CR LF>")};
+    return textfile::decode(bytes.mid(2)).split(QStringLiteral("\r\n"));
+}
+
+// The lines of a map file, each ended by CR LF; a final line without it
+// counts as a fault.
+inline QStringList crlfLines(const QByteArray& bytes) {
+    QStringList lines = textfile::decode(bytes).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    else
+        lines.append(QStringLiteral("<unterminated>"));
+    return lines;
+}
 } // namespace e2e

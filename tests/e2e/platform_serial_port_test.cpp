@@ -4,7 +4,9 @@
 #include "platform/QtSerialPort.h"
 
 #include <QSignalSpy>
+#include <QElapsedTimer>
 #include <QtTest>
+#include <ctime>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -62,6 +64,7 @@ private slots:
     void secondOpenRefused();
     void closeAndReopen();
     void masterClosedIsUnplugged();
+    void hangUpReportedOnceWithoutAWrite();
     void openFails_data();
     void openFails();
 };
@@ -137,6 +140,28 @@ void PlatformSerialPortTest::masterClosedIsUnplugged() {
     QVERIFY(port.open(again.slavePath, 19200));
     QVERIFY(port.write("z"));
     QCOMPARE(again.receive(1), QByteArray("z"));
+}
+
+// A device that hangs up while nothing is written (a GPS receiver only
+// sends): the port closes itself and says so once; the event loop does not
+// go on spinning on the dead line.
+void PlatformSerialPortTest::hangUpReportedOnceWithoutAWrite() {
+    Pty pty;
+    QtSerialPort port;
+    QVERIFY(port.open(pty.slavePath, 9600));
+    QSignalSpy lost(&port, &SerialPort::lost);
+    pty.closeMaster();
+    QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 3000);
+    QVERIFY(!port.isOpen());
+    QElapsedTimer wall;
+    wall.start();
+    std::clock_t cpu = std::clock();
+    QTest::qWait(500);
+    cpu = std::clock() - cpu;
+    QCOMPARE(lost.size(), 1);
+    // Well under half of the wall time: a spinning loop takes all of it.
+    QVERIFY2(double(cpu) / CLOCKS_PER_SEC < 0.5 * wall.elapsed() / 1000.0,
+             qPrintable(QString::number(double(cpu) / CLOCKS_PER_SEC)));
 }
 
 void PlatformSerialPortTest::openFails_data() {

@@ -2,7 +2,6 @@
 // GPS receiver on pseudo-terminals, the window with the system clock, real
 // timers and QSerialPort; the log files checked as they lie on disk.
 #include "E2eStack.h"
-#include "common/TextFile.h"
 #include "looptest/RunControl.h"
 #include "platform/Timer.h"
 
@@ -13,34 +12,6 @@
 #include <QtTest>
 
 using namespace e2e;
-
-namespace {
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The communication log: every record starts with CR LF and the last one
-// stays open, so the file begins with an empty line.
-QStringList records(const QByteArray& bytes) {
-    if (!bytes.startsWith("\r\n"))
-        return {QStringLiteral("<no leading CR LF>")};
-    return textfile::decode(bytes.mid(2)).split(QStringLiteral("\r\n"));
-}
-
-// The lines of a map file, each ended by CR LF; a final line without it
-// counts as a fault.
-QStringList crlfLines(const QByteArray& bytes) {
-    QStringList lines = textfile::decode(bytes).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    else
-        lines.append(QStringLiteral("<unterminated>"));
-    return lines;
-}
-
-} // namespace
 
 class RunE2eTest : public QObject {
     Q_OBJECT
