@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 build="${BUILD_DIR:-build-asan}"
 jobs="${JOBS:-$(nproc)}"
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE=ON
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE=ON >/dev/null
 cmake --build "$build" -j"$jobs"
 
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
