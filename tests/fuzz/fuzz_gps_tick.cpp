@@ -6,11 +6,10 @@
 // ticks after each piece (high two bits + 1); every 0xFF byte in the rest
 // stands for a well-formed $GPGGA sentence, so the fuzzer mixes real fixes
 // into its noise.
-#include "WindowHarness.h"
+#include "FuzzWindow.h"
 #include "gps/GgaProcessor.h"
 #include "ports/GpsChannel.h"
 
-#include <QApplication>
 #include <cstdlib>
 
 namespace {
@@ -20,12 +19,7 @@ const QByteArray kFix = "$GPGGA,031950.000,3540.8712,N,13946.0247,E,1,08,1.0,40.
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The window lives for the whole process and is never torn down: the
-    // toolkit cannot be destroyed at exit behind a live window.
-    static QApplication* app = new QApplication(*argc, *argv);
-    (void)app;
-    harness = new WindowHarness;
+    harness = startFuzzHarness(argc, argv);
     device = harness->ports.addDevice(QStringLiteral("COM5"));
     Form1& f = harness->start();
     f.ui.GPS_Port->setText(QStringLiteral("COM5"));

@@ -11,12 +11,11 @@
 // answers the initialisation and the signal-strength commands and never
 // loops a packet back itself.
 #include "SimOnDevice.h"
-#include "WindowHarness.h"
+#include "FuzzWindow.h"
 #include "common/HexDump.h"
 #include "platform/Timer.h"
 #include "ports/RadioChannel.h"
 
-#include <QApplication>
 #include <QDir>
 #include <cstdlib>
 
@@ -40,12 +39,7 @@ QByteArray expectedPart() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The window lives for the whole process and is never torn down: the
-    // toolkit cannot be destroyed at exit behind a live window.
-    static QApplication* app = new QApplication(*argc, *argv);
-    (void)app;
-    harness = new WindowHarness;
+    harness = startFuzzHarness(argc, argv);
     device = harness->ports.addDevice(QStringLiteral("COM3"));
     SimConfig cfg;
     cfg.lossProbability = 1.0;

@@ -2,10 +2,9 @@
 // loader. Then the settings are saved and the saved file is loaded and saved
 // once more: the second save must be byte-identical to the first, or a value
 // did not survive its own file.
-#include "WindowHarness.h"
+#include "FuzzWindow.h"
 #include "shell/SettingsFile.h"
 
-#include <QApplication>
 #include <QFile>
 #include <cstdlib>
 
@@ -25,12 +24,7 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The window lives for the whole process and is never torn down: the
-    // toolkit cannot be destroyed at exit behind a live window.
-    static QApplication* app = new QApplication(*argc, *argv);
-    (void)app;
-    harness = new WindowHarness;
+    harness = startFuzzHarness(argc, argv);
     harness->start();
     return 0;
 }
