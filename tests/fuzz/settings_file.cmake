@@ -1,1 +1,1 @@
-qvx_add_fuzz(fuzz_settings_file SOURCE ${CMAKE_CURRENT_LIST_DIR}/fuzz_settings_file.cpp LIBS qvx_testsupport)
+qvx_add_fuzz(fuzz_settings_file SOURCE ${CMAKE_CURRENT_LIST_DIR}/fuzz_settings_file.cpp LIBS qvx_virtualbench)
