@@ -75,7 +75,10 @@ QString spreadRow(const QString& label, const Spread& s) {
 }
 
 QString line(const QString& label, const QString& value) {
-    return left(label, kLabel) + value + QLatin1Char('\n');
+    QString out = left(label, kLabel) + value;
+    while (out.endsWith(QLatin1Char(' ')))
+        out.chop(1);
+    return out + QLatin1Char('\n');
 }
 
 }  // namespace
