@@ -37,21 +37,17 @@ AlarmChange GpsFixAlarm::clear() {
     return AlarmChange::Cleared;
 }
 
-AlarmChange GpsFixAlarm::setEnabled(bool on, std::int64_t nowUs) {
-    if (on == enabled_)
+AlarmChange GpsFixAlarm::turn(bool& flag, bool on, std::int64_t nowUs) {
+    if (on == flag)
         return AlarmChange::None;
-    enabled_ = on;
-    sinceUs_ = nowUs;
+    flag = on;
+    sinceUs_ = nowUs;  // the silence counts from being switched on
     return on ? AlarmChange::None : clear();
 }
 
-AlarmChange GpsFixAlarm::setGpsInUse(bool inUse, std::int64_t nowUs) {
-    if (inUse == inUse_)
-        return AlarmChange::None;
-    inUse_ = inUse;
-    sinceUs_ = nowUs;
-    return inUse ? AlarmChange::None : clear();
-}
+AlarmChange GpsFixAlarm::setEnabled(bool on, std::int64_t nowUs) { return turn(enabled_, on, nowUs); }
+
+AlarmChange GpsFixAlarm::setGpsInUse(bool inUse, std::int64_t nowUs) { return turn(inUse_, inUse, nowUs); }
 
 AlarmChange GpsFixAlarm::runStarted(std::int64_t nowUs) {
     running_ = true;

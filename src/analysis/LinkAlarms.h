@@ -68,6 +68,7 @@ public:
 private:
     bool watching() const { return enabled_ && inUse_ && running_; }
     AlarmChange clear();
+    AlarmChange turn(bool& flag, bool on, std::int64_t nowUs);
 
     bool enabled_;
     std::int64_t timeoutUs_;

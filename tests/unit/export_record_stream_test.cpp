@@ -63,22 +63,13 @@ private slots:
         const QByteArray line = exchangeLine(answered());
         QVERIFY(line.startsWith(R"({"type":"exchange","schema":1,)"));
         const QJsonObject o = parse(line);
-        QCOMPARE(o.value("packet").toInteger(), 1002);
-        QCOMPARE(o.value("payload").toString(), QStringLiteral("002"));
-        QCOMPARE(o.value("time").toString(), QStringLiteral("2024-05-01T09:30:00.250+09:00"));
-        QCOMPARE(o.value("outcome").toString(), QStringLiteral("answered"));
-        QCOMPARE(o.value("rtt_us").toInteger(), 81234);
-        QCOMPARE(o.value("far_rssi").toInt(), -81);
-        QCOMPARE(o.value("ack_rssi").toInt(), -77);
-        QCOMPARE(o.value("noise").toInt(), -112);
-        QCOMPARE(o.value("lat").toDouble(), 35.681236);
-        QCOMPARE(o.value("lon").toDouble(), -139.767125);
-        QCOMPARE(o.value("alt").toDouble(), 40.5);
-        QCOMPARE(o.value("fix").toInt(), 1);
-        QCOMPARE(o.value("sats").toInt(), 8);
-        QCOMPARE(o.value("hdop").toDouble(), 0.9);
-        QCOMPARE(o.value("dist_m").toDouble(), 1234.5);
-        QCOMPARE(o.value("mode").toString(), QStringLiteral("LoRa"));
+        const std::pair<const char*, QJsonValue> fields[] = {
+            {"packet", 1002}, {"payload", "002"}, {"time", "2024-05-01T09:30:00.250+09:00"},
+            {"outcome", "answered"}, {"rtt_us", 81234}, {"far_rssi", -81}, {"ack_rssi", -77}, {"noise", -112},
+            {"lat", 35.681236}, {"lon", -139.767125}, {"alt", 40.5}, {"fix", 1}, {"sats", 8}, {"hdop", 0.9},
+            {"dist_m", 1234.5}, {"mode", "LoRa"}, {"spreading", 3}, {"period_ms", 10000}};
+        for (const auto& [name, value] : fields)
+            QVERIFY2(o.value(QLatin1String(name)) == value, name);
 
         // Lost, without GPS: every absent figure is present as null.
         records::Exchange e = answered();
