@@ -27,7 +27,7 @@ fi
 # itself, so it runs from a copy with the two result sounds.
 demo=$root/build/demo
 mkdir -p "$demo"
-cp -f "$bin/qvx-loopback" "$bin/COMP.wav" "$bin/NO_COMP.wav" "$demo/"
+cp -f "$bin/qvx-loopback" "$bin/COMP.wav" "$bin/NO_COMP.wav" "$bin/ALARM.wav" "$demo/"
 
 pids=()
 # The simulator and the feeder end with the demo, however it ends.

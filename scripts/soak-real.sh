@@ -13,7 +13,7 @@ bin=$PWD/build/bin
 dir=$PWD/build/soak-real
 rm -rf "$dir"
 mkdir -p "$dir"
-cp -f "$bin/qvx-loopback" "$bin/COMP.wav" "$bin/NO_COMP.wav" "$dir/"
+cp -f "$bin/qvx-loopback" "$bin/COMP.wav" "$bin/NO_COMP.wav" "$bin/ALARM.wav" "$dir/"
 
 pids=()
 cleanup() {

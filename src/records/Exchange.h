@@ -1,7 +1,8 @@
 #pragma once
 // Plain values the test cycle and run control emit for everything that
 // happens in a run: one RunStart, one Exchange per evaluated packet, a
-// LateAnswer when a step finds the answer of an earlier packet, one RunEnd.
+// LateAnswer when a step finds the answer of an earlier packet, a Marker
+// when the operator drops one, one RunEnd.
 // They are the only door through which features beyond the main window
 // (statistics, record streams, exports, maps) see a run; none of those
 // reads a control. Numbers are numbers here (RSSI in dBm as integers, round
@@ -80,6 +81,18 @@ struct RunStart {
     QString commLog;               // file names of this run's logs (may be empty
     QString mapCsv;                //   when logging is off)
     QString mapLog;
+    QString version;               // the program's version text, e.g. 0.900.5
+};
+
+// A numbered marker the operator dropped during a run, with an optional
+// short note.
+struct Marker {
+    std::uint64_t runId = 0;
+    int number = 0;                // 1, 2, ... within the run
+    QString note;
+    QDateTime time;                // local date-time with its UTC offset
+    std::int64_t atUs = 0;         // monotonic instant
+    std::int64_t afterPacket = 0;  // the last packet sent before it, 0 none
 };
 
 enum class EndCause {

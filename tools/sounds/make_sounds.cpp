@@ -1,11 +1,13 @@
-// Writes the two result tones into the folder given as the only argument:
-// COMP.wav (a short high tone, success) and NO_COMP.wav (a longer low tone,
-// error). 16-bit mono PCM at 22050 Hz, with a 5 ms fade at both ends so the
-// tones start and stop without a click.
+// Writes the tones into the folder given as the only argument: COMP.wav (a
+// short high tone, success), NO_COMP.wav (a longer low tone, error) and
+// ALARM.wav (a dead link: three rising two-note calls, unlike either result
+// tone). 16-bit mono PCM at 22050 Hz; every note fades in and out over 5 ms
+// so it starts and stops without a click.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -24,18 +26,30 @@ void put32(std::ofstream& out, std::uint32_t v) {
     put16(out, std::uint16_t(v >> 16));
 }
 
-bool writeTone(const std::string& path, double hz, int ms) {
+// One note (hz = 0: silence) appended to samples.
+void addNote(std::vector<std::int16_t>& samples, double hz, int ms) {
     const int n = kRate * ms / 1000;
     const int fade = kRate * 5 / 1000;
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
-        double gain = 0.5;
+        double gain = hz > 0 ? 0.5 : 0.0;
         if (i < fade)
             gain *= double(i) / fade;
         else if (n - 1 - i < fade)
             gain *= double(n - 1 - i) / fade;
-        samples[std::size_t(i)] = std::int16_t(std::lround(gain * 32767.0 * std::sin(2 * kPi * hz * i / kRate)));
+        samples.push_back(std::int16_t(std::lround(gain * 32767.0 * std::sin(2 * kPi * hz * i / kRate))));
     }
+}
+
+struct Note {
+    double hz;
+    int ms;
+};
+
+bool writeTone(const std::string& path, std::initializer_list<Note> notes) {
+    std::vector<std::int16_t> samples;
+    for (const Note& note : notes)
+        addNote(samples, note.hz, note.ms);
+    const auto n = samples.size();
 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
@@ -66,7 +80,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    if (!writeTone(dir + "/COMP.wav", 880.0, 120) || !writeTone(dir + "/NO_COMP.wav", 300.0, 250)) {
+    const Note call[] = {{660.0, 110}, {990.0, 110}, {0.0, 60}};
+    if (!writeTone(dir + "/COMP.wav", {{880.0, 120}}) || !writeTone(dir + "/NO_COMP.wav", {{300.0, 250}}) ||
+        !writeTone(dir + "/ALARM.wav", {call[0], call[1], call[2], call[0], call[1], call[2], call[0], call[1]})) {
         std::fprintf(stderr, "cannot write the sound files in %s\n", dir.c_str());
         return 1;
     }

@@ -1,0 +1,154 @@
+#include "analysis/RunReport.h"
+
+#include <QStringList>
+
+namespace analysis {
+
+namespace {
+
+const QString kNone = QStringLiteral("-");
+
+// Terminal columns of a text: East Asian wide characters take two.
+int columns(const QString& s) {
+    int n = 0;
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        const bool halfKana = u >= 0xFF61 && u <= 0xFF9F;
+        n += (u >= 0x1100 && !halfKana && !(u >= 0x2010 && u <= 0x2027)) ? 2 : 1;
+    }
+    return n;
+}
+
+QString left(const QString& s, int width) {
+    return s + QString(std::max(0, width - columns(s)), QLatin1Char(' '));
+}
+
+QString right(const QString& s, int width) {
+    return QString(std::max(0, width - columns(s)), QLatin1Char(' ')) + s;
+}
+
+QString fixed(std::optional<double> v, int decimals, double scale = 1) {
+    return v ? QString::number(*v * scale, 'f', decimals) : kNone;
+}
+
+QString whole(std::optional<std::int64_t> v, double scale, int decimals) {
+    return v ? QString::number(double(*v) * scale, 'f', decimals) : kNone;
+}
+
+QString when(const QDateTime& t) {
+    if (!t.isValid())
+        return kNone;
+    const int offset = t.offsetFromUtc();
+    const int m = std::abs(offset) / 60;
+    return t.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss ")) + QLatin1Char(offset < 0 ? '-' : '+') +
+           QStringLiteral("%1:%2").arg(m / 60, 2, 10, QLatin1Char('0')).arg(m % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString causeText(records::EndCause c) {
+    switch (c) {
+    case records::EndCause::Completed: return QStringLiteral("規定回数完了");
+    case records::EndCause::Operator: return QStringLiteral("停止操作");
+    case records::EndCause::WriteFailed: return QStringLiteral("送信異常");
+    case records::EndCause::InitFailed: return QStringLiteral("初期化失敗");
+    case records::EndCause::Closed: return QStringLiteral("画面終了");
+    }
+    return kNone;
+}
+
+QString percent(std::optional<double> v) {
+    return v ? QString::number(*v * 100, 'f', 2) + QStringLiteral(" %") : kNone;
+}
+
+constexpr int kLabel = 18;
+constexpr int kColumn = 10;
+
+QString row(const QString& label, const QStringList& cells) {
+    QString out = left(label, kLabel);
+    for (const QString& c : cells)
+        out += right(c, kColumn);
+    return out + QLatin1Char('\n');
+}
+
+QString spreadRow(const QString& label, const Spread& s) {
+    return row(label, {QString::number(s.count()), fixed(s.mean(), 1), fixed(s.min(), 0), fixed(s.max(), 0),
+                       fixed(s.stddev(), 1)});
+}
+
+QString line(const QString& label, const QString& value) {
+    QString out = left(label, kLabel) + value;
+    while (out.endsWith(QLatin1Char(' ')))
+        out.chop(1);
+    return out + QLatin1Char('\n');
+}
+
+}  // namespace
+
+QString runReport(const records::RunStart& start, const records::RunEnd& end, const Figures& f,
+                  const QList<records::Marker>& markers) {
+    QString out = QStringLiteral("qvx-loopback %1  リンク試験結果\n\n").arg(start.version);
+    out += line(QStringLiteral("開始"), when(start.started));
+    QString cause = causeText(end.cause);
+    if (!end.message.isEmpty())
+        cause += QStringLiteral(" (%1)").arg(end.message);
+    out += line(QStringLiteral("終了"), when(end.ended) + QStringLiteral("  ") + cause);
+    out += line(QStringLiteral("ポート"), start.port);
+    QString mode = start.mode == records::Mode::LoRa ? QStringLiteral("LoRa  拡散 %1").arg(start.spreading)
+                                                     : QStringLiteral("FSK");
+    out += line(QStringLiteral("方式"), mode);
+    out += line(QStringLiteral("送信周期"), QString::number(start.periodMs, 'f', 0) + QStringLiteral(" ms"));
+    out += line(QStringLiteral("運転"), start.kind == records::RunKind::Counted
+                                           ? QStringLiteral("回数指定 %1 パケット").arg(start.length)
+                                           : QStringLiteral("連続"));
+    if (!start.commLog.isEmpty())
+        out += line(QStringLiteral("通信ログ"), start.commLog);
+
+    out += QLatin1Char('\n');
+    out += row(QString(), {QStringLiteral("送信"), QStringLiteral("評価"), QStringLiteral("応答"),
+                           QStringLiteral("損失"), QStringLiteral("遅延応答")});
+    out += row(QStringLiteral("パケット"), {QString::number(end.sent), QString::number(f.evaluated),
+                                            QString::number(f.answered), QString::number(f.lost),
+                                            QString::number(f.late)});
+    out += QLatin1Char('\n');
+    QString per = percent(f.per);
+    if (f.perInterval)
+        per += QStringLiteral("  (95 % 区間 %1 - %2)")
+                   .arg(percent(f.perInterval->low), percent(f.perInterval->high));
+    out += line(QStringLiteral("パケット誤り率"), per);
+    out += line(QStringLiteral("直近 %1 の誤り率").arg(f.rollingWindow), percent(f.rollingPer));
+    out += line(QStringLiteral("最長途絶"), QStringLiteral("%1 パケット  %2 s")
+                                                .arg(f.longestOutage)
+                                                .arg(QString::number(double(f.longestOutageUs) / 1e6, 'f', 3)));
+    out += line(QStringLiteral("応答数/分"), fixed(f.answeredPerMinute, 1));
+
+    out += QLatin1Char('\n');
+    const RttFigures& r = f.rtt;
+    out += row(QStringLiteral("往復時間 ms"), {QStringLiteral("最小"), QStringLiteral("平均"), QStringLiteral("最大"),
+                                              QStringLiteral("mdev"), QStringLiteral("p50"), QStringLiteral("p95"),
+                                              QStringLiteral("p99")});
+    out += row(r.percentilesExact ? QString() : QStringLiteral("(p は概算 ±0.5 %)"),
+               {whole(r.minUs, 1e-3, 3), fixed(r.meanUs, 3, 1e-3), whole(r.maxUs, 1e-3, 3), fixed(r.mdevUs, 3, 1e-3),
+                whole(r.p50Us, 1e-3, 3), whole(r.p95Us, 1e-3, 3), whole(r.p99Us, 1e-3, 3)});
+
+    out += QLatin1Char('\n');
+    out += row(QString(), {QStringLiteral("数"), QStringLiteral("平均"), QStringLiteral("最小"), QStringLiteral("最大"),
+                           QStringLiteral("標準偏差")});
+    out += spreadRow(QStringLiteral("相手受信 RSSI dBm"), f.farRssi);
+    out += spreadRow(QStringLiteral("自局受信 RSSI dBm"), f.ackRssi);
+    out += spreadRow(QStringLiteral("ノイズ dBm"), f.noise);
+    out += spreadRow(QStringLiteral("マージン dB"), f.margin);
+
+    if (!markers.isEmpty()) {
+        out += QStringLiteral("\nマーカー\n");
+        for (const records::Marker& m : markers) {
+            QString text = QStringLiteral("  %1  %2  パケット %3 の後  %4")
+                               .arg(m.number, 3)
+                               .arg(m.time.isValid() ? m.time.toString(QStringLiteral("HH:mm:ss")) : kNone)
+                               .arg(m.afterPacket)
+                               .arg(m.note.simplified());
+            out += text.trimmed().prepend(QStringLiteral("  ")) + QLatin1Char('\n');
+        }
+    }
+    return out;
+}
+
+}  // namespace analysis

@@ -1,0 +1,18 @@
+#pragma once
+// The human summary of a run (<name>.summary.txt, and standard output of an
+// unattended run): the run's setting, the counts and error rates, and one
+// table row per measured quantity, in fixed columns like a network
+// diagnostic's report. Figures that do not exist yet (no exchange, no
+// answer) read "-".
+#include "analysis/LinkStatistics.h"
+#include "records/Exchange.h"
+
+#include <QList>
+#include <QString>
+
+namespace analysis {
+
+QString runReport(const records::RunStart& start, const records::RunEnd& end, const Figures& figures,
+                  const QList<records::Marker>& markers = {});
+
+}  // namespace analysis

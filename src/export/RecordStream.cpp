@@ -1,0 +1,246 @@
+#include "export/RecordStream.h"
+
+#include <QFile>
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+namespace recordstream {
+
+namespace {
+
+// A JSON object built field by field in the order written (QJsonObject
+// would sort the keys).
+class Line {
+public:
+    Line(const char* type) {
+        out_ += '{';
+        field("type", QString::fromLatin1(type));
+        field("schema", kSchema);
+    }
+    Line& field(const char* name, const QString& v) {
+        key(name);
+        string(v);
+        return *this;
+    }
+    Line& field(const char* name, std::int64_t v) {
+        key(name);
+        out_ += QByteArray::number(qlonglong(v));
+        return *this;
+    }
+    Line& field(const char* name, int v) { return field(name, std::int64_t(v)); }
+    Line& field(const char* name, std::uint64_t v) {
+        key(name);
+        out_ += QByteArray::number(qulonglong(v));
+        return *this;
+    }
+    Line& field(const char* name, double v) {
+        key(name);
+        if (std::isfinite(v))
+            out_ += QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
+        else
+            out_ += "null";
+        return *this;
+    }
+    Line& field(const char* name, bool v) {
+        key(name);
+        out_ += v ? "true" : "false";
+        return *this;
+    }
+    template <typename T>
+    Line& field(const char* name, const std::optional<T>& v) {
+        if (v)
+            return field(name, *v);
+        return null(name);
+    }
+    Line& null(const char* name) {
+        key(name);
+        out_ += "null";
+        return *this;
+    }
+    Line& time(const char* name, const QDateTime& t) {
+        return t.isValid() ? field(name, isoTime(t)) : null(name);
+    }
+    // Opens a nested object; close it with end().
+    Line& object(const char* name) {
+        key(name);
+        out_ += '{';
+        first_ = true;
+        return *this;
+    }
+    Line& end() {
+        out_ += '}';
+        first_ = false;
+        return *this;
+    }
+    QByteArray line() const { return out_ + "}\n"; }
+
+private:
+    void key(const char* name) {
+        if (!first_)
+            out_ += ',';
+        first_ = false;
+        out_ += '"';
+        out_ += name;
+        out_ += "\":";
+    }
+    void string(const QString& v) {
+        out_ += '"';
+        for (const char c : v.toUtf8()) {
+            const auto u = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                out_ += '\\';
+                out_ += c;
+            } else if (c == '\n') {
+                out_ += "\\n";
+            } else if (c == '\r') {
+                out_ += "\\r";
+            } else if (c == '\t') {
+                out_ += "\\t";
+            } else if (u < 0x20 || u == 0x7F) {
+                out_ += "\\u00";
+                out_ += QByteArray::number(u, 16).rightJustified(2, '0');
+            } else {
+                out_ += c;
+            }
+        }
+        out_ += '"';
+    }
+
+    QByteArray out_;
+    bool first_ = true;
+};
+
+QString modeText(records::Mode m) {
+    return m == records::Mode::LoRa ? QStringLiteral("LoRa") : QStringLiteral("FSK");
+}
+
+QString causeText(records::EndCause c) {
+    switch (c) {
+    case records::EndCause::Completed: return QStringLiteral("completed");
+    case records::EndCause::Operator: return QStringLiteral("operator");
+    case records::EndCause::WriteFailed: return QStringLiteral("write_failed");
+    case records::EndCause::InitFailed: return QStringLiteral("init_failed");
+    case records::EndCause::Closed: return QStringLiteral("closed");
+    }
+    return QStringLiteral("operator");
+}
+
+void spread(Line& l, const char* mean, const char* min, const char* max, const char* sd, const analysis::Spread& s) {
+    l.field(mean, s.mean()).field(min, s.min()).field(max, s.max()).field(sd, s.stddev());
+}
+
+}  // namespace
+
+QString isoTime(const QDateTime& t) {
+    if (!t.isValid())
+        return {};
+    const int offset = t.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return t.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + QLatin1Char(offset < 0 ? '-' : '+') +
+           QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray runLine(const records::RunStart& r) {
+    Line l("run");
+    l.field("run", std::uint64_t(r.runId)).time("time", r.started).field("version", r.version).field("port", r.port);
+    l.field("mode", modeText(r.mode)).field("spreading", r.spreading).field("period_ms", r.periodMs);
+    l.field("kind", r.kind == records::RunKind::Counted ? QStringLiteral("counted") : QStringLiteral("continuous"));
+    l.field("length", std::int64_t(r.length));
+    l.field("comm_log", r.commLog).field("map_csv", r.mapCsv).field("map_log", r.mapLog);
+    return l.line();
+}
+
+QByteArray exchangeLine(const records::Exchange& e) {
+    Line l("exchange");
+    l.field("run", std::uint64_t(e.runId)).field("packet", std::int64_t(e.packet)).field("payload", e.payload);
+    l.time("time", e.sent);
+    l.field("outcome", e.outcome == records::Outcome::Answered ? QStringLiteral("answered") : QStringLiteral("lost"));
+    l.field("rtt_us", e.rttUs).field("far_rssi", e.farRssi).field("ack_rssi", e.ackRssi).field("noise", e.noise);
+    // Coordinates only from a usable position (a fix and a good checksum);
+    // the receiver's state (fix, satellites, HDOP) whenever GPS was read.
+    const records::Position* p = e.position ? &*e.position : nullptr;
+    const bool usable = p && p->usable();
+    if (usable)
+        l.field("lat", p->lat).field("lon", p->lon).field("alt", p->alt);
+    else
+        l.null("lat").null("lon").null("alt");
+    if (p)
+        l.field("fix", p->fix).field("sats", p->sats).field("hdop", p->hdop);
+    else
+        l.null("fix").null("sats").null("hdop");
+    l.field("dist_m", usable ? p->distanceM : std::nullopt);
+    l.field("sent_us", std::int64_t(e.sentUs)).field("answered_us", e.answeredUs);
+    l.field("mode", modeText(e.mode)).field("spreading", e.spreading).field("period_ms", e.periodMs);
+    if (p)
+        l.field("checksum_ok", p->checksumOk);
+    else
+        l.null("checksum_ok");
+    return l.line();
+}
+
+QByteArray lateLine(const records::LateAnswer& a) {
+    Line l("late");
+    l.field("run", std::uint64_t(a.runId)).field("packet", std::int64_t(a.packet)).field("payload", a.payload);
+    l.field("rtt_us", std::int64_t(a.rttUs)).field("far_rssi", a.farRssi);
+    return l.line();
+}
+
+QByteArray markerLine(const records::Marker& m) {
+    Line l("marker");
+    l.field("run", std::uint64_t(m.runId)).field("number", m.number).field("note", m.note).time("time", m.time);
+    l.field("at_us", std::int64_t(m.atUs)).field("after_packet", std::int64_t(m.afterPacket));
+    return l.line();
+}
+
+QByteArray endLine(const records::RunEnd& r, const analysis::Figures& s) {
+    Line l("end");
+    l.field("run", std::uint64_t(r.runId)).time("time", r.ended).field("cause", causeText(r.cause));
+    l.field("message", r.message).field("sent", std::int64_t(r.sent));
+    l.object("stats");
+    l.field("sent", std::int64_t(r.sent)).field("evaluated", s.evaluated).field("answered", s.answered);
+    l.field("lost", s.lost).field("late", s.late).field("per", s.per);
+    l.field("per_low", s.perInterval ? std::optional<double>(s.perInterval->low) : std::nullopt);
+    l.field("per_high", s.perInterval ? std::optional<double>(s.perInterval->high) : std::nullopt);
+    l.field("rolling_per", s.rollingPer).field("rolling_n", s.rollingCount).field("rolling_window", s.rollingWindow);
+    const analysis::RttFigures& t = s.rtt;
+    l.field("rtt_min_us", t.minUs).field("rtt_mean_us", t.meanUs).field("rtt_max_us", t.maxUs);
+    l.field("rtt_mdev_us", t.mdevUs).field("rtt_p50_us", t.p50Us).field("rtt_p95_us", t.p95Us);
+    l.field("rtt_p99_us", t.p99Us).field("rtt_exact", t.percentilesExact);
+    l.field("longest_outage", s.longestOutage).field("longest_outage_us", std::int64_t(s.longestOutageUs));
+    spread(l, "far_rssi_mean", "far_rssi_min", "far_rssi_max", "far_rssi_sd", s.farRssi);
+    spread(l, "ack_rssi_mean", "ack_rssi_min", "ack_rssi_max", "ack_rssi_sd", s.ackRssi);
+    spread(l, "noise_mean", "noise_min", "noise_max", "noise_sd", s.noise);
+    spread(l, "margin_mean", "margin_min", "margin_max", "margin_sd", s.margin);
+    l.field("span_us", s.spanUs).field("answered_per_min", s.answeredPerMinute);
+    l.end();
+    return l.line();
+}
+
+bool RecordStreamWriter::append(const QByteArray& line) {
+    error_.clear();
+    if (path_ == QLatin1String("-")) {
+        if (std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout) == std::size_t(line.size()) &&
+            std::fflush(stdout) == 0)
+            return true;
+        error_ = QStringLiteral("cannot write to standard output");
+        return false;
+    }
+    QFile f(path_);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        error_ = f.errorString();
+        return false;
+    }
+    const qint64 before = f.size();
+    if (f.write(line) == line.size() && f.flush()) {
+        f.close();
+        if (f.error() == QFileDevice::NoError)
+            return true;
+    }
+    error_ = f.errorString();
+    f.resize(before);  // no half line left behind
+    return false;
+}
+
+}  // namespace recordstream

@@ -1,0 +1,47 @@
+#pragma once
+// The record stream of a run: one JSON object a line, UTF-8, LF-ended, in
+// the order the records happened (docs/records.md holds the schema). The
+// encoders are pure; RecordStreamWriter appends each line complete on disk.
+//
+// Field names and their order are fixed once released: new fields go at the
+// end of a record and raise kSchema only when a field changes meaning.
+#include "analysis/LinkStatistics.h"
+#include "records/Exchange.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace recordstream {
+
+constexpr int kSchema = 1;
+
+QByteArray runLine(const records::RunStart& r);
+QByteArray exchangeLine(const records::Exchange& e);
+QByteArray lateLine(const records::LateAnswer& l);
+QByteArray markerLine(const records::Marker& m);
+QByteArray endLine(const records::RunEnd& r, const analysis::Figures& stats);
+
+// ISO 8601 local date-time with milliseconds and the UTC offset
+// (2024-05-01T09:30:00.250+09:00); empty for an invalid date-time.
+QString isoTime(const QDateTime& t);
+
+// Appends lines to a file (created when missing), opening, writing,
+// flushing and closing it for each line, so every line is complete on disk
+// when append() returns; a line that could not be written whole is cut off
+// again, so the file never ends in half a line. The path "-" is standard
+// output (flushed after each line).
+class RecordStreamWriter {
+public:
+    explicit RecordStreamWriter(QString path) : path_(std::move(path)) {}
+    const QString& path() const { return path_; }
+
+    // False when the line did not reach the file; error() says why.
+    [[nodiscard]] bool append(const QByteArray& line);
+    const QString& error() const { return error_; }
+
+private:
+    QString path_;
+    QString error_;
+};
+
+}  // namespace recordstream

@@ -1,0 +1,231 @@
+// The record stream lines parsed back with QJsonDocument, the writer's
+// append and failure, the run report's figures and the analysis settings
+// file.
+#include "analysis/AnalysisSettings.h"
+#include "analysis/RunReport.h"
+#include "export/RecordStream.h"
+
+#include <QtTest>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace recordstream;
+
+namespace {
+
+QJsonObject parse(const QByteArray& line) {
+    if (!line.endsWith('\n') || line.count('\n') != 1)
+        return {};
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    return error.error == QJsonParseError::NoError ? doc.object() : QJsonObject();
+}
+
+const QDateTime kTokyo(QDate(2024, 5, 1), QTime(9, 30, 0, 250), Qt::OffsetFromUTC, 9 * 3600);
+
+records::Exchange answered() {
+    records::Exchange e;
+    e.runId = 7;
+    e.packet = 1002;
+    e.payload = QStringLiteral("002");
+    e.sent = kTokyo;
+    e.sentUs = 5'000'000;
+    e.answeredUs = 5'081'234;
+    e.rttUs = 81'234;
+    e.outcome = records::Outcome::Answered;
+    e.farRssi = -81;
+    e.ackRssi = -77;
+    e.noise = -112;
+    e.mode = records::Mode::LoRa;
+    e.spreading = 3;
+    e.periodMs = 10000;
+    records::Position p;
+    p.lat = 35.681236;
+    p.lon = -139.767125;
+    p.alt = 40.5;
+    p.fix = 1;
+    p.sats = 8;
+    p.hdop = 0.9;
+    p.distanceM = 1234.5;
+    e.position = p;
+    return e;
+}
+
+}  // namespace
+
+class ExportRecordStreamTest : public QObject {
+    Q_OBJECT
+private slots:
+    void exchangeRecords() {
+        const QByteArray line = exchangeLine(answered());
+        QVERIFY(line.startsWith(R"({"type":"exchange","schema":1,)"));
+        const QJsonObject o = parse(line);
+        const std::pair<const char*, QJsonValue> fields[] = {
+            {"packet", 1002}, {"payload", "002"}, {"time", "2024-05-01T09:30:00.250+09:00"},
+            {"outcome", "answered"}, {"rtt_us", 81234}, {"far_rssi", -81}, {"ack_rssi", -77}, {"noise", -112},
+            {"lat", 35.681236}, {"lon", -139.767125}, {"alt", 40.5}, {"fix", 1}, {"sats", 8}, {"hdop", 0.9},
+            {"dist_m", 1234.5}, {"mode", "LoRa"}, {"spreading", 3}, {"period_ms", 10000}};
+        for (const auto& [name, value] : fields)
+            QVERIFY2(o.value(QLatin1String(name)) == value, name);
+
+        // Lost, without GPS: every absent figure is present as null.
+        records::Exchange e = answered();
+        e.outcome = records::Outcome::Lost;
+        e.rttUs.reset();
+        e.answeredUs.reset();
+        e.farRssi.reset();
+        e.ackRssi.reset();
+        e.position.reset();
+        const QJsonObject lost = parse(exchangeLine(e));
+        QCOMPARE(lost.value("outcome").toString(), QStringLiteral("lost"));
+        for (const char* name : {"rtt_us", "far_rssi", "ack_rssi", "lat", "lon", "alt", "fix", "sats", "hdop", "dist_m"})
+            QVERIFY2(lost.value(QLatin1String(name)).isNull(), name);
+        QCOMPARE(lost.value("noise").toInt(), -112);
+
+        // A position without a fix gives no coordinates, but its receiver state.
+        e.position = answered().position;
+        e.position->fix = 0;
+        const QJsonObject noFix = parse(exchangeLine(e));
+        QVERIFY(noFix.value("lat").isNull() && noFix.value("dist_m").isNull());
+        QCOMPARE(noFix.value("sats").toInt(), 8);
+    }
+
+    void otherRecords() {
+        records::RunStart start;
+        start.runId = 7;
+        start.started = QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::OffsetFromUTC, -(3 * 3600 + 30 * 60));
+        start.port = QStringLiteral("/dev/ttyUSB0");
+        start.kind = records::RunKind::Counted;
+        start.length = 100;
+        start.periodMs = 1000;
+        start.commLog = QStringLiteral("試験_0102.log");
+        start.version = QStringLiteral("0.900.5");
+        const QJsonObject run = parse(runLine(start));
+        QCOMPARE(run.value("type").toString(), QStringLiteral("run"));
+        QCOMPARE(run.value("time").toString(), QStringLiteral("2024-01-02T03:04:05.000-03:30"));
+        QCOMPARE(run.value("kind").toString(), QStringLiteral("counted"));
+        QCOMPARE(run.value("length").toInt(), 100);
+        QCOMPARE(run.value("comm_log").toString(), start.commLog);
+        QCOMPARE(run.value("version").toString(), start.version);
+
+        records::LateAnswer late{7, 1001, QStringLiteral("001"), 1'200'000, -90};
+        const QJsonObject l = parse(lateLine(late));
+        QCOMPARE(l.value("type").toString(), QStringLiteral("late"));
+        QCOMPARE(l.value("packet").toInteger(), 1001);
+        QCOMPARE(l.value("rtt_us").toInteger(), 1200000);
+        QCOMPARE(l.value("far_rssi").toInt(), -90);
+
+        records::Marker m;
+        m.number = 2;
+        m.note = QStringLiteral("角を曲がった \"北\"\\\n\t\x01終");
+        const QJsonObject marker = parse(markerLine(m));
+        QCOMPARE(marker.value("number").toInt(), 2);
+        QCOMPARE(marker.value("note").toString(), m.note);
+        QVERIFY(marker.value("time").isNull());
+
+        analysis::LinkStatistics stats;
+        stats.add(answered());
+        records::RunEnd end;
+        end.cause = records::EndCause::WriteFailed;
+        end.sent = 2;
+        const QJsonObject e = parse(endLine(end, stats.figures()));
+        QCOMPARE(e.value("cause").toString(), QStringLiteral("write_failed"));
+        const QJsonObject s = e.value("stats").toObject();
+        for (const char* name : {"sent", "answered", "lost", "late", "per", "per_low", "per_high", "rtt_min_us",
+                                 "rtt_mean_us", "rtt_max_us", "rtt_mdev_us", "rtt_p50_us", "rtt_p95_us", "rtt_p99_us",
+                                 "longest_outage"})
+            QVERIFY2(s.contains(QLatin1String(name)) && !s.value(QLatin1String(name)).isNull(), name);
+        QCOMPARE(s.value("sent").toInt(), 2);
+        QCOMPARE(s.value("per").toDouble(), 0.0);
+        QCOMPARE(s.value("rtt_p99_us").toInteger(), 81234);
+        // The empty run: counts are 0, figures null, still one valid line.
+        const QJsonObject empty = parse(endLine(records::RunEnd(), analysis::LinkStatistics().figures()));
+        QCOMPARE(empty.value("stats").toObject().value("answered").toInt(-1), 0);
+        QVERIFY(empty.value("stats").toObject().value("per").isNull());
+    }
+
+    void writer() {
+        QTemporaryDir dir;
+        RecordStreamWriter w(dir.filePath(QStringLiteral("試験.jsonl")));
+        QVERIFY(w.append(exchangeLine(answered())));
+        QVERIFY(w.append(lateLine({})));
+        QFile f(w.path());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), exchangeLine(answered()) + lateLine({}));
+
+        RecordStreamWriter missing(dir.filePath(QStringLiteral("no/such/dir.jsonl")));
+        QVERIFY(!missing.append(lateLine({})));
+        QVERIFY(!missing.error().isEmpty());
+        if (QFile::exists(QStringLiteral("/dev/full"))) {
+            RecordStreamWriter full(QStringLiteral("/dev/full"));
+            QVERIFY(!full.append(lateLine({})));
+            QVERIFY(!full.error().isEmpty());
+        }
+    }
+
+    void report() {
+        analysis::LinkStatistics stats(4);
+        const bool pattern[] = {true, true, false, false, true, true, true, false, true, true};
+        for (int i = 0; i < 10; ++i) {
+            records::Exchange e;
+            e.packet = i + 1;
+            e.sentUs = (i + 1) * 1'000'000LL;
+            e.periodMs = 1000;
+            e.outcome = pattern[i] ? records::Outcome::Answered : records::Outcome::Lost;
+            if (pattern[i])
+                e.rttUs = 50'000 + i * 1000;
+            stats.add(e);
+        }
+        records::RunStart start;
+        start.version = QStringLiteral("0.900.5");
+        records::RunEnd end;
+        end.sent = 10;
+        end.cause = records::EndCause::Completed;
+        records::Marker m;
+        m.number = 1;
+        m.afterPacket = 4;
+        m.note = QStringLiteral("橋の下");
+        const QString text = analysis::runReport(start, end, stats.figures(), {m});
+        QVERIFY2(text.contains(QStringLiteral("30.00 %  (95 % 区間 10.78 % - 60.32 %)")), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("直近 4 の誤り率")));
+        QVERIFY(text.contains(QStringLiteral("25.00 %")));
+        QVERIFY(text.contains(QStringLiteral("2 パケット  2.000 s")));
+        QVERIFY(text.contains(QStringLiteral("規定回数完了")));
+        QVERIFY(text.contains(QStringLiteral("  1  -  パケット 4 の後  橋の下\n")));
+        // rtt 50, 51, 54, 55, 56, 58, 59 ms: nearest-rank p50 is the 4th.
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral(
+            R"(\n\s+50\.000\s+54\.714\s+59\.000\s+\d\.\d{3}\s+55\.000\s+59\.000\s+59\.000\n)"))));
+        const QString empty = analysis::runReport({}, {}, analysis::LinkStatistics().figures());
+        QVERIFY(empty.contains(QStringLiteral("パケット誤り率")));
+        QVERIFY(!empty.contains(QStringLiteral("nan")));
+    }
+
+    void settingsFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QLatin1String(analysis::AnalysisSettings::kFileName));
+        QCOMPARE(analysis::AnalysisSettings::load(path), analysis::AnalysisSettings());
+        analysis::AnalysisSettings s{200, 0, false, true};
+        QVERIFY(s.save(path));
+        QCOMPARE(analysis::AnalysisSettings::load(path), s);
+        // Bad values fall back to their defaults one by one.
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[analysis]\nrolling_window=0\n[alarm]\ndead_link_losses=abc\nsound=false\ngps_fix=maybe\n");
+        f.close();
+        const analysis::AnalysisSettings bad = analysis::AnalysisSettings::load(path);
+        QCOMPARE(bad.rollingWindow, 50);
+        QCOMPARE(bad.alarmLosses, 5);
+        QCOMPARE(bad.alarmSound, false);
+        QCOMPARE(bad.gpsAlarm, false);
+        // A folder that cannot exist: its parent is a file.
+        QString error;
+        QVERIFY(!s.save(path + QStringLiteral("/x.ini"), &error));
+        QVERIFY(!error.isEmpty());
+    }
+};
+
+QTEST_APPLESS_MAIN(ExportRecordStreamTest)
+#include "export_record_stream_test.moc"
