@@ -224,9 +224,11 @@ private slots:
         WindowHarness h;
         const QString own = settingsText({"Tx_Com       ,COM4  ,x", "TX_CnEnd     ,25  ,x"});
         QVERIFY(textfile::write(h.settingsPath(), own));
-        QVERIFY(QFile::setPermissions(h.dir(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                                  QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther));
-        QVERIFY(QFile::setPermissions(h.settingsPath(), QFileDevice::WriteOwner | QFileDevice::WriteOther));
+        // The folder open to everyone, the file writable by everyone and
+        // readable by no one.
+        QVERIFY(QFile::setPermissions(h.dir(), QFileDevice::Permissions(0x7777)));
+        QVERIFY(QFile::setPermissions(h.settingsPath(), QFileDevice::WriteOwner | QFileDevice::WriteUser |
+                                                            QFileDevice::WriteGroup | QFileDevice::WriteOther));
         {
             AsOrdinaryUser user;
             if (!user.denied(h.settingsPath()))
