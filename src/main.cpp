@@ -43,5 +43,6 @@ int main(int argc, char* argv[]) {
     window.show();
     auto* driver = new StartDriver(window, options);
     const int rc = app.exec();
-    return rc != 0 ? rc : driver->outcome();
+    const int status = driver->exitStatus();
+    return rc != 0 ? rc : status;
 }

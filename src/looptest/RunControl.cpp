@@ -4,12 +4,14 @@
 #include "common/NumberText.h"
 #include "common/Twips.h"
 #include "looptest/RssiGraph.h"
+#include "looptest/TestCycle.h"
 #include "module/CommandSet.h"
 #include "module/ExchangeTiming.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
 #include "ports/RadioChannel.h"
+#include "results/LogFileNames.h"
 #include "results/LogWriters.h"
 #include "shell/Form1.h"
 
@@ -24,7 +26,7 @@ RunControl::RunControl(Form1& form) : QObject(&form), f(form) {
     connect(f.ui.TestStartSW_0, &QPushButton::clicked, this, [this] { TestStartSW_Click(0); });
     connect(f.ui.TestStartSW_1, &QPushButton::clicked, this, [this] { TestStartSW_Click(1); });
     connect(f.Timer1, &Timer::timeout, this, &RunControl::Timer1_Timer);
-    connect(f.radio.get(), &RadioChannel::writeFailed, this, &RunControl::StopTestRun);
+    connect(f.radio.get(), &RadioChannel::portFailed, this, [this] { StopTestRun(records::EndCause::WriteFailed); });
 }
 
 void RunControl::TestStartSW_Click(int index) {
@@ -37,6 +39,10 @@ void RunControl::TestStartSW_Click(int index) {
         f.logs->clearViews();
         f.st.RunKind = index;
         f.st.InitStep = 0;
+        if (phase_ == Phase::Idle) {
+            ++runId_;
+            phase_ = Phase::Initialising;
+        }
         if (!f.InitialTimer->isEnabled())
             f.InitialTimer->setEnabled(true);
         return;
@@ -60,8 +66,9 @@ void RunControl::BeginTestRun() {
         f.ui.TestStartSW_1->setEnabled(true);
     }
 
-    if (f.ui.TestMode->text() != QStringLiteral("FSK")) {
-        const int i = std::clamp(f.st.SpreadingIndex, 0, cmdset::kSpreadingCount - 1);
+    const bool fsk = f.ui.TestMode->text() == QStringLiteral("FSK");
+    const int i = fsk ? 0 : std::clamp(f.st.SpreadingIndex, 0, cmdset::kSpreadingCount - 1);
+    if (!fsk) {
         f.st.TxPeriod = numtext::leadingNumber(f.LoRaTxTime[i]->text());
         f.st.MinTxPeriod = f.st.LoRaMinTxTime[i];
         header += QStringLiteral("_LoRa") + QString::number(cmdset::chipsPerSymbol(i)) + QStringLiteral("_");
@@ -95,9 +102,37 @@ void RunControl::BeginTestRun() {
     f.Tx_Timer->setEnabled(true);
     f.Timer1->setEnabled(true);
     f.st.RunState = 0;
+    f.cycle->startRun();
+
+    if (phase_ == Phase::Idle)
+        ++runId_;
+    phase_ = Phase::Running;
+    emit runStarted(startRecord(now, fsk, i));
 }
 
-void RunControl::StopTestRun() {
+records::RunStart RunControl::startRecord(const QDateTime& now, bool fsk, int spreading) const {
+    records::RunStart start;
+    start.runId = runId_;
+    start.started = now;
+    start.port = f.ui.Com_Port->text();
+    start.mode = fsk ? records::Mode::Fsk : records::Mode::LoRa;
+    start.spreading = spreading;
+    start.periodMs = f.st.TxPeriod;
+    start.kind = f.st.RunKind == 0 ? records::RunKind::Continuous : records::RunKind::Counted;
+    if (start.kind == records::RunKind::Counted)
+        start.length = std::int64_t(std::clamp(numtext::leadingNumber(f.ui.Tx_CnEnd->text()), 0.0, 9e15));
+    if (f.ui.LogFile_Flg->isChecked())
+        start.commLog = logfiles::filePath(
+            f.svc.appDir, logfiles::fileName(f.ui.LogFileHedder->text(), f.ui.LogFileName->text(), logfiles::kCommLogExt));
+    if (f.ui.GPS_On->isChecked()) {
+        const QString map = f.ui.MapFileHedder->text();
+        start.mapCsv = logfiles::filePath(f.svc.appDir, logfiles::fileName(map, f.ui.MapFileName->text(), logfiles::kMapCsvExt));
+        start.mapLog = logfiles::filePath(f.svc.appDir, logfiles::fileName(map, f.ui.MapFileName->text(), logfiles::kMapLogExt));
+    }
+    return start;
+}
+
+void RunControl::StopTestRun(records::EndCause cause) {
     // Each step runs whatever the state of the port; nothing here can fail
     // the stop.
     if (f.MSComm1->isOpen()) {
@@ -113,6 +148,31 @@ void RunControl::StopTestRun() {
         f.Timer1->setEnabled(true);  // a running Timer1 keeps its pace
     f.InitialTimer->setEnabled(false);
     f.st.RunState = 1;
+    endRun(cause);
+}
+
+void RunControl::windowClosing() { endRun(records::EndCause::Closed); }
+
+void RunControl::endRun(records::EndCause cause) {
+    if (phase_ == Phase::Idle)
+        return;  // already told (a second stop of the same run)
+    const bool running = phase_ == Phase::Running;
+    phase_ = Phase::Idle;
+    records::RunEnd end;
+    end.runId = runId_;
+    end.ended = f.svc.clock->now();
+    // Whatever failed before the test cycle began, the run never started.
+    if (!running && cause != records::EndCause::Operator && cause != records::EndCause::Closed)
+        cause = records::EndCause::InitFailed;
+    end.cause = cause;
+    if (cause == records::EndCause::InitFailed || cause == records::EndCause::WriteFailed) {
+        // The port messages ("ポート確認", "Comポート異常検出") stand in
+        // ComMessage, the module's ("応答無 ...", "応答異常！！") in Message;
+        // ComMessage is emptied once the port has opened.
+        end.message = f.ui.ComMessage->text().isEmpty() ? f.ui.Message->text() : f.ui.ComMessage->text();
+    }
+    end.sent = running ? f.cycle->packetsSent() : 0;
+    emit runEnded(end);
 }
 
 void RunControl::Timer1_Timer() {

@@ -2,6 +2,10 @@
 // Run start (the run buttons, BeginTestRun) and stop (StopTestRun, Timer1).
 // The run buttons' captions show the state: idle "(停止中)", running
 // "(送信中)" on the pressed one, stop pending "(停止準備中)" on both.
+// What happened is told to the outside through runStarted and runEnded,
+// never through the captions.
+#include "records/Exchange.h"
+
 #include <QObject>
 #include <QString>
 
@@ -13,8 +17,12 @@ public:
     explicit RunControl(Form1& form);
     void TestStartSW_Click(int index);
     void BeginTestRun();
-    void StopTestRun();
+    // Ends the run or the initialisation at once. The cause is what the
+    // RunEnd reports; a failure before the run began reports InitFailed.
+    void StopTestRun(records::EndCause cause = records::EndCause::Operator);
     void Timer1_Timer();
+    // The window closes: a run or initialisation still going ends as Closed.
+    void windowClosing();
 
     static inline const QString kContinuousIdle = QStringLiteral("連続送受信(停止中)");
     static inline const QString kContinuousRunning = QStringLiteral("連続送受信(送信中)");
@@ -26,9 +34,22 @@ public:
     static inline const QString kColumnHeads = QStringLiteral(
         "試験時間,試験コマンド,応答データ,応答時間[ms],受信RSSI値,応答RSSI値,フロアノイズ,以降はGPSデータ");
 
+signals:
+    // BeginTestRun has started the test cycle.
+    void runStarted(const records::RunStart& start);
+    // A run or an initialisation attempt ended (once per attempt, also when
+    // the initialisation failed and no runStarted came before it).
+    void runEnded(const records::RunEnd& end);
+
 private:
+    enum class Phase { Idle, Initialising, Running };
+
     void setFramesEnabled(bool enabled);
     void completeStop();
+    void endRun(records::EndCause cause);
+    records::RunStart startRecord(const QDateTime& now, bool fsk, int spreading) const;
 
     Form1& f;
+    Phase phase_ = Phase::Idle;
+    std::uint64_t runId_ = 0;
 };

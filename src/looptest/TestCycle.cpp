@@ -73,6 +73,11 @@ void TestCycle::Tx_Timer_Timer() {
     step();
 }
 
+void TestCycle::startRun() {
+    SubTickCount = SubTicksLeft = 0;
+    sent_ = 0;
+}
+
 void TestCycle::step() {
     const qint32 t0 = f.svc.clock->milliseconds();
     f.Tx_Timer->setEnabled(false);
@@ -87,7 +92,7 @@ void TestCycle::step() {
     const bool goesOn = f.st.RunKind == 0
         || numtext::leadingNumber(f.ui.Tx_CnEnd->text()) > numtext::leadingNumber(f.ui.Tx_Count->text());
     if (!goesOn) {
-        f.run->StopTestRun();
+        f.run->StopTestRun(records::EndCause::Completed);
         return;
     }
 
@@ -96,21 +101,30 @@ void TestCycle::step() {
     f.ui.FSKData->setText((QStringLiteral("000") + count).right(3));
     f.ui.ChkData->setText(cmdset::expectedAnswer(f.st.ExpectedAnswerHex, f.ui.FSKData->text()));
 
-    QString logHalf = kCrLf + f.svc.clock->now().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(',');
+    // The send half of the log line names the commands that went out; when
+    // a write fails (the run is then stopped) it still stands, so the log
+    // has a line for every count in Tx_Count, and the step ends unarmed.
+    const QString sentAt = f.svc.clock->now().toString(QStringLiteral("HH:mm:ss"));
+    QString sentCommands;
+    bool sent = true;
     if (f.st.FirmwareKind >= 2) {
-        if (!sendPacket(cmdset::kNoiseCommand))
-            return;
-        logHalf += f.st.PendingCommand + kShownCrLf;
+        sent = sendPacket(cmdset::kNoiseCommand);
+        if (sent)
+            sentCommands += f.st.PendingCommand + kShownCrLf;
     }
-    if (!sendPacket(cmdset::dataCommand(f.ui.TxCmd->text(), f.ui.FSKData->text(), f.ui.FSKDmy->text())))
-        return;
-    f.st.SendTime = f.svc.clock->milliseconds();
-    f.st.ResponseTime.clear();
-    f.st.AwaitingResponse = 1;
-    logHalf += f.st.PendingCommand + kShownCrLf + QLatin1Char(',');
-    f.logs->AppendCommLog(logHalf);
-
-    rearm(t0);
+    if (sent) {
+        sent = sendPacket(cmdset::dataCommand(f.ui.TxCmd->text(), f.ui.FSKData->text(), f.ui.FSKDmy->text()));
+        if (sent) {
+            f.st.SendTime = f.svc.clock->milliseconds();
+            f.st.ResponseTime.clear();
+            f.st.AwaitingResponse = 1;
+            ++sent_;
+            sentCommands += f.st.PendingCommand + kShownCrLf;
+        }
+    }
+    f.logs->AppendCommLog(kCrLf + sentAt + QLatin1Char(',') + sentCommands + QLatin1Char(','));
+    if (sent)
+        rearm(t0);
 }
 
 // Sends one command; false when the write failed and the run was stopped

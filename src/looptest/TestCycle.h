@@ -5,6 +5,7 @@
 // timer, or stops a counted run that has reached its length.
 #include <QObject>
 #include <QString>
+#include <cstdint>
 
 class Form1;
 
@@ -13,6 +14,11 @@ class TestCycle : public QObject {
 public:
     explicit TestCycle(Form1& form);
     void Tx_Timer_Timer();
+    // A run begins: its first step follows at the first firing, whatever
+    // firings a long period of the previous run left to skip.
+    void startRun();
+    // Data commands written to the port in this run.
+    std::int64_t packetsSent() const { return sent_; }
 
     // Firings of Tx_Timer per transmit period (0 below 29000 ms) and the
     // firings still to skip before the next step.
@@ -35,4 +41,5 @@ private:
     Form1& f;
     int SubTickCount = 0;
     int SubTicksLeft = 0;
+    std::int64_t sent_ = 0;
 };

@@ -37,7 +37,7 @@ void InitSequence::openPort() {
         // MinTxPeriod keeps its value: the previous run's last data
         // command still paces the stop.
         f.ui.ComMessage->setText(kCheckPort);
-        f.run->StopTestRun();
+        f.run->StopTestRun(records::EndCause::InitFailed);
         return;
     }
     f.ui.ComMessage->clear();
@@ -119,7 +119,7 @@ void InitSequence::fail(const QString& message) {
     f.ui.Message->setText(message);
     f.InitialTimer->setEnabled(false);
     f.st.MinTxPeriod = 0;
-    f.run->StopTestRun();
+    f.run->StopTestRun(records::EndCause::InitFailed);
 }
 
 void InitSequence::send(const QString& command) {

@@ -12,13 +12,19 @@
 
 RadioChannel::RadioChannel(Form1& form) : QObject(&form), f(form) {
     connect(f.MSComm1, &SerialPort::readyRead, this, &RadioChannel::MSComm1_OnComm);
+    connect(f.MSComm1, &SerialPort::lost, this, &RadioChannel::MSComm1_Lost);
 }
 
 void RadioChannel::SendModuleCommand() {
     if (f.MSComm1->write(cmdset::commandLine(f.st.PendingCommand)))
         return;
     f.ui.ComMessage->setText(QStringLiteral("Comポート異常検出"));
-    emit writeFailed();
+    emit portFailed();
+}
+
+void RadioChannel::MSComm1_Lost() {
+    f.ui.ComMessage->setText(QStringLiteral("Comポート異常検出"));
+    emit portFailed();
 }
 
 void RadioChannel::MSComm1_OnComm() {

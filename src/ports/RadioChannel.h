@@ -12,10 +12,13 @@ public:
     explicit RadioChannel(Form1& form);
 
     // Writes PendingCommand and CR LF to the radio port in one write. A
-    // failed write shows "Comポート異常検出" and emits writeFailed.
+    // failed write shows "Comポート異常検出" and emits portFailed.
     void SendModuleCommand();
     // Receive handler of MSComm1 (its readyRead).
     void MSComm1_OnComm();
+    // The radio port vanished (adapter pulled): handled at once like a
+    // failed write, without waiting for the next write to find out.
+    void MSComm1_Lost();
 
     // The response-time history exactly as built (lines ended by CR LF);
     // RxTimeHist shows it. Emptied by the run start.
@@ -26,8 +29,9 @@ public:
     static constexpr int kTimeHistoryKeep = 500;
 
 signals:
-    // A write to the radio port failed; the run control stops the run.
-    void writeFailed();
+    // A write to the radio port failed or the port vanished; the run
+    // control stops the run.
+    void portFailed();
 
 private:
     Form1& f;

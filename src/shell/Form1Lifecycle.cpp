@@ -3,6 +3,7 @@
 
 #include "common/Colours.h"
 #include "common/Twips.h"
+#include "looptest/RunControl.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
@@ -175,6 +176,7 @@ void Form1::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
+    run->windowClosing();
     if (MSComm1->isOpen())
         MSComm1->close();
     if (MSComm2->isOpen())

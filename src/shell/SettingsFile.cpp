@@ -51,6 +51,7 @@ void SettingsFile::LoadSettings() {
     }
     QString text;
     if (!textfile::read(file, &text)) {
+        readFailed_ = true;
         f.ui.Message->setText(QStringLiteral("設定ファイル読込異常: ") + QFileInfo(file).fileName());
         return;
     }
@@ -84,18 +85,40 @@ void SettingsFile::LoadSettings() {
     }
 }
 
+void SettingsFile::setForThisStart(QLineEdit* box, const QString& value) {
+    const QString own = thisStartOnly_.contains(box) ? thisStartOnly_[box].first : box->text();
+    box->setText(value);
+    thisStartOnly_[box] = {own, box->text()};
+}
+
+void SettingsFile::setForThisStart(QComboBox* box, const QString& value) {
+    const QString own = thisStartOnly_.contains(box) ? thisStartOnly_[box].first : box->currentText();
+    box->setCurrentText(value);
+    thisStartOnly_[box] = {own, box->currentText()};
+}
+
+QString SettingsFile::savedText(const QObject* control, const QString& shown) const {
+    const auto it = thisStartOnly_.find(control);
+    return it != thisStartOnly_.end() && it->second == shown ? it->first : shown;
+}
+
 void SettingsFile::SaveSettings() {
+    if (readFailed_) {
+        std::fprintf(stderr, "qvx-loopback: settings not saved: %s could not be read at start-up and is left as it is\n",
+                     qPrintable(path()));
+        return;
+    }
     settingscodec::Values v;
     v.top = settingscodec::positionText(pixelsToTwips(f.pos().y()));
     v.left = settingscodec::positionText(pixelsToTwips(f.pos().x()));
-    v.txCom = f.ui.Com_Port->text();
-    v.gpsCom = f.ui.GPS_Port->text();
-    v.gpsBaudrate = f.ui.GPS_Baudrate->currentText();
+    v.txCom = savedText(f.ui.Com_Port, f.ui.Com_Port->text());
+    v.gpsCom = savedText(f.ui.GPS_Port, f.ui.GPS_Port->text());
+    v.gpsBaudrate = savedText(f.ui.GPS_Baudrate, f.ui.GPS_Baudrate->currentText());
     v.gpsDataClr = f.ui.GPSdata_clr->currentText();
     v.fskTxTime = f.ui.FSKTxTime->text();
     for (QLineEdit* box : f.LoRaTxTime)
         v.loRaTxTime << box->text();
-    v.txCnEnd = f.ui.Tx_CnEnd->text();
+    v.txCnEnd = savedText(f.ui.Tx_CnEnd, f.ui.Tx_CnEnd->text());
     QString error;
     if (!textfile::write(path(), settingscodec::write(v), &error))
         std::fprintf(stderr, "qvx-loopback: settings not saved to %s: %s\n", qPrintable(path()), qPrintable(error));

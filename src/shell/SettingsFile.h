@@ -1,10 +1,14 @@
 #pragma once
 // Reads the settings file into the controls at start-up and writes it from
 // them at shutdown.
+#include <QHash>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
 class Form1;
+class QComboBox;
+class QLineEdit;
 
 class SettingsFile : public QObject {
     Q_OBJECT
@@ -14,7 +18,20 @@ public:
     void SaveSettings();
     QString path() const;
 
+    // A value for this start only (a command-line option): the control
+    // shows it, but the file keeps the operator's own value at shutdown
+    // unless the field was changed in the window since.
+    void setForThisStart(QLineEdit* box, const QString& value);
+    void setForThisStart(QComboBox* box, const QString& value);
+
 private:
     void applyPosition(bool top, const QString& value);
+    QString savedText(const QObject* control, const QString& shown) const;
+
     Form1& f;
+    // An existing file that could not be read is left as it is at
+    // shutdown: writing the start-up defaults over it would lose it.
+    bool readFailed_ = false;
+    // Per control: the operator's text and the text shown for this start.
+    QHash<const QObject*, QPair<QString, QString>> thisStartOnly_;
 };

@@ -2,6 +2,7 @@
 
 #include "looptest/RunControl.h"
 #include "shell/Form1.h"
+#include "shell/SettingsFile.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -55,13 +56,16 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
 }
 
 StartDriver::StartDriver(Form1& form, const StartOptions& options) : QObject(&form), f(form), opt(options) {
+    connect(f.run.get(), &RunControl::runStarted, this, &StartDriver::runStarted);
+    connect(f.run.get(), &RunControl::runEnded, this, &StartDriver::runEnded);
     // After the window's start-up has run and the event loop is going.
     QTimer::singleShot(0, this, &StartDriver::apply);
 }
 
 void StartDriver::apply() {
+    SettingsFile& settings = *f.settings;
     if (!opt.radioPort.isEmpty())
-        f.ui.Com_Port->setText(opt.radioPort);
+        settings.setForThisStart(f.ui.Com_Port, opt.radioPort);
     if (!opt.logName.isEmpty()) {
         f.ui.LogFile_Flg->setChecked(true);
         f.ui.LogFileName->setText(opt.logName);
@@ -69,51 +73,68 @@ void StartDriver::apply() {
     }
     if (!opt.gpsPort.isEmpty()) {
         if (!opt.gpsBaud.isEmpty())
-            f.ui.GPS_Baudrate->setCurrentText(opt.gpsBaud);
-        f.ui.GPS_Port->setText(opt.gpsPort);
+            settings.setForThisStart(f.ui.GPS_Baudrate, opt.gpsBaud);
+        settings.setForThisStart(f.ui.GPS_Port, opt.gpsPort);
         f.ui.GPS_On->setChecked(true);
     }
     if (!opt.runRequested())
         return;
     if (opt.count > 0)
-        f.ui.Tx_CnEnd->setText(QString::number(opt.count));
+        settings.setForThisStart(f.ui.Tx_CnEnd, QString::number(opt.count));
     // Give the GPS a moment to deliver a first position before the run.
     QTimer::singleShot(opt.gpsPort.isEmpty() ? 0 : 1500, this, [this] {
+        watching_ = opt.count > 0;
         f.TestStartSW[opt.count > 0 ? 1 : 0]->click();
-        if (opt.count == 0)
-            return;
-        poll_ = new QTimer(this);
-        connect(poll_, &QTimer::timeout, this, &StartDriver::watch);
-        poll_->start(200);
     });
 }
 
-void StartDriver::watch() {
-    const QString caption = f.TestStartSW[1]->text();
-    if (caption == RunControl::kCountedRunning || caption == RunControl::kCountedStopping) {
-        seenRunning_ = true;
-        return;
-    }
-    if (f.st.RunState != 0 || caption != RunControl::kCountedIdle)
-        return;
-    if (seenRunning_) {
-        finish(true);
-        return;
-    }
-    // Never reached the running state: the start-up of the module failed
-    // (the window shows why). Allow the initialisation its time first.
-    if (++idlePolls_ >= 25)
-        finish(false);
+void StartDriver::runStarted(const records::RunStart&) {
+    if (watching_)
+        started_ = true;
 }
 
-void StartDriver::finish(bool ran) {
-    poll_->stop();
-    outcome_ = ran ? 0 : 1;
-    QTextStream err(stderr);
-    if (!ran)
-        err << "The run did not start: " << f.ui.Message->text() << Qt::endl;
+void StartDriver::runEnded(const records::RunEnd& end) {
+    if (!watching_)
+        return;
+    // Only the requested run counts; what the operator does afterwards
+    // (without --quit) does not change the outcome.
+    watching_ = false;
+    ended_ = true;
+    const QString sent = QStringLiteral(" (%1 of %2 packets sent)").arg(end.sent).arg(opt.count);
+    QString why;
+    if (!started_ || end.cause == records::EndCause::InitFailed)
+        why = QStringLiteral("did not start");
+    else if (end.cause == records::EndCause::WriteFailed)
+        why = QStringLiteral("lost its port") + sent;
+    else if (end.cause == records::EndCause::Operator)
+        why = QStringLiteral("was stopped by the operator") + sent;
+    else if (end.cause == records::EndCause::Closed)
+        why = QStringLiteral("was ended by closing the window") + sent;
+    else if (end.sent != opt.count)
+        why = QStringLiteral("ended early") + sent;
+    if (!why.isEmpty())
+        report(why + (end.message.isEmpty() ? QString() : QStringLiteral(": ") + end.message));
+    // The screenshot and the close come after the stop has returned (a
+    // failed write stops the run from inside a test-cycle step).
+    QTimer::singleShot(0, this, &StartDriver::finish);
+}
+
+void StartDriver::finish() {
     if (!opt.screenshot.isEmpty() && !f.grab().save(opt.screenshot, "PNG"))
-        err << "Could not write the screenshot " << opt.screenshot << Qt::endl;
+        QTextStream(stderr) << "qvx-loopback: could not write the screenshot " << opt.screenshot << Qt::endl;
     if (opt.quit)
         f.close();
+}
+
+void StartDriver::report(const QString& why) {
+    status_ = 1;
+    QTextStream(stderr) << "qvx-loopback: the counted run of " << opt.count << ' ' << why << Qt::endl;
+}
+
+int StartDriver::exitStatus() {
+    if (opt.count > 0 && !ended_) {
+        ended_ = true;
+        report(QStringLiteral("did not take place (the window was closed first)"));
+    }
+    return status_;
 }

@@ -2,13 +2,16 @@
 // Options on the program's command line for unattended use (the demo, a
 // scripted field check): which ports to fill in, whether to log, and a run
 // to start once the window is up. Nothing here is needed for normal use:
-// without options the window starts exactly as the operator left it.
+// without options the window starts exactly as the operator left it, and
+// the values given here are for this start only (the settings file keeps
+// the operator's own).
+#include "records/Exchange.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 class Form1;
-class QTimer;
 
 struct StartOptions {
     QString radioPort;    // --port: written into Com_Port
@@ -26,25 +29,31 @@ struct StartOptions {
     bool parse(const QStringList& arguments, QString* error);
 };
 
-// Applies the options to a shown window and, for a run that ends by itself,
-// watches it to take the screenshot and close the window afterwards.
+// Applies the options to a shown window and follows a counted run through
+// the run control's runStarted and runEnded, to take the screenshot and
+// close the window when it has ended.
 class StartDriver : public QObject {
     Q_OBJECT
 public:
     StartDriver(Form1& form, const StartOptions& options);
 
-    // 0 when the requested run started and ended; 1 when it never started.
-    int outcome() const { return outcome_; }
+    // The program's exit status for the options: 0 unless a counted run was
+    // asked for and did not start and send all its packets; then 1, and one
+    // line on standard error saying why, in the window's own words where it
+    // has them. (Asked at the end; a run that never ended is reported here.)
+    int exitStatus();
 
 private:
     void apply();
-    void watch();
-    void finish(bool ran);
+    void runStarted(const records::RunStart& start);
+    void runEnded(const records::RunEnd& end);
+    void finish();
+    void report(const QString& why);
 
     Form1& f;
     StartOptions opt;
-    QTimer* poll_ = nullptr;
-    bool seenRunning_ = false;
-    int idlePolls_ = 0;
-    int outcome_ = 0;
+    bool watching_ = false;   // the requested counted run has been started
+    bool started_ = false;
+    bool ended_ = false;
+    int status_ = 0;
 };

@@ -104,7 +104,7 @@ inline QByteArray fileBytes(const QString& path) {
 
 // The communication log: every record starts with CR LF and the last one
 // stays open, so the file begins with an empty line.
-inline QStringList records(const QByteArray& bytes) {
+inline QStringList commLogRecords(const QByteArray& bytes) {
     if (!bytes.startsWith("\r\n"))
         return {QStringLiteral("<no leading CR LF>")};
     return textfile::decode(bytes.mid(2)).split(QStringLiteral("\r\n"));

@@ -114,7 +114,7 @@ private slots:
         for (int i = 1; i < csv.size(); ++i)
             QVERIFY2(row.match(csv[i]).hasMatch(), qPrintable(csv[i]));
         // The communication log has every packet, before and after.
-        const QStringList log = records(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("gps-gone.log"))));
+        const QStringList log = commLogRecords(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("gps-gone.log"))));
         checkRecords(log, packetsAtFault + 3);
         QCOMPARE(log.size() - 2, count(f.ui.Tx_Count));
     }
@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(count(f.ui.FSK_OK), 10);
         QVERIFY(f.ui.GPS_On->isChecked());
         QVERIFY(f.st.GpsBuffer.size() <= GpsChannel::kBufferLimit);
-        checkRecords(records(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("gps-noise.log")))), 10);
+        checkRecords(commLogRecords(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("gps-noise.log")))), 10);
         // Map rows carry only positions the receiver really reported.
         const QStringList csv = crlfLines(fileBytes(
             app.dir.filePath(f.ui.MapFileHedder->text() + QStringLiteral("gps-noise-map.csv"))));
@@ -185,7 +185,7 @@ private slots:
         QCOMPARE(count(f.ui.Tx_Count), 10);
         QCOMPARE(count(f.ui.FSK_OK), ok);
         QCOMPARE(count(f.ui.FSK_Err), 10 - ok);
-        const QStringList log = records(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("late.log"))));
+        const QStringList log = commLogRecords(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("late.log"))));
         checkRecords(log, 10);
         QCOMPARE(log.size(), 2 + 10);
         for (int i = 2; i < log.size(); ++i) {
@@ -235,7 +235,7 @@ private slots:
         QVERIFY(!shown.isEmpty());
         QCOMPARE(kLogLine.match(shown.last()).captured(1).toInt(), 20);
 
-        const QStringList log = records(fileBytes(moved + QLatin1Char('/') + logName));
+        const QStringList log = commLogRecords(fileBytes(moved + QLatin1Char('/') + logName));
         QVERIFY(QFile::remove(folder));
         QVERIFY(QDir().rename(moved, folder));
         checkRecords(log, packetsBeforeFault - 1);

@@ -6,6 +6,7 @@
 #include "module/InitSequence.h"
 #include "platform/Timer.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QtTest>
 
@@ -86,6 +87,27 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f.st.RunState, 0, kTimeoutMs);
         QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
         QVERIFY(!f.MSComm1->isOpen());
+    }
+
+    // In the middle of a long period (LoRa 128 chips, 3700 ms) the adapter
+    // goes: the window shows it and stops the run at once, instead of
+    // showing "(送信中)" until the next step's write fails.
+    void portVanishesMidPeriod() {
+        Simulator sim({QStringLiteral("--mode"), QStringLiteral("lora"), QStringLiteral("--close-after"),
+                       QStringLiteral("1")});
+        QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
+        RealStack app;
+        Form1& f = *app.form;
+        f.ui.Com_Port->setText(sim.path());
+        f.ui.TestStartSW_0->click();
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.Tx_Count->text(), QStringLiteral("1"), kTimeoutMs);
+        QElapsedTimer since;
+        since.start();
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui.ComMessage->text(), QStringLiteral("Comポート異常検出"), 3000);
+        QVERIFY2(since.elapsed() < 1500, qPrintable(QString::number(since.elapsed())));
+        QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousStopping);
+        QVERIFY(!f.Tx_Timer->isEnabled());
+        QCOMPARE(f.ui.Tx_Count->text(), QStringLiteral("1"));
     }
 };
 

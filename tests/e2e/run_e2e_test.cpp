@@ -59,7 +59,7 @@ private slots:
         // The communication log: one CR LF line per packet, its send half
         // and its receive half.
         QStringList log =
-            records(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("run.log"))));
+            commLogRecords(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("run.log"))));
         QCOMPARE(log.size(), 2 + 5);
         QVERIFY2(log[0].startsWith(QStringLiteral("-------< Start:")) && log[0].endsWith(QStringLiteral(" > -------")),
                  qPrintable(log[0]));
@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(f.ui.FSK_OK->text().toInt() + f.ui.FSK_Err->text().toInt(), 5);
         QVERIFY(!f.MSComm1->isOpen());
         const QStringList log =
-            records(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("flood.log"))));
+            commLogRecords(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("flood.log"))));
         QCOMPARE(log.size(), 2 + 5);
         for (int i = 0; i < 5; ++i)
             QVERIFY2(log[2 + i].contains(QStringLiteral("@DT05%1XX[Cr][Lf],").arg(i + 1, 3, 10, QLatin1Char('0'))),

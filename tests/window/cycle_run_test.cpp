@@ -1,6 +1,7 @@
 // The test cycle against a scripted module on the virtual clock: a counted
 // run, the log halves, "@RA", the packet-number wrap, averages, sounds,
-// long periods and a write failure inside a step.
+// long periods, a write failure inside a step and the first step of a run
+// after a long-period one.
 #include "WindowHarness.h"
 #include "common/TextFile.h"
 #include "looptest/TestCycle.h"
@@ -8,6 +9,7 @@
 #include "radio_scripted_module.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
 
 class CycleRunTest : public QObject {
@@ -188,6 +190,73 @@ private slots:
         QVERIFY(!f().MSComm1->isOpen());
         h->advance(3000);
         QCOMPARE(dataCommands(), 1);
+    }
+
+    // A write that fails inside a step ends the run without re-arming, and
+    // the send half of the line still names what did go out, so every count
+    // in Tx_Count has its line in the log.
+    void failedWriteStillLogsWhatWentOut_data() {
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<QByteArray>("failAfter");   // empty: fails from the step's first write
+        QTest::addColumn<QString>("sendHalf");
+        QTest::newRow("data command after @RA") << QByteArray("*FV=1.00\r\n") << QByteArray("@RA") << ",@RA[Cr][Lf],";
+        QTest::newRow("@RA itself") << QByteArray("*FV=1.00\r\n") << QByteArray() << ",,";
+        QTest::newRow("data command alone") << QByteArray("Version=1.00\r\n") << QByteArray() << ",,";
+    }
+    void failedWriteStillLogsWhatWentOut() {
+        QFETCH(QByteArray, firmware);
+        QFETCH(QByteArray, failAfter);
+        QFETCH(QString, sendHalf);
+        startRun(0, firmware);
+        answer(1, -80);
+        h->advance(100 + 30);
+        if (failAfter.isEmpty())
+            dev->setFailWrites(true);
+        else
+            connect(dev, &FakeDevice::received, this, [this, failAfter](const QByteArray& line) {
+                if (line.startsWith(failAfter))
+                    dev->setFailWrites(true);
+            });
+        h->advance(270);
+        QCOMPARE(f().ui.Tx_Count->text(), QStringLiteral("2"));
+        QVERIFY(!f().Tx_Timer->isEnabled());
+        h->advance(3000);
+        QCOMPARE(dataCommands(), 1);
+
+        const QStringList lines = textfile::decode(logBytes()).split(QStringLiteral("\r\n")).filter(
+            QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d,")));
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].contains(QStringLiteral("@DT05001XX[Cr][Lf],*")), qPrintable(lines[0]));
+        QCOMPARE(lines[1].mid(8), sendHalf);
+    }
+
+    // The first step follows the run's start by 100 ms, also when the run
+    // before had a period split into several firings and was stopped
+    // between them.
+    void firstStepAfterALongPeriodRun() {
+        startRun(0);
+        f().st.TxPeriod = 66000;
+        h->advance(100);
+        QCOMPARE(f().cycle->subTicksLeft(), 2);
+        f().TestStartSW[0]->click();
+        h->advance(1000);
+        QVERIFY(f().TestStartSW[0]->isEnabled());
+
+        dev->clearWrites();
+        f().TestStartSW[0]->click();
+        qint64 begun = -1;
+        for (int i = 0; i < 10 && begun < 0; ++i) {
+            h->advance(100);
+            if (f().ui.TestStartSW_0->text() == QStringLiteral("連続送受信(送信中)"))
+                begun = h->clock.milliseconds();
+        }
+        QVERIFY(begun > 0);
+        h->advance(1000);
+        qint64 firstData = -1;
+        for (const FakeDevice::Write& w : dev->writes())
+            if (firstData < 0 && w.bytes.startsWith("@DT"))
+                firstData = w.atMs;
+        QCOMPARE(firstData - begun, qint64(100));
     }
 };
 

@@ -1,6 +1,7 @@
 // Run start and stop: the run buttons' four states, BeginTestRun's
-// preparations, the stop-pending state and its length, and the elapsed
-// time across the millisecond counter's wrap.
+// preparations, the stop-pending state and its length, the elapsed time
+// across the millisecond counter's wrap, and what the run control tells the
+// outside (runStarted, runEnded) for every way a run attempt ends.
 #include "WindowHarness.h"
 #include "common/Colours.h"
 #include "common/TextFile.h"
@@ -10,8 +11,15 @@
 #include "ports/RadioChannel.h"
 #include "radio_scripted_module.h"
 #include "results/LogWriters.h"
+#include "module/InitSequence.h"
 
 #include <QtTest>
+
+namespace {
+// Ways a counted run of 3 can go.
+enum Ending { Completes, NoModeAnswer, SpreadingOutOfRange, NoSuchPort, WriteFailsInInit, WriteFailsInRun,
+              PortVanishesInRun, OperatorStops };
+}
 
 class RadioRunTest : public QObject {
     Q_OBJECT
@@ -295,6 +303,88 @@ private slots:
         tick();
         QCOMPARE(f().st.RunState, 0);
         verifyButtons(idle);
+    }
+
+    // Every attempt ends in exactly one runEnded, whose cause and message say
+    // what the window shows; only a run that got past its initialisation has
+    // a runStarted before it. A port that vanishes is handled at once, like
+    // a failed write, without waiting for the next step to write.
+    void runTellsHowItEnded_data() {
+        QTest::addColumn<int>("ending");
+        QTest::addColumn<int>("cause");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("sent");
+        using C = records::EndCause;
+        const QString lost = QStringLiteral("Comポート異常検出");
+        QTest::newRow("all sent") << int(Completes) << int(C::Completed) << QString() << 3;
+        QTest::newRow("no mode answer") << int(NoModeAnswer) << int(C::InitFailed) << InitSequence::kNoAnswer << 0;
+        QTest::newRow("spreading 07") << int(SpreadingOutOfRange) << int(C::InitFailed) << InitSequence::kBadAnswer << 0;
+        QTest::newRow("no such port") << int(NoSuchPort) << int(C::InitFailed) << InitSequence::kCheckPort << 0;
+        QTest::newRow("write fails in init") << int(WriteFailsInInit) << int(C::InitFailed) << lost << 0;
+        QTest::newRow("write fails in run") << int(WriteFailsInRun) << int(C::WriteFailed) << lost << 1;
+        QTest::newRow("port vanishes") << int(PortVanishesInRun) << int(C::WriteFailed) << lost << 1;
+        QTest::newRow("operator stops") << int(OperatorStops) << int(C::Operator) << QString() << 1;
+    }
+    void runTellsHowItEnded() {
+        QFETCH(int, ending);
+        QFETCH(int, cause);
+        QFETCH(QString, message);
+        QFETCH(int, sent);
+        QList<records::RunStart> starts;
+        QList<records::RunEnd> ends;
+        connect(f().run.get(), &RunControl::runStarted, this, [&](const records::RunStart& s) { starts << s; });
+        connect(f().run.get(), &RunControl::runEnded, this, [&](const records::RunEnd& e) { ends << e; });
+        module->setUp(ending == SpreadingOutOfRange ? 7 : -1);
+        if (ending == NoModeAnswer)
+            module->answers.remove("@MO");
+        if (ending == NoSuchPort)
+            f().ui.Com_Port->setText(QStringLiteral("COM9"));
+        if (ending == WriteFailsInInit)
+            connect(dev, &FakeDevice::received, this, [this](const QByteArray& line) {
+                if (line.startsWith("@MO"))
+                    dev->setFailWrites(true);   // "@SF" is the write that fails
+            });
+        f().ui.Tx_CnEnd->setText(QStringLiteral("3"));
+        f().TestStartSW[1]->click();
+        tick(7);
+        const bool runs = ending >= WriteFailsInRun || ending == Completes;
+        QCOMPARE(starts.size(), runs ? 1 : 0);
+        if (ending >= WriteFailsInRun) {
+            tick();   // packet 1 went out
+            if (ending == WriteFailsInRun) {
+                dev->setFailWrites(true);
+                tick(3);
+            } else if (ending == PortVanishesInRun) {
+                dev->unplug();
+                // At once, not at the next step's write.
+                QCOMPARE(f().ui.ComMessage->text(), message);
+                QCOMPARE(f().st.RunState, 1);
+                QVERIFY(!f().Tx_Timer->isEnabled());
+                QCOMPARE(f().ui.TestStartSW_1->text(), RunControl::kCountedStopping);
+            } else {
+                f().TestStartSW[1]->click();
+            }
+        }
+        h->advance(5000);
+        QCOMPARE(ends.size(), 1);
+        QCOMPARE(int(ends[0].cause), cause);
+        QCOMPARE(ends[0].message, message);
+        QCOMPARE(ends[0].sent, std::int64_t(sent));
+        QCOMPARE(f().st.RunState, 0);
+        verifyButtons(idle);
+        if (runs) {
+            QCOMPARE(ends[0].runId, starts[0].runId);
+            QCOMPARE(starts[0].kind, records::RunKind::Counted);
+            QCOMPARE(starts[0].length, std::int64_t(3));
+            QCOMPARE(starts[0].port, QStringLiteral("COM3"));
+            QCOMPARE(starts[0].periodMs, 300.0);
+        }
+        // The next attempt is a run of its own.
+        f().ui.Com_Port->setText(QStringLiteral("COM9"));
+        f().TestStartSW[0]->click();
+        tick(2);
+        QCOMPARE(ends.size(), 2);
+        QCOMPARE(ends[1].runId, ends[0].runId + 1);
     }
 };
 

@@ -7,7 +7,31 @@
 
 #include <QtTest>
 
+#include <sys/fsuid.h>
+#include <unistd.h>
+
 namespace {
+
+// File access as an ordinary user for the scope: root reads any file, so
+// a test of an unreadable file drops the file-system identity of the
+// process (on Linux the file-access checks follow it) while it lasts.
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser() {
+        if (geteuid() == 0) {
+            setfsuid(65534);
+            dropped_ = setfsuid(65534) == 65534;
+        }
+    }
+    ~AsOrdinaryUser() {
+        if (dropped_)
+            setfsuid(0);
+    }
+    bool denied(const QString& path) const { return !QFile(path).open(QIODevice::ReadOnly); }
+
+private:
+    bool dropped_ = false;
+};
 
 QString settingsText(const QStringList& lines) { return lines.join("\r\n") + "\r\n"; }
 
@@ -192,6 +216,32 @@ private slots:
         QCOMPARE(f.ui.FSKTxTime->text(), QString("300"));
         h.close();  // reports on standard error, never crashes
         QVERIFY(QFileInfo(h.settingsPath()).isDir());
+    }
+
+    // A settings file that exists but cannot be read is kept as it is at
+    // shutdown, not replaced by the start-up defaults the window shows.
+    void unreadableSettingsFileIsKept() {
+        WindowHarness h;
+        const QString own = settingsText({"Tx_Com       ,COM4  ,x", "TX_CnEnd     ,25  ,x"});
+        QVERIFY(textfile::write(h.settingsPath(), own));
+        // The folder open to everyone, the file writable by everyone and
+        // readable by no one.
+        QVERIFY(QFile::setPermissions(h.dir(), QFileDevice::Permissions(0x7777)));
+        QVERIFY(QFile::setPermissions(h.settingsPath(), QFileDevice::WriteOwner | QFileDevice::WriteUser |
+                                                            QFileDevice::WriteGroup | QFileDevice::WriteOther));
+        {
+            AsOrdinaryUser user;
+            if (!user.denied(h.settingsPath()))
+                QSKIP("this process reads files whatever their permissions");
+            Form1& f = h.start();
+            QCOMPARE(f.ui.Message->text(), QString("設定ファイル読込異常: qvx-loopback.ini"));
+            QCOMPARE(f.ui.Com_Port->text(), QString());
+            h.close();
+        }
+        QVERIFY(QFile::setPermissions(h.settingsPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QString text;
+        QVERIFY(textfile::read(h.settingsPath(), &text));
+        QCOMPARE(text, own);
     }
 
     void shutdownClosesOpenPortsBeforeWritingTheSettings() {

@@ -1,8 +1,10 @@
 // The program's command-line options: what is refused, and what a parsed set
 // writes into the window before any run starts.
 #include "WindowHarness.h"
+#include "common/TextFile.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
+#include "shell/SettingsCodec.h"
 #include "shell/StartOptions.h"
 
 #include <QtTest>
@@ -71,6 +73,38 @@ private slots:
         QCOMPARE(f.ui.MapFileName->text(), QStringLiteral("site3"));
         // No run was asked for: none starts.
         QVERIFY(!f.MSComm1->isOpen());
+    }
+
+    // The ports, the GPS speed and the run length given on the command line
+    // are for this start: the settings file keeps the operator's own values,
+    // except for a field the operator changed in the window afterwards.
+    void optionsAreForThisStartOnly() {
+        WindowHarness h;
+        h.ports.addDevice(QStringLiteral("COM9"));
+        QVERIFY(textfile::write(h.settingsPath(), QStringLiteral(
+            "Tx_Com       ,COM3  ,x\r\nGPS_Com      ,COM5  ,x\r\nGPS_Baudrate ,4800  ,x\r\nTX_CnEnd     ,100  ,x\r\n")));
+        StartOptions o;
+        QString error;
+        QVERIFY(parse({"--port", "COM7", "--gps-port", "COM9", "--gps-baud", "19200", "--count", "3"}, o, error));
+        Form1& f = h.start();
+        new StartDriver(f, o);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.ui.Com_Port->text(), QStringLiteral("COM7"));
+        QCOMPARE(f.ui.GPS_Port->text(), QStringLiteral("COM9"));
+        QCOMPARE(f.ui.GPS_Baudrate->currentText(), QStringLiteral("19200"));
+        QCOMPARE(f.ui.Tx_CnEnd->text(), QStringLiteral("3"));
+        f.ui.Tx_CnEnd->setText(QStringLiteral("50"));   // by hand
+        h.close();
+
+        QString text;
+        QVERIFY(textfile::read(h.settingsPath(), &text));
+        QMap<QString, QString> saved;
+        for (const auto& [key, value] : settingscodec::read(text))
+            saved[key] = value;
+        QCOMPARE(saved.value("Tx_Com"), QStringLiteral("COM3"));
+        QCOMPARE(saved.value("GPS_Com"), QStringLiteral("COM5"));
+        QCOMPARE(saved.value("GPS_Baudrate"), QStringLiteral("4800"));
+        QCOMPARE(saved.value("TX_CnEnd"), QStringLiteral("50"));
     }
 };
 
