@@ -1,5 +1,5 @@
 qvx_add_test(program_e2e_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_e2e_test.cpp
-  LIBS qvx_testsupport
+  LIBS qvx_virtualbench
   TIMEOUT 180
   LABELS e2e)
