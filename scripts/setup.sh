@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   fonts-noto-cjk xvfb xauth imagemagick
   clang libclang-rt-14-dev
+  help2man man-db dpkg-dev desktop-file-utils appstream lintian
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include "platform/QtSerialPort.h"
 #include "platform/QtSoundPlayer.h"
 #include "platform/SystemClock.h"
+#include "shell/DataFolder.h"
 #include "shell/Form1.h"
 #include "shell/StartOptions.h"
 
@@ -36,10 +37,14 @@ int main(int argc, char* argv[]) {
     services.portList = &portList;
     services.sound = &sound;
     services.dialogs = &dialogs;
-    services.appDir = QCoreApplication::applicationDirPath();
+    const DataFolder data = DataFolder::resolve(QCoreApplication::applicationDirPath(), options.dataDir);
+    data.create();  // a folder that cannot be made shows as the settings file's failure
+    services.appDir = data.dir;
+    services.soundDir = data.soundDir;
     services.baseName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 
     Form1 window(services);
+    data.showOn(window);
     window.show();
     auto* driver = new StartDriver(window, options);
     const int rc = app.exec();

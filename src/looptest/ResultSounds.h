@@ -13,5 +13,7 @@ public:
     void PlayFailureSound();
 
 private:
+    QString soundFile(const QString& name) const;
+
     Form1& f;
 };

@@ -17,6 +17,7 @@ struct Services {
     SoundPlayer* sound = nullptr;
     Dialogs* dialogs = nullptr;
     QString appDir;      // folder of the executable (settings, logs, sounds)
+    QString soundDir;    // where a sound file missing from appDir is read (an install); empty: nowhere else
     QString baseName;    // executable's base name (settings file name)
     QSize screenTwips;   // available screen size in twips; empty: primary screen
 };

@@ -1,6 +1,7 @@
 #include "shell/StartOptions.h"
 
 #include "looptest/RunControl.h"
+#include "shell/DataFolder.h"
 #include "shell/Form1.h"
 #include "shell/SettingsFile.h"
 
@@ -23,7 +24,14 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
     const QCommandLineOption shotOpt(QStringLiteral("screenshot"), QStringLiteral("Save the window as a PNG when the counted run ends."), QStringLiteral("file"));
     const QCommandLineOption quitOpt(QStringLiteral("quit"), QStringLiteral("Close the program when the counted run ends."));
     p.addOptions({portOpt, gpsOpt, baudOpt, logOpt, countOpt, startOpt, shotOpt, quitOpt});
+    const QCommandLineOption dataOpt(QStringLiteral("data-dir"), QStringLiteral("Keep the settings and logs in this folder."), QStringLiteral("dir"));
+    p.addOption(dataOpt);
+    p.parse(arguments);  // --help names the folder in use when it is not the executable's
+    const QString note = DataFolder::resolve(QCoreApplication::applicationDirPath(), p.value(dataOpt)).helpNote();
+    if (!note.isEmpty())
+        p.setApplicationDescription(p.applicationDescription() + QLatin1Char('\n') + note);
     p.process(arguments);  // --help and --version print and exit here
+    dataDir = p.value(dataOpt);
 
     radioPort = p.value(portOpt);
     gpsPort = p.value(gpsOpt);
@@ -46,6 +54,10 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
     }
     if ((quit || !screenshot.isEmpty()) && count == 0) {
         *error = QStringLiteral("--quit and --screenshot need a counted run (--count N)");
+        return false;
+    }
+    if (p.isSet(dataOpt) && dataDir.isEmpty()) {
+        *error = QStringLiteral("--data-dir needs a folder");
         return false;
     }
     if (!gpsBaud.isEmpty() && gpsPort.isEmpty()) {

@@ -22,6 +22,7 @@ struct StartOptions {
     bool start = false;   // --start: a continuous run
     QString screenshot;   // --screenshot FILE: the window as a PNG when the run ends
     bool quit = false;    // --quit: close the window when the run ends
+    QString dataDir;      // --data-dir DIR: settings and logs there (DataFolder)
 
     bool runRequested() const { return count > 0 || start; }
 

@@ -57,6 +57,7 @@ bool paced(int fd, const QByteArray& data, int baud, std::chrono::steady_clock::
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qvx-nmea"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QVX_VERSION));
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "A GPS receiver on a pseudo-terminal. Prints the terminal's path as the first line of output,\n"
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
         "checksums, moving from --lat/--lon at --speed m/s towards --heading degrees.\n"
         "Runs until stopped (SIGINT/SIGTERM), or until the replay ends unless --loop is given."));
     p.addHelpOption();
+    p.addVersionOption();
     p.addOption({QStringLiteral("replay"), QStringLiteral("Capture file to replay."), QStringLiteral("file")});
     p.addOption({QStringLiteral("baud"), QStringLiteral("Pace of the replay (default 4800)."), QStringLiteral("rate"), QStringLiteral("4800")});
     p.addOption({QStringLiteral("loop"), QStringLiteral("Replay the capture again and again.")});

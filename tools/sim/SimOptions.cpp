@@ -35,6 +35,7 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
         "a repeating list (-75,-80,-91), or a random walk: wander[:CENTRE[:SPAN]]."));
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     const QCommandLineOption mode(QStringLiteral("mode"), QStringLiteral("Modulation: fsk or lora (default fsk)."),
                                   QStringLiteral("fsk|lora"), QStringLiteral("fsk"));
     const QCommandLineOption sf(QStringLiteral("sf"), QStringLiteral("LoRa spreading index 0..5, 128..4096 chips (default 0)."),
@@ -108,7 +109,7 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
                                                   "applied_delay_ms (monotonic ms, same counter as the program; "
                                                   "delay -1: not answered), flushed per line."),
                                    QStringLiteral("FILE"));
-    p.addOptions({help, mode, sf, sfAnswer, firmware, noMode, rsForm, cmdDelay, loopDelay, jitter, loss, lossPattern,
+    p.addOptions({help, version, mode, sf, sfAnswer, firmware, noMode, rsForm, cmdDelay, loopDelay, jitter, loss, lossPattern,
                   seed, farRssi, ackRssi, noise, wander, chunk, chunkGap, garbageBefore, garbageAfter, garbageRate,
                   flood, floodAt, swap, unplug, link, trace});
     out->helpText = p.helpText();
@@ -121,6 +122,7 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
         return false;
     }
     out->help = p.isSet(help);
+    out->version = p.isSet(version);
     SimConfig& c = out->config;
     const auto bad = [&](const QCommandLineOption& o) {
         *error = QStringLiteral("bad value for --%1: %2").arg(o.names().last(), p.value(o));

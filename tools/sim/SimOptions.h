@@ -11,6 +11,7 @@ struct SimOptions {
     QString linkPath;    // --link: a symlink to the pty's slave path
     QString tracePath;   // --trace: one line per received command
     bool help = false;
+    bool version = false;
     QString helpText;
 };
 

@@ -51,6 +51,10 @@ int main(int argc, char** argv) {
         std::fputs(qPrintable(options.helpText), stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("qvx-sim " QVX_VERSION);
+        return 0;
+    }
 
     SystemClock clock;
     SimModule module(clock, options.config);

@@ -1,0 +1,64 @@
+#include "shell/DataFolder.h"
+
+#include "shell/Form1.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+const QString kShareName = QStringLiteral("qvx-loopback");
+
+// The folder as the user would type it: the home folder as "~".
+QString shortPath(const QString& dir) {
+    const QString home = QDir::homePath();
+    if (dir == home || dir.startsWith(home + QLatin1Char('/')))
+        return QDir::toNativeSeparators(QStringLiteral("~") + dir.mid(home.size()));
+    return QDir::toNativeSeparators(dir);
+}
+
+} // namespace
+
+QString DataFolder::installShareDir(const QString& exeDir) {
+    const QString share = QDir::cleanPath(exeDir + QStringLiteral("/../share/") + kShareName);
+    return QFileInfo(share).isDir() ? share : QString();
+}
+
+DataFolder DataFolder::resolve(const QString& exeDir, const QString& chosen) {
+    DataFolder d;
+    const QString share = installShareDir(exeDir);
+    if (!chosen.isEmpty()) {
+        d.kind = Chosen;
+        d.dir = QDir(chosen).absolutePath();
+        d.soundDir = share.isEmpty() ? exeDir : share;
+    } else if (!share.isEmpty()) {
+        d.kind = PerUser;
+        d.dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        d.soundDir = share;
+    } else {
+        d.dir = exeDir;
+    }
+    if (d.soundDir == d.dir)
+        d.soundDir.clear();
+    return d;
+}
+
+bool DataFolder::create() const { return QDir().mkpath(dir); }
+
+QString DataFolder::helpNote() const {
+    if (kind == BesideExecutable)
+        return QString();
+    QString note = QStringLiteral("Settings and logs: ") + shortPath(dir) +
+                   (kind == PerUser ? QStringLiteral(" (the per-user data folder; --data-dir chooses another)")
+                                    : QStringLiteral(" (--data-dir)"));
+    if (!soundDir.isEmpty())
+        note += QStringLiteral(".\nSound files: COMP.wav and NO_COMP.wav from there, else from ") + shortPath(soundDir);
+    return note + QLatin1Char('.');
+}
+
+void DataFolder::showOn(Form1& form) const {
+    if (kind == BesideExecutable || !form.ui.Message->text().isEmpty())
+        return;
+    form.ui.Message->setText(QStringLiteral("データフォルダ: ") + shortPath(dir));
+}
