@@ -86,6 +86,10 @@ void gpxExtension(QXmlStreamWriter& x, const char* name, const QString& value) {
     if (!value.isEmpty()) x.writeTextElement(QStringLiteral("qvx:") + QLatin1String(name), value);
 }
 
+void endElements(QXmlStreamWriter& x, int n) {
+    while (n-- > 0) x.writeEndElement();
+}
+
 QString csvField(const QString& s) {
     if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n'))
         && !s.contains(QLatin1Char('\r')))
@@ -179,13 +183,11 @@ QByteArray toKml(const std::vector<Run>& runs) {
             x.writeStartElement(QStringLiteral("LineString"));
             x.writeTextElement(QStringLiteral("tessellate"), QStringLiteral("1"));
             x.writeTextElement(QStringLiteral("coordinates"), track.join(QLatin1Char(' ')));
-            x.writeEndElement();
-            x.writeEndElement();
+            endElements(x, 2);
         }
         x.writeEndElement();
     }
-    x.writeEndElement();
-    x.writeEndElement();
+    endElements(x, 2);
     x.writeEndDocument();
     return out;
 }
@@ -224,11 +226,9 @@ QByteArray toGpx(const std::vector<Run>& runs) {
             gpxExtension(x, "ack_rssi", text(p.ackRssi));
             gpxExtension(x, "noise", text(p.noise));
             gpxExtension(x, "fix_quality", QString::number(pos.fix));
-            x.writeEndElement();
-            x.writeEndElement();
+            endElements(x, 2);
         }
-        x.writeEndElement();
-        x.writeEndElement();
+        endElements(x, 2);
     }
     x.writeEndElement();
     x.writeEndDocument();
