@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace exportdata {
 
 namespace {

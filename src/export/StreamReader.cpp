@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
+#include <algorithm>
 #include <cmath>
 
 namespace exportdata {
@@ -32,7 +33,7 @@ std::optional<records::Position> position(const QJsonObject& o) {
     p.lat = *lat;
     p.lon = *lon;
     p.alt = number(o, "alt").value_or(0);
-    p.fix = static_cast<int>(std::min(*fix, 1e6));
+    p.fix = static_cast<int>(std::clamp(*fix, -1.0, 1e6));
     p.sats = static_cast<int>(std::clamp(number(o, "sats").value_or(0), 0.0, 1e6));
     p.hdop = number(o, "hdop");
     p.distanceM = number(o, "dist_m");
