@@ -11,11 +11,17 @@ packages=(
   fonts-noto-cjk xvfb xauth imagemagick
   clang libclang-rt-14-dev
   help2man man-db dpkg-dev desktop-file-utils appstream lintian
+  # qvx-export builds Leaflet into its HTML maps; its tests validate KML and
+  # GPX with xmllint, open the HTML map in headless Chromium and run ajv
+  # (from npm, below) for GeoJSON.
+  libjs-leaflet libxml2-utils chromium nodejs
 )
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# npm may come with nodejs (as from some Node.js builds) or on its own.
+command -v npm >/dev/null || missing+=(npm)
 if ((${#missing[@]})); then
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -25,5 +31,9 @@ if ((${#missing[@]})); then
 fi
 
 build_dir="${QVX_BUILD_DIR:-build}"
+# The GeoJSON schema validator of the export tests, pinned, beside the build.
+if [[ ! -x "$build_dir/npm/node_modules/.bin/ajv" || ! -f "$build_dir/npm/node_modules/geojson-schema/FeatureCollection.json" ]]; then
+  npm install --prefix "$build_dir/npm" --no-audit --no-fund --silent ajv-cli@5.0.0 geojson-schema@1.0.5 >/dev/null
+fi
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"

@@ -2,6 +2,8 @@
 
 #include "common/NumberText.h"
 
+#include <QStringList>
+
 #include <cmath>
 
 namespace gga {
@@ -35,15 +37,45 @@ QString cut(const QString& s, qsizetype first, qsizetype last) {
     return s.mid(first - 1, last - first + 1);
 }
 
+// The first occurrence of any of the sentence starts, 0 when none.
+qsizetype findFirst(const QString& s, const QStringList& starts) {
+    qsizetype first = 0;
+    for (const QString& start : starts) {
+        const qsizetype at = find(s, start, 1);
+        if (at != 0 && (first == 0 || at < first)) first = at;
+    }
+    return first;
+}
+
+// A condition "$GPxxx" stands for the sentence xxx of every talker taken.
+QStringList conditionTexts(const QString& condition) {
+    QStringList texts{QLatin1Char('\n') + condition};
+    if (condition.size() == 6 && condition.startsWith(QLatin1String("$GP")))
+        for (const char* talker : kTalkers)
+            if (qstrcmp(talker, "GP") != 0)
+                texts << QStringLiteral("\n$") + QLatin1String(talker) + condition.mid(3);
+    return texts;
+}
+
 } // namespace
 
 QString takeSentence(QString& buffer, int* processed, const QString& condition) {
-    const qsizetype k = find(buffer, QLatin1Char('\n') + condition, 1);
+    // A receiver that sends $GPGGA is read exactly by the $GP talker; the
+    // others count only while the buffer holds no $GPGGA sentence.
+    static const QString gpsGga = QStringLiteral("$GPGGA,");
+    const bool gpsTalker = buffer.contains(gpsGga);
+    const qsizetype k = gpsTalker ? find(buffer, QLatin1Char('\n') + condition, 1)
+                                  : findFirst(buffer, conditionTexts(condition));
     if (k != 0) {
         buffer.remove(0, k);
         *processed = 0;
     }
-    const qsizetype p = find(buffer, QStringLiteral("$GPGGA,"), 1);
+    static const QStringList allGga = [] {
+        QStringList starts;
+        for (const char* talker : kTalkers) starts << QLatin1Char('$') + QLatin1String(talker) + QStringLiteral("GGA,");
+        return starts;
+    }();
+    const qsizetype p = gpsTalker ? find(buffer, gpsGga, 1) : findFirst(buffer, allGga);
     const qsizetype e = p != 0 ? lineEnd(buffer, p) : 0;
     if (*processed != 0 || p == 0 || e == 0) return QString();
     *processed = 1;
@@ -75,6 +107,43 @@ double decimalDegrees(double raw) {
     const double d = std::floor(raw / 100.0);
     const double m = raw - 100.0 * d;
     return d + std::floor((m / 60.0) * 1e7) / 1e7;
+}
+
+std::optional<records::Position> position(const QString& sentence) {
+    if (!sentence.startsWith(QLatin1Char('$'))) return std::nullopt;
+    const qsizetype star = sentence.indexOf(QLatin1Char('*'));
+    const QString body = star < 0 ? sentence.mid(1) : sentence.mid(1, star - 1);
+    const QStringList f = body.split(QLatin1Char(','));
+    if (f.size() < 10 || !f[0].endsWith(QLatin1String("GGA"))) return std::nullopt;
+    const auto field = [&](int i, double* v) {
+        bool ok = false;
+        *v = f[i].toDouble(&ok);
+        return ok && std::isfinite(*v);
+    };
+    double lat = 0, lon = 0;
+    const bool north = f[3] == QLatin1String("N"), east = f[5] == QLatin1String("E");
+    if (!field(2, &lat) || !field(4, &lon) || (!north && f[3] != QLatin1String("S"))
+        || (!east && f[5] != QLatin1String("W")) || lat < 0 || lat > 9000 || lon < 0 || lon > 18000
+        || lat - 100 * std::floor(lat / 100) >= 60 || lon - 100 * std::floor(lon / 100) >= 60)
+        return std::nullopt;
+    records::Position p;
+    p.lat = north ? decimalDegrees(lat) : -decimalDegrees(lat);
+    p.lon = east ? decimalDegrees(lon) : -decimalDegrees(lon);
+    double v = 0;
+    p.fix = field(6, &v) && v >= 0 && v < 100 ? static_cast<int>(v) : 0;
+    p.sats = field(7, &v) && v >= 0 && v < 1000 ? static_cast<int>(v) : 0;
+    if (field(8, &v)) p.hdop = v;
+    p.alt = field(9, &v) ? v : 0;
+    p.checksumOk = false;
+    if (star >= 0 && sentence.size() >= star + 3) {
+        bool ok = false;
+        const int given = sentence.mid(star + 1, 2).toInt(&ok, 16);
+        int sum = 0;
+        for (qsizetype i = 1; i < star; ++i) sum ^= sentence.at(i).unicode() & 0xFF;
+        const bool hexDigits = sentence.at(star + 1).isLetterOrNumber() && sentence.at(star + 2).isLetterOrNumber();
+        p.checksumOk = ok && hexDigits && given == sum;
+    }
+    return p;
 }
 
 QString dmsText(double raw) {

@@ -1,9 +1,17 @@
 #pragma once
 // $GPGGA sentences as text: taking the next sentence from the receive
 // buffer, cutting out its fields, and the position conversions.
+#include "records/Exchange.h"
+
 #include <QString>
 
+#include <optional>
+
 namespace gga {
+
+// The talkers whose GGA sentences give positions: GPS, any combination of
+// systems, GLONASS, Galileo, BeiDou (both forms), QZSS.
+inline constexpr const char* kTalkers[] = {"GP", "GN", "GL", "GA", "GB", "BD", "GQ"};
 
 // The buffer step of one GPS tick: the redisplay cut and the choice of the
 // next complete sentence.
@@ -12,6 +20,11 @@ namespace gga {
 //  - While armed, the first "$GPGGA," whose line end (CR, or a bare LF) has
 //    arrived is taken: its text up to (not including) that line end is
 //    returned and *processed becomes 1.
+// Receivers of several satellite systems send GGA with other talkers
+// ($GNGGA, ...): while the buffer holds no "$GPGGA," at all, a GGA sentence
+// of any talker in kTalkers is taken the same way, and a condition "$GPxxx"
+// also cuts at "$GNxxx", "$GLxxx", ... So a receiver that sends $GPGGA is
+// read exactly as before.
 // Returns an empty string when nothing is taken.
 QString takeSentence(QString& buffer, int* processed, const QString& condition);
 
@@ -37,5 +50,14 @@ double decimalDegrees(double raw);
 // Degrees-minutes-seconds text, each number in sign-blank form, seconds
 // truncated to two decimals: " 35度 39分 7.4秒".
 QString dmsText(double raw);
+
+// The position a GGA sentence of any talker states, as the records carry it:
+// signed decimal degrees (south and west negative, each truncated to 7
+// decimals like the window's), altitude, fix quality, satellites, HDOP and
+// whether the checksum ("*" and two hex digits, the XOR of the characters
+// between "$" and "*") is good; a missing checksum is not good. Empty when
+// the sentence has no latitude or longitude with its hemisphere letter, or
+// one out of range. Distance is left empty: it needs the datum point.
+std::optional<records::Position> position(const QString& sentence);
 
 } // namespace gga

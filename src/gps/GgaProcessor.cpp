@@ -26,6 +26,11 @@ void GgaProcessor::GPSTimer_Timer() {
 
 void GgaProcessor::showSentence(const QString& sentence) {
     f.ui.GPposition->setText(sentence);
+    position_ = gga::position(sentence);
+    if (position_ && f.st.DatumLatitude != 0 && f.st.DatumLongitude != 0) {
+        const double h = f.ui.Check2->isChecked() ? std::fabs(position_->alt - f.st.DatumHeight) : 0.0;
+        position_->distanceM = hubeny::distance(position_->lat, position_->lon, f.st.DatumLatitude, f.st.DatumLongitude, h);
+    }
     const gga::Fields fields = gga::extract(sentence);
     if (!fields.positioned) return;
 

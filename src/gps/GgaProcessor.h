@@ -3,6 +3,10 @@
 #include <QObject>
 #include <QString>
 
+#include "records/Exchange.h"
+
+#include <optional>
+
 class Form1;
 
 class GgaProcessor : public QObject {
@@ -11,9 +15,16 @@ public:
     explicit GgaProcessor(Form1& form);
     void GPSTimer_Timer();
 
+    // The position the last GGA sentence taken states, of any talker and
+    // hemisphere, with its fix quality, satellites, HDOP, checksum and the
+    // distance from the datum point when one is set: what an Exchange record
+    // carries. Empty before the first sentence with a position.
+    const std::optional<records::Position>& position() const { return position_; }
+
 private:
     void showSentence(const QString& sentence);
     void showDistance();
     Form1& f;
-    QString shownBuffer_;   // what GPSdataDisp was last given
+    QString shownBuffer_;
+    std::optional<records::Position> position_;   // what GPSdataDisp was last given
 };

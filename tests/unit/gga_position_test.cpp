@@ -83,8 +83,15 @@ private slots:
         QTest::newRow("empty condition cuts after the first LF")
             << s + "\r\n" + s + "\r\n" << 1 << "" << s << s + "\r\n" << 1;
         QTest::newRow("LF-only line end") << "\n" + s + "\n" << 1 << "$GPGGA" << s << s + "\n" << 1;
-        QTest::newRow("other talker ignored") << "\n$GNGGA,1,3500,N,13900,E,1,4,1,5,M,,M,,*00\r\n" << 1 << "$GNGGA" << ""
-                                              << "$GNGGA,1,3500,N,13900,E,1,4,1,5,M,,M,,*00\r\n" << 0;
+        // A receiver of several satellite systems: its GGA is taken, and
+        // the condition "$GPGGA" re-arms at its "$GNGGA".
+        QTest::newRow("other talker taken") << "\n$GNGGA,1,3500,N,13900,E,1,4,1,5,M,,M,,*00\r\n" << 1 << "$GPGGA"
+                                            << "$GNGGA,1,3500,N,13900,E,1,4,1,5,M,,M,,*00"
+                                            << "$GNGGA,1,3500,N,13900,E,1,4,1,5,M,,M,,*00\r\n" << 1;
+        // A receiver that sends $GPGGA is read by that talker alone.
+        QTest::newRow("other talker ignored beside $GPGGA")
+            << "\n$GNGGA,1,3500,N,13900,E,1,4,1,5,M,,M,,*00\r\n$GPGGA,2,,,,,0,0,,,M,,M,,*00\r\n" << 1 << "$GPGGA"
+            << "$GPGGA,2,,,,,0,0,,,M,,M,,*00" << "$GPGGA,2,,,,,0,0,,,M,,M,,*00\r\n" << 1;
     }
     void takeSentence() {
         QFETCH(QString, buffer);
