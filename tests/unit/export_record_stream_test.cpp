@@ -210,12 +210,14 @@ private slots:
         analysis::AnalysisSettings s{200, 0, false, true};
         QVERIFY(s.save(path));
         QCOMPARE(analysis::AnalysisSettings::load(path), s);
-        // Bad values fall back to their defaults one by one.
-        QFile f(path);
+        // Bad values fall back to their defaults one by one (another file:
+        // QSettings keeps what it read of a path for the whole process).
+        const QString badPath = dir.filePath(QStringLiteral("bad.ini"));
+        QFile f(badPath);
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("[analysis]\nrolling_window=0\n[alarm]\ndead_link_losses=abc\nsound=false\ngps_fix=maybe\n");
         f.close();
-        const analysis::AnalysisSettings bad = analysis::AnalysisSettings::load(path);
+        const analysis::AnalysisSettings bad = analysis::AnalysisSettings::load(badPath);
         QCOMPARE(bad.rollingWindow, 50);
         QCOMPARE(bad.alarmLosses, 5);
         QCOMPARE(bad.alarmSound, false);
