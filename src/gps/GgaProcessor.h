@@ -12,8 +12,10 @@ public:
     void GPSTimer_Timer();
 
 private:
+    void showBuffer();
     void showSentence(const QString& sentence);
     void showDistance();
     Form1& f;
-    QString shownBuffer_;   // what GPSdataDisp was last given
+    QString shownBuffer_;      // what GPSdataDisp was last given
+    int shownRevision_ = -1;   // its document's revision just after
 };
