@@ -7,8 +7,20 @@
 
 namespace textfile {
 
-QByteArray encode(const QString& text);   // to code page 932
+// To code page 932. A stand-in for a received byte (see decodeReceived)
+// is written as that byte.
+QByteArray encode(const QString& text);
 QString decode(const QByteArray& bytes);  // from code page 932
+
+// Bytes from a device (the GPS receiver) as text, read in code page 932
+// like every text of the program, without losing a byte: every character
+// that converts back to the same bytes as that character (ASCII as
+// itself), any other byte as the stand-in U+DC00 + byte (a lone surrogate,
+// which no other text holds). encode() gives back exactly the bytes
+// received. A lead byte at the end of bytes waits in
+// *pending for the next piece, so a character split across two receive
+// events is read whole.
+QString decodeReceived(QByteArray* pending, const QByteArray& bytes);
 
 // Whole-file read. False (with a terse reason in *error) when the file
 // cannot be opened or read.

@@ -47,6 +47,9 @@ void DatumPoint::Geten_ReadSW_Click() {
     if (path.isEmpty()) return;
     QString text;
     datumfile::Datum d = fromState(f.st);
+    // The corrections belong to the file they were read from: the one read
+    // now has none unless it carries them itself.
+    d.northCorrection = d.eastCorrection = 0;
     if (!textfile::read(path, &text) || !datumfile::apply(text, &d)) {
         report(kReadFailed);
         return;
@@ -60,6 +63,8 @@ void DatumPoint::Geten_SetSW_Click() {
         f.st.DatumLatitude = f.st.LatitudeDeg;
         f.st.DatumLongitude = f.st.LongitudeDeg;
         f.st.DatumHeight = f.st.Altitude;
+        // A new datum point has no corrections of its own.
+        f.st.NorthCorrection = f.st.EastCorrection = 0;
     }
     const QString path = f.svc.dialogs->getSaveFileName(&f);
     if (path.isEmpty()) return;

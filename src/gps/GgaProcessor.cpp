@@ -6,22 +6,45 @@
 #include "platform/Timer.h"
 #include "shell/Form1.h"
 
+#include <QTextCursor>
+#include <QTextDocument>
 #include <cmath>
 
 GgaProcessor::GgaProcessor(Form1& form) : QObject(&form), f(form) {
+    // The box is rewritten ten times a second: no undo history builds up.
+    f.ui.GPSdataDisp->document()->setUndoRedoEnabled(false);
     connect(f.GPSTimer, &Timer::timeout, this, &GgaProcessor::GPSTimer_Timer);
 }
 
 void GgaProcessor::GPSTimer_Timer() {
-    // The whole buffer is shown every tick; an unchanged text is not laid
-    // out again.
-    if (shownBuffer_ != f.st.GpsBuffer || f.ui.GPSdataDisp->document()->isEmpty() != f.st.GpsBuffer.isEmpty()) {
-        shownBuffer_ = f.st.GpsBuffer;
-        f.ui.GPSdataDisp->setPlainText(shownBuffer_);
-    }
+    showBuffer();
     const QString sentence = gga::takeSentence(f.st.GpsBuffer, &f.st.GgaProcessed, f.ui.GPSdata_clr->currentText());
     if (sentence.isEmpty()) return;
     showSentence(sentence);
+}
+
+void GgaProcessor::showBuffer() {
+    // The whole buffer is shown every tick. An unchanged text is not laid
+    // out again, and text that only grew (the usual tick) is added at the
+    // end rather than laid out whole, so the cost follows the bytes that
+    // arrived, not the buffer's length. The whole text is set afresh when
+    // the buffer was cut, when the box was edited since, or when a CR LF
+    // would be split between the two (it must stay one line end).
+    const QString& buffer = f.st.GpsBuffer;
+    QTextDocument* doc = f.ui.GPSdataDisp->document();
+    const bool untouched = doc->revision() == shownRevision_ && doc->isEmpty() == shownBuffer_.isEmpty();
+    if (untouched && buffer == shownBuffer_)
+        return;
+    if (untouched && !shownBuffer_.isEmpty() && buffer.size() > shownBuffer_.size() && buffer.startsWith(shownBuffer_)
+        && !(shownBuffer_.endsWith(u'\r') && buffer.at(shownBuffer_.size()) == u'\n')) {
+        QTextCursor end(doc);
+        end.movePosition(QTextCursor::End);
+        end.insertText(buffer.mid(shownBuffer_.size()));
+    } else {
+        f.ui.GPSdataDisp->setPlainText(buffer);
+    }
+    shownBuffer_ = buffer;
+    shownRevision_ = doc->revision();
 }
 
 void GgaProcessor::showSentence(const QString& sentence) {

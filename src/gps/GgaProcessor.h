@@ -22,9 +22,11 @@ public:
     const std::optional<records::Position>& position() const { return position_; }
 
 private:
+    void showBuffer();
     void showSentence(const QString& sentence);
     void showDistance();
     Form1& f;
-    QString shownBuffer_;
-    std::optional<records::Position> position_;   // what GPSdataDisp was last given
+    QString shownBuffer_;      // what GPSdataDisp was last given
+    int shownRevision_ = -1;   // its document's revision just after
+    std::optional<records::Position> position_;
 };

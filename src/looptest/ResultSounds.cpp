@@ -5,8 +5,9 @@
 
 #include <QFileInfo>
 
-// Playback is asynchronous and reports nothing: a missing file gives the
-// default beep, a machine without audio stays silent, the cycle goes on.
+// Playback is asynchronous and reports nothing: a missing file, or one that
+// is there but cannot be played, gives the default beep; a machine without
+// audio stays silent; the cycle goes on.
 ResultSounds::ResultSounds(Form1& form) : QObject(&form), f(form) {}
 
 // Beside the settings file; an installed program falls back to the sound

@@ -29,31 +29,22 @@ void countUp(QLineEdit* box) {
     box->setText(numtext::plain(numtext::leadingNumber(box->text()) + 1));
 }
 
-// One hex pair of the receive dump; a pair cut off at the end counts 0.
-int hexPairAt(const QString& rxData, int at) {
-    bool ok = false;
-    const int v = rxData.mid(at, 2).toInt(&ok, 16);
-    return ok ? v : 0;
-}
-
 // Pushes the current value into a ten-sample history (index 9 newest) and
-// returns the new average as text: the current value (always one sample)
-// and every stored entry. With nothing at all to average (an empty value
-// and an empty history) the average is empty rather than 0 / 0.
+// returns the new average of every non-empty entry as text. An empty value
+// (an answer RSSI whose report was late) is no sample: it neither counts as
+// 0 nor pulls the average; with no sample at all the average is empty.
 QString pushAndAverage(std::array<QString, 10>& history, const QString& current) {
     std::rotate(history.begin(), history.begin() + 1, history.end());
     history[9] = current;
-    double sum = numtext::leadingNumber(current);
-    int count = 1;
-    for (int i = 0; i < 9; ++i) {
-        if (history[i].isEmpty())
+    double sum = 0;
+    int count = 0;
+    for (const QString& sample : history) {
+        if (sample.isEmpty())
             continue;
-        sum += numtext::leadingNumber(history[i]);
+        sum += numtext::leadingNumber(sample);
         ++count;
     }
-    if (current.isEmpty() && count == 1)
-        return QString();
-    return numtext::plain(sum / count);
+    return count == 0 ? QString() : numtext::plain(sum / count);
 }
 
 } // namespace
@@ -138,14 +129,17 @@ bool TestCycle::sendPacket(const QString& command) {
 void TestCycle::rearm(qint32 t0) {
     const qint64 overhead = elapsedMs(f.svc.clock->milliseconds(), t0);
     const double compensation = overhead < 100 ? double(overhead) : 0.0;
+    // A period beyond what the timers serve (1e14 typed in a box) is held at
+    // the longest one, so every conversion below stays in range.
+    const double period = std::clamp(f.st.TxPeriod, 0.0, kMaxPeriodMs);
     double interval = 0;
-    if (f.st.TxPeriod < kSubTickPeriodMs) {
+    if (period < kSubTickPeriodMs) {
         SubTickCount = SubTicksLeft = 0;
-        interval = f.st.TxPeriod - compensation;
+        interval = std::max(0.0, period - compensation);
     } else {
-        const int n = int(f.st.TxPeriod / kSubTickPeriodMs);
+        const int n = int(period / kSubTickPeriodMs);
         SubTickCount = SubTicksLeft = n;
-        interval = (f.st.TxPeriod - compensation) / n;
+        interval = (period - compensation) / n;
     }
     // Round half to even (the default rounding mode).
     f.Tx_Timer->setInterval(int(std::nearbyint(interval)));
@@ -159,30 +153,23 @@ void TestCycle::evaluateExchange() {
     if (const auto noise = cmdset::valueBeforeDbm(rxText, cmdset::kNoiseAnswer))
         f.ui.NoiseRssi->setText(*noise);
 
-    const int at = f.ui.RxData->text().indexOf(f.ui.ChkData->text());
-    if (at >= 0)
-        evaluateSuccess(at, oldNoise);
+    // Success when the expected answer is in the dump; it carries the far
+    // end's signal strength.
+    if (const auto rxRssi = cmdset::farEndRssiIn(f.ui.RxData->text(), f.ui.ChkData->text()))
+        evaluateSuccess(*rxRssi, oldNoise);
     else
         evaluateFailure(oldNoise);
 }
 
-void TestCycle::evaluateSuccess(int at, const QString& oldNoise) {
+void TestCycle::evaluateSuccess(int rxRssi, const QString& oldNoise) {
     countUp(f.ui.FSK_OK);
     if (f.st.TxPeriod >= kSoundPeriodMs)
         f.sounds->PlaySuccessSound();
 
-    // The far end's signal strength: the two bytes after the matched pattern.
-    const QString rxData = f.ui.RxData->text();
-    const int from = at + int(f.ui.ChkData->text().size());
-    f.ui.Rx_Rssi->setText(QString::number(cmdset::farEndRssi(hexPairAt(rxData, from), hexPairAt(rxData, from + 3))));
-
-    // The answer signal strength: a "*RS=" report wins over the older
-    // "RSSI=" form wherever the two stand; with neither the box keeps its text.
+    f.ui.Rx_Rssi->setText(QString::number(rxRssi));
+    // Without a complete answer-RSSI report the box keeps its text.
     const QString rxText = f.ui.RxText->toPlainText();
-    const auto ack = rxText.contains(cmdset::kAnswerRssi)
-        ? cmdset::valueBeforeDbm(rxText, cmdset::kAnswerRssi)
-        : cmdset::valueBeforeDbm(rxText, cmdset::kAnswerRssiOld);
-    if (ack)
+    if (const auto ack = cmdset::answerRssi(rxText))
         f.ui.AckRssi->setText(*ack);
 
     const QString oldRxAve = f.ui.Rx_RssiAve->text();

@@ -27,13 +27,16 @@ public:
 
     // Periods of this length or more are split into several firings.
     static constexpr double kSubTickPeriodMs = 29000;
+    // The longest period a run keeps: the timers' intervals and the
+    // millisecond clock are signed 32-bit counts (about 24.8 days).
+    static constexpr double kMaxPeriodMs = 2147483647.0;
     // Sounds are played only from this period on.
     static constexpr double kSoundPeriodMs = 2000;
 
 private:
     void step();
     void evaluateExchange();
-    void evaluateSuccess(int at, const QString& oldNoise);
+    void evaluateSuccess(int rxRssi, const QString& oldNoise);
     void evaluateFailure(const QString& oldNoise);
     bool sendPacket(const QString& command);
     void rearm(qint32 t0);

@@ -48,16 +48,17 @@ int farEndRssi(int high, int low) {
 
 std::optional<int> farEndRssiIn(const QString& rxData, const QString& pattern) {
     const int at = rxData.indexOf(pattern);
-    if (at < 0 || pattern.isEmpty())
+    if (at < 0)
         return std::nullopt;
-    bool okHigh = false;
-    bool okLow = false;
+    // A pair cut off at the end of the dump counts 0 (its digits so far
+    // still count: "F" reads as 15).
+    const auto pairAt = [&rxData](int from) {
+        bool ok = false;
+        const int v = rxData.mid(from, 2).toInt(&ok, 16);
+        return ok ? v : 0;
+    };
     const int from = at + int(pattern.size());
-    const int high = rxData.mid(from, 2).toInt(&okHigh, 16);
-    const int low = rxData.mid(from + 3, 2).toInt(&okLow, 16);
-    if (!okHigh || !okLow)
-        return std::nullopt;
-    return farEndRssi(high, low);
+    return farEndRssi(pairAt(from), pairAt(from + 3));
 }
 
 std::optional<QString> valueBeforeDbm(const QString& rxText, const QString& keyword) {
@@ -72,8 +73,10 @@ std::optional<QString> valueBeforeDbm(const QString& rxText, const QString& keyw
 }
 
 std::optional<QString> answerRssi(const QString& rxText) {
-    if (auto v = valueBeforeDbm(rxText, kAnswerRssi))
-        return v;
+    // Wherever the two stand, a "*RS=" report decides: without its "dBm"
+    // the value is not there yet, and the older form does not stand in.
+    if (rxText.contains(kAnswerRssi))
+        return valueBeforeDbm(rxText, kAnswerRssi);
     return valueBeforeDbm(rxText, kAnswerRssiOld);
 }
 
@@ -100,10 +103,11 @@ Spreading spreading(const QString& rxText) {
         return s;
     s.found = true;
     s.text = rxText.mid(at + int(kSpreadingAnswer.size()), 2);
-    // Nearest integer, halves to even, as the number is read everywhere else.
+    // Read as a number (" 5", "5." and "+3" are numbers too) and taken to
+    // the nearest integer, halves to even, as numbers are read everywhere
+    // else. Two characters hold at most two digits: no overflow.
     s.index = int(std::nearbyint(numtext::leadingNumber(s.text)));
-    s.valid = s.text.size() == 2 && s.text.at(0) == QLatin1Char('0') && s.text.at(1) >= QLatin1Char('0') &&
-              s.text.at(1) <= QLatin1Char('5');
+    s.valid = s.index >= 0 && s.index < kSpreadingCount;
     return s;
 }
 

@@ -47,16 +47,19 @@ QString expectedAnswer(const QString& expectedAnswerHex, const QString& sequence
 // Signed 16-bit big-endian value of two bytes (0xFF 0xB5 gives -75).
 int farEndRssi(int high, int low);
 
-// The far end's signal strength carried in the answer that matches
-// pattern in the hex dump: the two hex pairs that follow the pattern.
-// Empty when the pattern is absent or the two bytes have not arrived yet.
+// The exchange's outcome and the far end's signal strength: empty when
+// pattern (the expected answer) is not in the hex dump, else the two hex
+// pairs that follow the first match as a signed 16-bit value; a pair not
+// (fully) received counts 0.
 std::optional<int> farEndRssiIn(const QString& rxData, const QString& pattern);
 
 // The text between the first keyword and the next "dBm" after it, taken
 // verbatim ("*RS=-75dBm" gives "-75"). Empty when either is missing.
 std::optional<QString> valueBeforeDbm(const QString& rxText, const QString& keyword);
 
-// The answer signal strength: "*RS=" first, else the older form "RSSI=".
+// The answer signal strength: when "*RS=" is present, its value (empty
+// while its "dBm" has not arrived); otherwise the older form "RSSI=".
+// Empty: the box keeps its text.
 std::optional<QString> answerRssi(const QString& rxText);
 
 // Firmware generation from the "@FV" answer: 2 when "*FV" is present,
@@ -72,7 +75,7 @@ struct Spreading {
     bool found = false;    // "*SF=" present
     QString text;          // the two characters after it (fewer if cut off)
     int index = 0;         // the text read as a decimal number, nearest integer
-    bool valid = false;    // text is "00" ... "05"
+    bool valid = false;    // index is 0 ... 5 (one of the six spreading settings)
 };
 Spreading spreading(const QString& rxText);
 

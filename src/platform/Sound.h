@@ -1,6 +1,7 @@
 #pragma once
 // The sound seam: asynchronous playback of a wave file. A new sound
-// replaces one still playing; a missing file plays the default beep.
+// replaces one still playing; a missing file, or one that cannot be played,
+// plays the default beep.
 // Never blocks and never reports failure.
 #include <QString>
 

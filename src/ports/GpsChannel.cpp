@@ -1,6 +1,6 @@
 #include "ports/GpsChannel.h"
 
-#include "common/NumberText.h"
+#include "common/TextFile.h"
 #include "platform/SerialPort.h"
 #include "shell/Form1.h"
 
@@ -23,8 +23,12 @@ void GpsChannel::GPS_On_Click() {
         return;
     }
     if (!f.MSComm2->isOpen()) {
-        const qint32 baud = static_cast<qint32>(numtext::leadingNumber(f.ui.GPS_Baudrate->currentText()));
-        if (baud <= 0 || !f.MSComm2->open(f.ui.GPS_Port->text(), baud)) {
+        // The speed is a whole number or nothing: "9600x" or "9.6e3" is
+        // refused like a speed the port refuses, and a number beyond 32 bits
+        // fails the reading instead of overflowing.
+        bool whole = false;
+        const qint32 baud = f.ui.GPS_Baudrate->currentText().trimmed().toInt(&whole);
+        if (!whole || baud <= 0 || !f.MSComm2->open(f.ui.GPS_Port->text(), baud)) {
             // Unchecking runs the switched-off path (from inside this
             // handler, through toggled) before the message is written.
             f.ui.GPS_On->setChecked(false);
@@ -42,15 +46,17 @@ void GpsChannel::switchedOff() {
     if (f.MSComm2->isOpen()) f.MSComm2->close();
     setPortControlsEnabled(true);
     f.st.GpsBuffer.clear();
+    partial_.clear();
     for (QLineEdit* box : {f.ui.GPposition, f.ui.Npos, f.ui.NposGmap, f.ui.Epos, f.ui.EposGmap, f.ui.Mpos})
         box->clear();
     f.ui.GPSMessage->setText(QString());
 }
 
 void GpsChannel::MSComm2_OnComm() {
-    // NMEA is ASCII; Latin-1 keeps every byte as one character, whatever
-    // else the line carries.
-    f.st.GpsBuffer += QString::fromLatin1(f.MSComm2->readAll());
+    // Read in code page 932 like every text of the program; a byte that is
+    // no character of its own is kept as its stand-in, so the logs get back
+    // exactly the bytes the receiver sent.
+    f.st.GpsBuffer += textfile::decodeReceived(&partial_, f.MSComm2->readAll());
     if (f.st.GpsBuffer.size() > kBufferLimit)
         f.st.GpsBuffer.remove(0, f.st.GpsBuffer.size() - kBufferLimit);
 }

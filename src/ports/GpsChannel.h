@@ -1,5 +1,6 @@
 #pragma once
 // The GPS port: opened and closed by GPS_On, received text appended to GpsBuffer.
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -24,4 +25,5 @@ private:
     void switchedOff();
     void setPortControlsEnabled(bool enabled);
     Form1& f;
+    QByteArray partial_;   // a character's first byte, its second still to come
 };

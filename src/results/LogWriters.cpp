@@ -1,11 +1,18 @@
 #include "results/LogWriters.h"
 
 #include "common/TextFile.h"
+#include "platform/Clock.h"
 #include "results/LogFileNames.h"
 #include "shell/Form1.h"
 
+#include <QDateTime>
+#include <QDebug>
 #include <QFileInfo>
 #include <QTextCursor>
+
+namespace {
+const QString kFailurePrefix = QStringLiteral("ログ書込異常: ");
+}
 
 LogWriters::LogWriters(Form1& form) : QObject(&form), f(form) {}
 
@@ -32,10 +39,46 @@ void LogWriters::appendMap(const QString& text, const QString& ext) {
 }
 
 void LogWriters::writeFile(const QString& name, const QString& text) {
-    if (textfile::append(logfiles::filePath(f.svc.appDir, name), text))
+    QString reason;
+    if (textfile::append(logfiles::filePath(f.svc.appDir, name), text, &reason))
+        reportRecovery(name);
+    else
+        reportFailure(name, reason);
+}
+
+void LogWriters::reportFailure(const QString& name, const QString& reason) {
+    const auto lost = failing_.find(name);
+    if (lost != failing_.end()) {
+        ++*lost;   // already reported; counted for the recovery line
         return;
+    }
+    failing_.insert(name, 1);
+    qWarning().noquote() << f.svc.clock->now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                         << "log not written:" << logfiles::filePath(f.svc.appDir, name) << "-" << reason;
     // Shown at once, naming the file; the run and the on-screen copy go on.
-    f.ui.Message->setText(QStringLiteral("ログ書込異常: ") + name);
+    if (failureShown_.isEmpty() || f.ui.Message->text() != failureShown_)
+        messageBefore_ = f.ui.Message->text();
+    failureShown_ = kFailurePrefix + name;
+    f.ui.Message->setText(failureShown_);
+}
+
+void LogWriters::reportRecovery(const QString& name) {
+    const auto lost = failing_.find(name);
+    if (lost == failing_.end())
+        return;
+    qWarning().noquote() << f.svc.clock->now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                         << "log written again:" << logfiles::filePath(f.svc.appDir, name) << "- writes lost:" << *lost;
+    failing_.erase(lost);
+    // Message goes back to what it showed (or names a file still failing),
+    // unless something else has been shown there since.
+    const bool ours = !failureShown_.isEmpty() && f.ui.Message->text() == failureShown_;
+    if (failing_.isEmpty()) {
+        if (ours) f.ui.Message->setText(messageBefore_);
+        failureShown_.clear();
+    } else if (ours) {
+        failureShown_ = kFailurePrefix + failing_.cbegin().key();
+        f.ui.Message->setText(failureShown_);
+    }
 }
 
 void LogWriters::appendView(QPlainTextEdit* view, QString& copy, const QString& text, int keep) {

@@ -2,7 +2,10 @@
 // The communication log and the two map logs, on screen and on disk. Each
 // call opens its file, appends, and closes it, so every file is complete on
 // disk after every call. A file that cannot be written is named in the
-// Message label; the run goes on and the on-screen copies keep every line.
+// Message label and, with the time, on standard error; the run goes on and
+// the on-screen copies keep every line. Once every failing file takes its
+// writes again, Message shows what it showed before (the mode text).
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -31,8 +34,13 @@ private:
     void appendView(QPlainTextEdit* view, QString& copy, const QString& text, int keep);
     void appendMap(const QString& text, const QString& ext);
     void writeFile(const QString& name, const QString& text);
+    void reportFailure(const QString& name, const QString& reason);
+    void reportRecovery(const QString& name);
 
     Form1& f;
     QString logText_;
     QString mapText_;
+    QHash<QString, int> failing_;   // file name -> writes lost since it failed
+    QString failureShown_;          // the failure text put into Message
+    QString messageBefore_;         // what Message showed before it
 };

@@ -21,6 +21,8 @@ private slots:
     void readMissing();
     void writeFailureKeepsOld();
     void appendDiskFull();
+    void receivedBytesComeBackUnchanged();
+    void receivedCharacters();
 };
 
 void TextFileTest::encodeBytes_data() {
@@ -152,6 +154,52 @@ void TextFileTest::appendDiskFull() {
     QString error;
     QVERIFY(!textfile::append(QStringLiteral("/dev/full"), QStringLiteral("line\r\n"), &error));
     QVERIFY(!error.isEmpty());
+}
+
+void TextFileTest::receivedBytesComeBackUnchanged() {
+    // Every byte alone, and every byte from 0x80 up followed by every byte,
+    // comes back from decoding and encoding exactly as received, whether it
+    // arrives in one piece or split after its first byte.
+    const auto roundTrip = [](const QByteArray& bytes, qsizetype cut) {
+        QByteArray pending;
+        QString text = textfile::decodeReceived(&pending, bytes.left(cut));
+        text += textfile::decodeReceived(&pending, bytes.mid(cut));
+        return textfile::encode(text) + pending;
+    };
+    for (int a = 0; a < 256; ++a) {
+        const QByteArray one = QByteArray(1, char(a)) + "\r";
+        QCOMPARE(roundTrip(one, one.size()), one);
+        if (a < 0x80) continue;
+        for (int b = 0; b < 256; ++b) {
+            const QByteArray two = QByteArray(1, char(a)) + char(b) + ",";
+            const QByteArray back = roundTrip(two, 1 + (b & 1));
+            if (back != two)
+                QFAIL(qPrintable(two.toHex(' ') + " came back as " + back.toHex(' ')));
+        }
+    }
+}
+
+void TextFileTest::receivedCharacters() {
+    QByteArray pending;
+    // Half-width katakana and a two-byte character read as characters.
+    QCOMPARE(textfile::decodeReceived(&pending, QByteArray("$\xB1\x82\xA0")), QStringLiteral("$ｱあ"));
+    // A first byte at the end waits for its second.
+    QCOMPARE(textfile::decodeReceived(&pending, QByteArray("A\x82")), QStringLiteral("A"));
+    QCOMPARE(pending, QByteArray("\x82"));
+    QCOMPARE(textfile::decodeReceived(&pending, QByteArray("\xA0\r\n")), QStringLiteral("あ\r\n"));
+    QVERIFY(pending.isEmpty());
+    // Bytes that are no character of their own stay one stand-in each; a
+    // first byte followed by a byte that cannot follow it leaves that byte
+    // to be read alone.
+    QCOMPARE(textfile::decodeReceived(&pending, QByteArray("\x80\xFF\x82\r", 4)),
+             QString(QChar(0xDC80)) + QChar(0xDCFF) + QChar(0xDC82) + QChar(u'\r'));
+    // The control bytes the code page's table swaps stay as received.
+    QCOMPARE(textfile::encode(textfile::decodeReceived(&pending, QByteArray("\x1A\x1C\x7F"))),
+             QByteArray("\x1A\x1C\x7F"));
+    // A character outside the 16-bit range (here U+10080, whose second half
+    // is U+DC80) is not taken for a stand-in.
+    QCOMPARE(textfile::encode(QStringLiteral("\U00010080")), textfile::encode(QStringLiteral("\U0001F600")));
+    QVERIFY(!textfile::encode(QStringLiteral("\U00010080")).contains('\x80'));
 }
 
 QTEST_APPLESS_MAIN(TextFileTest)

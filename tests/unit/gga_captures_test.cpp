@@ -3,6 +3,7 @@
 // exactly the rows of <capture>.expected.tsv, with the same raw fields and
 // decimal degrees.
 #include "common/NumberText.h"
+#include "common/TextFile.h"
 #include "gps/Gga.h"
 
 #include <QDir>
@@ -48,8 +49,9 @@ private slots:
     void capture() {
         QFETCH(QString, name);
         const QDir dir(dataDir());
-        // Latin-1, as the GPS port renders received bytes: one character a byte.
-        const QString stream = QString::fromLatin1(readAll(dir.filePath(name + ".nmea")));
+        // As the GPS port renders received bytes.
+        QByteArray pending;
+        const QString stream = textfile::decodeReceived(&pending, readAll(dir.filePath(name + ".nmea")));
         QVERIFY(!stream.isEmpty());
         QStringList expected;
         for (const QByteArray& line : readAll(dir.filePath(name + ".expected.tsv")).split('\n'))

@@ -74,8 +74,13 @@ private slots:
         const QString chk = QStringLiteral("2A 44 52 3D 30 35 30 30 31 ");
         QTest::newRow("answer alone") << chk + "FF B5 0D 0A " << QVariant(-75);
         QTest::newRow("after garbage") << "41 0D 0A " + chk + "00 14 " << QVariant(20);
-        QTest::newRow("bytes not yet there") << chk + "FF " << QVariant();
+        QTest::newRow("first match counts") << chk + "00 14 " + chk + "FF B5 " << QVariant(20);
+        // The answer is there: a success, whatever became of its last bytes.
+        QTest::newRow("low byte not yet there") << chk + "FF " << QVariant(-256);
+        QTest::newRow("low byte cut to one digit") << chk + "00 1" << QVariant(1);
+        QTest::newRow("neither byte there") << chk << QVariant(0);
         QTest::newRow("other sequence") << QStringLiteral("2A 44 52 3D 30 35 30 30 32 FF B5 ") << QVariant();
+        QTest::newRow("nothing received") << QString() << QVariant();
     }
     void farEndRssiInDump() {
         QFETCH(QString, rxData);
@@ -109,10 +114,26 @@ private slots:
             QCOMPARE(*got, value.toString());
     }
 
+    void answerRssiEitherForm_data() {
+        QTest::addColumn<QString>("rxText");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("*RS=") << "*RS=-75dBm" << QVariant("-75");
+        QTest::newRow("RSSI=") << "RSSI=-75dBm" << QVariant("-75");
+        QTest::newRow("*RS= wins, standing first") << "*RS=-80dBm[Cr][Lf]RSSI=-75dBm" << QVariant("-80");
+        QTest::newRow("*RS= wins, standing last") << "RSSI=-75dBm[Cr][Lf]*RS=-80dBm" << QVariant("-80");
+        // A "*RS=" report still missing its "dBm" leaves the box as it was;
+        // an older-form value beside it does not stand in.
+        QTest::newRow("*RS= without dBm") << "RSSI=-75dBm[Cr][Lf]*RS=-8" << QVariant();
+        QTest::newRow("*RS= runs to the next dBm") << "*RS=RSSI=-75dBm" << QVariant("RSSI=-75");
+        QTest::newRow("other answer") << "*RA=-75dBm" << QVariant();
+    }
     void answerRssiEitherForm() {
-        QCOMPARE(answerRssi(QStringLiteral("*RS=-75dBm")).value_or(QString()), QStringLiteral("-75"));
-        QCOMPARE(answerRssi(QStringLiteral("RSSI=-75dBm")).value_or(QString()), QStringLiteral("-75"));
-        QVERIFY(!answerRssi(QStringLiteral("*RA=-75dBm")).has_value());
+        QFETCH(QString, rxText);
+        QFETCH(QVariant, value);
+        const auto got = answerRssi(rxText);
+        QCOMPARE(got.has_value(), value.isValid());
+        if (got)
+            QCOMPARE(*got, value.toString());
     }
 
     void firmware_data() {
@@ -155,9 +176,17 @@ private slots:
         QTest::newRow("05") << "*SF=05[Cr][Lf]" << true << true << 5;
         QTest::newRow("06 out of range") << "*SF=06[Cr][Lf]" << true << false << 6;
         QTest::newRow("12 out of range") << "*SF=12[Cr][Lf]" << true << false << 12;
-        QTest::newRow("cut off after one digit") << "*SF=0" << true << false << 0;
-        QTest::newRow("nothing after the keyword") << "*SF=[Cr][Lf]" << true << false << 0;
-        QTest::newRow("sign") << "*SF=-1[Cr][Lf]" << true << false << -1;
+        // The two characters are read as a number: only a result outside
+        // 0 ... 5 is refused.
+        QTest::newRow("blank before the digit") << "*SF= 5[Cr][Lf]" << true << true << 5;
+        QTest::newRow("point after the digit") << "*SF=5.[Cr][Lf]" << true << true << 5;
+        QTest::newRow("plus sign") << "*SF=+3[Cr][Lf]" << true << true << 3;
+        QTest::newRow("half to even") << "*SF=.5[Cr][Lf]" << true << true << 0;
+        QTest::newRow("one digit, then the line end") << "*SF=4[Cr][Lf]" << true << true << 4;
+        QTest::newRow("cut off after one digit") << "*SF=0" << true << true << 0;
+        QTest::newRow("no number reads as 0") << "*SF=[Cr][Lf]" << true << true << 0;
+        QTest::newRow("minus sign") << "*SF=-1[Cr][Lf]" << true << false << -1;
+        QTest::newRow("6 with a blank") << "*SF= 6[Cr][Lf]" << true << false << 6;
         QTest::newRow("missing") << "*MO=03[Cr][Lf]" << false << false << 0;
     }
     void spreadingAnswer() {

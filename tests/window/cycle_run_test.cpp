@@ -123,13 +123,29 @@ private slots:
         QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-82.5"));
     }
 
-    void emptyAnswerRssiAverageStaysEmpty() {
+    // An empty answer RSSI (its report late) is no sample: with nothing
+    // stored the average stays empty, with values stored it is theirs.
+    void emptyAnswerRssiIsNoSample() {
         startRun(0);
         module->answers.remove("@RS");
         answer(1, -80);
+        answer(2, -80);
+        answer(4, -80);
         h->advance(100 + 300);
         QCOMPARE(f().ui.AckRssi->text(), QString());
         QCOMPARE(f().ui.AckRssiAve->text(), QString());
+        QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-80"));
+
+        module->answers["@RS"] = "*RS=-78dBm\r\n";   // for packet 2, on its way
+        h->advance(300);
+        QCOMPARE(f().ui.AckRssiAve->text(), QStringLiteral("-78"));
+        module->answers.remove("@RS");
+        h->advance(300);   // packet 3 unanswered: the error empties AckRssi
+        QCOMPARE(f().ui.AckRssi->text(), QString());
+        h->advance(300);
+        QCOMPARE(f().ui.FSK_OK->text(), QStringLiteral("3"));
+        QCOMPARE(f().ui.AckRssi->text(), QString());
+        QCOMPARE(f().ui.AckRssiAve->text(), QStringLiteral("-78"));
         QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-80"));
     }
 
@@ -162,6 +178,9 @@ private slots:
         QTest::newRow("66000") << 66000.0 << 33000 << 2;
         QTest::newRow("half to even down") << 66001.0 << 33000 << 2;
         QTest::newRow("half to even up") << 66003.0 << 33002 << 2;
+        // Held at 2^31 - 1 ms: 74051 firings of 29000 ms.
+        QTest::newRow("absurd 1e14 held") << 1e14 << 29000 << 74051;
+        QTest::newRow("largest double held") << 1.79e308 << 29000 << 74051;
     }
     void longPeriods() {
         QFETCH(double, period);
@@ -174,6 +193,16 @@ private slots:
         QCOMPARE(f().cycle->subTickCount(), subTicks);
         QCOMPARE(dataCommands(), 1);
         const qint64 next = subTicks ? qint64(interval) * subTicks : interval;
+        if (next > 1'000'000) {
+            // Weeks of Timer1 ticks are not walked: the firings that count
+            // down are.
+            for (int i = 1; i < subTicks; ++i) f().cycle->Tx_Timer_Timer();
+            QCOMPARE(f().cycle->subTicksLeft(), 1);
+            QCOMPARE(dataCommands(), 1);
+            f().cycle->Tx_Timer_Timer();
+            QCOMPARE(dataCommands(), 2);
+            return;
+        }
         h->advance(next - 1);
         QCOMPARE(dataCommands(), 1);
         h->advance(1);

@@ -4,7 +4,9 @@
 // a port that does not open, the distance and the buffer bound.
 #include "WindowHarness.h"
 #include "ports/GpsChannel.h"
+#include "results/LogWriters.h"
 
+#include <QFile>
 #include <QtTest>
 
 namespace {
@@ -211,6 +213,13 @@ private slots:
         QTest::newRow("no such port") << "COM9" << "9600" << false;
         QTest::newRow("port in use") << "COM5" << "9600" << true;
         QTest::newRow("speed not a number") << "COM5" << "fast" << false;
+        // The speed is read as a whole number, all of it.
+        QTest::newRow("speed with trailing text") << "COM5" << "9600x" << false;
+        QTest::newRow("speed with a fraction") << "COM5" << "9600.5" << false;
+        QTest::newRow("speed with an exponent") << "COM5" << "9.6e3" << false;
+        QTest::newRow("speed beyond 32 bits") << "COM5" << "1e20" << false;
+        QTest::newRow("speed of 11 digits") << "COM5" << "99999999999" << false;
+        QTest::newRow("negative speed") << "COM5" << "-9600" << false;
     }
     void portThatDoesNotOpen() {
         QFETCH(QString, port);
@@ -279,10 +288,24 @@ private slots:
         QCOMPARE(npos(), QStringLiteral(" 3539.1234"));
     }
 
-    void bytesKeptOneCharacterEach() {
+    // Bytes from 0x80 up reach the code page 932 log exactly as received:
+    // a half-width katakana, a two-byte character split across two receive
+    // events, and bytes that are no character (0x80, 0xA0, 0xFF).
+    void bytesReachTheLogAsReceived() {
         switchOn();
-        dev->send(QByteArray("\x00\xB5\xFF", 3));
-        QCOMPARE(f().st.GpsBuffer, QString::fromLatin1(QByteArray("\x00\xB5\xFF", 3)));
+        const QByteArray odd("\x00\xB1\x80\x82\xA0\xA0\xFF", 7);
+        const QByteArray sentence = kWorked + odd;
+        dev->send(sentence.left(sentence.size() - 3));   // ends inside the two-byte character
+        dev->send(sentence.right(3) + kCrLf);
+        tick();
+        QCOMPARE(f().ui.GPposition->text().left(kWorked.size()), QString::fromLatin1(kWorked));
+        QVERIFY(f().ui.GPposition->text().contains(QStringLiteral("ｱ") + QChar(0xDC80) + QStringLiteral("あ")));
+        f().ui.LogFile_Flg->setChecked(true);
+        f().ui.LogFileName->setText(QStringLiteral("gps"));
+        f().logs->AppendCommLog(QStringLiteral("\r\n,") + f().ui.GPposition->text());
+        QFile log(h->path(f().ui.LogFileHedder->text() + QStringLiteral("gps.log")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), "\r\n," + sentence);
     }
 };
 

@@ -135,6 +135,38 @@ private slots:
         QCOMPARE(f().ui.GPSMessage->text(), QString());
     }
 
+    // The "NC:"/"EC:" corrections go with the file they came from: reading
+    // another file, or setting a new point, leaves none behind; a failed read
+    // keeps them with the rest of the datum point.
+    void correctionsStayWithTheirFile() {
+        h->start();
+        const QString corrected = h->path(QStringLiteral("corrected.pos"));
+        QVERIFY(textfile::write(corrected, kWorkedFile + QStringLiteral("NC:, 0.12, a\r\nEC:, -0.3, b\r\n")));
+        const QString plain = h->path(QStringLiteral("plain.pos"));
+        QVERIFY(textfile::write(plain, kWorkedFile));
+        const auto read = [&](const QString& path) {
+            h->dialogs.openAnswers.enqueue(path);
+            f().ui.Geten_ReadSW->click();
+        };
+        read(corrected);
+        QCOMPARE(f().st.NorthCorrection, 0.12);
+        QCOMPARE(f().st.EastCorrection, -0.3);
+        read(h->path(QStringLiteral("missing.pos")));
+        QCOMPARE(f().st.NorthCorrection, 0.12);
+        read(plain);
+        QCOMPARE(f().st.NorthCorrection, 0.0);
+        QCOMPARE(f().st.EastCorrection, 0.0);
+
+        read(corrected);
+        gpsOnAtWorkedPosition();
+        const QString saved = h->path(QStringLiteral("new.pos"));
+        h->dialogs.saveAnswers.enqueue(saved);
+        f().ui.Geten_SetSW->click();
+        QCOMPARE(f().st.NorthCorrection, 0.0);
+        QCOMPARE(f().st.EastCorrection, 0.0);
+        QCOMPARE(fileBytes(saved), textfile::encode(kWorkedFile));
+    }
+
     void setWithGpsOffWritesTheHeaderOnly() {
         h->start();
         f().st.DatumLatitude = 35;

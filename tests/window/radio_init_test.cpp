@@ -147,7 +147,7 @@ private slots:
         QTest::newRow("no *SF=") << QByteArray("@SF") << QByteArray() << 6 << InitSequence::kBadAnswer;
         QTest::newRow("SF 06") << QByteArray("@SF") << QByteArray("*SF=06\r\n") << 6 << InitSequence::kBadAnswer;
         QTest::newRow("SF 99") << QByteArray("@SF") << QByteArray("*SF=99\r\n") << 6 << InitSequence::kBadAnswer;
-        QTest::newRow("SF cut short") << QByteArray("@SF") << QByteArray("*SF=") << 6 << InitSequence::kBadAnswer;
+        QTest::newRow("SF -1") << QByteArray("@SF") << QByteArray("*SF=-1\r\n") << 6 << InitSequence::kBadAnswer;
     }
     void failures() {
         QFETCH(QByteArray, command);

@@ -160,6 +160,51 @@ private slots:
         QCOMPARE(f().logs->commLogText(), QStringLiteral("\r\nfirst\r\nsecond\r\nthird"));
     }
 
+    // A log that cannot be written for a while (a folder in its way, then
+    // gone): Message names it only while it fails, standard error keeps
+    // when it failed, when it was written again and how much was lost.
+    void failureShownOnlyWhileItLasts() {
+        setGps(true);
+        const QString mode = QStringLiteral(" モードによる通信");
+        f().ui.Message->setText(mode);
+        QDir dir(h->dir());
+        QVERIFY(dir.mkdir(QStringLiteral("170921_FSK Mode_test.log")));
+        QVERIFY(dir.mkdir(QStringLiteral("170921_FSK Mode_Map_test.csv")));
+        const QString at = QStringLiteral("^2017/09/21 13:05:09 ");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(at + "log not written: .*/170921_FSK Mode_test.log - "));
+        f().logs->AppendCommLog(QStringLiteral("\r\nlost 1"));
+        QCOMPARE(f().ui.Message->text(), QStringLiteral("ログ書込異常: 170921_FSK Mode_test.log"));
+        f().logs->AppendCommLog(QStringLiteral("\r\nlost 2"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(at + "log not written: .*/170921_FSK Mode_Map_test.csv"));
+        f().logs->AppendMapCsv(QStringLiteral("1,2,3,4,5,6\r\n"));
+        QCOMPARE(f().ui.Message->text(), QStringLiteral("ログ書込異常: 170921_FSK Mode_Map_test.csv"));
+
+        QVERIFY(dir.rmdir(QStringLiteral("170921_FSK Mode_Map_test.csv")));
+        h->advance(60'000);
+        const QString later = QStringLiteral("^2017/09/21 13:06:09 ");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(later + "log written again: .*/170921_FSK Mode_Map_test.csv - writes lost: 1$"));
+        f().logs->AppendMapCsv(QStringLiteral("1,2,3,4,5,6\r\n"));
+        // The log still failing is named again.
+        QCOMPARE(f().ui.Message->text(), QStringLiteral("ログ書込異常: 170921_FSK Mode_test.log"));
+
+        QVERIFY(dir.rmdir(QStringLiteral("170921_FSK Mode_test.log")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(later + "log written again: .*/170921_FSK Mode_test.log - writes lost: 2$"));
+        f().logs->AppendCommLog(QStringLiteral("\r\nkept"));
+        QCOMPARE(f().ui.Message->text(), mode);
+        QCOMPARE(bytesOf(QStringLiteral("170921_FSK Mode_test.log")), QByteArray("\r\nkept"));
+
+        // A later failure after another text took Message's place restores
+        // that text.
+        f().ui.Message->setText(QStringLiteral(" 1024 chipによる通信"));
+        QVERIFY(dir.mkdir(QStringLiteral("170921_FSK Mode_Map_test.log")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("log not written"));
+        f().logs->AppendMapLog(QStringLiteral("x\r\n"));
+        QVERIFY(dir.rmdir(QStringLiteral("170921_FSK Mode_Map_test.log")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("log written again"));
+        f().logs->AppendMapLog(QStringLiteral("x\r\n"));
+        QCOMPARE(f().ui.Message->text(), QStringLiteral(" 1024 chipによる通信"));
+    }
+
     void unwritableMapFile() {
         setGps(true);
         QVERIFY(QDir(h->dir()).mkdir(QStringLiteral("170921_FSK Mode_Map_test.csv")));

@@ -1,0 +1,219 @@
+// The window's own GPS tick over the 20 real receiver captures in
+// tests/data/nmea, delivered byte by byte (every position a cut between two
+// receive events, the tick run after each) and in bursts of many sentences.
+// Every sentence the window takes is a $GPGGA sentence of the capture up to
+// its line end, byte for byte; its position is the one expected.tsv gives
+// (or, for a sentence without a position, the displays keep theirs); every
+// sentence that starts a line is taken when it arrives byte by byte.
+#include "WindowHarness.h"
+#include "common/NumberText.h"
+#include "common/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+namespace {
+
+QString dataDir() {
+    const QString root = qEnvironmentVariable("QVX_SOURCE_DIR");
+    return QDir(root.isEmpty() ? QStringLiteral(QVX_TEST_SOURCE_DIR) : root).filePath(QStringLiteral("tests/data/nmea"));
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// One "$GPGGA," in the capture: where it starts, where its line (CR or LF)
+// ends (-1: never), whether an LF comes right before it, its number.
+struct Gga {
+    qsizetype at = 0;
+    qsizetype end = -1;
+    bool startsLine = false;
+    int index = 0;
+};
+
+struct Displays {
+    QString npos, epos, mpos, satellites, lat, lon;
+    bool operator==(const Displays& o) const {
+        return npos == o.npos && epos == o.epos && mpos == o.mpos && satellites == o.satellites && lat == o.lat
+            && lon == o.lon;
+    }
+};
+
+class Walk {
+public:
+    Walk(const QByteArray& bytes, const QHash<int, QStringList>& expected) : bytes_(bytes), expected_(expected) {
+        int index = 0;
+        for (qsizetype at = bytes.indexOf("$GPGGA,"); at >= 0; at = bytes.indexOf("$GPGGA,", at + 1)) {
+            Gga g;
+            g.at = at;
+            g.index = ++index;
+            g.startsLine = at > 0 && bytes.at(at - 1) == '\n';
+            for (qsizetype i = at; i < bytes.size(); ++i)
+                if (bytes.at(i) == '\r' || bytes.at(i) == '\n') { g.end = i; break; }
+            all_ << g;
+        }
+        dev_ = h_.ports.addDevice(QStringLiteral("COM5"));
+        h_.start();
+        f().ui.GPS_Port->setText(QStringLiteral("COM5"));
+        f().ui.GPS_On->setChecked(true);
+    }
+    Form1& f() { return h_.form(); }
+    const QList<Gga>& all() const { return all_; }
+    QList<int> taken;   // numbers of the sentences taken, in order
+    int spliced = 0;    // taken sentences that run on into another one
+
+    void send(const QByteArray& piece) {
+        dev_->send(piece);
+        fed_ += piece.size();
+    }
+
+    // One GPS tick; a sentence taken is checked against the capture. False
+    // when nothing was taken.
+    bool tick() {
+        const Displays before = displays();
+        const QString bufferBefore = f().st.GpsBuffer;   // shown whole by the tick, before it cuts
+        f().ui.GPposition->clear();   // written by the tick alone: shows what it took
+        h_.advance(100);
+        const QString sentence = f().ui.GPposition->text();
+        if (sentence.isEmpty())
+            return false;
+        const QByteArray raw = textfile::encode(sentence);
+        // Which sentence: the first "$GPGGA," of the buffer, found in the
+        // capture from where the buffer starts (the buffer holds the last
+        // bytes fed, but for a character's first byte still held back).
+        const QString& buffer = f().st.GpsBuffer;
+        const QByteArray held = textfile::encode(buffer);
+        qsizetype start = fed_ - held.size();
+        if (bytes_.mid(start, held.size()) != held) --start;
+        const qsizetype at = start + textfile::encode(buffer.left(buffer.indexOf(QStringLiteral("$GPGGA,")))).size();
+        const auto g = std::find_if(all_.cbegin(), all_.cend(), [at](const Gga& x) { return x.at == at; });
+        if (bytes_.mid(start, held.size()) != held || g == all_.cend() || g->end != at + raw.size()
+            || bytes_.mid(at, raw.size()) != raw) {
+            QTest::qFail(qPrintable("taken text is no whole sentence of the capture: " + sentence), __FILE__, __LINE__);
+            return false;
+        }
+        taken << g->index;
+        // The box shows the buffer as if set whole, though it grew in pieces.
+        QPlainTextEdit whole;
+        whole.setPlainText(bufferBefore);
+        if (f().ui.GPSdataDisp->toPlainText() != whole.toPlainText())
+            QTest::qFail("GPSdataDisp does not show the buffer", __FILE__, __LINE__);
+        const Displays now = displays();
+        if (raw.indexOf('$', 1) >= 0) {
+            ++spliced;   // the window's sentence runs to the line end, past another "$"
+        } else if (expected_.contains(g->index)) {
+            const QStringList& row = expected_[g->index];
+            const Displays want{numtext::signBlank(numtext::leadingNumber(row[0])),
+                                numtext::signBlank(numtext::leadingNumber(row[1])),
+                                numtext::signBlank(numtext::leadingNumber(row[3])), row[2],
+                                numtext::signBlank(row[4].toDouble()), numtext::signBlank(row[5].toDouble())};
+            if (!(now == want))
+                QTest::qFail(qPrintable(QStringLiteral("sentence %1 shown as %2 %3, expected %4 %5")
+                                            .arg(g->index).arg(now.lat, now.lon, want.lat, want.lon)),
+                             __FILE__, __LINE__);
+        } else if (!(now == before)) {
+            QTest::qFail(qPrintable(QStringLiteral("sentence %1 without a position changed the displays").arg(g->index)),
+                         __FILE__, __LINE__);
+        }
+        return true;
+    }
+
+private:
+    Displays displays() {
+        return {f().ui.Npos->text(), f().ui.Epos->text(), f().ui.Mpos->text(), f().ui.EiseiN->text(),
+                f().ui.NposGmap->text(), f().ui.EposGmap->text()};
+    }
+
+    QByteArray bytes_;
+    QHash<int, QStringList> expected_;
+    QList<Gga> all_;
+    WindowHarness h_;
+    FakeDevice* dev_ = nullptr;
+    qsizetype fed_ = 0;
+};
+
+} // namespace
+
+class GgaCapturesWindowTest : public QObject {
+    Q_OBJECT
+
+    QByteArray bytes;
+    QHash<int, QStringList> expected;
+
+    void load(const QString& name) {
+        const QDir dir(dataDir());
+        bytes = readAll(dir.filePath(name + ".nmea"));
+        QVERIFY(!bytes.isEmpty());
+        expected.clear();
+        for (const QByteArray& line : readAll(dir.filePath(name + ".expected.tsv")).split('\n')) {
+            if (line.isEmpty()) continue;
+            QStringList cols = QString::fromLatin1(line).split(u'\t');
+            QCOMPARE(cols.size(), 7);
+            expected.insert(cols.takeFirst().toInt(), cols);
+        }
+    }
+
+private slots:
+    void byteByByte_data() { rows(); }
+    void byteByByte() {
+        QFETCH(QString, name);
+        load(name);
+        Walk walk(bytes, expected);
+        QVERIFY(!walk.all().isEmpty());
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            walk.send(bytes.mid(i, 1));
+            walk.tick();
+            if (QTest::currentTestFailed()) return;
+        }
+        // Each sentence that starts a line is taken once its line end has
+        // come; besides those, only the first after opening may be.
+        QList<int> lineStarts;
+        for (const Gga& g : walk.all())
+            if (g.startsLine && g.end >= 0) lineStarts << g.index;
+        QList<int> taken = walk.taken;
+        if (!taken.isEmpty() && !lineStarts.contains(taken.first())) {
+            QCOMPARE(taken.first(), 1);
+            taken.removeFirst();
+        }
+        QCOMPARE(taken, lineStarts);
+        qInfo("%s: %lld bytes, %lld sentences taken, %d run on into another",
+              qPrintable(name), qlonglong(bytes.size()), qlonglong(walk.taken.size()), walk.spliced);
+    }
+
+    // Many sentences per receive event: the tick takes one per turn, in
+    // order, up to the last sentence that starts a line.
+    void bursts_data() { rows(); }
+    void bursts() {
+        QFETCH(QString, name);
+        load(name);
+        Walk walk(bytes, expected);
+        constexpr qsizetype kPiece = 1500;
+        for (qsizetype at = 0; at < bytes.size(); at += kPiece) {
+            walk.send(bytes.mid(at, kPiece));
+            while (walk.tick()) {}
+            if (QTest::currentTestFailed()) return;
+        }
+        for (qsizetype i = 1; i < walk.taken.size(); ++i)
+            QVERIFY(walk.taken[i] > walk.taken[i - 1]);
+        int last = 0;
+        for (const Gga& g : walk.all())
+            if (g.startsLine && g.end >= 0) last = g.index;
+        QCOMPARE(walk.taken.isEmpty() ? 0 : walk.taken.last(), last);
+    }
+
+private:
+    void rows() {
+        QTest::addColumn<QString>("name");
+        const QStringList files = QDir(dataDir()).entryList({QStringLiteral("*.nmea")}, QDir::Files, QDir::Name);
+        QVERIFY2(files.size() == 20, qPrintable(dataDir()));
+        for (const QString& file : files)
+            QTest::newRow(qPrintable(file.chopped(5))) << file.chopped(5);
+    }
+};
+
+QTEST_MAIN(GgaCapturesWindowTest)
+#include "gga_captures_window_test.moc"
