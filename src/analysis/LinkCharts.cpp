@@ -4,6 +4,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QLineSeries>
+#include <QPen>
 #include <QTimer>
 #include <QValueAxis>
 
@@ -25,6 +26,13 @@ void fit(QValueAxis* axis, double lo, double hi, double minSpan) {
     }
     const double pad = (hi - lo) * 0.05;
     axis->setRange(std::floor(lo - pad), std::ceil(hi + pad));
+    axis->applyNiceNumbers();
+}
+
+// A range from lo that starts at nice ticks (whole packets, seconds, ms).
+void span(QValueAxis* axis, double lo, double hi) {
+    axis->setRange(lo, hi);
+    axis->applyNiceNumbers();
 }
 
 void widen(std::optional<double>& lo, std::optional<double>& hi, const Spread& s) {
@@ -39,7 +47,7 @@ void widen(std::optional<double>& lo, std::optional<double>& hi, const Spread& s
 LinkCharts::LinkCharts(QWidget* parent) : QObject(parent) {
     rolling_ = makePlot(parent, QStringLiteral("RollingPerChart"), QStringLiteral("直近誤り率"),
                         QStringLiteral("パケット番号"), QStringLiteral("誤り率 (%)"));
-    rollingLine_ = addLine(rolling_, QStringLiteral("直近誤り率"), QColor(0xC0, 0x30, 0x30));
+    rollingLine_.series = addLine(rolling_, QStringLiteral("直近誤り率"), QColor(0xC0, 0x30, 0x30));
     rolling_.y->setRange(0, 100);
 
     histogram_ = makePlot(parent, QStringLiteral("RttHistogram"), QStringLiteral("往復時間の分布"),
@@ -55,15 +63,15 @@ LinkCharts::LinkCharts(QWidget* parent) : QObject(parent) {
 
     rssi_ = makePlot(parent, QStringLiteral("RssiChart"), QStringLiteral("RSSI とノイズ"),
                      QStringLiteral("経過時間 (s)"), QStringLiteral("dBm"));
-    farLine_ = addLine(rssi_, QStringLiteral("相手受信 RSSI"), QColor(0x20, 0x80, 0x20));
-    ackLine_ = addLine(rssi_, QStringLiteral("自局受信 RSSI"), QColor(0x20, 0x40, 0xC0));
-    noiseLine_ = addLine(rssi_, QStringLiteral("ノイズ"), QColor(0x80, 0x80, 0x80));
+    farLine_.series = addLine(rssi_, QStringLiteral("相手受信 RSSI"), QColor(0x20, 0x80, 0x20));
+    ackLine_.series = addLine(rssi_, QStringLiteral("自局受信 RSSI"), QColor(0x20, 0x40, 0xC0));
+    noiseLine_.series = addLine(rssi_, QStringLiteral("ノイズ"), QColor(0x80, 0x80, 0x80));
     rssi_.chart->legend()->setVisible(true);
     rssi_.chart->legend()->setAlignment(Qt::AlignBottom);
 
     margin_ = makePlot(parent, QStringLiteral("MarginChart"), QStringLiteral("マージン (自局受信 RSSI − ノイズ)"),
                        QStringLiteral("経過時間 (s)"), QStringLiteral("dB"));
-    marginLine_ = addLine(margin_, QStringLiteral("マージン"), QColor(0x90, 0x50, 0x10));
+    marginLine_.series = addLine(margin_, QStringLiteral("マージン"), QColor(0x90, 0x50, 0x10));
     clear();
 }
 
@@ -95,7 +103,7 @@ LinkCharts::Plot LinkCharts::makePlot(QWidget* parent, const QString& name, cons
 QLineSeries* LinkCharts::addLine(Plot& p, const QString& name, const QColor& colour) {
     auto* s = new QLineSeries;
     s->setName(name);
-    s->setColor(colour);
+    s->setPen(QPen(colour, 0));  // cosmetic: drawn without stroking
     p.chart->addSeries(s);
     s->attachAxis(p.x);
     s->attachAxis(p.y);
@@ -103,8 +111,11 @@ QLineSeries* LinkCharts::addLine(Plot& p, const QString& name, const QColor& col
 }
 
 void LinkCharts::clear() {
-    for (QLineSeries* s : {rollingLine_, farLine_, ackLine_, noiseLine_, marginLine_, histogramLine_})
-        s->clear();
+    for (Line* l : {&rollingLine_, &farLine_, &ackLine_, &noiseLine_, &marginLine_}) {
+        l->series->clear();
+        l->pending.clear();
+    }
+    histogramLine_->clear();
     originUs_.reset();
     firstPacket_ = lastPacket_ = 0;
     lastSeconds_ = 0;
@@ -121,11 +132,23 @@ void LinkCharts::clear() {
     dirty_ = false;
 }
 
-void LinkCharts::append(QLineSeries* s, const QPointF& point) {
-    // Dropping a quarter at a time keeps the removal rare.
-    if (s->count() >= kMaxPoints)
-        s->removePoints(0, kMaxPoints / 4);
-    s->append(point);
+void LinkCharts::append(Line& l, const QPointF& point) {
+    l.pending.append(point);
+    if (l.pending.size() > kMaxPoints + kMaxPoints / 4)  // hidden for long: only the newest matter
+        l.pending.remove(0, l.pending.size() - kMaxPoints);
+}
+
+void LinkCharts::move(Line& l) {
+    if (l.pending.isEmpty())
+        return;
+    // One replace: appending point by point would lay the whole line out
+    // again for every point.
+    QList<QPointF> all = l.series->points();
+    all += l.pending;
+    l.pending.clear();
+    if (all.size() > kMaxPoints)
+        all.remove(0, all.size() - kMaxPoints);
+    l.series->replace(all);
 }
 
 void LinkCharts::addExchange(const records::Exchange& e, const Figures& f) {
@@ -169,7 +192,7 @@ void LinkCharts::schedule() {
     if (scheduled_ || !visible_)
         return;
     scheduled_ = true;
-    QTimer::singleShot(0, this, &LinkCharts::flush);
+    QTimer::singleShot(kFlushMs, this, &LinkCharts::flush);
 }
 
 void LinkCharts::flush() {
@@ -177,15 +200,18 @@ void LinkCharts::flush() {
     if (!dirty_)
         return;
     dirty_ = false;
-    const double firstPoint = rollingLine_->count() ? rollingLine_->at(0).x() : double(firstPacket_);
-    rolling_.x->setRange(firstPoint, std::max(firstPoint + 10, double(lastPacket_)));
+    for (Line* l : {&rollingLine_, &farLine_, &ackLine_, &noiseLine_, &marginLine_})
+        move(*l);
+    QLineSeries* rolling = rollingLine_.series;
+    const double firstPoint = rolling->count() ? rolling->at(0).x() : double(firstPacket_);
+    span(rolling_.x, firstPoint, std::max(firstPoint + 10, double(lastPacket_)));
     double firstTime = 0;
-    for (QLineSeries* s : {farLine_, ackLine_, noiseLine_})
-        if (s->count())
-            firstTime = std::max(firstTime, s->at(0).x());
-    const double span = std::max(10.0, std::ceil(lastSeconds_ - firstTime));
-    rssi_.x->setRange(std::floor(firstTime), std::floor(firstTime) + span);
-    margin_.x->setRange(std::floor(firstTime), std::floor(firstTime) + span);
+    for (const Line* l : {&farLine_, &ackLine_, &noiseLine_})
+        if (l->series->count())
+            firstTime = std::max(firstTime, l->series->at(0).x());
+    const double seconds = std::max(10.0, std::ceil(lastSeconds_ - firstTime));
+    span(rssi_.x, std::floor(firstTime), std::floor(firstTime) + seconds);
+    span(margin_.x, std::floor(firstTime), std::floor(firstTime) + seconds);
     if (dbmLow_)
         fit(rssi_.y, *dbmLow_, *dbmHigh_, 10);
     if (dbLow_)
@@ -216,12 +242,12 @@ void LinkCharts::rebuildHistogram() {
     }
     steps.append(QPointF(start + double(counts.size()) * width, 0));
     histogramLine_->replace(steps);
-    histogram_.x->setRange(start - width, start + double(counts.size() + 1) * width);
-    histogram_.y->setRange(0, std::ceil(top * 1.1));
+    span(histogram_.x, start - width, start + double(counts.size() + 1) * width);
+    span(histogram_.y, 0, std::ceil(top * 1.1));
 }
 
-int LinkCharts::rollingPoints() const { return rollingLine_->count(); }
-int LinkCharts::rssiPoints() const { return farLine_->count(); }
-int LinkCharts::marginPoints() const { return marginLine_->count(); }
+int LinkCharts::rollingPoints() const { return rollingLine_.series->count(); }
+int LinkCharts::rssiPoints() const { return farLine_.series->count(); }
+int LinkCharts::marginPoints() const { return marginLine_.series->count(); }
 
 }  // namespace analysis

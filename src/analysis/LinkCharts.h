@@ -3,14 +3,16 @@
 // packet count, the round-trip histogram, far/answer RSSI and floor noise
 // against the run's time, and the margin against time.
 //
-// Points are appended as exchanges come (cheap); the axes and the histogram
-// are recomputed at most once per event-loop turn (flush()), and not at all
-// while the plots are hidden. The line plots keep the most recent
+// Exchanges are noted as they come (cheap); their points, the axes and the
+// histogram reach the plots at most every kFlushMs (flush()), and not at
+// all while the plots are hidden, so a fast cycle repaints them a few times
+// a second rather than once per exchange. The line plots keep the most recent
 // kMaxPoints exchanges; the histogram covers the whole run (round trips
 // counted per 0.1 ms).
 #include "analysis/LinkStatistics.h"
 #include "records/Exchange.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointF>
 
@@ -30,6 +32,7 @@ class LinkCharts : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxPoints = 4000;
+    static constexpr int kFlushMs = 250;
 
     explicit LinkCharts(QWidget* parent);
 
@@ -61,16 +64,17 @@ private:
     Plot makePlot(QWidget* parent, const QString& name, const QString& title, const QString& xTitle,
                   const QString& yTitle);
     QLineSeries* addLine(Plot& p, const QString& name, const QColor& colour);
-    static void append(QLineSeries* s, const QPointF& point);
+    struct Line {
+        QLineSeries* series = nullptr;
+        QList<QPointF> pending;  // points not yet in the series
+    };
+    static void append(Line& l, const QPointF& point);
+    static void move(Line& l);
     void schedule();
     void rebuildHistogram();
 
     Plot rolling_, histogram_, rssi_, margin_;
-    QLineSeries* rollingLine_ = nullptr;
-    QLineSeries* farLine_ = nullptr;
-    QLineSeries* ackLine_ = nullptr;
-    QLineSeries* noiseLine_ = nullptr;
-    QLineSeries* marginLine_ = nullptr;
+    Line rollingLine_, farLine_, ackLine_, noiseLine_, marginLine_;
     QLineSeries* histogramLine_ = nullptr;
 
     std::optional<std::int64_t> originUs_;
