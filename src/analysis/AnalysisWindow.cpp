@@ -138,41 +138,42 @@ QLabel* AnalysisWindow::addFigure(QGridLayout* grid, int row, int column, const 
     return value;
 }
 
-QGroupBox* AnalysisWindow::countsBox() {
-    auto* box = new QGroupBox(QStringLiteral("パケット数"));
-    name(box, QStringLiteral("CountsBox"));
+QGroupBox* AnalysisWindow::figureBox(const QString& objectName, const QString& title,
+                                     std::initializer_list<FigureSpec> specs) {
+    auto* box = new QGroupBox(title);
+    name(box, objectName);
     auto* g = new QGridLayout(box);
-    addFigure(g, 0, 1, QStringLiteral("Evaluated"), QStringLiteral("評価"));
-    addFigure(g, 0, 3, QStringLiteral("Answered"), QStringLiteral("応答"));
-    addFigure(g, 1, 1, QStringLiteral("Lost"), QStringLiteral("損失"));
-    addFigure(g, 1, 3, QStringLiteral("Late"), QStringLiteral("うち遅延応答"));
+    for (const FigureSpec& s : specs)
+        addFigure(g, s.row, s.column, QLatin1String(s.name), s.caption);
     return box;
+}
+
+QGroupBox* AnalysisWindow::countsBox() {
+    return figureBox(QStringLiteral("CountsBox"), QStringLiteral("パケット数"),
+                     {{0, 1, "Evaluated", QStringLiteral("評価")},
+                      {0, 3, "Answered", QStringLiteral("応答")},
+                      {1, 1, "Lost", QStringLiteral("損失")},
+                      {1, 3, "Late", QStringLiteral("うち遅延応答")}});
 }
 
 QGroupBox* AnalysisWindow::rateBox() {
-    auto* box = new QGroupBox(QStringLiteral("誤り率と途絶"));
-    name(box, QStringLiteral("RateBox"));
-    auto* g = new QGridLayout(box);
-    addFigure(g, 0, 1, QStringLiteral("Per"), QStringLiteral("パケット誤り率"));
-    addFigure(g, 1, 1, QStringLiteral("PerInterval"), QStringLiteral("95 % 区間"));
-    addFigure(g, 2, 1, QStringLiteral("RollingPer"), QStringLiteral("直近の誤り率"));
-    addFigure(g, 3, 1, QStringLiteral("LongestOutage"), QStringLiteral("最長途絶"));
-    addFigure(g, 4, 1, QStringLiteral("AnsweredPerMinute"), QStringLiteral("応答数"));
-    return box;
+    return figureBox(QStringLiteral("RateBox"), QStringLiteral("誤り率と途絶"),
+                     {{0, 1, "Per", QStringLiteral("パケット誤り率")},
+                      {1, 1, "PerInterval", QStringLiteral("95 % 区間")},
+                      {2, 1, "RollingPer", QStringLiteral("直近の誤り率")},
+                      {3, 1, "LongestOutage", QStringLiteral("最長途絶")},
+                      {4, 1, "AnsweredPerMinute", QStringLiteral("応答数")}});
 }
 
 QGroupBox* AnalysisWindow::rttBox() {
-    auto* box = new QGroupBox(QStringLiteral("往復時間"));
-    name(box, QStringLiteral("RttBox"));
-    auto* g = new QGridLayout(box);
-    addFigure(g, 0, 1, QStringLiteral("RttMin"), QStringLiteral("最小"));
-    addFigure(g, 1, 1, QStringLiteral("RttMean"), QStringLiteral("平均"));
-    addFigure(g, 2, 1, QStringLiteral("RttMax"), QStringLiteral("最大"));
-    addFigure(g, 3, 1, QStringLiteral("RttMdev"), QStringLiteral("mdev"));
-    addFigure(g, 0, 3, QStringLiteral("RttP50"), QStringLiteral("p50"));
-    addFigure(g, 1, 3, QStringLiteral("RttP95"), QStringLiteral("p95"));
-    addFigure(g, 2, 3, QStringLiteral("RttP99"), QStringLiteral("p99"));
-    return box;
+    return figureBox(QStringLiteral("RttBox"), QStringLiteral("往復時間"),
+                     {{0, 1, "RttMin", QStringLiteral("最小")},
+                      {1, 1, "RttMean", QStringLiteral("平均")},
+                      {2, 1, "RttMax", QStringLiteral("最大")},
+                      {3, 1, "RttMdev", QStringLiteral("mdev")},
+                      {0, 3, "RttP50", QStringLiteral("p50")},
+                      {1, 3, "RttP95", QStringLiteral("p95")},
+                      {2, 3, "RttP99", QStringLiteral("p99")}});
 }
 
 QGroupBox* AnalysisWindow::levelBox() {

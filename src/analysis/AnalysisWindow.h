@@ -14,6 +14,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <initializer_list>
 #include <optional>
 
 class QCheckBox;
@@ -51,6 +52,13 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
+    struct FigureSpec {
+        int row;
+        int column;
+        const char* name;
+        QString caption;
+    };
+    QGroupBox* figureBox(const QString& objectName, const QString& title, std::initializer_list<FigureSpec> specs);
     QGroupBox* countsBox();
     QGroupBox* rateBox();
     QGroupBox* rttBox();

@@ -126,6 +126,7 @@ class AnalysisWindowTest : public QObject {
 private slots:
     void knownLossPatternShowsExactFigures();
     void deadLinkAlarmRaisesAtKthLossAndClearsOnAnswer();
+    void gpsFixAlarmAfterTenSilentSecondsWhenEnabled();
     void markersAndRunFilesParseBack();
     void unwritableStreamIsReportedAndRunGoesOn();
     void feedingThousandExchangesWithWindowShown();
@@ -224,6 +225,29 @@ void AnalysisWindowTest::deadLinkAlarmRaisesAtKthLossAndClearsOnAnswer() {
     b.end(9);
     QCOMPARE(cleared.count(), 3);
     QCOMPARE(b.text("AlarmState"), QStringLiteral("警報なし"));
+}
+
+void AnalysisWindowTest::gpsFixAlarmAfterTenSilentSecondsWhenEnabled() {
+    Bench b;
+    QSignalSpy raised(&b.rec, &RunRecorder::alarmRaised);
+    b.rec.setGpsInUse(true);
+    b.start();
+    b.nowUs = 20'000'000;
+    b.rec.gpsTick();
+    QCOMPARE(raised.count(), 0);  // off by default
+    b.find<QCheckBox>("GpsAlarm")->setChecked(true);  // the silence counts from here
+    b.nowUs = 29'999'000;
+    b.rec.gpsTick();
+    QCOMPARE(raised.count(), 0);
+    b.nowUs = 30'000'000;
+    b.rec.gpsTick();
+    QCOMPARE(raised.count(), 1);
+    QCOMPARE(raised.first().first().value<AlarmKind>(), AlarmKind::GpsFix);
+    QCOMPARE(b.text("AlarmState"), QStringLiteral("GPS 測位断警報"));
+    QCOMPARE(b.sound.played, QStringList{QStringLiteral("/app/ALARM.wav")});
+    b.rec.positionTaken();
+    QCOMPARE(b.text("AlarmState"), QStringLiteral("警報なし"));
+    QVERIFY(AnalysisSettings::load(b.dir.filePath(QStringLiteral("qvx-loopback-analysis.ini"))).gpsAlarm);
 }
 
 void AnalysisWindowTest::markersAndRunFilesParseBack() {
