@@ -22,6 +22,10 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <cstdio>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 using namespace analysis;
 
@@ -129,6 +133,7 @@ private slots:
     void gpsFixAlarmAfterTenSilentSecondsWhenEnabled();
     void markersAndRunFilesParseBack();
     void unwritableStreamIsReportedAndRunGoesOn();
+    void streamOnStandardOutputStaysJsonWithSummary();
     void feedingThousandExchangesWithWindowShown();
 };
 
@@ -333,6 +338,41 @@ void feedWalk(Bench& b, int count) {
     }
 }
 
+// --jsonl - with an unattended run's summary: standard output holds only
+// the records, the summary goes to standard error.
+void AnalysisWindowTest::streamOnStandardOutputStaysJsonWithSummary() {
+#ifdef Q_OS_UNIX
+    Bench b;
+    const QString outPath = b.dir.filePath(QStringLiteral("stdout.txt"));
+    const QString errPath = b.dir.filePath(QStringLiteral("stderr.txt"));
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = dup(1), savedErr = dup(2);
+    QVERIFY(std::freopen(qPrintable(outPath), "w", stdout) && std::freopen(qPrintable(errPath), "w", stderr));
+    b.rec.setStreamToStdout(true);
+    b.rec.setPrintSummary(true);
+    b.start();
+    b.exchange(1, 80'000);
+    b.exchange(2, std::nullopt);
+    b.end(2);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(savedOut, 1);
+    dup2(savedErr, 2);
+    close(savedOut);
+    close(savedErr);
+    QStringList types;
+    for (const QJsonObject& o : readStream(outPath))
+        types << o.value(QLatin1String("type")).toString();
+    QCOMPARE(types, (QStringList{"run", "exchange", "exchange", "end"}));
+    QFile err(errPath);
+    QVERIFY(err.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(err.readAll()).contains(QStringLiteral("パケット誤り率")));
+#else
+    QSKIP("redirects the standard streams by file descriptor");
+#endif
+}
+
 void AnalysisWindowTest::feedingThousandExchangesWithWindowShown() {
     double hiddenMs = 0;
     {
@@ -355,6 +395,7 @@ void AnalysisWindowTest::feedingThousandExchangesWithWindowShown() {
     // The plots' worst update: a whole run's points arriving at once (the
     // window shown after being hidden), painted.
     b.window.hide();
+    b.end(1000);
     b.start(QStringLiteral("cost.log"));
     feedWalk(b, 1000);
     t.restart();
