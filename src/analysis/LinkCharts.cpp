@@ -16,6 +16,7 @@ namespace analysis {
 namespace {
 
 constexpr int kHistogramBins = 30;
+constexpr int kDotsBelow = 100;
 
 // The smallest range of nice whole steps that holds [lo, hi] with a margin.
 void fit(QValueAxis* axis, double lo, double hi, double minSpan) {
@@ -104,6 +105,7 @@ QLineSeries* LinkCharts::addLine(Plot& p, const QString& name, const QColor& col
     auto* s = new QLineSeries;
     s->setName(name);
     s->setPen(QPen(colour, 0));  // cosmetic: drawn without stroking
+    s->setMarkerSize(5);
     p.chart->addSeries(s);
     s->attachAxis(p.x);
     s->attachAxis(p.y);
@@ -148,6 +150,8 @@ void LinkCharts::move(Line& l) {
     l.pending.clear();
     if (all.size() > kMaxPoints)
         all.remove(0, all.size() - kMaxPoints);
+    // A lone answer between losses draws no line: dots while the plot is sparse.
+    l.series->setPointsVisible(all.size() < kDotsBelow);
     l.series->replace(all);
 }
 
