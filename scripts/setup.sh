@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake ccache pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev qt6-qpa-plugins libgl-dev
   fonts-noto-cjk xvfb xauth imagemagick
   clang libclang-rt-14-dev
   help2man man-db dpkg-dev desktop-file-utils appstream lintian

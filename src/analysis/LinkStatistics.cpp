@@ -141,8 +141,10 @@ Figures LinkStatistics::figures() const {
     if (out.evaluated) {
         out.per = double(out.lost) / double(out.evaluated);
         out.perInterval = wilson95(out.lost, out.evaluated);
-        out.rollingPer = double(ringLost_) / double(out.rollingCount);
     }
+    // The rolling window restarts when resized: no rate until it holds one.
+    if (out.rollingCount)
+        out.rollingPer = double(ringLost_) / double(out.rollingCount);
     if (out.spanUs && *out.spanUs > 0)
         out.answeredPerMinute = double(out.answered) * 60e6 / double(*out.spanUs);
     RttFigures& r = out.rtt;

@@ -1,0 +1,423 @@
+#include "analysis/AnalysisWindow.h"
+
+#include "analysis/LinkCharts.h"
+
+#include <QChartView>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace analysis {
+
+namespace {
+
+const QString kNone = QStringLiteral("-");
+
+QString number(std::optional<double> v, int decimals, const QString& unit, double scale = 1) {
+    return v ? QString::number(*v * scale, 'f', decimals) + QLatin1Char(' ') + unit : kNone;
+}
+
+QString micros(std::optional<std::int64_t> us) {
+    return us ? QString::number(double(*us) / 1000, 'f', 3) + QStringLiteral(" ms") : kNone;
+}
+
+QString percent(std::optional<double> v) { return number(v, 2, QStringLiteral("%"), 100); }
+
+QString seconds(std::int64_t us) { return QString::number(double(us) / 1e6, 'f', 1) + QStringLiteral(" s"); }
+
+void name(QWidget* w, const QString& n) {
+    w->setObjectName(n);
+    w->setAccessibleName(n);
+}
+
+QLabel* caption(const QString& text) {
+    auto* l = new QLabel(text);
+    l->setTextInteractionFlags(Qt::NoTextInteraction);
+    return l;
+}
+
+}  // namespace
+
+AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWidget* parent)
+    : QWidget(parent, Qt::Window), rec_(recorder), settingsPath_(std::move(settingsPath)) {
+    name(this, QStringLiteral("AnalysisWindow"));
+    setWindowTitle(QStringLiteral("リンク解析"));
+    QFont f = font();
+    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("Noto Sans CJK JP")});
+    f.setPointSizeF(9);
+    setFont(f);
+
+    auto* top = new QHBoxLayout;
+    runState_ = new QLabel;
+    name(runState_, QStringLiteral("RunState"));
+    alarmState_ = new QLabel;
+    name(alarmState_, QStringLiteral("AlarmState"));
+    alarmState_->setAutoFillBackground(true);
+    alarmState_->setMargin(3);
+    sinceLast_ = new QLabel;
+    name(sinceLast_, QStringLiteral("SinceLastAnswer"));
+    figures_.insert(sinceLast_->objectName(), sinceLast_);
+    top->addWidget(runState_);
+    top->addSpacing(12);
+    top->addWidget(caption(QStringLiteral("最終応答から")));
+    top->addWidget(sinceLast_);
+    top->addSpacing(12);
+    top->addWidget(alarmState_, 1);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(countsBox());
+    left->addWidget(rateBox());
+    left->addWidget(rttBox());
+    left->addWidget(levelBox());
+    left->addStretch(1);
+
+    charts_ = new LinkCharts(this);
+    auto* plots = new QGridLayout;
+    plots->addWidget(charts_->rollingView(), 0, 0);
+    plots->addWidget(charts_->histogramView(), 0, 1);
+    plots->addWidget(charts_->rssiView(), 1, 0);
+    plots->addWidget(charts_->marginView(), 1, 1);
+
+    auto* middle = new QHBoxLayout;
+    middle->addLayout(left);
+    middle->addLayout(plots, 1);
+
+    status_ = new QLabel;
+    name(status_, QStringLiteral("AnalysisStatus"));
+    status_->setStyleSheet(QStringLiteral("color: #B00000"));
+
+    auto* all = new QVBoxLayout(this);
+    all->addLayout(top);
+    all->addLayout(middle, 1);
+    all->addWidget(markerRow());
+    all->addWidget(settingsRow());
+    all->addWidget(status_);
+
+    clock_ = new QTimer(this);
+    clock_->setInterval(kClockRefreshMs);
+    connect(clock_, &QTimer::timeout, this, &AnalysisWindow::refreshClock);
+
+    connect(&rec_, &RunRecorder::runStarted, this, &AnalysisWindow::onRunStarted);
+    connect(&rec_, &RunRecorder::exchangeAdded, this, &AnalysisWindow::onExchangeAdded);
+    connect(&rec_, &RunRecorder::figuresChanged, this, &AnalysisWindow::refreshFigures);
+    connect(&rec_, &RunRecorder::runEnded, this, &AnalysisWindow::onRunEnded);
+    connect(&rec_, &RunRecorder::markerAdded, this, &AnalysisWindow::onMarkerAdded);
+    connect(&rec_, &RunRecorder::alarmRaised, this, &AnalysisWindow::onAlarmChanged);
+    connect(&rec_, &RunRecorder::alarmCleared, this, &AnalysisWindow::onAlarmChanged);
+    connect(&rec_, &RunRecorder::writeFailed, this, &AnalysisWindow::onWriteFailed);
+    connect(&rec_, &RunRecorder::settingsChanged, this, &AnalysisWindow::showSettings);
+
+    showSettings(rec_.settings());
+    showRunState();
+    refreshFigures();
+    resize(1180, 760);
+}
+
+AnalysisWindow::~AnalysisWindow() = default;
+
+QLabel* AnalysisWindow::addFigure(QGridLayout* grid, int row, int column, const QString& objectName,
+                                  const QString& text) {
+    if (!text.isEmpty())
+        grid->addWidget(caption(text), row, column - 1);
+    auto* value = new QLabel(kNone);
+    name(value, objectName);
+    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    value->setMinimumWidth(88);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(value, row, column);
+    figures_.insert(objectName, value);
+    return value;
+}
+
+QGroupBox* AnalysisWindow::figureBox(const QString& objectName, const QString& title,
+                                     std::initializer_list<FigureSpec> specs) {
+    auto* box = new QGroupBox(title);
+    name(box, objectName);
+    auto* g = new QGridLayout(box);
+    for (const FigureSpec& s : specs)
+        addFigure(g, s.row, s.column, QLatin1String(s.name), s.caption);
+    return box;
+}
+
+QGroupBox* AnalysisWindow::countsBox() {
+    return figureBox(QStringLiteral("CountsBox"), QStringLiteral("パケット数"),
+                     {{0, 1, "Evaluated", QStringLiteral("評価")},
+                      {0, 3, "Answered", QStringLiteral("応答")},
+                      {1, 1, "Lost", QStringLiteral("損失")},
+                      {1, 3, "Late", QStringLiteral("うち遅延応答")}});
+}
+
+QGroupBox* AnalysisWindow::rateBox() {
+    return figureBox(QStringLiteral("RateBox"), QStringLiteral("誤り率と途絶"),
+                     {{0, 1, "Per", QStringLiteral("パケット誤り率")},
+                      {1, 1, "PerInterval", QStringLiteral("95 % 区間")},
+                      {2, 1, "RollingPer", QStringLiteral("直近の誤り率")},
+                      {3, 1, "LongestOutage", QStringLiteral("最長途絶")},
+                      {4, 1, "AnsweredPerMinute", QStringLiteral("応答数")}});
+}
+
+QGroupBox* AnalysisWindow::rttBox() {
+    return figureBox(QStringLiteral("RttBox"), QStringLiteral("往復時間"),
+                     {{0, 1, "RttMin", QStringLiteral("最小")},
+                      {1, 1, "RttMean", QStringLiteral("平均")},
+                      {2, 1, "RttMax", QStringLiteral("最大")},
+                      {3, 1, "RttMdev", QStringLiteral("mdev")},
+                      {0, 3, "RttP50", QStringLiteral("p50")},
+                      {1, 3, "RttP95", QStringLiteral("p95")},
+                      {2, 3, "RttP99", QStringLiteral("p99")}});
+}
+
+QGroupBox* AnalysisWindow::levelBox() {
+    auto* box = new QGroupBox(QStringLiteral("受信レベル"));
+    name(box, QStringLiteral("LevelBox"));
+    auto* g = new QGridLayout(box);
+    const QStringList columns{QStringLiteral("平均"), QStringLiteral("最小"), QStringLiteral("最大"),
+                              QStringLiteral("標準偏差")};
+    for (int c = 0; c < columns.size(); ++c) {
+        QLabel* head = caption(columns[c]);
+        head->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        g->addWidget(head, 0, c + 1);
+    }
+    const QStringList rows{QStringLiteral("FarRssi"), QStringLiteral("AckRssi"), QStringLiteral("Noise"),
+                           QStringLiteral("Margin")};
+    const QStringList captions{QStringLiteral("相手受信 RSSI"), QStringLiteral("自局受信 RSSI"),
+                               QStringLiteral("ノイズ"), QStringLiteral("マージン")};
+    const QStringList cells{QStringLiteral("Mean"), QStringLiteral("Min"), QStringLiteral("Max"),
+                            QStringLiteral("Sd")};
+    for (int r = 0; r < rows.size(); ++r) {
+        g->addWidget(caption(captions[r]), r + 1, 0);
+        for (int c = 0; c < cells.size(); ++c)
+            addFigure(g, r + 1, c + 1, rows[r] + cells[c]);
+    }
+    return box;
+}
+
+QWidget* AnalysisWindow::markerRow() {
+    auto* row = new QWidget;
+    name(row, QStringLiteral("MarkerRow"));
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    markerNote_ = new QLineEdit;
+    name(markerNote_, QStringLiteral("MarkerNote"));
+    markerNote_->setMaxLength(RunRecorder::kMaxNoteLength);
+    markerNote_->setPlaceholderText(QStringLiteral("メモ (任意)"));
+    markerButton_ = new QPushButton(QStringLiteral("マーカー (F2)"));
+    name(markerButton_, QStringLiteral("MarkerButton"));
+    lastMarker_ = new QLabel;
+    name(lastMarker_, QStringLiteral("MarkerLast"));
+    h->addWidget(caption(QStringLiteral("マーカー メモ")));
+    h->addWidget(markerNote_, 1);
+    h->addWidget(markerButton_);
+    h->addWidget(lastMarker_, 2);
+    connect(markerButton_, &QPushButton::clicked, this, &AnalysisWindow::dropMarker);
+    connect(markerNote_, &QLineEdit::returnPressed, this, &AnalysisWindow::dropMarker);
+    auto* f2 = new QShortcut(QKeySequence(Qt::Key_F2), this);
+    f2->setObjectName(QStringLiteral("MarkerShortcut"));
+    connect(f2, &QShortcut::activated, this, &AnalysisWindow::dropMarker);
+    return row;
+}
+
+QWidget* AnalysisWindow::settingsRow() {
+    auto* row = new QGroupBox(QStringLiteral("設定"));
+    name(row, QStringLiteral("SettingsBox"));
+    auto* h = new QHBoxLayout(row);
+    rollingWindow_ = new QSpinBox;
+    name(rollingWindow_, QStringLiteral("RollingWindow"));
+    rollingWindow_->setRange(1, AnalysisSettings::kMaxRollingWindow);
+    rollingWindow_->setSuffix(QStringLiteral(" パケット"));
+    alarmLosses_ = new QSpinBox;
+    name(alarmLosses_, QStringLiteral("AlarmLosses"));
+    alarmLosses_->setRange(0, AnalysisSettings::kMaxAlarmLosses);
+    alarmLosses_->setSuffix(QStringLiteral(" 回連続"));
+    alarmLosses_->setSpecialValueText(QStringLiteral("切"));
+    // Typed numbers take effect when complete (Enter or leaving the field),
+    // not at each digit: a new window size restarts the rolling rate.
+    for (QSpinBox* s : {rollingWindow_, alarmLosses_}) {
+        s->setKeyboardTracking(false);
+        connect(s, &QSpinBox::valueChanged, this, &AnalysisWindow::onSettingsEdited);
+    }
+    alarmSound_ = new QCheckBox(QStringLiteral("警報音"));
+    name(alarmSound_, QStringLiteral("AlarmSound"));
+    gpsAlarm_ = new QCheckBox(QStringLiteral("GPS 測位断警報 (10 s)"));
+    name(gpsAlarm_, QStringLiteral("GpsAlarm"));
+    for (QCheckBox* c : {alarmSound_, gpsAlarm_})
+        connect(c, &QCheckBox::toggled, this, &AnalysisWindow::onSettingsEdited);
+    h->addWidget(caption(QStringLiteral("直近の誤り率の幅")));
+    h->addWidget(rollingWindow_);
+    h->addSpacing(12);
+    h->addWidget(caption(QStringLiteral("回線断警報")));
+    h->addWidget(alarmLosses_);
+    h->addSpacing(12);
+    h->addWidget(alarmSound_);
+    h->addWidget(gpsAlarm_);
+    h->addStretch(1);
+    return row;
+}
+
+void AnalysisWindow::set(const QString& key, const QString& text) {
+    if (QLabel* l = figures_.value(key); l && l->text() != text)
+        l->setText(text);
+}
+
+void AnalysisWindow::refreshFigures() {
+    const Figures f = rec_.figures();
+    if (pending_) {
+        charts_->addExchange(*pending_, f);
+        pending_.reset();
+    }
+    set(QStringLiteral("Evaluated"), QString::number(f.evaluated));
+    set(QStringLiteral("Answered"), QString::number(f.answered));
+    set(QStringLiteral("Lost"), QString::number(f.lost));
+    set(QStringLiteral("Late"), QString::number(f.late));
+    set(QStringLiteral("Per"), percent(f.per));
+    set(QStringLiteral("PerInterval"),
+        f.perInterval ? QStringLiteral("%1 – %2 %")
+                            .arg(QString::number(f.perInterval->low * 100, 'f', 2),
+                                 QString::number(f.perInterval->high * 100, 'f', 2))
+                      : kNone);
+    set(QStringLiteral("RollingPer"), f.rollingPer ? QStringLiteral("%1 (%2 / %3 パケット)")
+                                                         .arg(percent(f.rollingPer))
+                                                         .arg(f.rollingCount)
+                                                         .arg(f.rollingWindow)
+                                                   : kNone);
+    set(QStringLiteral("LongestOutage"), QStringLiteral("%1 パケット (%2 s)")
+                                             .arg(f.longestOutage)
+                                             .arg(QString::number(double(f.longestOutageUs) / 1e6, 'f', 3)));
+    set(QStringLiteral("AnsweredPerMinute"), number(f.answeredPerMinute, 1, QStringLiteral("パケット/分")));
+    const RttFigures& r = f.rtt;
+    set(QStringLiteral("RttMin"), micros(r.minUs));
+    set(QStringLiteral("RttMean"), number(r.meanUs, 3, QStringLiteral("ms"), 1e-3));
+    set(QStringLiteral("RttMax"), micros(r.maxUs));
+    set(QStringLiteral("RttMdev"), number(r.mdevUs, 3, QStringLiteral("ms"), 1e-3));
+    const QString approx = r.percentilesExact ? QString() : QStringLiteral("≈");
+    set(QStringLiteral("RttP50"), approx + micros(r.p50Us));
+    set(QStringLiteral("RttP95"), approx + micros(r.p95Us));
+    set(QStringLiteral("RttP99"), approx + micros(r.p99Us));
+    const std::pair<const char*, const Spread*> levels[] = {
+        {"FarRssi", &f.farRssi}, {"AckRssi", &f.ackRssi}, {"Noise", &f.noise}, {"Margin", &f.margin}};
+    for (const auto& [row, s] : levels) {
+        const QString unit = s == &f.margin ? QStringLiteral("dB") : QStringLiteral("dBm");
+        const QString key = QLatin1String(row);
+        set(key + QStringLiteral("Mean"), number(s->mean(), 1, unit));
+        set(key + QStringLiteral("Min"), number(s->min(), 0, unit));
+        set(key + QStringLiteral("Max"), number(s->max(), 0, unit));
+        set(key + QStringLiteral("Sd"), number(s->stddev(), 1, unit));
+    }
+    refreshClock();
+}
+
+void AnalysisWindow::refreshClock() {
+    if (!rec_.running()) {
+        set(QStringLiteral("SinceLastAnswer"), kNone);
+    } else {
+        const std::int64_t now = rec_.now().us;
+        const std::optional<std::int64_t> since = rec_.statistics().sinceLastAnswerUs(now);
+        set(QStringLiteral("SinceLastAnswer"), since ? seconds(*since) : QStringLiteral("応答なし"));
+    }
+    onAlarmChanged();
+}
+
+void AnalysisWindow::onAlarmChanged() {
+    QStringList alarms;
+    if (rec_.alarmActive(AlarmKind::DeadLink))
+        alarms << QStringLiteral("回線断警報: %1 回連続損失").arg(rec_.consecutiveLosses());
+    if (rec_.alarmActive(AlarmKind::GpsFix))
+        alarms << QStringLiteral("GPS 測位断警報");
+    const QString text = alarms.isEmpty() ? QStringLiteral("警報なし") : alarms.join(QStringLiteral("  /  "));
+    if (alarmState_->text() == text)
+        return;
+    alarmState_->setText(text);
+    alarmState_->setStyleSheet(alarms.isEmpty() ? QStringLiteral("color: #006000")
+                                                : QStringLiteral("color: white; background: #C00000; "
+                                                                 "font-weight: bold"));
+}
+
+void AnalysisWindow::onRunStarted(const records::RunStart&) {
+    pending_.reset();
+    charts_->clear();
+    lastMarker_->clear();
+    status_->clear();
+    showRunState();
+    if (isVisible())
+        clock_->start();
+}
+
+void AnalysisWindow::onExchangeAdded(const records::Exchange& e) { pending_ = e; }
+
+void AnalysisWindow::onRunEnded(const records::RunEnd&) {
+    clock_->stop();
+    showRunState();
+    refreshClock();
+}
+
+void AnalysisWindow::showRunState() {
+    runState_->setText(rec_.running() ? QStringLiteral("試験中 (ラン %1)").arg(rec_.runStart().runId)
+                                      : QStringLiteral("停止中"));
+    markerButton_->setEnabled(rec_.running());
+}
+
+void AnalysisWindow::onMarkerAdded(const records::Marker& m) {
+    QString text = QStringLiteral("マーカー %1  %2  パケット %3 の後")
+                       .arg(m.number)
+                       .arg(m.time.toString(QStringLiteral("HH:mm:ss")))
+                       .arg(m.afterPacket);
+    if (!m.note.isEmpty())
+        text += QStringLiteral("  ") + m.note;
+    lastMarker_->setText(text);
+}
+
+void AnalysisWindow::dropMarker() {
+    if (!rec_.running())
+        return;
+    rec_.dropMarker(markerNote_->text());
+    markerNote_->clear();
+}
+
+void AnalysisWindow::onWriteFailed(const QString& path, const QString& reason) {
+    status_->setText(QStringLiteral("書込失敗: %1 (%2)").arg(QFileInfo(path).fileName(), reason));
+}
+
+void AnalysisWindow::showSettings(const AnalysisSettings& s) {
+    const QSignalBlocker b1(rollingWindow_), b2(alarmLosses_), b3(alarmSound_), b4(gpsAlarm_);
+    rollingWindow_->setValue(s.rollingWindow);
+    alarmLosses_->setValue(s.alarmLosses);
+    alarmSound_->setChecked(s.alarmSound);
+    gpsAlarm_->setChecked(s.gpsAlarm);
+}
+
+void AnalysisWindow::onSettingsEdited() {
+    AnalysisSettings s;
+    s.rollingWindow = rollingWindow_->value();
+    s.alarmLosses = alarmLosses_->value();
+    s.alarmSound = alarmSound_->isChecked();
+    s.gpsAlarm = gpsAlarm_->isChecked();
+    QString error;
+    if (!settingsPath_.isEmpty() && !s.save(settingsPath_, &error))
+        status_->setText(QStringLiteral("設定書込失敗: %1").arg(error));
+    rec_.setSettings(s);
+}
+
+void AnalysisWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    charts_->setVisible(true);
+    if (rec_.running())
+        clock_->start();
+    refreshClock();
+}
+
+void AnalysisWindow::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    charts_->setVisible(false);
+    clock_->stop();
+}
+
+}  // namespace analysis

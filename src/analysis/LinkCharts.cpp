@@ -1,0 +1,257 @@
+#include "analysis/LinkCharts.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
+#include <QPen>
+#include <QTimer>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace analysis {
+
+namespace {
+
+constexpr int kHistogramBins = 30;
+constexpr int kDotsBelow = 100;
+
+// The smallest range of nice whole steps that holds [lo, hi] with a margin.
+void fit(QValueAxis* axis, double lo, double hi, double minSpan) {
+    if (hi - lo < minSpan) {
+        const double mid = (lo + hi) / 2;
+        lo = mid - minSpan / 2;
+        hi = mid + minSpan / 2;
+    }
+    const double pad = (hi - lo) * 0.05;
+    axis->setRange(std::floor(lo - pad), std::ceil(hi + pad));
+    axis->applyNiceNumbers();
+}
+
+// A range from lo that starts at nice ticks (whole packets, seconds, ms).
+void span(QValueAxis* axis, double lo, double hi) {
+    axis->setRange(lo, hi);
+    axis->applyNiceNumbers();
+}
+
+void widen(std::optional<double>& lo, std::optional<double>& hi, const Spread& s) {
+    if (!s.count())
+        return;
+    lo = lo ? std::min(*lo, *s.min()) : *s.min();
+    hi = hi ? std::max(*hi, *s.max()) : *s.max();
+}
+
+}  // namespace
+
+LinkCharts::LinkCharts(QWidget* parent) : QObject(parent) {
+    rolling_ = makePlot(parent, QStringLiteral("RollingPerChart"), QStringLiteral("直近誤り率"),
+                        QStringLiteral("パケット番号"), QStringLiteral("誤り率 (%)"));
+    rollingLine_.series = addLine(rolling_, QStringLiteral("直近誤り率"), QColor(0xC0, 0x30, 0x30));
+    rolling_.y->setRange(0, 100);
+
+    histogram_ = makePlot(parent, QStringLiteral("RttHistogram"), QStringLiteral("往復時間の分布"),
+                          QStringLiteral("往復時間 (ms)"), QStringLiteral("回数"));
+    histogramLine_ = new QLineSeries(this);
+    auto* area = new QAreaSeries(histogramLine_);
+    area->setName(QStringLiteral("往復時間"));
+    area->setColor(QColor(0x40, 0x80, 0xC0));
+    area->setBorderColor(QColor(0x20, 0x50, 0x90));
+    histogram_.chart->addSeries(area);
+    area->attachAxis(histogram_.x);
+    area->attachAxis(histogram_.y);
+
+    rssi_ = makePlot(parent, QStringLiteral("RssiChart"), QStringLiteral("RSSI とノイズ"),
+                     QStringLiteral("経過時間 (s)"), QStringLiteral("dBm"));
+    farLine_.series = addLine(rssi_, QStringLiteral("相手受信 RSSI"), QColor(0x20, 0x80, 0x20));
+    ackLine_.series = addLine(rssi_, QStringLiteral("自局受信 RSSI"), QColor(0x20, 0x40, 0xC0));
+    noiseLine_.series = addLine(rssi_, QStringLiteral("ノイズ"), QColor(0x80, 0x80, 0x80));
+    rssi_.chart->legend()->setVisible(true);
+    rssi_.chart->legend()->setAlignment(Qt::AlignBottom);
+
+    margin_ = makePlot(parent, QStringLiteral("MarginChart"), QStringLiteral("マージン (自局受信 RSSI − ノイズ)"),
+                       QStringLiteral("経過時間 (s)"), QStringLiteral("dB"));
+    marginLine_.series = addLine(margin_, QStringLiteral("マージン"), QColor(0x90, 0x50, 0x10));
+    clear();
+}
+
+LinkCharts::Plot LinkCharts::makePlot(QWidget* parent, const QString& name, const QString& title,
+                                      const QString& xTitle, const QString& yTitle) {
+    Plot p;
+    p.chart = new QChart;
+    p.chart->setTitle(title);
+    p.chart->legend()->setVisible(false);
+    p.chart->setAnimationOptions(QChart::NoAnimation);
+    p.chart->setMargins(QMargins(4, 4, 4, 4));
+    p.x = new QValueAxis;
+    p.y = new QValueAxis;
+    p.x->setTitleText(xTitle);
+    p.y->setTitleText(yTitle);
+    p.x->setLabelFormat(QStringLiteral("%g"));
+    p.y->setLabelFormat(QStringLiteral("%g"));
+    p.chart->addAxis(p.x, Qt::AlignBottom);
+    p.chart->addAxis(p.y, Qt::AlignLeft);
+    p.view = new QChartView(p.chart, parent);  // the view owns the chart
+    p.view->setObjectName(name);
+    p.view->setAccessibleName(name);
+    p.view->setAccessibleDescription(title);
+    p.view->setRenderHint(QPainter::Antialiasing, false);
+    p.view->setMinimumSize(320, 200);
+    return p;
+}
+
+QLineSeries* LinkCharts::addLine(Plot& p, const QString& name, const QColor& colour) {
+    auto* s = new QLineSeries;
+    s->setName(name);
+    s->setPen(QPen(colour, 0));  // cosmetic: drawn without stroking
+    s->setMarkerSize(5);
+    p.chart->addSeries(s);
+    s->attachAxis(p.x);
+    s->attachAxis(p.y);
+    return s;
+}
+
+void LinkCharts::clear() {
+    for (Line* l : {&rollingLine_, &farLine_, &ackLine_, &noiseLine_, &marginLine_}) {
+        l->series->clear();
+        l->pending.clear();
+    }
+    histogramLine_->clear();
+    originUs_.reset();
+    firstPacket_ = lastPacket_ = 0;
+    lastSeconds_ = 0;
+    dbmLow_ = dbmHigh_ = dbLow_ = dbHigh_ = std::nullopt;
+    rttTenths_.clear();
+    histogramTotal_ = 0;
+    rolling_.x->setRange(0, 10);
+    histogram_.x->setRange(0, 100);
+    histogram_.y->setRange(0, 1);
+    rssi_.x->setRange(0, 10);
+    rssi_.y->setRange(-130, -30);
+    margin_.x->setRange(0, 10);
+    margin_.y->setRange(0, 50);
+    dirty_ = false;
+}
+
+void LinkCharts::append(Line& l, const QPointF& point) {
+    l.pending.append(point);
+    if (l.pending.size() > kMaxPoints + kMaxPoints / 4)  // hidden for long: only the newest matter
+        l.pending.remove(0, l.pending.size() - kMaxPoints);
+}
+
+void LinkCharts::move(Line& l) {
+    if (l.pending.isEmpty())
+        return;
+    // One replace: appending point by point would lay the whole line out
+    // again for every point.
+    QList<QPointF> all = l.series->points();
+    all += l.pending;
+    l.pending.clear();
+    if (all.size() > kMaxPoints)
+        all.remove(0, all.size() - kMaxPoints);
+    // A lone answer between losses draws no line: dots while the plot is sparse.
+    l.series->setPointsVisible(all.size() < kDotsBelow);
+    l.series->replace(all);
+}
+
+void LinkCharts::addExchange(const records::Exchange& e, const Figures& f) {
+    if (!originUs_) {
+        originUs_ = e.sentUs;
+        firstPacket_ = e.packet;
+    }
+    lastPacket_ = e.packet;
+    const double t = double(e.sentUs - *originUs_) / 1e6;
+    lastSeconds_ = t;
+    if (f.rollingPer)
+        append(rollingLine_, QPointF(double(e.packet), *f.rollingPer * 100));
+    if (e.farRssi)
+        append(farLine_, QPointF(t, *e.farRssi));
+    if (e.ackRssi)
+        append(ackLine_, QPointF(t, *e.ackRssi));
+    if (e.noise)
+        append(noiseLine_, QPointF(t, *e.noise));
+    if (e.ackRssi && e.noise)
+        append(marginLine_, QPointF(t, *e.ackRssi - *e.noise));
+    if (e.rttUs) {
+        ++rttTenths_[(*e.rttUs + 50) / 100];
+        ++histogramTotal_;
+    }
+    dbmLow_ = dbmHigh_ = dbLow_ = dbHigh_ = std::nullopt;
+    widen(dbmLow_, dbmHigh_, f.farRssi);
+    widen(dbmLow_, dbmHigh_, f.ackRssi);
+    widen(dbmLow_, dbmHigh_, f.noise);
+    widen(dbLow_, dbHigh_, f.margin);
+    schedule();
+}
+
+void LinkCharts::setVisible(bool visible) {
+    visible_ = visible;
+    if (visible_ && dirty_)
+        schedule();
+}
+
+void LinkCharts::schedule() {
+    dirty_ = true;
+    if (scheduled_ || !visible_)
+        return;
+    scheduled_ = true;
+    QTimer::singleShot(kFlushMs, this, &LinkCharts::flush);
+}
+
+void LinkCharts::flush() {
+    scheduled_ = false;
+    if (!dirty_)
+        return;
+    dirty_ = false;
+    for (Line* l : {&rollingLine_, &farLine_, &ackLine_, &noiseLine_, &marginLine_})
+        move(*l);
+    QLineSeries* rolling = rollingLine_.series;
+    const double firstPoint = rolling->count() ? rolling->at(0).x() : double(firstPacket_);
+    span(rolling_.x, firstPoint, std::max(firstPoint + 10, double(lastPacket_)));
+    double firstTime = 0;
+    for (const Line* l : {&farLine_, &ackLine_, &noiseLine_})
+        if (l->series->count())
+            firstTime = std::max(firstTime, l->series->at(0).x());
+    const double seconds = std::max(10.0, std::ceil(lastSeconds_ - firstTime));
+    span(rssi_.x, std::floor(firstTime), std::floor(firstTime) + seconds);
+    span(margin_.x, std::floor(firstTime), std::floor(firstTime) + seconds);
+    if (dbmLow_)
+        fit(rssi_.y, *dbmLow_, *dbmHigh_, 10);
+    if (dbLow_)
+        fit(margin_.y, *dbLow_, *dbHigh_, 10);
+    rebuildHistogram();
+}
+
+void LinkCharts::rebuildHistogram() {
+    if (rttTenths_.empty()) {
+        histogramLine_->clear();
+        return;
+    }
+    const double lo = double(rttTenths_.begin()->first) / 10;   // ms
+    const double hi = double(rttTenths_.rbegin()->first) / 10;
+    const double width = std::max(0.1, (hi - lo) / kHistogramBins);
+    const double start = std::floor(lo / width) * width;
+    std::vector<int> counts(std::size_t(std::floor((hi - start) / width)) + 1, 0);
+    for (const auto& [tenths, n] : rttTenths_)
+        counts[std::min(counts.size() - 1, std::size_t((double(tenths) / 10 - start) / width))] += n;
+    QList<QPointF> steps;
+    steps.reserve(int(counts.size()) * 2 + 2);
+    steps.append(QPointF(start, 0));
+    int top = 1;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        steps.append(QPointF(start + double(i) * width, counts[i]));
+        steps.append(QPointF(start + double(i + 1) * width, counts[i]));
+        top = std::max(top, counts[i]);
+    }
+    steps.append(QPointF(start + double(counts.size()) * width, 0));
+    histogramLine_->replace(steps);
+    span(histogram_.x, start - width, start + double(counts.size() + 1) * width);
+    span(histogram_.y, 0, std::ceil(top * 1.1));
+}
+
+int LinkCharts::rollingPoints() const { return rollingLine_.series->count(); }
+int LinkCharts::rssiPoints() const { return farLine_.series->count(); }
+int LinkCharts::marginPoints() const { return marginLine_.series->count(); }
+
+}  // namespace analysis

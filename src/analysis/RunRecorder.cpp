@@ -1,0 +1,199 @@
+#include "analysis/RunRecorder.h"
+
+#include "analysis/RunReport.h"
+#include "export/RecordStream.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace analysis {
+
+namespace {
+
+Instant steadyNow() {
+    static QElapsedTimer steady;
+    if (!steady.isValid())
+        steady.start();
+    return {QDateTime::currentDateTime(), steady.nsecsElapsed() / 1000};
+}
+
+QString pathFor(const QString& logDir, const QString& commLog, const QString& ext) {
+    if (commLog.isEmpty())
+        return {};
+    QString base = commLog;
+    if (base.endsWith(QLatin1String(".log"), Qt::CaseInsensitive))
+        base.chop(4);
+    return QFileInfo(base).isAbsolute() ? base + ext : QDir(logDir).filePath(base + ext);
+}
+
+void printTo(std::FILE* out, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), out);
+    std::fflush(out);
+}
+
+}  // namespace
+
+RunRecorder::RunRecorder(QString logDir, const AnalysisSettings& settings, QObject* parent)
+    : QObject(parent),
+      logDir_(std::move(logDir)),
+      settings_(settings),
+      clock_(steadyNow),
+      stats_(settings.rollingWindow),
+      deadLink_(settings.alarmLosses),
+      gpsFix_(settings.gpsAlarm) {}
+
+QString RunRecorder::streamPathFor(const QString& logDir, const QString& commLog) {
+    return pathFor(logDir, commLog, QStringLiteral(".jsonl"));
+}
+
+QString RunRecorder::summaryPathFor(const QString& logDir, const QString& commLog) {
+    return pathFor(logDir, commLog, QStringLiteral(".summary.txt"));
+}
+
+bool RunRecorder::alarmActive(AlarmKind kind) const {
+    return kind == AlarmKind::DeadLink ? deadLink_.active() : gpsFix_.active();
+}
+
+void RunRecorder::onRunStart(const records::RunStart& r) {
+    if (running_)  // a run that never ended: its report is lost, not merged
+        std::fprintf(stderr, "qvx-loopback: run %llu started before run %llu ended\n",
+                     static_cast<unsigned long long>(r.runId), static_cast<unsigned long long>(start_.runId));
+    running_ = true;
+    start_ = r;
+    markers_.clear();
+    lastPacket_ = 0;
+    failedPaths_.clear();
+    stats_.reset();
+    streamPath_ = streamPathFor(logDir_, r.commLog);
+    summaryPath_ = summaryPathFor(logDir_, r.commLog);
+    alarm(AlarmKind::DeadLink, deadLink_.runStarted());
+    alarm(AlarmKind::GpsFix, gpsFix_.runStarted(now().us));
+    emit runStarted(r);
+    write(recordstream::runLine(r));
+    emit figuresChanged();
+}
+
+void RunRecorder::onExchange(const records::Exchange& e) {
+    if (!running_ || e.runId != start_.runId)
+        return;
+    lastPacket_ = std::max(lastPacket_, e.packet);
+    stats_.add(e);
+    const AlarmChange change = deadLink_.add(e);
+    write(recordstream::exchangeLine(e));
+    emit exchangeAdded(e);
+    emit figuresChanged();
+    alarm(AlarmKind::DeadLink, change);
+}
+
+void RunRecorder::onLateAnswer(const records::LateAnswer& l) {
+    if (!running_ || l.runId != start_.runId)
+        return;
+    stats_.add(l);
+    write(recordstream::lateLine(l));
+    emit figuresChanged();
+}
+
+void RunRecorder::onMarker(const records::Marker& m) {
+    if (!running_ || m.runId != start_.runId)
+        return;
+    markers_.append(m);
+    write(recordstream::markerLine(m));
+    emit markerAdded(m);
+}
+
+void RunRecorder::dropMarker(const QString& note) {
+    if (!running_)
+        return;
+    const Instant t = now();
+    records::Marker m;
+    m.runId = start_.runId;
+    m.number = markers_.isEmpty() ? 1 : markers_.constLast().number + 1;
+    m.note = note.simplified().left(kMaxNoteLength);
+    m.time = t.local;
+    m.atUs = t.us;
+    m.afterPacket = lastPacket_;
+    onMarker(m);
+}
+
+void RunRecorder::onRunEnd(const records::RunEnd& r) {
+    if (!running_ || r.runId != start_.runId)
+        return;
+    running_ = false;
+    // A stopped run watches nothing: both alarms go (the figures keep the outage).
+    alarm(AlarmKind::DeadLink, deadLink_.runStarted());
+    alarm(AlarmKind::GpsFix, gpsFix_.runEnded());
+    const Figures f = stats_.figures();
+    write(recordstream::endLine(r, f));
+    const QString report = runReport(start_, r, f, markers_);
+    if (!summaryPath_.isEmpty())
+        writeSummary(report);
+    if (printSummary_)
+        printTo(toStdout_ ? stderr : stdout, report);
+    emit runEnded(r);
+}
+
+void RunRecorder::setSettings(const AnalysisSettings& s) {
+    if (s == settings_)
+        return;
+    const bool rollingChanged = s.rollingWindow != settings_.rollingWindow;
+    settings_ = s;
+    if (rollingChanged)
+        stats_.setRollingWindow(s.rollingWindow);
+    alarm(AlarmKind::DeadLink, deadLink_.setLosses(s.alarmLosses));
+    alarm(AlarmKind::GpsFix, gpsFix_.setEnabled(s.gpsAlarm, now().us));
+    emit settingsChanged(settings_);
+    emit figuresChanged();
+}
+
+void RunRecorder::setGpsInUse(bool inUse) { alarm(AlarmKind::GpsFix, gpsFix_.setGpsInUse(inUse, now().us)); }
+
+void RunRecorder::positionTaken() { alarm(AlarmKind::GpsFix, gpsFix_.positionTaken(now().us)); }
+
+void RunRecorder::gpsTick() { alarm(AlarmKind::GpsFix, gpsFix_.tick(now().us)); }
+
+void RunRecorder::alarm(AlarmKind kind, AlarmChange change) {
+    if (change == AlarmChange::Raised)
+        emit alarmRaised(kind);
+    else if (change == AlarmChange::Cleared)
+        emit alarmCleared(kind);
+}
+
+void RunRecorder::write(const QByteArray& line) {
+    if (!streamPath_.isEmpty())
+        writeTo(streamPath_, line);
+    if (toStdout_)
+        writeTo(QStringLiteral("-"), line);
+}
+
+void RunRecorder::writeTo(const QString& path, const QByteArray& line) {
+    recordstream::RecordStreamWriter w(path);
+    if (!w.append(line))
+        fail(path, w.error());
+}
+
+void RunRecorder::writeSummary(const QString& text) {
+    QFile f(summaryPath_);
+    const QByteArray bytes = text.toUtf8();
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush()) {
+        f.close();
+        if (f.error() == QFileDevice::NoError)
+            return;
+    }
+    fail(summaryPath_, f.errorString());
+}
+
+void RunRecorder::fail(const QString& path, const QString& reason) {
+    if (!failedPaths_.contains(path)) {
+        failedPaths_.insert(path);
+        printTo(stderr, QStringLiteral("qvx-loopback: cannot write %1: %2\n").arg(path, reason));
+    }
+    emit writeFailed(path, reason);
+}
+
+}  // namespace analysis

@@ -1,0 +1,134 @@
+#pragma once
+// One run's analysis, fed the run's records: the statistics, the two
+// alarms, the record stream (<communication log>.jsonl beside the log when
+// the run start names a log, and optionally standard output) and the run
+// report (<communication log>.summary.txt at the end). No widgets: the
+// analysis window and the alarm effects listen to its signals.
+//
+// Records outside a run (before its RunStart, after its RunEnd, or of
+// another run id) are ignored. A file that cannot be written is reported
+// (writeFailed and a line on standard error, the first failure of each file
+// in a run) and the run goes on; later lines are still tried, each whole.
+#include "analysis/AnalysisSettings.h"
+#include "analysis/LinkAlarms.h"
+#include "analysis/LinkStatistics.h"
+#include "records/Exchange.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+
+namespace analysis {
+
+enum class AlarmKind { DeadLink, GpsFix };
+
+// A moment on the run's clocks: local date-time and the monotonic
+// microsecond count the records' *Us fields use.
+struct Instant {
+    QDateTime local;
+    std::int64_t us = 0;
+};
+
+class RunRecorder : public QObject {
+    Q_OBJECT
+public:
+    using ClockFn = std::function<Instant()>;
+
+    // logDir: the folder of the logs (a relative log name is joined to it).
+    explicit RunRecorder(QString logDir, const AnalysisSettings& settings = {}, QObject* parent = nullptr);
+
+    // The clock markers, the GPS alarm and "time since the last answer" read;
+    // it must count on the same origin as the records' instants. The default
+    // is the local time and a steady clock.
+    void setClock(ClockFn clock) { clock_ = std::move(clock); }
+    Instant now() const { return clock_(); }
+
+    // Records of every run also go to standard output (one JSON line each).
+    void setStreamToStdout(bool on) { toStdout_ = on; }
+    // The run report is also printed at the end of each run: on standard
+    // output, or on standard error while the records stream to standard
+    // output (so the stream stays one JSON object a line).
+    void setPrintSummary(bool on) { printSummary_ = on; }
+
+    const AnalysisSettings& settings() const { return settings_; }
+    bool running() const { return running_; }
+    const records::RunStart& runStart() const { return start_; }
+    const LinkStatistics& statistics() const { return stats_; }
+    Figures figures() const { return stats_.figures(); }
+    const QList<records::Marker>& markers() const { return markers_; }
+    std::int64_t lastPacket() const { return lastPacket_; }
+    bool alarmActive(AlarmKind kind) const;
+    int consecutiveLosses() const { return deadLink_.consecutiveLosses(); }
+    // Empty when the run writes no files.
+    const QString& streamPath() const { return streamPath_; }
+    const QString& summaryPath() const { return summaryPath_; }
+    // "<dir>/<name>.jsonl" and "<dir>/<name>.summary.txt" for a communication
+    // log name ("240501_FSK_demo.log" gives 240501_FSK_demo.jsonl); empty
+    // for an empty name.
+    static QString streamPathFor(const QString& logDir, const QString& commLog);
+    static QString summaryPathFor(const QString& logDir, const QString& commLog);
+
+public slots:
+    void onRunStart(const records::RunStart& r);
+    void onExchange(const records::Exchange& e);
+    void onLateAnswer(const records::LateAnswer& l);
+    void onMarker(const records::Marker& m);
+    void onRunEnd(const records::RunEnd& r);
+
+    // A marker now, numbered next, after the last packet sent; ignored
+    // outside a run. The note is cut to kMaxNoteLength characters.
+    void dropMarker(const QString& note);
+
+    // The settings take effect at once: a new rolling window size restarts
+    // the rolling rate; a new K may raise or clear the dead-link alarm.
+    void setSettings(const AnalysisSettings& s);
+
+    // The GPS side of the fix alarm, on the recorder's clock.
+    void setGpsInUse(bool inUse);
+    void positionTaken();
+    void gpsTick();
+
+signals:
+    void runStarted(const records::RunStart& r);
+    void exchangeAdded(const records::Exchange& e);
+    // After every exchange, late answer, settings change and run start.
+    void figuresChanged();
+    void markerAdded(const records::Marker& m);
+    void runEnded(const records::RunEnd& r);
+    void alarmRaised(analysis::AlarmKind kind);
+    void alarmCleared(analysis::AlarmKind kind);
+    void settingsChanged(const analysis::AnalysisSettings& s);
+    void writeFailed(const QString& path, const QString& reason);
+
+public:
+    static constexpr int kMaxNoteLength = 200;
+
+private:
+    void write(const QByteArray& line);
+    void writeTo(const QString& path, const QByteArray& line);
+    void writeSummary(const QString& text);
+    void fail(const QString& path, const QString& reason);
+    void alarm(AlarmKind kind, AlarmChange change);
+
+    QString logDir_;
+    AnalysisSettings settings_;
+    ClockFn clock_;
+    bool toStdout_ = false;
+    bool printSummary_ = false;
+
+    LinkStatistics stats_;
+    DeadLinkAlarm deadLink_;
+    GpsFixAlarm gpsFix_;
+    bool running_ = false;
+    records::RunStart start_;
+    QList<records::Marker> markers_;
+    std::int64_t lastPacket_ = 0;
+    QString streamPath_;
+    QString summaryPath_;
+    QSet<QString> failedPaths_;  // reported on standard error in this run
+};
+
+}  // namespace analysis

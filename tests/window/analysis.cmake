@@ -1,0 +1,3 @@
+qvx_add_test(analysis_window_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/analysis_window_test.cpp
+  LIBS qvx_analysis_ui qvx_virtualbench)
