@@ -4,6 +4,7 @@
 #include "common/Colours.h"
 #include "common/Twips.h"
 #include "platform/Clock.h"
+#include "platform/Dialogs.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
 #include "shell/SettingsFile.h"
@@ -166,7 +167,9 @@ void Form1::Form_Load() {
     ui.GPSdata_clr->clear();
     ui.GPSdata_clr->addItems({"$GPGGA", "$GPGSA", "$GPGSV", "$GPRMC"});
     ui.GPSdata_clr->setCurrentIndex(0);
-    // 14. The file dialogs are set up by the dialog service (filter, folder).
+    // 14. The file dialogs start in the program's folder (the dialog service
+    // sets the filter and remembers the last name).
+    svc.dialogs->setInitialFolder(svc.appDir);
     // Timers: all 100 ms; only the GPS timer runs from the start.
     for (Timer* t : {GPSTimer, InitialTimer, Tx_Timer, Timer1})
         t->setInterval(100);
