@@ -6,6 +6,7 @@
 #include "common/TextFile.h"
 #include "platform/QtDialogs.h"
 
+#include <QFileDialog>
 #include <QtTest>
 
 namespace {
