@@ -90,12 +90,12 @@ rows += [
     # gothic, so the room is as wide on every system and the unit after it
     # stays in view.
     ("FlorLabel", L, "Frame_5", 8, 48, 206, 18, "フロアノイズ                  dBm", "", {"font": "fixed"}),
-    ("NoiseRssi", E, "Frame_5", 86, 46, 64, 20, "", "送信機(本PC接続側）の受信フロアノイズ(RSSI値)", {}),
+    ("NoiseRssi", E, "Frame_5", 86, 46, 84, 20, "", "送信機(本PC接続側）の受信フロアノイズ(RSSI値)", {}),
     ("RssiGraph_Sel_0", R, "Frame_5", 240, 48, 110, 18, "受信 RSSI値", GRAPH_TIP, {"checked": 1}),
     ("RssiGraph_Sel_1", R, "Frame_5", 352, 48, 110, 18, "応答 RSSI値", GRAPH_TIP, {}),
     ("GraphOption", C, "Frame_5", 240, 70, 230, 18, "通信成功時のみグラフ表示", "", {"checked": 1}),
     ("Label11", L, "Frame_5", 8, 72, 194, 18, "経過時間                     ms", "", {"font": "fixed"}),
-    ("KeikaTime", E, "Frame_5", 62, 70, 100, 20, "", "コマンド送信してから経過した時間を表示します。", {}),
+    ("KeikaTime", E, "Frame_5", 62, 70, 108, 20, "", "コマンド送信してから経過した時間を表示します。", {}),
     ("Label33", L, "Frame_5", 8, 94, 100, 18, "応答受信", "", {}),
     ("RxText", P, "Frame_5", 8, 114, 330, 86, "", "", {"font": "fixed"}),
     ("Label12", L, "Frame_5", 344, 94, 130, 18, "応答時間履歴(ms)", "", {}),
