@@ -42,16 +42,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# The path a started tool prints as its first line of output.
-pty_path() {
-    local out=$1
-    for _ in $(seq 100); do
-        [[ -s "$out" ]] && { head -n1 "$out"; return 0; }
-        sleep 0.05
-    done
-    echo "run.sh: no pseudo-terminal from $out: $(cat "$out.err")" >&2
-    return 1
-}
+source "$root/scripts/pty-path.sh"
 "$bin/qvx-sim" --mode fsk --wander --trace "$demo/sim-trace.log" >"$demo/sim.out" 2>"$demo/sim.out.err" &
 pids+=($!)
 # A walk north-east from a point in central Tokyo at walking pace.

@@ -16,7 +16,10 @@ int pixel(float y) { return int(std::lround(y)); }
 
 } // namespace
 
-RssiGraph::RssiGraph(QWidget* parent) : QWidget(parent) {}
+RssiGraph::RssiGraph(QWidget* parent) : QFrame(parent) {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+}
 
 void RssiGraph::clear(const QColor& colour) {
     fitToWidget();
@@ -26,16 +29,19 @@ void RssiGraph::clear(const QColor& colour) {
 
 void RssiGraph::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.drawImage(0, 0, image_);
+    drawFrame(&p);
+    p.drawImage(contentsRect().topLeft(), image_);
 }
 
 void RssiGraph::resizeEvent(QResizeEvent*) { fitToWidget(); }
 
-// The image follows the widget's size; what was drawn stays at the top left.
+// The image follows the size inside the frame; what was drawn stays at the
+// top left.
 void RssiGraph::fitToWidget() {
-    if (image_.size() == size())
+    const QSize inside = contentsRect().size();
+    if (image_.size() == inside)
         return;
-    QImage grown(size(), QImage::Format_RGB32);
+    QImage grown(inside, QImage::Format_RGB32);
     grown.fill(Qt::white);
     QPainter p(&grown);
     p.drawImage(0, 0, image_);

@@ -1,11 +1,13 @@
 #pragma once
 // Picture1, the RSSI strip chart. It owns its pixels: a persistent QImage
 // that the graph step scrolls and draws into; paintEvent only blits it.
+// Like a picture box it has a one-pixel frame; the image is the surface
+// inside it (a 343 x 218 box draws on 341 x 216 pixels).
 #include <QColor>
+#include <QFrame>
 #include <QImage>
-#include <QWidget>
 
-class RssiGraph : public QWidget {
+class RssiGraph : public QFrame {
     Q_OBJECT
 public:
     explicit RssiGraph(QWidget* parent = nullptr);

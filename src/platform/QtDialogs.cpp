@@ -1,32 +1,34 @@
 #include "platform/QtDialogs.h"
 
-#include <QDir>
-#include <QFileDialog>
 #include <QMessageBox>
 
 namespace {
 const char* const kFilter = "位置情報ﾌｧｲﾙ(*.pos);;All File (*.*)";
 }
 
-QtDialogs::QtDialogs(QString initialFolder) : folder_(std::move(initialFolder)) {}
-
-QString QtDialogs::getOpenFileName(QWidget* parent) {
-    const QString start = lastName_.isEmpty() ? folder_ : lastName_;
-    const QString name = QFileDialog::getOpenFileName(parent, QString(), start, QString::fromUtf8(kFilter));
+// One dialog for both directions: the position-file filter, no default
+// suffix (a name is used as typed), and the start in the program's folder
+// until a name has been chosen, then at that name.
+QString QtDialogs::choose(QWidget* parent, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent, QString(), lastName_.isEmpty() ? folder_ : lastName_, QString::fromUtf8(kFilter));
+    dialog.setAcceptMode(mode);
+    if (mode == QFileDialog::AcceptOpen) {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);  // the program asks its own question
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    const QString name = dialog.selectedFiles().value(0);
     if (!name.isEmpty())
         lastName_ = name;
     return name;
 }
 
-QString QtDialogs::getSaveFileName(QWidget* parent) {
-    const QString start = lastName_.isEmpty() ? folder_ : lastName_;
-    // The program asks its own overwrite question; no default suffix.
-    const QString name = QFileDialog::getSaveFileName(parent, QString(), start, QString::fromUtf8(kFilter), nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
-    if (!name.isEmpty())
-        lastName_ = name;
-    return name;
-}
+QString QtDialogs::getOpenFileName(QWidget* parent) { return choose(parent, QFileDialog::AcceptOpen); }
+
+QString QtDialogs::getSaveFileName(QWidget* parent) { return choose(parent, QFileDialog::AcceptSave); }
 
 bool QtDialogs::confirm(QWidget* parent, const QString& text, const QString& title) {
     return QMessageBox::warning(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) ==

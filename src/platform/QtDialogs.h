@@ -3,15 +3,18 @@
 // and QMessageBox.
 #include "platform/Dialogs.h"
 
+#include <QFileDialog>
+
 class QtDialogs : public Dialogs {
 public:
-    explicit QtDialogs(QString initialFolder = QString());
     QString getOpenFileName(QWidget* parent) override;
     QString getSaveFileName(QWidget* parent) override;
     bool confirm(QWidget* parent, const QString& text, const QString& title) override;
-    void setInitialFolder(const QString& folder) { folder_ = folder; }
+    void setInitialFolder(const QString& folder) override { folder_ = folder; }
 
 private:
+    QString choose(QWidget* parent, QFileDialog::AcceptMode mode);
+
     QString folder_;
     QString lastName_;
 };

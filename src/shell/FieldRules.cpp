@@ -5,7 +5,7 @@
 #include "shell/Form1.h"
 
 #include <QApplication>
-#include <QEvent>
+#include <QFocusEvent>
 
 namespace {
 const QString kPlaceholder = QStringLiteral("任意ファイル名");
@@ -18,8 +18,26 @@ FieldRules::FieldRules(Form1& form) : QObject(&form), f(form) {
     connect(f.ui.MapFileName, &QLineEdit::textChanged, this, &FieldRules::MapFileName_Change);
 }
 
+// The operator leaves a field by moving the focus to another control of the
+// window. A context menu or a switch to another window takes the focus only
+// for a while and gives it back: the field is still being edited (pasting
+// into an emptied field from its context menu must not meet the rule half
+// way).
+bool FieldRules::leavesField(const QEvent* event) {
+    if (event->type() != QEvent::FocusOut)
+        return false;
+    switch (static_cast<const QFocusEvent*>(event)->reason()) {
+    case Qt::PopupFocusReason:
+    case Qt::ActiveWindowFocusReason:
+    case Qt::MenuBarFocusReason:
+        return false;
+    default:
+        return true;
+    }
+}
+
 bool FieldRules::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
+    if (leavesField(event)) {
         if (watched == f.ui.FSKTxTime) {
             FSKTxTime_LostFocus();
         } else {

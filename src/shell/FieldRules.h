@@ -22,6 +22,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static bool leavesField(const QEvent* event);
     static void applyMinimum(QLineEdit* field, int minimum);
     void applyColour(QLineEdit* field);
     Form1& f;

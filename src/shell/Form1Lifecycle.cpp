@@ -5,6 +5,7 @@
 #include "common/Twips.h"
 #include "looptest/RunControl.h"
 #include "platform/Clock.h"
+#include "platform/Dialogs.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
 #include "shell/SettingsFile.h"
@@ -39,6 +40,19 @@ void setBackground(QWidget* w, std::uint32_t value) {
     w->setPalette(p);
 }
 
+// A run locks the group boxes (disabled, so nothing in them takes input);
+// the counters, signal strengths, times, logs and captions in them are
+// still what the operator watches, so they draw in a locked box as they do
+// in an open one.
+void keepColoursWhenLocked(QWidget* w) {
+    QPalette p = w->palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::Base, QPalette::Window,
+                                     QPalette::Button, QPalette::Light, QPalette::Dark, QPalette::Mid,
+                                     QPalette::Shadow, QPalette::Midlight})
+        p.setColor(QPalette::Disabled, role, p.color(QPalette::Active, role));
+    w->setPalette(p);
+}
+
 } // namespace
 
 void Form1::bindControlArrays() {
@@ -68,14 +82,20 @@ void Form1::bindControlArrays() {
             w->setAccessibleName(name);
     }
 
-    // Fonts: the proportional gothic for the window, the fixed-pitch one for
-    // the large text boxes, the serif one for the counters.
+    // Fonts: the proportional gothic for the window; the form marks the
+    // controls that take the fixed-pitch gothic (the large text boxes and
+    // captions with blanks as room for a text box) or the serif face (the
+    // counters) with its "typeface" property.
     const QStringList gothicP{"ＭＳ Ｐゴシック", "Noto Sans CJK JP"};
     const QStringList gothic{"ＭＳ ゴシック", "Noto Sans Mono CJK JP"};
     const QStringList mincho{"ＭＳ 明朝", "Noto Serif CJK JP"};
     for (QWidget* w : children) {
+        const QString face = w->property("typeface").toString();
+        const QStringList& families = face == QLatin1String("fixed") ? gothic
+                                    : face == QLatin1String("serif") ? mincho
+                                                                     : gothicP;
         const bool bold = w->font().bold();
-        QFont f = fontWith(w->font(), gothicP);
+        QFont f = fontWith(w->font(), families);
         f.setPointSizeF(9);
         f.setBold(bold);
         w->setFont(f);
@@ -83,15 +103,13 @@ void Form1::bindControlArrays() {
     QFont form = fontWith(font(), gothicP);
     form.setPointSizeF(9);
     setFont(form);
-    for (QWidget* w : {static_cast<QWidget*>(ui.MapText), static_cast<QWidget*>(ui.RxText)}) {
-        QFont f = fontWith(w->font(), gothic);
-        f.setPointSizeF(9);
-        w->setFont(f);
-    }
-    for (QWidget* w : {ui.FSKData, ui.FSK_OK, ui.FSK_Err, ui.Tx_Count, ui.Tx_CnEnd, ui.FSKDmy}) {
-        QFont f = fontWith(w->font(), mincho);
-        f.setPointSizeF(9);
-        w->setFont(f);
+    // What shows a value keeps its colours in a locked group box; the port
+    // boxes are entry fields only and look locked when they are.
+    for (QWidget* w : children) {
+        const bool showsValue = qobject_cast<QLabel*>(w) || qobject_cast<QLineEdit*>(w) ||
+                                qobject_cast<QPlainTextEdit*>(w);
+        if (showsValue && w != ui.Com_Port && w != ui.GPS_Port && !qobject_cast<QComboBox*>(w->parentWidget()))
+            keepColoursWhenLocked(w);
     }
     // The file-name fields start light red until their text first changes.
     setBackground(ui.LogFileName, 0xC0C0FF);
@@ -150,7 +168,9 @@ void Form1::Form_Load() {
     ui.GPSdata_clr->clear();
     ui.GPSdata_clr->addItems({"$GPGGA", "$GPGSA", "$GPGSV", "$GPRMC"});
     ui.GPSdata_clr->setCurrentIndex(0);
-    // 14. The file dialogs are set up by the dialog service (filter, folder).
+    // 14. The file dialogs start in the program's folder (the dialog service
+    // sets the filter and remembers the last name).
+    svc.dialogs->setInitialFolder(svc.appDir);
     // Timers: all 100 ms; only the GPS timer runs from the start.
     for (Timer* t : {GPSTimer, InitialTimer, Tx_Timer, Timer1})
         t->setInterval(100);

@@ -1,5 +1,6 @@
-// The RSSI strip chart's pixels on a 341 x 216 surface: grid rows, the bar,
-// the scroll, the traces and a success without a level.
+// The RSSI strip chart's pixels on the window's own 341 x 216 surface: grid
+// rows, the bar, the scroll, the traces and a success without a level.
+#include "WindowHarness.h"
 #include "looptest/RssiGraph.h"
 
 #include <QtTest>
@@ -13,8 +14,9 @@ class CycleGraphTest : public QObject {
 
 private slots:
     void barAndGrid() {
-        RssiGraph g;
-        g.resize(341, 216);
+        WindowHarness h;
+        RssiGraph& g = *h.start().ui.Picture1;
+        QCOMPARE(g.image().size(), QSize(341, 216));
         g.clear(c.back);
         g.step(true, "-80", "", "-80", "", "", c);
         QCOMPARE(at(g, 0, 12), rgb(c.grid));     // 0 dBm
@@ -24,10 +26,16 @@ private slots:
         QCOMPARE(at(g, 339, 108), rgb(c.bar));
         QCOMPARE(at(g, 338, 215), rgb(c.bar));
         QCOMPARE(at(g, 337, 150), rgb(c.back));
+        // On the window the surface stands inside the one-pixel frame.
+        const QImage shown = g.grab().toImage();
+        QCOMPARE(shown.size(), QSize(343, 218));
+        QCOMPARE(shown.pixel(1, 13) & 0xFFFFFF, rgb(c.grid));
+        QCOMPARE(shown.pixel(340, 109) & 0xFFFFFF, rgb(c.bar));
+        QVERIFY((shown.pixel(0, 100) & 0xFFFFFF) != rgb(c.back));
     }
     void scrollAndTraces() {
-        RssiGraph g;
-        g.resize(341, 216);
+        WindowHarness h;
+        RssiGraph& g = *h.start().ui.Picture1;
         g.clear(c.back);
         g.step(true, "-80", "", "-80", "", "", c);
         g.step(false, "", "", "", "-110", "-110", c);   // error: grid and noise only
@@ -40,8 +48,8 @@ private slots:
         QCOMPARE(at(g, 339, 109), rgb(c.average));
     }
     void emptyValueDrawsNoBar() {
-        RssiGraph g;
-        g.resize(341, 216);
+        WindowHarness h;
+        RssiGraph& g = *h.start().ui.Picture1;
         g.clear(c.back);
         g.step(true, "", "", "", "", "", c);
         QCOMPARE(at(g, 339, 150), rgb(c.back));

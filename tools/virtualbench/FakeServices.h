@@ -24,6 +24,7 @@ class FakeDialogs : public Dialogs {
 public:
     QString getOpenFileName(QWidget*) override { ++opens; return openAnswers.isEmpty() ? QString() : openAnswers.dequeue(); }
     QString getSaveFileName(QWidget*) override { ++saves; return saveAnswers.isEmpty() ? QString() : saveAnswers.dequeue(); }
+    void setInitialFolder(const QString& f) override { folder = f; }
     bool confirm(QWidget*, const QString& text, const QString& title) override {
         questions << text;
         titles << title;
@@ -34,6 +35,7 @@ public:
     QQueue<bool> confirmAnswers;
     QStringList questions;
     QStringList titles;
+    QString folder;
     int opens = 0;
     int saves = 0;
 };

@@ -1,0 +1,154 @@
+// The operator's input: the period rule when a field is really left (not
+// when a context menu or another window takes the focus for a while), the
+// fixed lists of the editable combo boxes, and the real file dialogs as
+// the datum buttons open them.
+#include "WindowHarness.h"
+#include "common/TextFile.h"
+#include "platform/QtDialogs.h"
+
+#include <QFileDialog>
+#include <QtTest>
+
+namespace {
+
+// Runs `inspect` on the file dialog the next call opens, from inside its
+// event loop; the dialog is rejected unless `inspect` closes it.
+void whenDialogOpens(std::function<void(QFileDialog*)> inspect) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, inspect] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        inspect(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    poll->start(10);
+}
+
+QString canonical(const QString& path) { return QFileInfo(path).canonicalFilePath(); }
+
+} // namespace
+
+class ShellInputTest : public QObject {
+    Q_OBJECT
+
+    static void focusOut(QWidget* w, Qt::FocusReason reason) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(w, &out);
+    }
+
+private slots:
+    void periodRuleWaitsUntilTheFieldIsLeft() {
+        WindowHarness h;
+        Form1& f = h.start();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QLineEdit* fsk = f.ui.FSKTxTime;
+        fsk->setFocus(Qt::MouseFocusReason);
+        QVERIFY(fsk->hasFocus());
+
+        // Emptied, then 19000 pasted from the field's context menu.
+        fsk->clear();
+        focusOut(fsk, Qt::PopupFocusReason);
+        QCOMPARE(fsk->text(), QString());
+        fsk->insert(QStringLiteral("19000"));
+        QCOMPARE(fsk->text(), QString("19000"));
+
+        // A switch to another window and back.
+        fsk->setText(QStringLiteral("250"));
+        focusOut(fsk, Qt::ActiveWindowFocusReason);
+        QCOMPARE(fsk->text(), QString("250"));
+
+        // Leaving for another control of the window applies the rule.
+        f.LoRaTxTime[0]->setFocus(Qt::TabFocusReason);
+        QVERIFY(f.LoRaTxTime[0]->hasFocus());
+        QCOMPARE(fsk->text(), QString("300"));
+        f.LoRaTxTime[0]->setText(QStringLiteral("1"));
+        focusOut(f.LoRaTxTime[0], Qt::PopupFocusReason);
+        QCOMPARE(f.LoRaTxTime[0]->text(), QString("1"));
+        fsk->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(f.LoRaTxTime[0]->text(), QString("3700"));
+    }
+
+    void comboListsStayAsSet_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("items");
+        QTest::newRow("GPS_Baudrate") << "GPS_Baudrate" << 5;
+        QTest::newRow("GPSdata_clr") << "GPSdata_clr" << 4;
+    }
+    void comboListsStayAsSet() {
+        QFETCH(QString, name);
+        QFETCH(int, items);
+        WindowHarness h;
+        Form1& f = h.start();
+        auto* combo = f.findChild<QComboBox*>(name);
+        QVERIFY(combo && combo->isEditable());
+        combo->lineEdit()->clear();
+        QTest::keyClicks(combo->lineEdit(), QStringLiteral("12345"));
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        QCOMPARE(combo->count(), items);
+        QCOMPARE(combo->currentText(), QString("12345"));   // used as typed
+    }
+
+    // The datum buttons with the real dialogs: both start in the program's
+    // folder with the position-file filter, the save dialog leaves the
+    // overwrite question to the program, and a chosen name is where the
+    // next dialog starts.
+    void fileDialogsStartInTheProgramsFolder() {
+        WindowHarness h;
+        QtDialogs dialogs;
+        h.services.dialogs = &dialogs;
+        Form1& f = h.start();
+        const QStringList filters{QStringLiteral("位置情報ﾌｧｲﾙ(*.pos)"), QStringLiteral("All File (*.*)")};
+
+        bool seen = false;
+        whenDialogOpens([&](QFileDialog* d) {
+            seen = true;
+            QCOMPARE(canonical(d->directory().absolutePath()), canonical(h.dir()));
+            QCOMPARE(d->acceptMode(), QFileDialog::AcceptOpen);
+            QCOMPARE(d->nameFilters(), filters);
+        });
+        f.ui.Geten_ReadSW->click();
+        QVERIFY(seen);
+
+        seen = false;
+        whenDialogOpens([&](QFileDialog* d) {
+            seen = true;
+            QCOMPARE(canonical(d->directory().absolutePath()), canonical(h.dir()));
+            QCOMPARE(d->acceptMode(), QFileDialog::AcceptSave);
+            QCOMPARE(d->nameFilters(), filters);
+            QVERIFY(d->testOption(QFileDialog::DontConfirmOverwrite));
+            QVERIFY(d->defaultSuffix().isEmpty());
+        });
+        f.ui.Geten_SetSW->click();
+        QVERIFY(seen);
+
+        QTemporaryDir elsewhere;
+        const QString pos = elsewhere.filePath(QStringLiteral("field.pos"));
+        QVERIFY(textfile::write(pos, QStringLiteral("N: ,  35.5, 'x\r\n")));
+        whenDialogOpens([&](QFileDialog* d) {
+            auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(pos);   // typed by the operator
+            static_cast<QDialog*>(d)->accept();
+        });
+        f.ui.Geten_ReadSW->click();
+        QCOMPARE(f.st.DatumLatitude, 35.5);
+
+        seen = false;
+        whenDialogOpens([&](QFileDialog* d) {
+            seen = true;
+            QCOMPARE(canonical(d->directory().absolutePath()), canonical(elsewhere.path()));
+            QCOMPARE(d->selectedFiles().size(), 1);
+            QCOMPARE(canonical(d->selectedFiles().first()), canonical(pos));
+        });
+        f.ui.Geten_SetSW->click();
+        QVERIFY(seen);
+    }
+};
+
+QTEST_MAIN(ShellInputTest)
+#include "shell_input_test.moc"

@@ -1,0 +1,180 @@
+// What the operator reads on the window: every caption and unit fully in
+// view with the window's real fonts, the packet row showing its command
+// prefix once, a map view wide enough for whole map lines, the graph
+// surface of the size its scale is made for, and the live values of a run
+// drawn in their normal colours while the frames are locked.
+#include "WindowHarness.h"
+#include "common/Twips.h"
+#include "looptest/RssiGraph.h"
+#include "platform/Timer.h"
+#include "radio_scripted_module.h"
+
+#include <QtTest>
+
+namespace {
+
+// The inked rectangle of each blank-separated word of a label's caption, in
+// the coordinates of the label's parent, laid out as QLabel draws plain
+// text (left aligned after its indent, vertically centred in the contents
+// rectangle).
+struct Word {
+    QString text;
+    QRect ink;
+};
+QList<Word> inkedWords(const QLabel* label) {
+    const QFontMetrics fm(label->font());
+    QRect cr = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
+    cr.setLeft(cr.left() + std::max(label->indent(), 0));
+    const int baseline = cr.top() + (cr.height() - fm.height()) / 2 + fm.ascent();
+    const QString text = label->text();
+    QList<Word> words;
+    for (int i = 0; i < text.size();) {
+        if (text[i].isSpace()) {
+            ++i;
+            continue;
+        }
+        int end = i;
+        while (end < text.size() && !text[end].isSpace()) ++end;
+        const QString word = text.mid(i, end - i);
+        const QRect tight = fm.tightBoundingRect(word);
+        const int x = cr.left() + fm.horizontalAdvance(text.left(i));
+        words.append({word, tight.translated(x, baseline).translated(label->pos())});
+        i = end;
+    }
+    return words;
+}
+
+} // namespace
+
+class ShellReadableTest : public QObject {
+    Q_OBJECT
+
+    // Status labels hold nothing at start-up: give them the longest texts
+    // the program writes into them.
+    static void fillStatusTexts(Form1& f) {
+        f.ui.ComMessage->setText(QStringLiteral("Comポート異常検出"));
+        f.ui.GPSMessage->setText(QStringLiteral("ポート･設定確認"));
+        f.ui.TestMode->setText(QStringLiteral("LoRa"));
+        f.ui.Message->setText(QStringLiteral("応答無 ,FSK/LoRa Command Modeに設定！"));
+        f.ui.LogFileHedder->setText(QStringLiteral("261207_LoRa1024_"));
+        f.ui.MapFileHedder->setText(QStringLiteral("261207_LoRa1024_Map_"));
+    }
+
+private slots:
+    void noCaptionIsCoveredOrCut() {
+        WindowHarness h;
+        Form1& f = h.start();
+        fillStatusTexts(f);
+        QStringList faults;
+        for (QLabel* label : f.findChildren<QLabel*>()) {
+            QWidget* parent = label->parentWidget();
+            if (label->text().isEmpty() || !label->isVisibleTo(&f) || label->y() < 0)
+                continue;
+            QVERIFY2(label->alignment() == (Qt::AlignLeft | Qt::AlignVCenter), qPrintable(label->objectName()));
+            const QRect inside = label->geometry().intersected(parent->rect());
+            for (const Word& w : inkedWords(label)) {
+                if (!inside.contains(w.ink))
+                    faults << label->objectName() + " '" + w.text + "' is cut by its own edges " +
+                                  QString("%1,%2 %3x%4").arg(w.ink.x()).arg(w.ink.y()).arg(w.ink.width()).arg(w.ink.height());
+                for (QWidget* other : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                    if (other == label || !other->isVisibleTo(&f) || !other->geometry().intersects(w.ink))
+                        continue;
+                    // TxCmd stands over the command prefix of Label1's caption, in its place.
+                    const bool prefix = (label == f.ui.Label1 && other == f.ui.TxCmd) ||
+                                        (label == f.ui.TxCmd && other == f.ui.Label1);
+                    if (prefix && w.text == f.ui.TxCmd->text())
+                        continue;
+                    faults << label->objectName() + " '" + w.text + "' lies under " + other->objectName();
+                }
+            }
+        }
+        for (QAbstractButton* b : f.findChildren<QAbstractButton*>())
+            if ((qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b)) && b->width() < b->sizeHint().width())
+                faults << b->objectName() + " is narrower than its caption";
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    void packetRowShowsItsPrefixOnce() {
+        WindowHarness h;
+        Form1& f = h.start();
+        const QList<Word> words = inkedWords(f.ui.Label1);
+        QCOMPARE(words.size(), 2);
+        QCOMPARE(words[1].text, f.ui.TxCmd->text());
+        // TxCmd covers the prefix of Label1 with its own background, above
+        // it, and writes its text where Label1's prefix would stand.
+        QVERIFY(f.ui.TxCmd->autoFillBackground());
+        QVERIFY(f.ui.TxCmd->geometry().contains(words[1].ink));
+        const QObjectList& order = f.ui.Frame_2->children();
+        QVERIFY(order.indexOf(f.ui.TxCmd) > order.indexOf(f.ui.Label1));
+        QCOMPARE(f.ui.TxCmd->font(), f.ui.Label1->font());
+        QCOMPARE(inkedWords(f.ui.TxCmd).first().ink, words[1].ink);
+    }
+
+    void mapViewShowsWholeLines() {
+        WindowHarness h;
+        Form1& f = h.start();
+        QPlainTextEdit* map = f.ui.MapText;
+        const QFontMetrics fm(map->font());
+        const int margins = 2 * int(map->document()->documentMargin()) + 2;
+        const QString line = QStringLiteral(" 35.6520566, 139.761315, 140.5,-78,-80,-110");
+        QVERIFY2(map->viewport()->width() >= fm.horizontalAdvance(line) + margins,
+                 qPrintable(QString::number(map->viewport()->width())));
+        QVERIFY2(map->viewport()->height() >= 5 * fm.lineSpacing() + margins,
+                 qPrintable(QString::number(map->viewport()->height())));
+        QVERIFY(f.rect().contains(QRect(map->mapTo(&f, QPoint(0, 0)), map->size())));
+    }
+
+    // During a run the frames are locked (the operator cannot type into any
+    // of them, the run length included), but every value in them is drawn
+    // exactly as in an unlocked frame.
+    void liveValuesKeepTheirColoursWhileLocked() {
+        WindowHarness h;
+        FakeDevice* dev = h.ports.addDevice(QStringLiteral("COM3"));
+        ScriptedModule module(h, dev);
+        Form1& f = h.start();
+        f.ui.Com_Port->setText(QStringLiteral("COM3"));
+        module.setUp(-1);
+        module.answers["@DT05001XX"] = QByteArray("*DR=05001") + char(0xFF) + char(0xB5) + "\r\n";
+        module.answers["@RS"] = "*RS=-70dBm\r\n";
+        f.TestStartSW[1]->click();
+        h.advance(600 + 300 + 150);   // initialisation, the first exchange, half a period
+        QCOMPARE(f.ui.Tx_Count->text(), QString("2"));
+        QCOMPARE(f.ui.FSK_OK->text(), QString("1"));
+        QVERIFY(!f.ui.KeikaTime->text().isEmpty() && !f.ui.LogText->toPlainText().isEmpty());
+
+        QStringList greyed;
+        for (int i = 1; i <= 6; ++i) {
+            QGroupBox* frame = f.Frame[i];
+            QVERIFY(!frame->isEnabled());
+            for (QWidget* w : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                const bool showsValue = qobject_cast<QLabel*>(w) || qobject_cast<QLineEdit*>(w) ||
+                                        qobject_cast<QPlainTextEdit*>(w);
+                if (!showsValue || w == f.ui.Com_Port || w == f.ui.GPS_Port || w->y() < 0)
+                    continue;
+                const QImage locked = w->grab().toImage();
+                frame->setEnabled(true);
+                const QImage open = w->grab().toImage();
+                frame->setEnabled(false);
+                if (locked != open)
+                    greyed << w->objectName();
+            }
+        }
+        QVERIFY2(greyed.isEmpty(), qPrintable(greyed.join(' ')));
+        QVERIFY(!f.ui.Tx_CnEnd->isEnabled());
+    }
+
+    void graphSurfaceHasItsScaleSize() {
+        WindowHarness h;
+        Form1& f = h.start();
+        RssiGraph* g = f.ui.Picture1;
+        // The picture box as the scale labels are placed from it, with a
+        // one-pixel frame around a 341 x 216 drawing surface.
+        QCOMPARE(pixelsToTwips(g->y()), 2880);
+        QCOMPARE(pixelsToTwips(g->height()), 3270);
+        QCOMPARE(g->contentsRect().size(), QSize(341, 216));
+        QCOMPARE(g->image().size(), QSize(341, 216));
+    }
+};
+
+QTEST_MAIN(ShellReadableTest)
+#include "shell_readable_test.moc"
