@@ -54,6 +54,8 @@ void GgaProcessor::showSentence(const QString& sentence) {
         const double h = f.ui.Check2->isChecked() ? std::fabs(position_->alt - f.st.DatumHeight) : 0.0;
         position_->distanceM = hubeny::distance(position_->lat, position_->lon, f.st.DatumLatitude, f.st.DatumLongitude, h);
     }
+    if (position_ && position_->usable())
+        emit positionTaken(*position_);
     const gga::Fields fields = gga::extract(sentence);
     if (!fields.positioned) return;
 

@@ -21,6 +21,10 @@ public:
     // carries. Empty before the first sentence with a position.
     const std::optional<records::Position>& position() const { return position_; }
 
+signals:
+    // A sentence with a usable position (a fix, a good checksum) was taken.
+    void positionTaken(const records::Position& p);
+
 private:
     void showBuffer();
     void showSentence(const QString& sentence);

@@ -11,9 +11,11 @@ public:
     explicit ResultSounds(Form1& form);
     void PlaySuccessSound();
     void PlayFailureSound();
+    // Where a sound file is read: beside the settings file, or the
+    // install's copy when the user has not put one there.
+    QString soundFile(const QString& name) const;
 
 private:
-    QString soundFile(const QString& name) const;
 
     Form1& f;
 };

@@ -12,6 +12,7 @@
 #include "platform/Timer.h"
 #include "ports/RadioChannel.h"
 #include "results/LogFileNames.h"
+#include "results/LogLines.h"
 #include "results/LogWriters.h"
 #include "shell/Form1.h"
 
@@ -90,10 +91,8 @@ void RunControl::BeginTestRun() {
     f.st.RxRssiHistory.fill(QString());
     f.st.AckRssiHistory.fill(QString());
 
-    f.logs->AppendCommLog(QStringLiteral("\r\n-------< Start:") + now.toString(QStringLiteral("yyyy/MM/dd")) +
-                          QStringLiteral(" ") + now.toString(QStringLiteral("HH:mm:ss")) +
-                          QStringLiteral(" > -------"));
-    f.logs->AppendCommLog(QStringLiteral("\r\n") + kColumnHeads);
+    f.logs->AppendCommLog(loglines::runStart(now));
+    f.logs->AppendCommLog(loglines::columnHeads());
 
     f.ui.RxData->clear();
     f.ui.RxText->clear();
@@ -102,12 +101,13 @@ void RunControl::BeginTestRun() {
     f.Tx_Timer->setEnabled(true);
     f.Timer1->setEnabled(true);
     f.st.RunState = 0;
-    f.cycle->startRun();
 
     if (phase_ == Phase::Idle)
         ++runId_;
     phase_ = Phase::Running;
-    emit runStarted(startRecord(now, fsk, i));
+    const records::RunStart start = startRecord(now, fsk, i);
+    f.cycle->startRun(start);
+    emit runStarted(start);
 }
 
 records::RunStart RunControl::startRecord(const QDateTime& now, bool fsk, int spreading) const {

@@ -2,6 +2,7 @@
 
 #include "common/Colours.h"
 #include "common/NumberText.h"
+#include "gps/GgaProcessor.h"
 #include "looptest/ResultSounds.h"
 #include "looptest/RssiGraph.h"
 #include "looptest/RunControl.h"
@@ -11,18 +12,17 @@
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
 #include "ports/RadioChannel.h"
+#include "results/LogLines.h"
 #include "results/LogWriters.h"
 #include "shell/Form1.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <algorithm>
 #include <array>
 #include <cmath>
 
 namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
-const QString kShownCrLf = QStringLiteral("[Cr][Lf]");
 
 // A box holding a count: its number plus one, written back as plain text.
 void countUp(QLineEdit* box) {
@@ -47,6 +47,16 @@ QString pushAndAverage(std::array<QString, 10>& history, const QString& current)
     return count == 0 ? QString() : numtext::plain(sum / count);
 }
 
+// A level report's text as a number of dBm; empty when absent or not a
+// whole number.
+std::optional<int> dbm(const std::optional<QString>& text) {
+    if (!text)
+        return std::nullopt;
+    bool ok = false;
+    const int v = text->trimmed().toInt(&ok);
+    return ok ? std::optional<int>(v) : std::nullopt;
+}
+
 } // namespace
 
 TestCycle::TestCycle(Form1& form) : QObject(&form), f(form) {
@@ -64,9 +74,12 @@ void TestCycle::Tx_Timer_Timer() {
     step();
 }
 
-void TestCycle::startRun() {
+void TestCycle::startRun(const records::RunStart& start) {
     SubTickCount = SubTicksLeft = 0;
     sent_ = 0;
+    run_ = start;
+    inFlight_.reset();
+    lost_.clear();
 }
 
 void TestCycle::step() {
@@ -88,32 +101,37 @@ void TestCycle::step() {
     }
 
     countUp(f.ui.Tx_Count);
-    const QString count = numtext::plain(numtext::leadingNumber(f.ui.Tx_Count->text()));
+    const double countValue = numtext::leadingNumber(f.ui.Tx_Count->text());
+    const QString count = numtext::plain(countValue);
     f.ui.FSKData->setText((QStringLiteral("000") + count).right(3));
     f.ui.ChkData->setText(cmdset::expectedAnswer(f.st.ExpectedAnswerHex, f.ui.FSKData->text()));
 
     // The send half of the log line names the commands that went out; when
     // a write fails (the run is then stopped) it still stands, so the log
     // has a line for every count in Tx_Count, and the step ends unarmed.
-    const QString sentAt = f.svc.clock->now().toString(QStringLiteral("HH:mm:ss"));
-    QString sentCommands;
+    const QDateTime sentAt = f.svc.clock->now();
+    QStringList sentCommands;
     bool sent = true;
     if (f.st.FirmwareKind >= 2) {
         sent = sendPacket(cmdset::kNoiseCommand);
         if (sent)
-            sentCommands += f.st.PendingCommand + kShownCrLf;
+            sentCommands << f.st.PendingCommand;
     }
     if (sent) {
         sent = sendPacket(cmdset::dataCommand(f.ui.TxCmd->text(), f.ui.FSKData->text(), f.ui.FSKDmy->text()));
         if (sent) {
             f.st.SendTime = f.svc.clock->milliseconds();
+            f.st.SendTimeUs = f.svc.clock->microseconds();
             f.st.ResponseTime.clear();
+            f.st.ResponseTimeUs.reset();
             f.st.AwaitingResponse = 1;
             ++sent_;
-            sentCommands += f.st.PendingCommand + kShownCrLf;
+            sentCommands << f.st.PendingCommand;
+            inFlight_ = InFlight{std::int64_t(std::clamp(countValue, 0.0, 9e15)), f.ui.FSKData->text(), sentAt,
+                                 f.st.SendTimeUs};
         }
     }
-    f.logs->AppendCommLog(kCrLf + sentAt + QLatin1Char(',') + sentCommands + QLatin1Char(','));
+    f.logs->AppendCommLog(loglines::sendHalf(sentAt, sentCommands));
     if (sent)
         rearm(t0);
 }
@@ -155,10 +173,85 @@ void TestCycle::evaluateExchange() {
 
     // Success when the expected answer is in the dump; it carries the far
     // end's signal strength.
-    if (const auto rxRssi = cmdset::farEndRssiIn(f.ui.RxData->text(), f.ui.ChkData->text()))
+    const auto rxRssi = cmdset::farEndRssiIn(f.ui.RxData->text(), f.ui.ChkData->text());
+    if (rxRssi)
         evaluateSuccess(*rxRssi, oldNoise);
     else
         evaluateFailure(oldNoise);
+
+    if (!inFlight_)
+        return;
+    const QList<records::LateAnswer> late = findLateAnswers();
+    const records::Exchange e = exchangeRecord(*inFlight_, rxRssi, rxText);
+    if (!rxRssi) {
+        lost_.push_back(*inFlight_);
+        if (lost_.size() > std::size_t(kLateWatch))
+            lost_.pop_front();
+    }
+    inFlight_.reset();
+    for (const records::LateAnswer& l : late)
+        emit lateAnswer(l);
+    emit exchangeEvaluated(e);
+}
+
+// The record of the packet just evaluated. Signal levels are the reports
+// of this step's data only: a box that keeps an earlier text (no "*RS="
+// or "*RA=" report came) gives an empty field, not the earlier value.
+records::Exchange TestCycle::exchangeRecord(const InFlight& p, std::optional<int> farRssi,
+                                            const QString& rxText) const {
+    records::Exchange e;
+    e.runId = run_.runId;
+    e.packet = p.packet;
+    e.payload = p.payload;
+    e.sent = p.sent;
+    e.sentUs = p.sentUs;
+    e.mode = run_.mode;
+    e.spreading = run_.spreading;
+    e.periodMs = f.st.TxPeriod;
+    e.noise = dbm(cmdset::valueBeforeDbm(rxText, cmdset::kNoiseAnswer));
+    if (farRssi) {
+        e.outcome = records::Outcome::Answered;
+        e.farRssi = farRssi;
+        e.ackRssi = dbm(cmdset::answerRssi(rxText));
+        if (f.st.ResponseTimeUs) {
+            e.answeredUs = f.st.ResponseTimeUs;
+            e.rttUs = *f.st.ResponseTimeUs - p.sentUs;
+        }
+    }
+    if (f.ui.GPS_On->isChecked())
+        e.position = f.gga->position();
+    return e;
+}
+
+// Answers in this step's data of packets counted lost in the last
+// kLateWatch steps (a packet number further back could be the same three
+// digits as a newer packet's). Each is told once; the round trip runs to
+// the arrival of the bytes that completed its pattern, as an answered
+// packet's does.
+QList<records::LateAnswer> TestCycle::findLateAnswers() {
+    QList<records::LateAnswer> found;
+    const QString rxData = f.ui.RxData->text();
+    const std::int64_t current = inFlight_->packet;
+    for (auto it = lost_.begin(); it != lost_.end();) {
+        const QString pattern = cmdset::expectedAnswer(f.st.ExpectedAnswerHex, it->payload);
+        const int at = current - it->packet > kLateWatch || pattern == f.ui.ChkData->text() ? -1 : rxData.indexOf(pattern);
+        const auto arrived = at < 0 ? std::nullopt : f.radio->arrivalOf(at + int(pattern.size()) - 1);
+        if (!arrived) {
+            ++it;
+            continue;
+        }
+        records::LateAnswer l;
+        l.runId = run_.runId;
+        l.packet = it->packet;
+        l.payload = it->payload;
+        l.rttUs = *arrived - it->sentUs;
+        // The level when both of its bytes are there.
+        if (at + pattern.size() + 6 <= rxData.size())
+            l.farRssi = cmdset::farEndRssiIn(rxData, pattern);
+        found << l;
+        it = lost_.erase(it);
+    }
+    return found;
 }
 
 void TestCycle::evaluateSuccess(int rxRssi, const QString& oldNoise) {
@@ -189,15 +282,7 @@ void TestCycle::evaluateSuccess(int rxRssi, const QString& oldNoise) {
     else
         f.ui.Picture1->step(true, f.ui.AckRssi->text(), oldAckAve, f.ui.AckRssiAve->text(), oldNoise,
                             f.ui.NoiseRssi->text(), c);
-
-    const QChar comma(',');
-    f.logs->AppendCommLog(rxText + comma + f.st.ResponseTime + comma + f.ui.Rx_Rssi->text() + comma
-                          + f.ui.AckRssi->text() + comma + f.ui.NoiseRssi->text() + comma
-                          + f.ui.GPposition->text());
-    const QString mapLine = f.ui.NposGmap->text() + comma + f.ui.EposGmap->text() + comma + f.ui.Mpos->text()
-        + comma + f.ui.Rx_Rssi->text() + comma + f.ui.AckRssi->text() + comma + f.ui.NoiseRssi->text() + kCrLf;
-    f.logs->AppendMapCsv(mapLine);
-    f.logs->AppendMapLog(mapLine);
+    writeAnswerLines(true);
 }
 
 void TestCycle::evaluateFailure(const QString& oldNoise) {
@@ -213,10 +298,24 @@ void TestCycle::evaluateFailure(const QString& oldNoise) {
                                    colourFromValue(f.st.NoiseColor, pal), {}, {}};
         f.ui.Picture1->step(false, QString(), QString(), QString(), oldNoise, f.ui.NoiseRssi->text(), c);
     }
+    writeAnswerLines(false);
+}
 
-    const QChar comma(',');
-    f.logs->AppendCommLog(f.ui.RxText->toPlainText() + QStringLiteral(",,,,") + f.ui.NoiseRssi->text() + comma
-                          + f.ui.GPposition->text());
-    f.logs->AppendMapLog(f.ui.NposGmap->text() + comma + f.ui.EposGmap->text() + comma + f.ui.Mpos->text()
-                         + QStringLiteral(",,,") + f.ui.NoiseRssi->text() + kCrLf);
+// The answer half of the communication-log line and the map lines, from
+// what the boxes show now (a lost packet's RSSI boxes are empty; its
+// response time is not written). The map CSV takes answered packets only.
+void TestCycle::writeAnswerLines(bool answered) {
+    loglines::AnswerFields a;
+    a.received = f.ui.RxText->toPlainText();
+    a.responseTime = answered ? f.st.ResponseTime : QString();
+    a.farRssi = f.ui.Rx_Rssi->text();
+    a.ackRssi = f.ui.AckRssi->text();
+    a.noise = f.ui.NoiseRssi->text();
+    a.gga = f.ui.GPposition->text();
+    f.logs->AppendCommLog(loglines::answerHalf(a));
+    const QString mapLine = loglines::mapLine({f.ui.NposGmap->text(), f.ui.EposGmap->text(), f.ui.Mpos->text(),
+                                               a.farRssi, a.ackRssi, a.noise});
+    if (answered)
+        f.logs->AppendMapCsv(mapLine);
+    f.logs->AppendMapLog(mapLine);
 }

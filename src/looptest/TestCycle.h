@@ -3,9 +3,17 @@
 // answer to the previous test packet (counters, signal strengths, averages,
 // sound, graph, log lines), then sends the next packet and re-arms the
 // timer, or stops a counted run that has reached its length.
+// Each evaluated packet is also told as an Exchange record, and the answer
+// of an earlier lost packet found in a step's data as a LateAnswer.
+#include "records/Exchange.h"
+
+#include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <deque>
+#include <optional>
 
 class Form1;
 
@@ -15,8 +23,9 @@ public:
     explicit TestCycle(Form1& form);
     void Tx_Timer_Timer();
     // A run begins: its first step follows at the first firing, whatever
-    // firings a long period of the previous run left to skip.
-    void startRun();
+    // firings a long period of the previous run left to skip. The run's
+    // id, mode, spreading and period go into its records.
+    void startRun(const records::RunStart& start);
     // Data commands written to the port in this run.
     std::int64_t packetsSent() const { return sent_; }
 
@@ -32,12 +41,31 @@ public:
     static constexpr double kMaxPeriodMs = 2147483647.0;
     // Sounds are played only from this period on.
     static constexpr double kSoundPeriodMs = 2000;
+    // Lost packets whose answer a later step still looks for.
+    static constexpr int kLateWatch = 8;
+
+signals:
+    // One per evaluated packet, after its log lines.
+    void exchangeEvaluated(const records::Exchange& e);
+    // A step found the answer of an earlier packet already counted lost.
+    void lateAnswer(const records::LateAnswer& l);
 
 private:
+    // The packet sent last, until the next step evaluates it.
+    struct InFlight {
+        std::int64_t packet = 0;
+        QString payload;
+        QDateTime sent;
+        std::int64_t sentUs = 0;
+    };
+    records::Exchange exchangeRecord(const InFlight& p, std::optional<int> farRssi, const QString& rxText) const;
+    QList<records::LateAnswer> findLateAnswers();
+
     void step();
     void evaluateExchange();
     void evaluateSuccess(int rxRssi, const QString& oldNoise);
     void evaluateFailure(const QString& oldNoise);
+    void writeAnswerLines(bool answered);
     bool sendPacket(const QString& command);
     void rearm(qint32 t0);
 
@@ -45,4 +73,7 @@ private:
     int SubTickCount = 0;
     int SubTicksLeft = 0;
     std::int64_t sent_ = 0;
+    records::RunStart run_;
+    std::optional<InFlight> inFlight_;
+    std::deque<InFlight> lost_;   // newest last, at most kLateWatch
 };

@@ -31,6 +31,7 @@ void RadioChannel::MSComm1_OnComm() {
     // The arrival time is taken first, so the response time does not
     // include this handler's own work.
     const qint32 now = f.svc.clock->milliseconds();
+    const std::int64_t nowUs = f.svc.clock->microseconds();
     const QByteArray bytes = f.MSComm1->readAll();
     if (bytes.isEmpty())
         return;
@@ -41,13 +42,16 @@ void RadioChannel::MSComm1_OnComm() {
     end.movePosition(QTextCursor::End);
     end.insertText(cmdset::readableText(bytes));
 
+    noteArrival(int(bytes.size()), nowUs);
     const QString rxData = (f.ui.RxData->text() + hexDump(bytes)).right(kRxDataKeep);
     f.ui.RxData->setText(rxData);
+    shownRxData_ = rxData;
 
     if (f.st.AwaitingResponse == 0 || !rxData.contains(f.ui.ChkData->text()))
         return;
 
     f.st.ResponseTime = numtext::signBlank(double(elapsedMs(now, f.st.SendTime)));
+    f.st.ResponseTimeUs = nowUs;
     if (f.ui.RxTimeHist->document()->isEmpty())
         timeHistory_.clear();  // emptied on screen by someone else
     timeHistory_ = (timeHistory_ + f.st.ResponseTime + QStringLiteral("\r\n")).right(kTimeHistoryKeep);
@@ -64,4 +68,31 @@ void RadioChannel::MSComm1_OnComm() {
 void RadioChannel::clearResponseTimeHistory() {
     timeHistory_.clear();
     f.ui.RxTimeHist->clear();
+}
+
+void RadioChannel::noteArrival(int bytes, std::int64_t us) {
+    // RxData emptied (a step or a run start) or rewritten elsewhere: the
+    // bytes it shows begin anew.
+    if (f.ui.RxData->text().isEmpty() || f.ui.RxData->text() != shownRxData_) {
+        arrivals_.clear();
+        periodBytes_ = 0;
+    }
+    periodBytes_ += bytes;
+    arrivals_.push_back({periodBytes_, us});
+    const std::int64_t firstShown = periodBytes_ - kRxDataKeep / 3;
+    while (arrivals_.size() > 1 && arrivals_.front().bytesUpTo <= firstShown)
+        arrivals_.pop_front();
+}
+
+std::optional<std::int64_t> RadioChannel::arrivalOf(int at) const {
+    const QString rxData = f.ui.RxData->text();
+    if (rxData != shownRxData_ || at < 0 || at >= rxData.size())
+        return std::nullopt;
+    // RxData shows the last rxData.size() / 3 bytes received.
+    const std::int64_t byte = periodBytes_ - rxData.size() / 3 + at / 3;
+    for (const Arrival& a : arrivals_) {
+        if (byte < a.bytesUpTo)
+            return a.us;
+    }
+    return std::nullopt;
 }

@@ -4,6 +4,10 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
+#include <deque>
+#include <optional>
+
 class Form1;
 
 class RadioChannel : public QObject {
@@ -25,6 +29,12 @@ public:
     const QString& responseTimeHistory() const { return timeHistory_; }
     void clearResponseTimeHistory();
 
+    // When a byte shown in RxData arrived, on the microsecond clock: the
+    // byte at index `at` of RxData's hex dump (3 characters a byte, the
+    // newest kRxDataKeep characters). Empty when RxData was changed by
+    // someone else since the last receive event, or the index is outside it.
+    std::optional<std::int64_t> arrivalOf(int at) const;
+
     static constexpr int kRxDataKeep = 240;       // the newest 80 bytes as hex
     static constexpr int kTimeHistoryKeep = 500;
 
@@ -34,6 +44,18 @@ signals:
     void portFailed();
 
 private:
+    // One receive event since RxData was last emptied: the count of bytes
+    // received up to and including it, and its arrival instant. Only the
+    // events whose bytes are still in RxData are kept.
+    struct Arrival {
+        std::int64_t bytesUpTo;
+        std::int64_t us;
+    };
+    void noteArrival(int bytes, std::int64_t us);
+
     Form1& f;
     QString timeHistory_;
+    std::deque<Arrival> arrivals_;
+    std::int64_t periodBytes_ = 0;  // bytes received since RxData was emptied
+    QString shownRxData_;           // RxData as this handler left it
 };

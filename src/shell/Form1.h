@@ -30,6 +30,11 @@ class ResultSounds;
 class LogWriters;
 class GgaProcessor;
 class DatumPoint;
+namespace analysis {
+class RunRecorder;
+class AlarmEffects;
+class AnalysisWindow;
+}
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -77,13 +82,23 @@ public:
     std::unique_ptr<GgaProcessor> gga;
     std::unique_ptr<DatumPoint> datum;
 
+    // Beyond the main window: the run's records feed the recorder (figures,
+    // alarms, record stream, run report); the analysis window shows it.
+    std::unique_ptr<analysis::RunRecorder> recorder;
+    std::unique_ptr<analysis::AlarmEffects> alarmEffects;
+    std::unique_ptr<analysis::AnalysisWindow> analysisWindow;
+    // Opens the analysis window (AnalysisButton, Ctrl+L) and raises it.
+    void showAnalysis();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void bindControlArrays();
+    void wireAnalysis();
     void Form_Load();
     void Form_Resize();
     bool unloaded_ = false;
+    bool analysisPlaced_ = false;
 };

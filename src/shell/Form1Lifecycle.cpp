@@ -3,6 +3,7 @@
 
 #include "common/Colours.h"
 #include "common/Twips.h"
+#include "analysis/AnalysisWindow.h"
 #include "looptest/RunControl.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -211,5 +212,8 @@ void Form1::resizeEvent(QResizeEvent* event) {
 
 void Form1::closeEvent(QCloseEvent* event) {
     Form_Unload();
+    // The analysis window goes with the main window (the program ends when
+    // the main window closes).
+    analysisWindow->close();
     event->accept();
 }

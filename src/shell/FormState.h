@@ -4,6 +4,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 struct FormState {
     // Radio port channel and the test cycle's timing of one data exchange.
@@ -11,6 +12,10 @@ struct FormState {
     qint32 SendTime = 0;          // millisecond counter at the last data command (0 before the first)
     QString ResponseTime;
     int AwaitingResponse = 0;
+    // The same instants on the microsecond clock: the send, and the arrival
+    // of the bytes that completed the awaited answer (empty until then).
+    std::int64_t SendTimeUs = 0;
+    std::optional<std::int64_t> ResponseTimeUs;
 
     // Run start and stop.
     int RunKind = 0;              // 0 continuous, 1 counted

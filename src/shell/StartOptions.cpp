@@ -1,5 +1,6 @@
 #include "shell/StartOptions.h"
 
+#include "analysis/RunRecorder.h"
 #include "looptest/RunControl.h"
 #include "shell/DataFolder.h"
 #include "shell/Form1.h"
@@ -26,6 +27,9 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
     p.addOptions({portOpt, gpsOpt, baudOpt, logOpt, countOpt, startOpt, shotOpt, quitOpt});
     const QCommandLineOption dataOpt(QStringLiteral("data-dir"), QStringLiteral("Keep the settings and logs in this folder."), QStringLiteral("dir"));
     p.addOption(dataOpt);
+    const QCommandLineOption analysisOpt(QStringLiteral("analysis"), QStringLiteral("Open the link analysis window at start."));
+    const QCommandLineOption jsonlOpt(QStringLiteral("jsonl"), QStringLiteral("Stream every run's records, one JSON object a line; - for standard output."), QStringLiteral("-"));
+    p.addOptions({analysisOpt, jsonlOpt});
     p.parse(arguments);  // --help names the folder in use when it is not the executable's
     const QString note = DataFolder::resolve(QCoreApplication::applicationDirPath(), p.value(dataOpt)).helpNote();
     if (!note.isEmpty())
@@ -40,6 +44,14 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
     start = p.isSet(startOpt);
     screenshot = p.value(shotOpt);
     quit = p.isSet(quitOpt);
+    analysis = p.isSet(analysisOpt);
+    if (p.isSet(jsonlOpt)) {
+        if (p.value(jsonlOpt) != QLatin1String("-")) {
+            *error = QStringLiteral("--jsonl takes - (standard output); with File保存 the stream is also written beside the log: ") + p.value(jsonlOpt);
+            return false;
+        }
+        jsonlStdout = true;
+    }
     if (p.isSet(countOpt)) {
         bool ok = false;
         count = p.value(countOpt).toInt(&ok);
@@ -68,6 +80,8 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
 }
 
 StartDriver::StartDriver(Form1& form, const StartOptions& options) : QObject(&form), f(form), opt(options) {
+    f.recorder->setStreamToStdout(opt.jsonlStdout);
+    f.recorder->setPrintSummary(opt.quit && opt.count > 0);
     connect(f.run.get(), &RunControl::runStarted, this, &StartDriver::runStarted);
     connect(f.run.get(), &RunControl::runEnded, this, &StartDriver::runEnded);
     // After the window's start-up has run and the event loop is going.
@@ -75,6 +89,8 @@ StartDriver::StartDriver(Form1& form, const StartOptions& options) : QObject(&fo
 }
 
 void StartDriver::apply() {
+    if (opt.analysis)
+        f.showAnalysis();
     SettingsFile& settings = *f.settings;
     if (!opt.radioPort.isEmpty())
         settings.setForThisStart(f.ui.Com_Port, opt.radioPort);

@@ -23,6 +23,8 @@ struct StartOptions {
     QString screenshot;   // --screenshot FILE: the window as a PNG when the run ends
     bool quit = false;    // --quit: close the window when the run ends
     QString dataDir;      // --data-dir DIR: settings and logs there (DataFolder)
+    bool analysis = false;     // --analysis: the analysis window opens beside the main one
+    bool jsonlStdout = false;  // --jsonl -: every run's records on standard output
 
     bool runRequested() const { return count > 0 || start; }
 
@@ -32,7 +34,9 @@ struct StartOptions {
 
 // Applies the options to a shown window and follows a counted run through
 // the run control's runStarted and runEnded, to take the screenshot and
-// close the window when it has ended.
+// close the window when it has ended. With --quit the run report is
+// printed too (on standard output, or standard error while the records
+// stream there).
 class StartDriver : public QObject {
     Q_OBJECT
 public:

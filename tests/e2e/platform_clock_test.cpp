@@ -41,6 +41,14 @@ void PlatformClockTest::millisecondsFollowTime() {
     SystemClock other;
     const qint32 gap = qint32(quint32(other.milliseconds()) - quint32(clock.milliseconds()));
     QVERIFY2(qAbs(gap) <= 50, qPrintable(QString::number(gap)));
+    // The microsecond count runs on the millisecond counter's base and
+    // follows the same sleep.
+    const qint64 us = clock.microseconds();
+    const qint32 ms = clock.milliseconds();
+    QVERIFY(qAbs(qint32(quint32(ms) - quint32(us / 1000))) <= 1);
+    QTest::qSleep(50);
+    const qint64 dus = clock.microseconds() - us;
+    QVERIFY2(dus >= 49000 && dus < 1000000, qPrintable(QString::number(dus)));
 }
 
 void PlatformClockTest::timerDefaultsAndFiring() {

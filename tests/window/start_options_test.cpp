@@ -27,6 +27,7 @@ private slots:
         QTest::newRow("quit without count") << QStringList{"--start", "--quit"} << "--quit and --screenshot need a counted run (--count N)";
         QTest::newRow("screenshot without count") << QStringList{"--screenshot", "a.png"} << "--quit and --screenshot need a counted run (--count N)";
         QTest::newRow("baud without port") << QStringList{"--gps-baud", "9600"} << "--gps-baud needs --gps-port";
+        QTest::newRow("jsonl to a file") << QStringList{"--jsonl", "out.jsonl"} << "--jsonl takes - (standard output); with File保存 the stream is also written beside the log: out.jsonl";
         QTest::newRow("empty data folder") << QStringList{"--data-dir="} << "--data-dir needs a folder";
     }
     void refusedCombinations() {

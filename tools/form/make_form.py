@@ -151,6 +151,11 @@ rows += [
     ("RxData", E, "Frame_6", 8, 294, 444, 22, "", "", {}),
     ("Label5", L, "Frame_6", 8, 322, 200, 18, "受信確認用コード", "", {}),
     ("ChkData", E, "Frame_6", 8, 342, 444, 22, "", "", {}),
+    # beyond the inventory: opens the link analysis window; a child of the
+    # window itself (not of the log frame, which a run locks), in the free
+    # right end of the log frame's heading row
+    ("AnalysisButton", B, "Form1", 706, 566, 96, 22, "リンク解析", "リンク解析ウィンドウを開きます (Ctrl+L)",
+     {"bold": 1, "accessible": 1}),
     # the shared port list, out of view until a port button opens it
     ("Com_PortList", LW, "Form1", 24, -200, 641, 95, "", "何れか選択するか、再度「ポート選択」ボタンで閉じます。", {}),
 ]
@@ -178,6 +183,8 @@ def widget(row, children):
         out.append(prop("toolTip", s(tip)))
     if opt.get("bold"):
         out.append(prop("font", "<font><bold>true</bold></font>"))
+    if opt.get("accessible"):
+        out.append(prop("accessibleName", s(name)))
     if opt.get("checked"):
         out.append(prop("checked", "<bool>true</bool>"))
     if opt.get("editable"):
