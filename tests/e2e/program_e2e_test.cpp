@@ -2,7 +2,8 @@
 // executable, copied into a folder of its own with the operator's settings
 // file, against the module simulator on a pseudo-terminal. Its exit status
 // and standard error tell what happened in the window's own words, and the
-// settings file it leaves keeps the operator's values, not the options.
+// settings file it leaves keeps the operator's values, not the options; a
+// run that sent all its packets prints its report on standard output.
 #include "E2eStack.h"
 #include "module/InitSequence.h"
 #include "shell/SettingsCodec.h"
@@ -66,8 +67,12 @@ private slots:
                                      .split(u'\n', Qt::SkipEmptyParts)
                                      .filter(QRegularExpression(QStringLiteral("^qvx-loopback:")));
         QCOMPARE(p.exitCode(), status);
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
         if (status == 0) {
             QVERIFY2(told.isEmpty(), qPrintable(told.join(u'\n')));
+            // The run report on standard output: sent, evaluated, answered, lost, late.
+            QVERIFY2(QRegularExpression(QStringLiteral("\nパケット +%1 +%1 +%1 +0 +0\n").arg(count)).match(out).hasMatch(),
+                     qPrintable(out));
         } else {
             QCOMPARE(told.size(), 1);
             QVERIFY2(told[0].endsWith(QStringLiteral(": ") + message), qPrintable(told[0]));
