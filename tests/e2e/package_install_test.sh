@@ -51,7 +51,7 @@ for exe in "$usr"/bin/*; do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings=all -l "$page" 2>&1 >/dev/null) || fail "man -l $page"
     [[ -z $warnings ]] || fail "man -l $page: $warnings"
 done
-[[ -f $usr/share/qvx-loopback/COMP.wav && -f $usr/share/qvx-loopback/NO_COMP.wav ]] || fail "sound files not installed"
+[[ -f $usr/share/qvx-loopback/COMP.wav && -f $usr/share/qvx-loopback/NO_COMP.wav && -f $usr/share/qvx-loopback/ALARM.wav ]] || fail "sound files not installed"
 
 # One constant position, so the map logs do not depend on timing.
 printf '%s\r\n' '$GPGGA,012345.00,3540.8720,N,13946.0260,E,1,08,0.9,40.5,M,39.0,M,,*55' >"$scratch/fix.nmea"
@@ -111,10 +111,15 @@ names = sorted(installed)
 print('files:', ', '.join(f'{n} ({len(installed[n])} bytes)' for n in names))
 if names != sorted(portable):
     sys.exit(f'names differ: {names} vs {sorted(portable)}')
-expected = {'qvx-loopback.ini', '<yyMMdd>_FSK Mode_pkg.log', '<yyMMdd>_FSK Mode_Map_pkg.csv', '<yyMMdd>_FSK Mode_Map_pkg.log'}
+expected = {'qvx-loopback.ini', '<yyMMdd>_FSK Mode_pkg.log', '<yyMMdd>_FSK Mode_Map_pkg.csv', '<yyMMdd>_FSK Mode_Map_pkg.log',
+            '<yyMMdd>_FSK Mode_pkg.jsonl', '<yyMMdd>_FSK Mode_pkg.summary.txt'}
 if set(names) != expected:
     sys.exit(f'expected {sorted(expected)}')
+# The record stream and the run report hold microsecond instants and the
+# logs' full paths: only the logs and the settings must be the same.
 for n in names:
+    if n.endswith(('.jsonl', '.summary.txt')):
+        continue
     if installed[n] != portable[n]:
         sys.exit(f'{n} differs:\n{installed[n]!r}\n{portable[n]!r}')
 PY
