@@ -4,10 +4,12 @@
 # With a radio module plugged in (a /dev/ttyUSB* or /dev/ttyACM* port) and no
 # options, the program starts as the operator left it. Otherwise it runs the
 # demo: the built-in module simulator and a GPS receiver walking a route,
-# each on a pseudo-terminal, and a run against them with the logs saved:
+# each on a pseudo-terminal, and a run against them with the logs saved and
+# the link analysis window open beside the main one:
 #   - with a display, a continuous run in the window (stop it with its button);
 #   - without one, a counted run of 10 under a virtual X screen, then the
-#     window's picture and the log files are left in build/demo and named.
+#     window's picture, the log files, the record stream (.jsonl) and the run
+#     report (.summary.txt, also printed) are left in build/demo and named.
 # Options are passed to the program (see build/bin/qvx-loopback --help);
 # QVX_DEMO=1 forces the demo, QVX_DEMO_COUNT=N sets the counted run's length.
 set -euo pipefail
@@ -52,17 +54,18 @@ radio=$(pty_path "$demo/sim.out")
 gps=$(pty_path "$demo/gps.out")
 echo "Module simulator on $radio, GPS walk on $gps" >&2
 
-args=(--port "$radio" --gps-port "$gps" --gps-baud 9600 --log demo)
+args=(--port "$radio" --gps-port "$gps" --gps-baud 9600 --log demo --analysis)
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
     "$demo/qvx-loopback" "${args[@]}" --start
 else
     count=${QVX_DEMO_COUNT:-10}
     echo "No display: a counted run of $count under a virtual X screen" >&2
     rc=0
-    xvfb-run -a -s "-screen 0 1280x1024x24" \
+    xvfb-run -a -s "-screen 0 2200x1024x24" \
         "$demo/qvx-loopback" "${args[@]}" --count "$count" --screenshot "$demo/window.png" --quit || rc=$?
     echo "Demo finished (exit $rc). Files in $demo:"
-    for f in "$demo"/window.png "$demo"/*demo.log "$demo"/*demo.csv "$demo"/qvx-loopback.ini; do
+    for f in "$demo"/window.png "$demo"/*demo.log "$demo"/*demo.csv "$demo"/*demo.jsonl "$demo"/*demo.summary.txt \
+             "$demo"/qvx-loopback.ini; do
         [[ -e "$f" ]] && echo "  $f ($(stat -c %s "$f") bytes)"
     done
     exit "$rc"

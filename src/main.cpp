@@ -6,6 +6,7 @@
 #include "shell/DataFolder.h"
 #include "shell/Form1.h"
 #include "shell/StartOptions.h"
+#include "shell/Version.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -15,8 +16,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(
-        QStringLiteral("%1.%2.%3").arg(QVX_VERSION_MAJOR).arg(QVX_VERSION_MINOR).arg(QVX_VERSION_PATCH));
+    QCoreApplication::setApplicationVersion(programVersion());
 
     StartOptions options;
     QString error;

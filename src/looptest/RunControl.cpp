@@ -15,6 +15,7 @@
 #include "results/LogLines.h"
 #include "results/LogWriters.h"
 #include "shell/Form1.h"
+#include "shell/Version.h"
 
 #include <algorithm>
 
@@ -114,6 +115,7 @@ records::RunStart RunControl::startRecord(const QDateTime& now, bool fsk, int sp
     records::RunStart start;
     start.runId = runId_;
     start.started = now;
+    start.version = programVersion();
     start.port = f.ui.Com_Port->text();
     start.mode = fsk ? records::Mode::Fsk : records::Mode::LoRa;
     start.spreading = spreading;

@@ -10,6 +10,7 @@
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
 #include "shell/SettingsFile.h"
+#include "shell/Version.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -119,8 +120,7 @@ void Form1::bindControlArrays() {
 
 void Form1::Form_Load() {
     // 1. Caption with the version.
-    setWindowTitle(windowTitle() + QStringLiteral("   Ver.= ") +
-                   QStringLiteral("%1.%2.%3").arg(QVX_VERSION_MAJOR).arg(QVX_VERSION_MINOR).arg(QVX_VERSION_PATCH));
+    setWindowTitle(windowTitle() + QStringLiteral("   Ver.= ") + programVersion());
     // 2. Start-up size (outer size; the frame is added by the window system).
     resize(twipsToPixels(kStartWidth), twipsToPixels(kStartHeight));
     // 3. Timer resolution: every timer of the program is a precise timer.

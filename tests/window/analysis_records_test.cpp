@@ -113,6 +113,7 @@ void AnalysisRecordsTest::countedRunWithLossAndLateAnswer() {
     QCOMPARE(start.length, 5);
     QCOMPARE(start.periodMs, 300.0);
     QCOMPARE(start.mode, records::Mode::Fsk);
+    QCOMPARE(start.version, QStringLiteral("0.900.5"));
     QCOMPARE(ends.size(), 1);
     QCOMPARE(ends.first().cause, records::EndCause::Completed);
     QCOMPARE(ends.first().sent, 5);
