@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 
@@ -93,6 +94,34 @@ struct Simulator : PtyProcess {
 struct GpsFeeder : PtyProcess {
     explicit GpsFeeder(const QStringList& options) : PtyProcess(QStringLiteral("qvx-nmea"), options) {}
 };
+} // namespace e2e
+
+namespace e2e {
+// The first of the build's tools that is missing (a test skips then), or
+// an empty text.
+inline QString missingTool(const QStringList& tools) {
+    for (const QString& t : tools) {
+        if (!QFile::exists(qEnvironmentVariable("QVX_BIN_DIR") + QLatin1Char('/') + t))
+            return t + QStringLiteral(" is not built");
+    }
+    return {};
+}
+
+// A GPS receiver walking from 35° N 137° E at 9600 Bd.
+struct GpsWalk : GpsFeeder {
+    GpsWalk()
+        : GpsFeeder({QStringLiteral("--lat"), QStringLiteral("35.0"), QStringLiteral("--lon"), QStringLiteral("137.0"),
+                     QStringLiteral("--baud"), QStringLiteral("9600")}) {}
+};
+
+// The window's GPS switched on at 9600 Bd on the walk's terminal; true once
+// the walk's first position is shown.
+inline bool showsGpsWalk(Form1& f, const QString& port) {
+    f.ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
+    f.ui.GPS_Port->setText(port);
+    f.ui.GPS_On->setChecked(true);
+    return QTest::qWaitFor([&f] { return f.ui.NposGmap->text().startsWith(QStringLiteral(" 35.0")); }, kTimeoutMs);
+}
 } // namespace e2e
 
 namespace e2e {

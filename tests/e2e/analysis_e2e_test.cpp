@@ -27,27 +27,19 @@ class AnalysisE2eTest : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        const QString bin = qEnvironmentVariable("QVX_BIN_DIR");
-        if (!QFileInfo::exists(bin + QStringLiteral("/qvx-sim")) || !QFileInfo::exists(bin + QStringLiteral("/qvx-nmea")))
-            QSKIP("qvx-sim or qvx-nmea is not built");
+        if (const QString missing = missingTool({QStringLiteral("qvx-sim"), QStringLiteral("qvx-nmea")}); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
     }
 
     void streamMatchesLogAndCounters() {
-        Simulator sim({QStringLiteral("--mode"), QStringLiteral("fsk"), QStringLiteral("--far-rssi"),
-                       QStringLiteral("-70,-74,-79,-83"), QStringLiteral("--ack-rssi"), QStringLiteral("-60,-66,-71"),
-                       QStringLiteral("--noise"), QStringLiteral("-110,-113"), QStringLiteral("--loss-pattern"),
-                       QStringLiteral("...x..x...x.")});
-        QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
-        GpsFeeder gps({QStringLiteral("--lat"), QStringLiteral("35.0"), QStringLiteral("--lon"), QStringLiteral("137.0"),
-                       QStringLiteral("--baud"), QStringLiteral("9600")});
-        QVERIFY2(!gps.path().isEmpty(), qPrintable(gps.errors()));
-
+        Simulator sim({QStringLiteral("--far-rssi"), QStringLiteral("-70,-74,-79,-83"), QStringLiteral("--ack-rssi"),
+                       QStringLiteral("-60,-66,-71"), QStringLiteral("--noise"), QStringLiteral("-110,-113"),
+                       QStringLiteral("--loss-pattern"), QStringLiteral("...x..x...x.")});
+        GpsWalk gps;
+        QVERIFY2(!sim.path().isEmpty() && !gps.path().isEmpty(), qPrintable(sim.errors() + gps.errors()));
         RealStack app;
         Form1& f = *app.form;
-        f.ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
-        f.ui.GPS_Port->setText(gps.path());
-        f.ui.GPS_On->setChecked(true);
-        QTRY_VERIFY_WITH_TIMEOUT(f.ui.NposGmap->text().startsWith(QStringLiteral(" 35.0")), kTimeoutMs);
+        QVERIFY(showsGpsWalk(f, gps.path()));
 
         QString commLog;
         bool ended = false;
