@@ -87,7 +87,7 @@ void Form1::wireAnalysis() {
     connect(rec, &analysis::RunRecorder::settingsChanged, alarmEffects.get(), &analysis::AlarmEffects::applySettings);
 
     connect(ui.GPS_On, &QCheckBox::toggled, rec, &analysis::RunRecorder::setGpsInUse);
-    connect(gga.get(), &GgaProcessor::positionTaken, rec, [rec] { rec->positionTaken(); });
+    connect(gga.get(), &GgaProcessor::positionTaken, rec, &analysis::RunRecorder::positionTaken);
     connect(GPSTimer, &Timer::timeout, rec, &analysis::RunRecorder::gpsTick);
 
     connect(ui.AnalysisButton, &QPushButton::clicked, this, &Form1::showAnalysis);
