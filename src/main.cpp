@@ -15,8 +15,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(
-        QStringLiteral("%1.%2.%3").arg(QVX_VERSION_MAJOR).arg(QVX_VERSION_MINOR).arg(QVX_VERSION_PATCH));
+    QCoreApplication::setApplicationVersion(Form1::versionText());
 
     StartOptions options;
     QString error;

@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
+#include "ports/PortSelection.h"
 #include "ports/RadioChannel.h"
 #include "results/LogFileNames.h"
 #include "results/LogWriters.h"
@@ -19,7 +20,6 @@
 
 namespace {
 constexpr int kFirstCycleMs = 100;
-constexpr int kPortListHiddenTopTwips = -3000;
 }
 
 RunControl::RunControl(Form1& form) : QObject(&form), f(form) {
@@ -31,8 +31,7 @@ RunControl::RunControl(Form1& form) : QObject(&form), f(form) {
 
 void RunControl::TestStartSW_Click(int index) {
     // The port list goes out of view.
-    f.ui.Com_PortList->move(f.ui.Com_PortList->x(), twipsToPixels(kPortListHiddenTopTwips));
-    f.ui.Com_PortList->setEnabled(false);
+    portsel::hideList(f.ui.Com_PortList);
 
     if (f.st.RunState == 0 && !f.MSComm1->isOpen()) {
         f.ui.Message->clear();

@@ -1,6 +1,8 @@
 #pragma once
 // The radio port channel: SendModuleCommand and the receive handler of the
 // radio port (byte rendering, hex dump, answer recognition and timing).
+#include "platform/BoundedTextView.h"
+
 #include <QObject>
 #include <QString>
 
@@ -22,7 +24,7 @@ public:
 
     // The response-time history exactly as built (lines ended by CR LF);
     // RxTimeHist shows it. Emptied by the run start.
-    const QString& responseTimeHistory() const { return timeHistory_; }
+    const QString& responseTimeHistory() const { return timeHistory_.text(); }
     void clearResponseTimeHistory();
 
     static constexpr int kRxDataKeep = 240;       // the newest 80 bytes as hex
@@ -35,5 +37,5 @@ signals:
 
 private:
     Form1& f;
-    QString timeHistory_;
+    BoundedTextView timeHistory_;
 };

@@ -47,3 +47,7 @@ Form1::Form1(const Services& services, QWidget* parent) : QWidget(parent), svc(s
 Form1::~Form1() {
     Form_Unload();
 }
+
+QString Form1::versionText() {
+    return QStringLiteral("%1.%2.%3").arg(QVX_VERSION_MAJOR).arg(QVX_VERSION_MINOR).arg(QVX_VERSION_PATCH);
+}
