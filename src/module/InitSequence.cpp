@@ -60,12 +60,12 @@ void InitSequence::askFirmware() {
 
 void InitSequence::checkFirmware() {
     const int kind = cmdset::firmwareKind(f.ui.RxText->toPlainText());
-    if (kind == 0) {
+    if (kind == FormState::kNoFirmwareAnswer) {
         fail(kNoAnswer);
         return;
     }
     f.st.FirmwareKind = kind;
-    if (kind < 2) {
+    if (kind < FormState::kFirmwareFvForm) {
         // No floor-noise reading with this firmware.
         f.ui.FlorLabel->setEnabled(false);
         f.ui.NoiseRssi->clear();

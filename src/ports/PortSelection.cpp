@@ -80,17 +80,21 @@ void PortSelection::togglePortList(QLineEdit* box, QPushButton* other, int targe
     f.st.PortListTarget = target;
 }
 
-void PortSelection::ComSelectSW_Click() { togglePortList(f.ui.Com_Port, f.ui.GPS_SelectSW, 1); }
+void PortSelection::ComSelectSW_Click() {
+    togglePortList(f.ui.Com_Port, f.ui.GPS_SelectSW, FormState::kListForRadioPort);
+}
 
-void PortSelection::GPS_SelectSW_Click() { togglePortList(f.ui.GPS_Port, f.ui.ComSelectSW, 2); }
+void PortSelection::GPS_SelectSW_Click() {
+    togglePortList(f.ui.GPS_Port, f.ui.ComSelectSW, FormState::kListForGpsPort);
+}
 
 void PortSelection::Com_PortList_Click() {
     const QListWidgetItem* item = f.ui.Com_PortList->currentItem();
     if (!item) return;
     const QString port = portsel::portNameOf(item->text());
     if (port.isEmpty()) return;
-    if (f.st.PortListTarget == 1) f.ui.Com_Port->setText(port);
-    else if (f.st.PortListTarget == 2) f.ui.GPS_Port->setText(port);
+    if (f.st.PortListTarget == FormState::kListForRadioPort) f.ui.Com_Port->setText(port);
+    else if (f.st.PortListTarget == FormState::kListForGpsPort) f.ui.GPS_Port->setText(port);
     portsel::hideList(f.ui.Com_PortList);
     f.ui.ComSelectSW->setEnabled(true);
     f.ui.GPS_SelectSW->setEnabled(!f.ui.GPS_On->isChecked());
