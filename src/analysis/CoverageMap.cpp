@@ -18,6 +18,14 @@ const QSize kUnshownSize(1200, 900);
 
 QRectF around(const QPointF& m, double half) { return {m.x() - half, m.y() - half, 2 * half, 2 * half}; }
 
+// box with a fraction of its size added on each side, at least kMinExtentM
+// wide and high.
+QRectF padded(const QRectF& box, double fraction) {
+    const double w = std::max(box.width() * (1 + 2 * fraction), CoverageMap::kMinExtentM);
+    const double h = std::max(box.height() * (1 + 2 * fraction), CoverageMap::kMinExtentM);
+    return {box.center().x() - w / 2, box.center().y() - h / 2, w, h};
+}
+
 }  // namespace
 
 CoverageMap::CoverageMap(QWidget* parent) : QWidget(parent) {
@@ -103,17 +111,12 @@ void CoverageMap::reproject() {
         projection_.emplace(datum_->first, datum_->second);
     else if (!points_.empty())
         projection_.emplace(points_.front().lat, points_.front().lon);
-    extentM_ = around(QPointF(0, 0), kMinExtentM / 2);
-    if (projection_) {
-        QRectF box = around(QPointF(0, 0), 1);
-        for (Point& p : points_) {
-            p.m = projection_->toMetres(p.lat, p.lon);
-            box |= around(p.m, 1);
-        }
-        const QPointF c = box.center();
-        const double half = std::max({box.width(), box.height(), kMinExtentM}) / 2 * 1.1;
-        extentM_ = QRectF(c.x() - half, c.y() - half, 2 * half, 2 * half);
+    extentM_ = dataM_ = around(QPointF(0, 0), 1);
+    for (Point& p : points_) {
+        p.m = projection_->toMetres(p.lat, p.lon);
+        dataM_ |= around(p.m, 1);
     }
+    extentM_ = padded(dataM_, 0.05);
     rebuildGrid();
 }
 
@@ -124,14 +127,11 @@ void CoverageMap::rebuildGrid() {
     invalidate();
 }
 
-// An extent widened by half again around everything, so that a walk
-// outward redraws the map a logarithmic number of times.
 bool CoverageMap::widenFor(const QPointF& m) {
+    dataM_ |= around(m, 1);
     if (extentM_.contains(m))
         return false;
-    QRectF box = extentM_ | around(m, 1);
-    box.adjust(-box.width() / 4, -box.height() / 4, box.width() / 4, box.height() / 4);
-    extentM_ = box;
+    extentM_ = padded(dataM_, 0.25);
     return true;
 }
 
@@ -148,7 +148,8 @@ void CoverageMap::addExchange(const records::Exchange& e) {
     }
     if (!projection_) {
         projection_.emplace(e.position->lat, e.position->lon);
-        extentM_ = around(QPointF(0, 0), kMinExtentM / 2);
+        dataM_ = around(QPointF(0, 0), 1);
+        extentM_ = padded(dataM_, 0);
     }
     Point pt{e.position->lat, e.position->lon, projection_->toMetres(e.position->lat, e.position->lon),
              e.packet, e.outcome == records::Outcome::Answered, false, e.farRssi, e.ackRssi, e.noise};
@@ -217,10 +218,9 @@ void CoverageMap::drawBase(QPainter& p, const QSize& size, const Frame& f) const
             const QRectF m = grid_.rectOf(key);
             const QRectF r(f.toPx(QPointF(m.left(), m.bottom())), QSizeF(side, side));
             const std::optional<double> median = cell.median();
-            QColor c = view_ == View::GridSuccess ? colourOf(successScale(), cell.successRate() * 100)
+            const QColor c = view_ == View::GridSuccess ? colourOf(successScale(), cell.successRate() * 100)
                        : median                   ? colourOf(valueScale(value_), *median)
                                                   : kNoValueColour;
-            c.setAlpha(210);
             p.setPen(QPen(QColor(0x60, 0x60, 0x60), 0.8));
             p.setBrush(c);
             p.drawRect(r);

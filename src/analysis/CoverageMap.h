@@ -13,9 +13,10 @@
 // checksum, no GPS) are counted, never drawn.
 //
 // The map owns its pixels: an exchange that falls inside the current extent
-// is drawn into the backing image at once (one mark); one outside widens the
-// extent by half again, and a change of view or size redraws the image at
-// the next paint. The overlays are drawn over the image at each paint.
+// is drawn into the backing image at once (one mark); one outside sets the
+// extent to everything plus a quarter on each side (a walk outward redraws
+// the map a logarithmic number of times), and a change of view or size
+// redraws the image at the next paint. The overlays are drawn over the image at each paint.
 #include "analysis/CoverageGrid.h"
 #include "analysis/MapLegend.h"
 #include "records/Exchange.h"
@@ -107,6 +108,7 @@ private:
     std::vector<Point> points_;
     CoverageGrid grid_;
     QRectF extentM_;  // x east, y north: left/top are the minima
+    QRectF dataM_;    // the origin and every point
     int unplaced_ = 0;
     MapValue value_ = MapValue::FarRssi;
     View view_ = View::Points;

@@ -124,7 +124,7 @@ void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
     double width = 0;
     for (const QString& l : labels)
         width = std::max(width, fm.horizontalAdvance(l));
-    const double w = width + 34, h = line * labels.size() + 10;
+    const double w = width + 38, h = line * labels.size() + 10;
     const QRectF box(area.right() - w - 8, area.bottom() - h - 8, w, h);
     p.save();
     p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
@@ -142,7 +142,7 @@ void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
         p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
         p.setBrush(QColor(QLatin1String(legend.scale.steps[i].rgb)));
         p.drawRect(QRectF(box.left() + 8, y + line / 2 - 5, 12, 10));
-        text(QLatin1String(legend.scale.steps[i].label), 26);
+        text(QLatin1String(legend.scale.steps[i].label), 30);
     }
     if (legend.pointMarks) {
         for (int i = 0; i < marks.size(); ++i, y += line) {
@@ -153,7 +153,7 @@ void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
                 drawAnswered(p, c, kNoValueColour);
             else
                 drawDatum(p, c);
-            text(marks[i], 26);
+            text(marks[i], 30);
         }
     }
     if (!legend.note.isEmpty())
@@ -162,7 +162,7 @@ void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
 }
 
 void drawAnswered(QPainter& p, const QPointF& c, const QColor& fill) {
-    p.setPen(QPen(QColor(0x20, 0x20, 0x20, 0xA0), 1));
+    p.setPen(QPen(fill.darker(150), 0.8));
     p.setBrush(fill);
     p.drawEllipse(c, kMark, kMark);
 }

@@ -5,6 +5,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -37,8 +38,10 @@ QScatterSeries* dots(const QString& title, const QColor& colour) {
     auto* s = new QScatterSeries;
     s->setName(title);
     s->setMarkerSize(6);
-    s->setColor(colour);
-    s->setBorderColor(colour.darker(130));
+    QColor fill = colour;
+    fill.setAlpha(150);  // the other series shows through
+    s->setColor(fill);
+    s->setBorderColor(Qt::transparent);
     return s;
 }
 
@@ -119,7 +122,7 @@ RssiDistancePlot::RssiDistancePlot(QWidget* parent) : QWidget(parent) {
     all->addWidget(figures_);
 
     connect(threshold_, &QSpinBox::valueChanged, this, &RssiDistancePlot::schedule);
-    connect(noiseButton_, &QPushButton::clicked, this, &RssiDistancePlot::useNoise);
+    connect(noiseButton_, &QPushButton::clicked, this, &RssiDistancePlot::useNoiseThreshold);
     connect(png, &QPushButton::clicked, this, [this] { emit saveRequested(QStringLiteral("png")); });
     connect(svg, &QPushButton::clicked, this, [this] { emit saveRequested(QStringLiteral("svg")); });
     clear();
@@ -214,7 +217,7 @@ void RssiDistancePlot::addExchange(const records::Exchange& e) {
     schedule();
 }
 
-void RssiDistancePlot::useNoise() {
+void RssiDistancePlot::useNoiseThreshold() {
     if (noiseCount_)
         setThreshold(int(std::lround(noiseSum_ / noiseCount_)));
 }
@@ -283,7 +286,10 @@ void RssiDistancePlot::flush() {
     x_->setRange(decadeBelow(lo), std::max(decadeAbove(hi), decadeBelow(lo) * 10));
     const double low = std::min(double(far_.empty() && ack_.empty() ? -120 : lowDbm_), double(threshold()));
     const double high = far_.empty() && ack_.empty() ? -30 : highDbm_;
-    y_->setRange(std::floor((low - 5) / 10) * 10, std::ceil((high + 5) / 10) * 10);
+    const double bottom = std::floor((low - 5) / 10) * 10, top = std::ceil((high + 5) / 10) * 10;
+    y_->setRange(bottom, top);
+    const int tens = int(std::lround((top - bottom) / 10));
+    y_->setTickCount(tens <= 12 ? tens + 1 : tens / 2 + 1);  // a line every 10 or 20 dB
     showFit(farFit_, farLine_);
     showFit(ackFit_, ackLine_);
     thresholdLine_->replace(QList<QPointF>{{x_->min(), double(threshold())}, {x_->max(), double(threshold())}});
@@ -293,6 +299,8 @@ void RssiDistancePlot::flush() {
 
 bool RssiDistancePlot::savePicture(const QString& path, QString* error) {
     flush();
+    // The chart lays its axes out in posted events: let them run first.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const QSize chartSize = view_->size().isEmpty() ? QSize(900, 600) : view_->size();
     const int textHeight = figures_->sizeHint().height() + 8;
     const QSize size(chartSize.width(), chartSize.height() + textHeight);

@@ -49,6 +49,9 @@ public:
     void clearDatum();
     void setThreshold(int dbm);
     int threshold() const;
+    // The threshold becomes the mean floor noise seen (the button); no
+    // change before any noise was seen.
+    void useNoiseThreshold();
 
     void clear();
     void addExchange(const records::Exchange& e);
@@ -79,7 +82,6 @@ private:
     void take(const Raw& r);
     void rebuild();
     void schedule();
-    void useNoise();
     void showFit(const std::optional<PathLossFit>& fit, QLineSeries* line);
     QString fitText(const QString& name, const std::optional<PathLossFit>& fit) const;
 
