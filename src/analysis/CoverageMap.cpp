@@ -176,13 +176,32 @@ void CoverageMap::markLate(std::int64_t packet) {
     }
 }
 
+LegendContent CoverageMap::legend() const {
+    LegendContent legend{valueScale(value_), view_ == View::Points, {}};
+    if (view_ == View::GridSuccess)
+        legend.scale = successScale();
+    else if (view_ == View::GridMedian)
+        legend.scale.title = QStringLiteral("中央値: ") + legend.scale.title;
+    if (view_ != View::Points)
+        legend.note = QStringLiteral("格子 %1 m, %2 点以上").arg(grid_.cellM()).arg(minSamples_);
+    return legend;
+}
+
+// The legend stands in a strip of its own on the right, so that it never
+// hides a point; a narrow map draws it over the points instead.
+double CoverageMap::legendStrip(const QSize& size) const {
+    const double w = legendWidth(font(), legend()) + 16;
+    return size.width() >= 3 * w ? w : 0;
+}
+
 CoverageMap::Frame CoverageMap::frameFor(const QSize& size) const {
     Frame f;
-    const double w = std::max(1.0, size.width() - 2 * kEdgePx);
+    const double strip = legendStrip(size);
+    const double w = std::max(1.0, size.width() - strip - 2 * kEdgePx);
     const double h = std::max(1.0, size.height() - 2 * kEdgePx);
     f.scale = std::min(w / extentM_.width(), h / extentM_.height());
     f.centreM = extentM_.center();
-    f.centrePx = QPointF(size.width() / 2.0, size.height() / 2.0);
+    f.centrePx = QPointF((size.width() - strip) / 2.0, size.height() / 2.0);
     return f;
 }
 
@@ -269,14 +288,7 @@ void CoverageMap::drawOverlays(QPainter& p, const QSize& size, const Frame& f) c
     p.drawText(QRectF(8, 4, size.width() - 60, 18), Qt::AlignLeft | Qt::AlignVCenter, head);
     drawNorthArrow(p, area);
     drawScaleBar(p, area, f.scale);
-    LegendContent legend{valueScale(value_), view_ == View::Points, {}};
-    if (view_ == View::GridSuccess)
-        legend.scale = successScale();
-    else if (view_ == View::GridMedian)
-        legend.scale.title = QStringLiteral("中央値: ") + legend.scale.title;
-    if (view_ != View::Points)
-        legend.note = QStringLiteral("格子 %1 m, %2 点以上").arg(grid_.cellM()).arg(minSamples_);
-    drawLegend(p, area, legend);
+    drawLegend(p, area, legend());
 }
 
 void CoverageMap::render(QPainter& p, const QSize& size) const {

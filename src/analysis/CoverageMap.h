@@ -6,7 +6,7 @@
 // Answered exchanges are dots coloured by far-end RSSI, answer RSSI or
 // margin on a fixed labelled scale; lost ones are crosses (purple once their
 // answer came late). The datum point carries distance rings; a scale bar,
-// a north arrow and the legend stand over the map. The grid view gathers
+// a north arrow and the legend go with it. The grid view gathers
 // the exchanges into square cells coloured by success rate or by the median
 // of the chosen value, drawn only for cells holding at least the minimum
 // number of samples. Exchanges without a usable position (no fix, a bad
@@ -16,7 +16,8 @@
 // is drawn into the backing image at once (one mark); one outside sets the
 // extent to everything plus a quarter on each side (a walk outward redraws
 // the map a logarithmic number of times), and a change of view or size
-// redraws the image at the next paint. The overlays are drawn over the image at each paint.
+// redraws the image at the next paint. The overlays are drawn over the
+// image at each paint; the legend has a strip of its own on the right.
 #include "analysis/CoverageGrid.h"
 #include "analysis/MapLegend.h"
 #include "records/Exchange.h"
@@ -94,6 +95,8 @@ private:
         }
     };
     Frame frameFor(const QSize& size) const;
+    LegendContent legend() const;
+    double legendStrip(const QSize& size) const;
     std::optional<int> valueOf(const Point& p) const;
     void reproject();
     void rebuildGrid();

@@ -109,22 +109,38 @@ void drawNorthArrow(QPainter& p, const QRectF& area) {
     p.restore();
 }
 
-void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
-    const QFontMetricsF fm(p.font());
-    const double line = fm.height() + 3;
+namespace {
+
+QStringList legendLines(const LegendContent& legend, const QStringList& marks) {
     QStringList labels{legend.scale.title};
     for (int i = 0; i < kScaleSteps; ++i)
         labels << QLatin1String(legend.scale.steps[i].label);
-    const QStringList marks{QStringLiteral("損失"), QStringLiteral("損失 (遅延応答)"), QStringLiteral("値なし"),
-                            QStringLiteral("基準点")};
     if (legend.pointMarks)
         labels += marks;
     if (!legend.note.isEmpty())
         labels << legend.note;
+    return labels;
+}
+
+QStringList markLabels() {
+    return {QStringLiteral("損失"), QStringLiteral("損失 (遅延応答)"), QStringLiteral("値なし"), QStringLiteral("基準点")};
+}
+
+}  // namespace
+
+double legendWidth(const QFont& font, const LegendContent& legend) {
+    const QFontMetricsF fm(font);
     double width = 0;
-    for (const QString& l : labels)
+    for (const QString& l : legendLines(legend, markLabels()))
         width = std::max(width, fm.horizontalAdvance(l));
-    const double w = width + 38, h = line * labels.size() + 10;
+    return width + 38;
+}
+
+void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
+    const QFontMetricsF fm(p.font());
+    const double line = fm.height() + 3;
+    const QStringList marks = markLabels();
+    const double w = legendWidth(p.font(), legend), h = line * legendLines(legend, marks).size() + 10;
     const QRectF box(area.right() - w - 8, area.bottom() - h - 8, w, h);
     p.save();
     p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));

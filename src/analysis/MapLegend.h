@@ -12,6 +12,7 @@
 
 #include <optional>
 
+class QFont;
 class QPainter;
 
 namespace analysis {
@@ -48,8 +49,9 @@ struct LegendContent {
     bool pointMarks = true;            // lost / late / no-value marks (point view)
     QString note;                      // a line below the scale (grid size, minimum samples)
 };
-// The legend box at the bottom right of area.
+// The legend box at the bottom right of area, and its width in a font.
 void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend);
+double legendWidth(const QFont& font, const LegendContent& legend);
 
 // The marks the map draws, centred on c.
 void drawAnswered(QPainter& p, const QPointF& c, const QColor& fill);
