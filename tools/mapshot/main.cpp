@@ -1,5 +1,5 @@
-// qvx-mapshot [--output FILE] [--grid FILE] [--distance FILE] [--size WxH]
-//             [--datum LAT,LON] [INPUT.jsonl]
+// qvx-mapshot [--output FILE] [--grid FILE] [--distance FILE] [--window FILE]
+//             [--size WxH] [--datum LAT,LON] [INPUT.jsonl]
 //
 // Feeds the analysis window a walk (a run's record stream, or without one
 // a synthetic walk) and saves pictures of its coverage map (points, and
@@ -82,7 +82,9 @@ int main(int argc, char** argv) {
                                   QStringLiteral("WxH"), QStringLiteral("1000x760"));
     const QCommandLineOption datum(QStringLiteral("datum"), QStringLiteral("Datum point, decimal degrees."),
                                    QStringLiteral("LAT,LON"));
-    parser.addOptions({output, grid, distance, size, datum});
+    const QCommandLineOption shot(QStringLiteral("window"), QStringLiteral("Also the whole window on its map page (PNG)."),
+                                  QStringLiteral("FILE"));
+    parser.addOptions({output, grid, distance, size, datum, shot});
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("A run's record stream (.jsonl)."),
                                  QStringLiteral("[INPUT]"));
     parser.process(app);
@@ -137,6 +139,12 @@ int main(int argc, char** argv) {
         window.distancePlot().useNoiseThreshold();
         if (!window.distancePlot().savePicture(parser.value(distance), &error))
             return fail(QStringLiteral("%1: %2").arg(parser.value(distance), error));
+    }
+    if (parser.isSet(shot)) {
+        tabs->setCurrentWidget(window.findChild<QWidget*>(QStringLiteral("MapPage")));
+        QCoreApplication::processEvents();
+        if (!window.grab().save(parser.value(shot)))
+            return fail(QStringLiteral("%1: cannot be written").arg(parser.value(shot)));
     }
     return 0;
 }
