@@ -17,6 +17,15 @@
 
 namespace analysis {
 
+// A datum point in decimal degrees, or none when its latitude or longitude
+// is 0 (the main window's rule for an unset datum point).
+using Datum = std::optional<std::pair<double, double>>;
+inline Datum datumOf(double latitude, double longitude) {
+    if (latitude == 0 || longitude == 0)
+        return std::nullopt;
+    return std::make_pair(latitude, longitude);
+}
+
 class LocalProjection {
 public:
     LocalProjection(double originLat, double originLon);

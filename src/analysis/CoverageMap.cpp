@@ -37,22 +37,14 @@ CoverageMap::CoverageMap(QWidget* parent) : QWidget(parent) {
 }
 
 void CoverageMap::setDatum(double latitude, double longitude) {
-    if (latitude == 0 || longitude == 0) {
-        clearDatum();
+    const Datum d = datumOf(latitude, longitude);
+    if (d == datum_)
         return;
-    }
-    if (datum_ && datum_->first == latitude && datum_->second == longitude)
-        return;
-    datum_ = std::make_pair(latitude, longitude);
+    datum_ = d;
     reproject();
 }
 
-void CoverageMap::clearDatum() {
-    if (!datum_)
-        return;
-    datum_.reset();
-    reproject();
-}
+void CoverageMap::clearDatum() { setDatum(0, 0); }
 
 void CoverageMap::setValue(MapValue v) {
     if (v == value_)

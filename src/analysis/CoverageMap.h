@@ -106,7 +106,7 @@ private:
     void drawPoint(QPainter& p, const Point& pt, const Frame& f) const;
     void drawOverlays(QPainter& p, const QSize& size, const Frame& f) const;
 
-    std::optional<std::pair<double, double>> datum_;
+    Datum datum_;
     std::optional<LocalProjection> projection_;
     std::vector<Point> points_;
     CoverageGrid grid_;

@@ -129,22 +129,14 @@ RssiDistancePlot::RssiDistancePlot(QWidget* parent) : QWidget(parent) {
 }
 
 void RssiDistancePlot::setDatum(double latitude, double longitude) {
-    if (latitude == 0 || longitude == 0) {
-        clearDatum();
+    const Datum d = datumOf(latitude, longitude);
+    if (d == datum_)
         return;
-    }
-    if (datum_ && datum_->first == latitude && datum_->second == longitude)
-        return;
-    datum_ = std::make_pair(latitude, longitude);
+    datum_ = d;
     rebuild();
 }
 
-void RssiDistancePlot::clearDatum() {
-    if (!datum_)
-        return;
-    datum_.reset();
-    rebuild();
-}
+void RssiDistancePlot::clearDatum() { setDatum(0, 0); }
 
 void RssiDistancePlot::setThreshold(int dbm) { threshold_->setValue(dbm); }
 int RssiDistancePlot::threshold() const { return threshold_->value(); }

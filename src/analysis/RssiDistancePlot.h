@@ -14,6 +14,7 @@
 // Exchanges are noted as they come; the dots, the fit and the figures
 // follow at most every kFlushMs, and not while the plot is hidden. A dot
 // is drawn once per (distance to 1 %, dBm): a long walk adds few.
+#include "analysis/CoverageGrid.h"
 #include "analysis/PathLoss.h"
 #include "records/Exchange.h"
 
@@ -85,7 +86,7 @@ private:
     void showFit(const std::optional<PathLossFit>& fit, QLineSeries* line);
     QString fitText(const QString& name, const std::optional<PathLossFit>& fit) const;
 
-    std::optional<std::pair<double, double>> datum_;
+    Datum datum_;
     std::vector<Raw> raw_;
     std::vector<PathLossSample> far_, ack_;
     std::set<std::pair<int, int>> farDots_, ackDots_;
