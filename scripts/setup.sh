@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev qt6-qpa-plugins libgl-dev
   fonts-noto-cjk xvfb xauth imagemagick
   clang libclang-rt-14-dev
+  # The analysis window saves its map and plots as SVG (QSvgGenerator).
+  qt6-svg-dev
   help2man man-db dpkg-dev desktop-file-utils appstream lintian
   # qvx-export builds Leaflet into its HTML maps; its tests validate KML and
   # GPX with xmllint, open the HTML map in headless Chromium and run ajv
