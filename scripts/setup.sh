@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev qt6-qpa-plugins libgl-dev
   fonts-noto-cjk xvfb xauth imagemagick
   clang libclang-rt-14-dev
+  # The analysis window saves its map and plots as SVG (QSvgGenerator).
+  qt6-svg-dev
   help2man man-db dpkg-dev desktop-file-utils appstream lintian
   # qvx-export builds Leaflet into its HTML maps; its tests validate KML and
   # GPX with xmllint, open the HTML map in headless Chromium and run ajv
@@ -31,9 +33,11 @@ if ((${#missing[@]})); then
 fi
 
 build_dir="${QVX_BUILD_DIR:-build}"
-# The GeoJSON schema validator of the export tests, pinned, beside the build.
-if [[ ! -x "$build_dir/npm/node_modules/.bin/ajv" || ! -f "$build_dir/npm/node_modules/geojson-schema/FeatureCollection.json" ]]; then
-  npm install --prefix "$build_dir/npm" --no-audit --no-fund --silent ajv-cli@5.0.0 geojson-schema@1.0.5 >/dev/null
+# The GeoJSON schema validator of the export tests, pinned, in build-tools/
+# (shared by the normal and the sanitizer build).
+npm_dir=build-tools/npm
+if [[ ! -x "$npm_dir/node_modules/.bin/ajv" || ! -f "$npm_dir/node_modules/geojson-schema/FeatureCollection.json" ]]; then
+  npm install --prefix "$npm_dir" --no-audit --no-fund --silent ajv-cli@5.0.0 geojson-schema@1.0.5 >/dev/null
 fi
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"

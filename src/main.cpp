@@ -6,7 +6,6 @@
 #include "shell/DataFolder.h"
 #include "shell/Form1.h"
 #include "shell/StartOptions.h"
-#include "shell/Version.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -16,7 +15,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(programVersion());
+    QCoreApplication::setApplicationVersion(Form1::versionText());
 
     StartOptions options;
     QString error;

@@ -1,9 +1,13 @@
 #include "analysis/AnalysisWindow.h"
 
+#include "analysis/CoveragePane.h"
 #include "analysis/LinkCharts.h"
+#include "analysis/RssiDistancePlot.h"
 
 #include <QChartView>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -13,6 +17,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -87,9 +92,26 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     plots->addWidget(charts_->rssiView(), 1, 0);
     plots->addWidget(charts_->marginView(), 1, 1);
 
-    auto* middle = new QHBoxLayout;
+    auto* statistics = new QWidget;
+    name(statistics, QStringLiteral("StatisticsPage"));
+    auto* middle = new QHBoxLayout(statistics);
+    middle->setContentsMargins(0, 0, 0, 0);
     middle->addLayout(left);
     middle->addLayout(plots, 1);
+
+    mapPane_ = new CoveragePane;
+    distance_ = new RssiDistancePlot;
+    name(distance_, QStringLiteral("DistancePage"));
+    tabs_ = new QTabWidget;
+    name(tabs_, QStringLiteral("AnalysisTabs"));
+    tabs_->addTab(statistics, QStringLiteral("統計"));
+    tabs_->addTab(mapPane_, QStringLiteral("地図"));
+    tabs_->addTab(distance_, QStringLiteral("距離と RSSI"));
+    connect(tabs_, &QTabWidget::currentChanged, this, &AnalysisWindow::showPlotWhenVisible);
+    connect(mapPane_, &CoveragePane::saveRequested, this,
+            [this](const QString& suffix) { savePicture(mapPane_, suffix); });
+    connect(distance_, &RssiDistancePlot::saveRequested, this,
+            [this](const QString& suffix) { savePicture(distance_, suffix); });
 
     status_ = new QLabel;
     name(status_, QStringLiteral("AnalysisStatus"));
@@ -97,7 +119,7 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
 
     auto* all = new QVBoxLayout(this);
     all->addLayout(top);
-    all->addLayout(middle, 1);
+    all->addWidget(tabs_, 1);
     all->addWidget(markerRow());
     all->addWidget(settingsRow());
     all->addWidget(status_);
@@ -108,6 +130,7 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
 
     connect(&rec_, &RunRecorder::runStarted, this, &AnalysisWindow::onRunStarted);
     connect(&rec_, &RunRecorder::exchangeAdded, this, &AnalysisWindow::onExchangeAdded);
+    connect(&rec_, &RunRecorder::lateAnswerAdded, this, &AnalysisWindow::onLateAnswer);
     connect(&rec_, &RunRecorder::figuresChanged, this, &AnalysisWindow::refreshFigures);
     connect(&rec_, &RunRecorder::runEnded, this, &AnalysisWindow::onRunEnded);
     connect(&rec_, &RunRecorder::markerAdded, this, &AnalysisWindow::onMarkerAdded);
@@ -344,6 +367,8 @@ void AnalysisWindow::onAlarmChanged() {
 void AnalysisWindow::onRunStarted(const records::RunStart&) {
     pending_.reset();
     charts_->clear();
+    mapPane_->map().clear();
+    distance_->clear();
     lastMarker_->clear();
     status_->clear();
     showRunState();
@@ -351,7 +376,45 @@ void AnalysisWindow::onRunStarted(const records::RunStart&) {
         clock_->start();
 }
 
-void AnalysisWindow::onExchangeAdded(const records::Exchange& e) { pending_ = e; }
+void AnalysisWindow::onExchangeAdded(const records::Exchange& e) {
+    pending_ = e;
+    mapPane_->map().addExchange(e);
+    distance_->addExchange(e);
+}
+
+void AnalysisWindow::onLateAnswer(const records::LateAnswer& l) { mapPane_->map().markLate(l.packet); }
+
+CoverageMap& AnalysisWindow::map() const { return mapPane_->map(); }
+
+void AnalysisWindow::setDatum(double latitude, double longitude) {
+    mapPane_->map().setDatum(latitude, longitude);
+    distance_->setDatum(latitude, longitude);
+}
+
+bool AnalysisWindow::saveMapPicture(const QString& path, QString* error) const {
+    return mapPane_->map().savePicture(path, error);
+}
+
+// The suggested name is the run's own (<log>.map.png, <log>.rssi-distance.svg)
+// beside its logs, or a plain name in the current folder.
+void AnalysisWindow::savePicture(QWidget* page, const QString& suffix) {
+    const bool map = page == mapPane_;
+    QString suggested = rec_.mapPicturePath();
+    const QString kind = map ? QStringLiteral(".map.") : QStringLiteral(".rssi-distance.");
+    suggested = suggested.isEmpty() ? QDir::current().filePath(QStringLiteral("coverage") + kind + suffix)
+                                    : suggested.chopped(int(qstrlen(".map.png"))) + kind + suffix;
+    const QString path = chooser_ ? chooser_(suggested)
+                                  : QFileDialog::getSaveFileName(this, QStringLiteral("図の保存"), suggested,
+                                                                 suffix.toUpper() + QStringLiteral(" (*.") + suffix +
+                                                                     QLatin1Char(')'));
+    if (path.isEmpty())
+        return;
+    QString error;
+    const bool ok = map ? saveMapPicture(path, &error) : distance_->savePicture(path, &error);
+    status_->setText(ok ? QString() : QStringLiteral("図の保存失敗: %1 (%2)").arg(QFileInfo(path).fileName(), error));
+}
+
+void AnalysisWindow::showPlotWhenVisible() { distance_->setShown(isVisible() && tabs_->currentWidget() == distance_); }
 
 void AnalysisWindow::onRunEnded(const records::RunEnd&) {
     clock_->stop();
@@ -409,6 +472,7 @@ void AnalysisWindow::onSettingsEdited() {
 void AnalysisWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     charts_->setVisible(true);
+    showPlotWhenVisible();
     if (rec_.running())
         clock_->start();
     refreshClock();
@@ -417,6 +481,7 @@ void AnalysisWindow::showEvent(QShowEvent* e) {
 void AnalysisWindow::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
     charts_->setVisible(false);
+    distance_->setShown(false);
     clock_->stop();
 }
 

@@ -5,6 +5,10 @@
 // with an optional note); and edits the analysis settings, saving them to
 // their file at each change.
 //
+// The figures and plots share the window with two more pages: the live
+// coverage map and RSSI against distance with its path-loss fit, each
+// saved as PNG or SVG from its buttons.
+//
 // Every control has an objectName and the same accessibleName; a figure's
 // label carries its unit in its text.
 #include "analysis/AnalysisSettings.h"
@@ -14,6 +18,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <initializer_list>
 #include <optional>
 
@@ -24,11 +29,15 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class QTabWidget;
 class QTimer;
 
 namespace analysis {
 
+class CoverageMap;
+class CoveragePane;
 class LinkCharts;
+class RssiDistancePlot;
 
 class AnalysisWindow : public QWidget {
     Q_OBJECT
@@ -41,6 +50,20 @@ public:
     // The label of a figure by its objectName (tests read them).
     QLabel* figure(const QString& name) const { return figures_.value(name); }
     LinkCharts& charts() const { return *charts_; }
+    CoverageMap& map() const;
+    RssiDistancePlot& distancePlot() const { return *distance_; }
+
+    // The datum point of the map's rings and of the distances (decimal
+    // degrees; 0 latitude or longitude: none).
+    void setDatum(double latitude, double longitude);
+    // The map as a picture (PNG or SVG by the name's suffix), e.g. at the
+    // end of an unattended run: saveMapPicture(recorder.mapPicturePath()).
+    bool saveMapPicture(const QString& path, QString* error = nullptr) const;
+    // Asks where a picture goes (the save buttons); given the suggested
+    // path, returns the chosen one or an empty string. A file dialog unless
+    // set (tests set their own).
+    using SavePathChooser = std::function<QString(const QString& suggested)>;
+    void setSavePathChooser(SavePathChooser chooser) { chooser_ = std::move(chooser); }
 
     // Updates every figure from the recorder.
     void refreshFigures();
@@ -70,6 +93,9 @@ private:
 
     void onRunStarted(const records::RunStart& r);
     void onExchangeAdded(const records::Exchange& e);
+    void onLateAnswer(const records::LateAnswer& l);
+    void savePicture(QWidget* page, const QString& suffix);
+    void showPlotWhenVisible();
     void onRunEnded(const records::RunEnd& r);
     void onMarkerAdded(const records::Marker& m);
     void onAlarmChanged();
@@ -82,6 +108,10 @@ private:
     RunRecorder& rec_;
     QString settingsPath_;
     LinkCharts* charts_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    CoveragePane* mapPane_ = nullptr;
+    RssiDistancePlot* distance_ = nullptr;
+    SavePathChooser chooser_;
     QMap<QString, QLabel*> figures_;
     std::optional<records::Exchange> pending_;  // awaiting the figures after it
 

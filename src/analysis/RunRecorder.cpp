@@ -56,6 +56,10 @@ QString RunRecorder::summaryPathFor(const QString& logDir, const QString& commLo
     return pathFor(logDir, commLog, QStringLiteral(".summary.txt"));
 }
 
+QString RunRecorder::mapPicturePathFor(const QString& logDir, const QString& commLog) {
+    return pathFor(logDir, commLog, QStringLiteral(".map.png"));
+}
+
 bool RunRecorder::alarmActive(AlarmKind kind) const {
     return kind == AlarmKind::DeadLink ? deadLink_.active() : gpsFix_.active();
 }
@@ -96,6 +100,7 @@ void RunRecorder::onLateAnswer(const records::LateAnswer& l) {
         return;
     stats_.add(l);
     write(recordstream::lateLine(l));
+    emit lateAnswerAdded(l);
     emit figuresChanged();
 }
 

@@ -70,6 +70,10 @@ public:
     // for an empty name.
     static QString streamPathFor(const QString& logDir, const QString& commLog);
     static QString summaryPathFor(const QString& logDir, const QString& commLog);
+    // "<dir>/<name>.map.png": the run's coverage map picture beside its logs
+    // (CoverageMap::savePicture); empty when the run writes no files.
+    static QString mapPicturePathFor(const QString& logDir, const QString& commLog);
+    QString mapPicturePath() const { return mapPicturePathFor(logDir_, start_.commLog); }
 
 public slots:
     void onRunStart(const records::RunStart& r);
@@ -94,6 +98,7 @@ public slots:
 signals:
     void runStarted(const records::RunStart& r);
     void exchangeAdded(const records::Exchange& e);
+    void lateAnswerAdded(const records::LateAnswer& l);
     // After every exchange, late answer, settings change and run start.
     void figuresChanged();
     void markerAdded(const records::Marker& m);

@@ -10,18 +10,17 @@
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
+#include "ports/PortSelection.h"
 #include "ports/RadioChannel.h"
 #include "results/LogFileNames.h"
 #include "results/LogLines.h"
 #include "results/LogWriters.h"
 #include "shell/Form1.h"
-#include "shell/Version.h"
 
 #include <algorithm>
 
 namespace {
 constexpr int kFirstCycleMs = 100;
-constexpr int kPortListHiddenTopTwips = -3000;
 }
 
 RunControl::RunControl(Form1& form) : QObject(&form), f(form) {
@@ -33,8 +32,7 @@ RunControl::RunControl(Form1& form) : QObject(&form), f(form) {
 
 void RunControl::TestStartSW_Click(int index) {
     // The port list goes out of view.
-    f.ui.Com_PortList->move(f.ui.Com_PortList->x(), twipsToPixels(kPortListHiddenTopTwips));
-    f.ui.Com_PortList->setEnabled(false);
+    portsel::hideList(f.ui.Com_PortList);
 
     if (f.st.RunState == 0 && !f.MSComm1->isOpen()) {
         f.ui.Message->clear();
@@ -115,7 +113,7 @@ records::RunStart RunControl::startRecord(const QDateTime& now, bool fsk, int sp
     records::RunStart start;
     start.runId = runId_;
     start.started = now;
-    start.version = programVersion();
+    start.version = Form1::versionText();
     start.port = f.ui.Com_Port->text();
     start.mode = fsk ? records::Mode::Fsk : records::Mode::LoRa;
     start.spreading = spreading;

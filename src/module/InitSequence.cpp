@@ -1,6 +1,6 @@
 #include "module/InitSequence.h"
 
-#include "common/Colours.h"
+#include "platform/WidgetColours.h"
 #include "looptest/RunControl.h"
 #include "module/CommandSet.h"
 #include "platform/SerialPort.h"
@@ -60,12 +60,12 @@ void InitSequence::askFirmware() {
 
 void InitSequence::checkFirmware() {
     const int kind = cmdset::firmwareKind(f.ui.RxText->toPlainText());
-    if (kind == 0) {
+    if (kind == FormState::kNoFirmwareAnswer) {
         fail(kNoAnswer);
         return;
     }
     f.st.FirmwareKind = kind;
-    if (kind < 2) {
+    if (kind < FormState::kFirmwareFvForm) {
         // No floor-noise reading with this firmware.
         f.ui.FlorLabel->setEnabled(false);
         f.ui.NoiseRssi->clear();
@@ -130,10 +130,4 @@ void InitSequence::send(const QString& command) {
 void InitSequence::clearReceived() {
     f.ui.RxData->clear();
     f.ui.RxText->clear();
-}
-
-void InitSequence::setBackColour(QWidget* box, std::uint32_t value) {
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Base, colourFromValue(value, QApplication::palette(box)));
-    box->setPalette(palette);
 }

@@ -20,9 +20,6 @@ public:
     static inline const QString kBadAnswer = QStringLiteral("応答異常！！");
     static inline const QString kCheckPort = QStringLiteral("ポート確認");
 
-    // Background colour of a text box from a colour value (0x00BBGGRR or a
-    // system colour, resolved on the box's default palette).
-    static void setBackColour(QWidget* box, std::uint32_t value);
 
 private:
     void openPort();

@@ -8,7 +8,7 @@
 #include <QListWidget>
 
 namespace {
-// Closed list: this far above the window, and disabled.
+// Closed list: this far above the window.
 constexpr int kHiddenTopTwips = -3000;
 // Gap between the port box and the list opened under it.
 constexpr int kGapTwips = 30;
@@ -28,6 +28,11 @@ QString portNameOf(const QString& entry) {
     const QString port = name.mid(open + 1, close - open - 1);
     if (port.isEmpty() || port.contains(u' ')) return QString();
     return port;
+}
+
+void hideList(QListWidget* list) {
+    list->move(list->x(), twipsToPixels(kHiddenTopTwips));
+    list->setEnabled(false);
 }
 } // namespace portsel
 
@@ -64,31 +69,23 @@ void PortSelection::openListUnder(QLineEdit* box) {
     f.ui.Com_PortList->raise();
 }
 
-void PortSelection::closeList() {
-    f.ui.Com_PortList->move(f.ui.Com_PortList->x(), twipsToPixels(kHiddenTopTwips));
-    f.ui.Com_PortList->setEnabled(false);
+void PortSelection::togglePortList(QLineEdit* box, QPushButton* other, int target) {
+    if (listOpen()) {
+        portsel::hideList(f.ui.Com_PortList);
+        other->setEnabled(true);
+        return;
+    }
+    openListUnder(box);
+    other->setEnabled(false);
+    f.st.PortListTarget = target;
 }
 
 void PortSelection::ComSelectSW_Click() {
-    if (listOpen()) {
-        closeList();
-        f.ui.GPS_SelectSW->setEnabled(true);
-        return;
-    }
-    openListUnder(f.ui.Com_Port);
-    f.ui.GPS_SelectSW->setEnabled(false);
-    f.st.PortListTarget = 1;
+    togglePortList(f.ui.Com_Port, f.ui.GPS_SelectSW, FormState::kListForRadioPort);
 }
 
 void PortSelection::GPS_SelectSW_Click() {
-    if (listOpen()) {
-        closeList();
-        f.ui.ComSelectSW->setEnabled(true);
-        return;
-    }
-    openListUnder(f.ui.GPS_Port);
-    f.ui.ComSelectSW->setEnabled(false);
-    f.st.PortListTarget = 2;
+    togglePortList(f.ui.GPS_Port, f.ui.ComSelectSW, FormState::kListForGpsPort);
 }
 
 void PortSelection::Com_PortList_Click() {
@@ -96,9 +93,9 @@ void PortSelection::Com_PortList_Click() {
     if (!item) return;
     const QString port = portsel::portNameOf(item->text());
     if (port.isEmpty()) return;
-    if (f.st.PortListTarget == 1) f.ui.Com_Port->setText(port);
-    else if (f.st.PortListTarget == 2) f.ui.GPS_Port->setText(port);
-    closeList();
+    if (f.st.PortListTarget == FormState::kListForRadioPort) f.ui.Com_Port->setText(port);
+    else if (f.st.PortListTarget == FormState::kListForGpsPort) f.ui.GPS_Port->setText(port);
+    portsel::hideList(f.ui.Com_PortList);
     f.ui.ComSelectSW->setEnabled(true);
     f.ui.GPS_SelectSW->setEnabled(!f.ui.GPS_On->isChecked());
 }

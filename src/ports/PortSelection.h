@@ -11,10 +11,15 @@
 
 class Form1;
 class QLineEdit;
+class QListWidget;
+class QPushButton;
 
 namespace portsel {
 // The port name an entry carries, empty when it carries none.
 QString portNameOf(const QString& entry);
+// Puts the port list out of view (this far above the window) and disables
+// it: at start-up, when a run button is pressed, when a port is chosen.
+void hideList(QListWidget* list);
 } // namespace portsel
 
 class PortSelection : public QObject {
@@ -29,7 +34,9 @@ public:
     bool listOpen() const;
 
 private:
+    // The body of both port buttons: open the list under `box` for
+    // `target` and lock the other button, or close it and free that button.
+    void togglePortList(QLineEdit* box, QPushButton* other, int target);
     void openListUnder(QLineEdit* box);
-    void closeList();
     Form1& f;
 };

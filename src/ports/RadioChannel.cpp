@@ -10,7 +10,8 @@
 
 #include <QTextCursor>
 
-RadioChannel::RadioChannel(Form1& form) : QObject(&form), f(form) {
+RadioChannel::RadioChannel(Form1& form)
+    : QObject(&form), f(form), timeHistory_(f.ui.RxTimeHist, kTimeHistoryKeep) {
     connect(f.MSComm1, &SerialPort::readyRead, this, &RadioChannel::MSComm1_OnComm);
     connect(f.MSComm1, &SerialPort::lost, this, &RadioChannel::MSComm1_Lost);
 }
@@ -52,13 +53,7 @@ void RadioChannel::MSComm1_OnComm() {
 
     f.st.ResponseTime = numtext::signBlank(double(elapsedMs(now, f.st.SendTime)));
     f.st.ResponseTimeUs = nowUs;
-    if (f.ui.RxTimeHist->document()->isEmpty())
-        timeHistory_.clear();  // emptied on screen by someone else
-    timeHistory_ = (timeHistory_ + f.st.ResponseTime + QStringLiteral("\r\n")).right(kTimeHistoryKeep);
-    f.ui.RxTimeHist->setPlainText(timeHistory_);
-    QTextCursor caret(f.ui.RxTimeHist->document());
-    caret.movePosition(QTextCursor::End);
-    f.ui.RxTimeHist->setTextCursor(caret);
+    timeHistory_.append(f.st.ResponseTime + QStringLiteral("\r\n"));
 
     f.st.AwaitingResponse = 0;
     f.st.PendingCommand = cmdset::kAnswerRssiCommand;
@@ -67,7 +62,6 @@ void RadioChannel::MSComm1_OnComm() {
 
 void RadioChannel::clearResponseTimeHistory() {
     timeHistory_.clear();
-    f.ui.RxTimeHist->clear();
 }
 
 void RadioChannel::noteArrival(int bytes, std::int64_t us) {

@@ -1,6 +1,8 @@
 #pragma once
 // The radio port channel: SendModuleCommand and the receive handler of the
 // radio port (byte rendering, hex dump, answer recognition and timing).
+#include "platform/BoundedTextView.h"
+
 #include <QObject>
 #include <QString>
 
@@ -26,7 +28,7 @@ public:
 
     // The response-time history exactly as built (lines ended by CR LF);
     // RxTimeHist shows it. Emptied by the run start.
-    const QString& responseTimeHistory() const { return timeHistory_; }
+    const QString& responseTimeHistory() const { return timeHistory_.text(); }
     void clearResponseTimeHistory();
 
     // When a byte shown in RxData arrived, on the microsecond clock: the
@@ -54,7 +56,7 @@ private:
     void noteArrival(int bytes, std::int64_t us);
 
     Form1& f;
-    QString timeHistory_;
+    BoundedTextView timeHistory_;
     std::deque<Arrival> arrivals_;
     std::int64_t periodBytes_ = 0;  // bytes received since RxData was emptied
     QString shownRxData_;           // RxData as this handler left it

@@ -21,9 +21,4 @@ inline QString filePath(const QString& appDir, const QString& fileName) {
     return appDir + QLatin1Char('/') + fileName;
 }
 
-// An on-screen copy after appending text: only its last keep characters.
-inline QString appendBounded(const QString& old, const QString& text, int keep) {
-    return (old + text).right(keep);
-}
-
 } // namespace logfiles

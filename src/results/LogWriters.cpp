@@ -14,10 +14,11 @@ namespace {
 const QString kFailurePrefix = QStringLiteral("ログ書込異常: ");
 }
 
-LogWriters::LogWriters(Form1& form) : QObject(&form), f(form) {}
+LogWriters::LogWriters(Form1& form)
+    : QObject(&form), f(form), logView_(f.ui.LogText, kLogTextKeep), mapView_(f.ui.MapText, kMapTextKeep) {}
 
 void LogWriters::AppendCommLog(const QString& text) {
-    appendView(f.ui.LogText, logText_, text, kLogTextKeep);
+    logView_.append(text);
     if (!f.ui.LogFile_Flg->isChecked())
         return;
     writeFile(logfiles::fileName(f.ui.LogFileHedder->text(), f.ui.LogFileName->text(), logfiles::kCommLogExt), text);
@@ -30,7 +31,7 @@ void LogWriters::AppendMapLog(const QString& text) { appendMap(text, logfiles::k
 void LogWriters::appendMap(const QString& text, const QString& ext) {
     if (!f.ui.GPS_On->isChecked())
         return;
-    appendView(f.ui.MapText, mapText_, text, kMapTextKeep);
+    mapView_.append(text);
     const QString name = logfiles::fileName(f.ui.MapFileHedder->text(), f.ui.MapFileName->text(), ext);
     // The header goes at the top of a new or empty file only.
     const QFileInfo info(logfiles::filePath(f.svc.appDir, name));
@@ -81,19 +82,7 @@ void LogWriters::reportRecovery(const QString& name) {
     }
 }
 
-void LogWriters::appendView(QPlainTextEdit* view, QString& copy, const QString& text, int keep) {
-    if (view->document()->isEmpty())
-        copy.clear();  // emptied on screen by someone else
-    copy = logfiles::appendBounded(copy, text, keep);
-    view->setPlainText(copy);
-    QTextCursor caret(view->document());
-    caret.movePosition(QTextCursor::End);
-    view->setTextCursor(caret);
-}
-
 void LogWriters::clearViews() {
-    logText_.clear();
-    mapText_.clear();
-    f.ui.LogText->clear();
-    f.ui.MapText->clear();
+    logView_.clear();
+    mapView_.clear();
 }

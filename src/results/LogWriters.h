@@ -6,6 +6,8 @@
 // the on-screen copies keep every line. Once every failing file takes its
 // writes again, Message shows what it showed before (the mode text).
 #include <QHash>
+#include "platform/BoundedTextView.h"
+
 #include <QObject>
 #include <QString>
 
@@ -22,8 +24,8 @@ public:
 
     // The on-screen copies exactly as built (the text boxes show their line
     // ends as line breaks, without the CR).
-    const QString& commLogText() const { return logText_; }
-    const QString& mapText() const { return mapText_; }
+    const QString& commLogText() const { return logView_.text(); }
+    const QString& mapText() const { return mapView_.text(); }
     // Empties LogText and MapText (the start of a new run attempt).
     void clearViews();
 
@@ -31,15 +33,14 @@ public:
     static constexpr int kMapTextKeep = 300;
 
 private:
-    void appendView(QPlainTextEdit* view, QString& copy, const QString& text, int keep);
     void appendMap(const QString& text, const QString& ext);
     void writeFile(const QString& name, const QString& text);
     void reportFailure(const QString& name, const QString& reason);
     void reportRecovery(const QString& name);
 
     Form1& f;
-    QString logText_;
-    QString mapText_;
+    BoundedTextView logView_;
+    BoundedTextView mapView_;
     QHash<QString, int> failing_;   // file name -> writes lost since it failed
     QString failureShown_;          // the failure text put into Message
     QString messageBefore_;         // what Message showed before it

@@ -1,6 +1,7 @@
 #include "shell/FieldRules.h"
 
 #include "common/Colours.h"
+#include "platform/WidgetColours.h"
 #include "common/NumberText.h"
 #include "shell/Form1.h"
 
@@ -62,11 +63,7 @@ void FieldRules::LoRaTxTime_LostFocus(int index) {
 void FieldRules::applyColour(QLineEdit* field) {
     const QString text = field->text();
     const std::uint32_t value = (text.isEmpty() || text == kPlaceholder) ? f.st.WarningBackColor : f.st.NormalBackColor;
-    QPalette p = field->palette();
-    // System colours come from the toolkit's palette, not the field's own
-    // (which may carry the warning colour by now).
-    p.setColor(QPalette::Base, colourFromValue(value, QApplication::palette(field)));
-    field->setPalette(p);
+    setBackColour(field, value);
 }
 
 void FieldRules::LogFileName_Change() { applyColour(f.ui.LogFileName); }

@@ -9,6 +9,9 @@ class QLineEdit;
 class FieldRules : public QObject {
     Q_OBJECT
 public:
+    // The period rule: a field below its mode's minimum period gets the
+    // minimum (also for periods read from the settings file).
+    static void applyMinimum(QLineEdit* field, int minimum);
     explicit FieldRules(Form1& form);
 
     // Handlers: a period field has lost the focus; a file-name field's text
@@ -23,7 +26,6 @@ protected:
 
 private:
     static bool leavesField(const QEvent* event);
-    static void applyMinimum(QLineEdit* field, int minimum);
     void applyColour(QLineEdit* field);
     Form1& f;
 };

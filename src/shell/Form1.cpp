@@ -62,6 +62,10 @@ Form1::~Form1() {
     Form_Unload();
 }
 
+QString Form1::versionText() {
+    return QStringLiteral("%1.%2.%3").arg(QVX_VERSION_MAJOR).arg(QVX_VERSION_MINOR).arg(QVX_VERSION_PATCH);
+}
+
 // The records of every run go to the recorder: run start, each evaluated
 // exchange and late answer, run end; the GPS side feeds the fix alarm. The
 // recorder's clock is the window's, so markers and "time since the last

@@ -42,6 +42,13 @@ public:
     explicit Form1(const Services& services, QWidget* parent = nullptr);
     ~Form1() override;
 
+    // The program's version, "major.minor.revision" (from the build).
+    static QString versionText();
+    // The window's size at start-up, twips (the resize rule and the
+    // settings file's position rule work from it).
+    static constexpr int kStartWidthTwips = 13455;
+    static constexpr int kStartHeightTwips = 10380;
+
     // Shutdown sequence (close ports, write settings). Runs once per close;
     // also callable by tests.
     void Form_Unload();

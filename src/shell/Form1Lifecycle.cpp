@@ -9,8 +9,9 @@
 #include "platform/Dialogs.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
+#include "platform/WidgetColours.h"
+#include "ports/PortSelection.h"
 #include "shell/SettingsFile.h"
-#include "shell/Version.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,26 +21,19 @@
 namespace {
 
 // The window's design sizes and the sizes the resize rule works from, twips.
-constexpr int kStartWidth = 13455;
-constexpr int kStartHeight = 10380;
+constexpr int kStartWidth = Form1::kStartWidthTwips;
+constexpr int kStartHeight = Form1::kStartHeightTwips;
 constexpr int kLogFrameWidth = 12855;
 constexpr int kLogFrameHeight = 1815;
 constexpr int kLogTextWidth = 12495;
 constexpr int kLogTextHeight = 975;
 constexpr int kLogTextGrowBase = 875;
-constexpr int kHiddenListTop = -3000;
 
 QFont fontWith(const QFont& base, const QStringList& families) {
     QFont f = base;
     f.setFamilies(families);
     f.setPointSizeF(11.25);
     return f;
-}
-
-void setBackground(QWidget* w, std::uint32_t value) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::Base, colourFromValue(value, QApplication::palette(w)));
-    w->setPalette(p);
 }
 
 // A run locks the group boxes (disabled, so nothing in them takes input);
@@ -114,19 +108,19 @@ void Form1::bindControlArrays() {
             keepColoursWhenLocked(w);
     }
     // The file-name fields start light red until their text first changes.
-    setBackground(ui.LogFileName, 0xC0C0FF);
-    setBackground(ui.MapFileName, 0xC0C0FF);
+    setBackColour(ui.LogFileName, 0xC0C0FF);
+    setBackColour(ui.MapFileName, 0xC0C0FF);
 }
 
 void Form1::Form_Load() {
     // 1. Caption with the version.
-    setWindowTitle(windowTitle() + QStringLiteral("   Ver.= ") + programVersion());
+    setWindowTitle(windowTitle() + QStringLiteral("   Ver.= ") +
+                   versionText());
     // 2. Start-up size (outer size; the frame is added by the window system).
     resize(twipsToPixels(kStartWidth), twipsToPixels(kStartHeight));
     // 3. Timer resolution: every timer of the program is a precise timer.
     // 4. The port list is hidden and disabled.
-    ui.Com_PortList->move(ui.Com_PortList->x(), twipsToPixels(kHiddenListTop));
-    ui.Com_PortList->setEnabled(false);
+    portsel::hideList(ui.Com_PortList);
     // 5. Graph scale labels, one every 20 dB over the graph's height.
     const float step = (float(pixelsToTwips(ui.Picture1->height())) - 30.0f) / 180.0f * 20.0f;
     const int picTop = pixelsToTwips(ui.Picture1->y());

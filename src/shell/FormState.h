@@ -7,6 +7,18 @@
 #include <optional>
 
 struct FormState {
+    // The values the run and initialisation state take (kept as integers:
+    // the run buttons' index is the run kind).
+    static constexpr int kContinuousRun = 0;   // RunKind
+    static constexpr int kCountedRun = 1;
+    static constexpr int kNoStopPending = 0;   // RunState
+    static constexpr int kStopPending = 1;
+    static constexpr int kNoFirmwareAnswer = 0;     // FirmwareKind: no answer to "@FV"
+    static constexpr int kFirmwareVersionForm = 1;  //   "Version=": no floor noise
+    static constexpr int kFirmwareFvForm = 2;       //   "*FV": "@RA" floor noise too
+    static constexpr int kListForRadioPort = 1;     // PortListTarget
+    static constexpr int kListForGpsPort = 2;
+
     // Radio port channel and the test cycle's timing of one data exchange.
     QString PendingCommand;
     qint32 SendTime = 0;          // millisecond counter at the last data command (0 before the first)
@@ -18,12 +30,12 @@ struct FormState {
     std::optional<std::int64_t> ResponseTimeUs;
 
     // Run start and stop.
-    int RunKind = 0;              // 0 continuous, 1 counted
-    int RunState = 0;             // 1 while a stop is pending
+    int RunKind = kContinuousRun;
+    int RunState = kNoStopPending;
 
     // Initialisation sequence.
     int InitStep = 0;
-    int FirmwareKind = 0;         // 0, 1 ("Version="), 2 ("*FV")
+    int FirmwareKind = kNoFirmwareAnswer;
     int SpreadingIndex = 0;       // LoRa 0..5
 
     // Run parameters.
@@ -52,7 +64,7 @@ struct FormState {
     std::uint32_t AckAverageColor = 0;
 
     // Port discovery.
-    int PortListTarget = 0;       // 1 radio port box, 2 GPS port box
+    int PortListTarget = 0;       // kListForRadioPort or kListForGpsPort once a list was opened
 
     // GPS.
     QString GpsBuffer;

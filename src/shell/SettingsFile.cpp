@@ -3,6 +3,7 @@
 #include "common/NumberText.h"
 #include "common/TextFile.h"
 #include "common/Twips.h"
+#include "shell/FieldRules.h"
 #include "shell/Form1.h"
 #include "shell/SettingsCodec.h"
 
@@ -13,8 +14,8 @@
 #include <cstdio>
 
 namespace {
-constexpr int kWindowWidth = 13455;
-constexpr int kWindowHeight = 10380;
+constexpr int kWindowWidth = Form1::kStartWidthTwips;
+constexpr int kWindowHeight = Form1::kStartHeightTwips;
 }
 
 SettingsFile::SettingsFile(Form1& form) : QObject(&form), f(form) {}
@@ -57,8 +58,7 @@ void SettingsFile::LoadSettings() {
     }
     auto period = [](QLineEdit* box, const QString& value, int minimum) {
         box->setText(value);
-        if (double(minimum) > numtext::leadingNumber(box->text()))
-            box->setText(QString::number(minimum));
+        FieldRules::applyMinimum(box, minimum);
     };
     const auto records = settingscodec::read(text);
     for (const auto& [key, value] : records) {

@@ -49,6 +49,17 @@ body=$(timeout 60 "$chromium" --headless --no-sandbox --disable-gpu --user-data-
 [[ $body == *'data-ready="1"'* && $body == *'data-errors="0"'* && $body == *'data-markers="10"'* ]] \
     || fail "HTML map: $body"
 
+# RSSI against distance beside the map: a stream whose exchanges carry
+# distances from the datum point gives a dot per answered RSSI value (3
+# answered exchanges, far and answer RSSI each) and no script error.
+awk '/"type": "exchange"/ { n++; sub(/"dist_m": null/, "\"dist_m\": " 5 * n * n) } { print }' \
+    "$data/field.jsonl" >"$work/distance.jsonl"
+"$tool" --to html --output "$work/distance.html" "$work/distance.jsonl"
+body=$(timeout 60 "$chromium" --headless --no-sandbox --disable-gpu --user-data-dir="$work/profile" \
+    --virtual-time-budget=3000 --dump-dom "file://$work/distance.html" 2>/dev/null | grep -o '<body[^>]*>')
+[[ $body == *'data-ready="1"'* && $body == *'data-errors="0"'* && $body == *'data-distance-dots="6"'* ]] \
+    || fail "HTML distance plot: $body"
+
 # A cut stream: named with its line, the rest still exported, exit status 2.
 head -c 1500 "$data/field.jsonl" >"$work/cut.jsonl"
 rc=0

@@ -1,6 +1,6 @@
 # qvx-export end to end: formats validated (ajv, xmllint), the HTML map in
 # headless Chromium. ajv-cli and the GeoJSON schema are installed by
-# scripts/setup.sh under <build>/npm.
+# scripts/setup.sh under build-tools/npm.
 add_test(NAME export_tool_test
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/export/check_exports.sh $<TARGET_FILE:qvx-export> ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/npm)
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/export/check_exports.sh $<TARGET_FILE:qvx-export> ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/build-tools/npm)
 set_tests_properties(export_tool_test PROPERTIES TIMEOUT 120)

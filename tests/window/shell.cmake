@@ -7,3 +7,6 @@ qvx_add_test(start_options_test
 qvx_add_test(shell_data_folder_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_data_folder_test.cpp
   LIBS qvx_virtualbench)
+qvx_add_test(shell_inventory_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_inventory_test.cpp
+  LIBS qvx_virtualbench)

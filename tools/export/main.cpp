@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
         "position) are no map points; the CSV keeps them with empty coordinates.\n"
         "Formats: geojson (FeatureCollection, every field a property), kml (placemarks coloured by\n"
         "far-end RSSI, lost packets in their own folder, the track as a line), gpx (a track, RSSI in\n"
-        "extensions), csv (UTF-8, header with units), html (a stand-alone Leaflet map).\n"
+        "extensions), csv (UTF-8, header with units), html (a stand-alone Leaflet map, with RSSI\n"
+        "against the distance from the datum point and its log-distance path-loss fit).\n"
         "Unreadable lines are named on standard error (file:line) and the rest is exported;\n"
         "the exit status is then 2 (1: nothing could be exported or bad options)."));
     parser.addHelpOption();

@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Writes src/shell/Form1.ui, the window's control inventory, from the table
-below (name, class, parent, x, y, w, h, text, tooltip, options). Geometry is
+below (name, class, parent, x, y, w, h, text, tooltip, options), and the same
+inventory as a table for the inventory test (tests/window/form_inventory.tsv:
+name as the program knows it, class, design-time text, tooltip). Geometry is
 in pixels (twips / 15). Run from the repository root after editing the table;
-the generated form is committed."""
+both generated files are committed, and a test fails when they and this
+table disagree. Usage: make_form.py [FORM_UI [INVENTORY_TSV]]"""
 import sys
 from xml.sax.saxutils import escape
 
@@ -228,6 +231,25 @@ ui = f"""<?xml version="1.0" encoding="UTF-8"?>
 <connections/>
 </ui>
 """
+ARRAYS = ("FormLabel", "Frame", "RFLevel", "LoRaTxTime", "TestStartSW", "RssiGraph_Sel")
+
+
+def program_name(name):
+    """Array elements are Name(i) in the program (Frame_3 is Frame(3))."""
+    head, _, index = name.rpartition("_")
+    return f"{head}({index})" if head in ARRAYS and index.isdigit() else name
+
+
+def tsv_field(text):
+    assert "\t" not in text and "\n" not in text, text
+    return text
+
+
+inventory = "".join(
+    "\t".join((program_name(r[0]), r[1], tsv_field(r[7]), tsv_field(r[8]))) + "\n" for r in rows)
+
 out = sys.argv[1] if len(sys.argv) > 1 else "src/shell/Form1.ui"
+inv = sys.argv[2] if len(sys.argv) > 2 else "tests/window/form_inventory.tsv"
 open(out, "w", encoding="utf-8").write(ui)
-print(f"{out}: {len(rows)} controls")
+open(inv, "w", encoding="utf-8", newline="\n").write(inventory)
+print(f"{out}, {inv}: {len(rows)} controls")

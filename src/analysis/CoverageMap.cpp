@@ -1,0 +1,321 @@
+#include "analysis/CoverageMap.h"
+
+#include "analysis/Pictures.h"
+
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace analysis {
+
+namespace {
+
+constexpr double kEdgePx = 20;           // free border around the extent
+constexpr double kCellLabelPx = 44;      // cells this wide carry their figures
+const QSize kUnshownSize(1200, 900);
+
+QRectF around(const QPointF& m, double half) { return {m.x() - half, m.y() - half, 2 * half, 2 * half}; }
+
+// box with a fraction of its size added on each side, at least kMinExtentM
+// wide and high.
+QRectF padded(const QRectF& box, double fraction) {
+    const double w = std::max(box.width() * (1 + 2 * fraction), CoverageMap::kMinExtentM);
+    const double h = std::max(box.height() * (1 + 2 * fraction), CoverageMap::kMinExtentM);
+    return {box.center().x() - w / 2, box.center().y() - h / 2, w, h};
+}
+
+}  // namespace
+
+CoverageMap::CoverageMap(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("CoverageMap"));
+    setAccessibleName(QStringLiteral("CoverageMap"));
+    setAccessibleDescription(QStringLiteral("カバレッジ地図"));
+    setMinimumSize(320, 240);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CoverageMap::setDatum(double latitude, double longitude) {
+    const Datum d = datumOf(latitude, longitude);
+    if (d == datum_)
+        return;
+    datum_ = d;
+    reproject();
+}
+
+void CoverageMap::clearDatum() { setDatum(0, 0); }
+
+void CoverageMap::setValue(MapValue v) {
+    if (v == value_)
+        return;
+    value_ = v;
+    rebuildGrid();
+}
+
+void CoverageMap::setView(View v) {
+    if (v == view_)
+        return;
+    view_ = v;
+    invalidate();
+}
+
+void CoverageMap::setCellSize(double metres) {
+    if (metres == grid_.cellM() || !(metres > 0))
+        return;
+    grid_.setCellM(metres);
+    rebuildGrid();
+}
+
+void CoverageMap::setMinSamples(int n) {
+    n = std::max(1, n);
+    if (n == minSamples_)
+        return;
+    minSamples_ = n;
+    invalidate();
+}
+
+void CoverageMap::clear() {
+    points_.clear();
+    unplaced_ = 0;
+    reproject();
+}
+
+std::optional<int> CoverageMap::valueOf(const Point& p) const {
+    switch (value_) {
+    case MapValue::FarRssi:
+        return p.far;
+    case MapValue::AckRssi:
+        return p.ack;
+    case MapValue::Margin:
+        break;
+    }
+    if (p.ack && p.noise)
+        return *p.ack - *p.noise;
+    return std::nullopt;
+}
+
+// The projection's origin is the datum point, else the first fix; the
+// extent holds the origin and every point.
+void CoverageMap::reproject() {
+    projection_.reset();
+    if (datum_)
+        projection_.emplace(datum_->first, datum_->second);
+    else if (!points_.empty())
+        projection_.emplace(points_.front().lat, points_.front().lon);
+    extentM_ = dataM_ = around(QPointF(0, 0), 1);
+    for (Point& p : points_) {
+        p.m = projection_->toMetres(p.lat, p.lon);
+        dataM_ |= around(p.m, 1);
+    }
+    extentM_ = padded(dataM_, 0.05);
+    rebuildGrid();
+}
+
+void CoverageMap::rebuildGrid() {
+    grid_.clear();
+    for (const Point& p : points_)
+        grid_.add(p.m, p.answered, valueOf(p));
+    invalidate();
+}
+
+bool CoverageMap::widenFor(const QPointF& m) {
+    dataM_ |= around(m, 1);
+    if (extentM_.contains(m))
+        return false;
+    extentM_ = padded(dataM_, 0.25);
+    return true;
+}
+
+void CoverageMap::invalidate() {
+    stale_ = true;
+    update();
+}
+
+void CoverageMap::addExchange(const records::Exchange& e) {
+    if (!e.position || !e.position->usable()) {
+        ++unplaced_;
+        update();
+        return;
+    }
+    if (!projection_) {
+        projection_.emplace(e.position->lat, e.position->lon);
+        dataM_ = around(QPointF(0, 0), 1);
+        extentM_ = padded(dataM_, 0);
+    }
+    Point pt{e.position->lat, e.position->lon, projection_->toMetres(e.position->lat, e.position->lon),
+             e.packet, e.outcome == records::Outcome::Answered, false, e.farRssi, e.ackRssi, e.noise};
+    points_.push_back(pt);
+    grid_.add(pt.m, pt.answered, valueOf(pt));
+    if (widenFor(pt.m) || view_ != View::Points || stale_ || image_.size() != size()) {
+        invalidate();
+        return;
+    }
+    QPainter p(&image_);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawPoint(p, pt, frameFor(size()));
+    update();
+}
+
+void CoverageMap::markLate(std::int64_t packet) {
+    for (auto it = points_.rbegin(); it != points_.rend(); ++it) {
+        if (it->packet == packet && !it->answered) {
+            it->late = true;
+            if (view_ == View::Points)
+                invalidate();
+            return;
+        }
+    }
+}
+
+LegendContent CoverageMap::legend() const {
+    LegendContent legend{valueScale(value_), view_ == View::Points, {}};
+    if (view_ == View::GridSuccess)
+        legend.scale = successScale();
+    else if (view_ == View::GridMedian)
+        legend.scale.title = QStringLiteral("中央値: ") + legend.scale.title;
+    if (view_ != View::Points)
+        legend.note = QStringLiteral("格子 %1 m, %2 点以上").arg(grid_.cellM()).arg(minSamples_);
+    return legend;
+}
+
+// The legend stands in a strip of its own on the right, so that it never
+// hides a point; a narrow map draws it over the points instead.
+double CoverageMap::legendStrip(const QSize& size) const {
+    const double w = legendWidth(font(), legend()) + 16;
+    return size.width() >= 3 * w ? w : 0;
+}
+
+CoverageMap::Frame CoverageMap::frameFor(const QSize& size) const {
+    Frame f;
+    const double strip = legendStrip(size);
+    const double w = std::max(1.0, size.width() - strip - 2 * kEdgePx);
+    const double h = std::max(1.0, size.height() - 2 * kEdgePx);
+    f.scale = std::min(w / extentM_.width(), h / extentM_.height());
+    f.centreM = extentM_.center();
+    f.centrePx = QPointF((size.width() - strip) / 2.0, size.height() / 2.0);
+    return f;
+}
+
+std::optional<QPointF> CoverageMap::pixelOf(double lat, double lon) const {
+    if (!projection_)
+        return std::nullopt;
+    return frameFor(size()).toPx(projection_->toMetres(lat, lon));
+}
+
+void CoverageMap::drawPoint(QPainter& p, const Point& pt, const Frame& f) const {
+    const QPointF c = f.toPx(pt.m);
+    if (!pt.answered) {
+        drawLost(p, c, pt.late);
+        return;
+    }
+    const std::optional<int> v = valueOf(pt);
+    drawAnswered(p, c, v ? colourOf(valueScale(value_), *v) : kNoValueColour);
+}
+
+// The ground, the grid cells, the distance rings and (point view) the
+// points: what the backing image holds.
+void CoverageMap::drawBase(QPainter& p, const QSize& size, const Frame& f) const {
+    p.fillRect(QRect(QPoint(0, 0), size), kMapGround);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (view_ != View::Points) {
+        const double side = grid_.cellM() * f.scale;
+        QFont small = p.font();
+        small.setPointSizeF(std::max(6.0, small.pointSizeF() - 1));
+        p.setFont(small);
+        for (const auto& [key, cell] : grid_.cells()) {
+            if (cell.samples < minSamples_)
+                continue;
+            const QRectF m = grid_.rectOf(key);
+            const QRectF r(f.toPx(QPointF(m.left(), m.bottom())), QSizeF(side, side));
+            const std::optional<double> median = cell.median();
+            const QColor c = view_ == View::GridSuccess ? colourOf(successScale(), cell.successRate() * 100)
+                       : median                   ? colourOf(valueScale(value_), *median)
+                                                  : kNoValueColour;
+            p.setPen(QPen(QColor(0x60, 0x60, 0x60), 0.8));
+            p.setBrush(c);
+            p.drawRect(r);
+            if (side >= kCellLabelPx) {
+                const QString text = QStringLiteral("%1 %\n%2\nn=%3")
+                                         .arg(QString::number(cell.successRate() * 100, 'f', 0),
+                                              median ? QString::number(*median, 'f', 0) : QStringLiteral("-"))
+                                         .arg(cell.samples);
+                p.setPen(Qt::black);
+                p.drawText(r, Qt::AlignCenter, text);
+            }
+        }
+    }
+    if (datum_) {
+        const QPointF c = f.toPx(QPointF(0, 0));
+        double farPx = 0;
+        for (const QPointF& corner : {QPointF(0, 0), QPointF(size.width(), 0), QPointF(0, size.height()),
+                                      QPointF(size.width(), size.height())})
+            farPx = std::max(farPx, std::hypot(corner.x() - c.x(), corner.y() - c.y()));
+        const double step = niceMetres(farPx / f.scale / 3);
+        p.setBrush(Qt::NoBrush);
+        for (double r = step; r * f.scale <= farPx; r += step) {
+            p.setPen(QPen(QColor(0x70, 0x70, 0x90), 1, Qt::DashLine));
+            p.drawEllipse(c, r * f.scale, r * f.scale);
+            p.setPen(QColor(0x50, 0x50, 0x70));
+            p.drawText(QPointF(c.x() + 3, c.y() - r * f.scale - 3), metresLabel(r));
+        }
+    }
+    if (view_ == View::Points)
+        for (const Point& pt : points_)
+            drawPoint(p, pt, f);
+}
+
+void CoverageMap::drawOverlays(QPainter& p, const QSize& size, const Frame& f) const {
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF area(QPointF(0, 0), size);
+    if (datum_)
+        drawDatum(p, f.toPx(QPointF(0, 0)));
+    int lost = 0;
+    for (const Point& pt : points_)
+        lost += pt.answered ? 0 : 1;
+    p.setPen(Qt::black);
+    QString head = QStringLiteral("点 %1 (損失 %2)   位置なし %3").arg(points_.size()).arg(lost).arg(unplaced_);
+    if (!projection_)
+        head += QStringLiteral("   測位待ち");
+    p.drawText(QRectF(8, 4, size.width() - 60, 18), Qt::AlignLeft | Qt::AlignVCenter, head);
+    drawNorthArrow(p, area);
+    drawScaleBar(p, area, f.scale);
+    drawLegend(p, area, legend());
+}
+
+void CoverageMap::render(QPainter& p, const QSize& size) const {
+    p.save();
+    p.setFont(font());
+    const Frame f = frameFor(size);
+    drawBase(p, size, f);
+    drawOverlays(p, size, f);
+    p.restore();
+}
+
+bool CoverageMap::savePicture(const QString& path, QString* error, QSize size) const {
+    if (size.isEmpty())
+        size = testAttribute(Qt::WA_WState_Visible) ? this->size() : kUnshownSize;
+    return writePicture(path, size, QStringLiteral("カバレッジ地図"),
+                        [this](QPainter& p, const QSize& s) { render(p, s); }, error);
+}
+
+void CoverageMap::paintEvent(QPaintEvent*) {
+    const Frame f = frameFor(size());
+    if (stale_ || image_.size() != size()) {
+        image_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+        QPainter ip(&image_);
+        ip.setFont(font());
+        drawBase(ip, size(), f);
+        stale_ = false;
+    }
+    QPainter p(this);
+    p.drawImage(0, 0, image_);
+    drawOverlays(p, size(), f);
+}
+
+void CoverageMap::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    stale_ = true;
+}
+
+}  // namespace analysis

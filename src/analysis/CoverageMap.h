@@ -1,0 +1,123 @@
+#pragma once
+// The live coverage map: every exchange a point where it was sent, on a
+// local flat projection around the datum point (or the first fix when no
+// datum is set); no tiles, nothing from the network.
+//
+// Answered exchanges are dots coloured by far-end RSSI, answer RSSI or
+// margin on a fixed labelled scale; lost ones are crosses (purple once their
+// answer came late). The datum point carries distance rings; a scale bar,
+// a north arrow and the legend go with it. The grid view gathers
+// the exchanges into square cells coloured by success rate or by the median
+// of the chosen value, drawn only for cells holding at least the minimum
+// number of samples. Exchanges without a usable position (no fix, a bad
+// checksum, no GPS) are counted, never drawn.
+//
+// The map owns its pixels: an exchange that falls inside the current extent
+// is drawn into the backing image at once (one mark); one outside sets the
+// extent to everything plus a quarter on each side (a walk outward redraws
+// the map a logarithmic number of times), and a change of view or size
+// redraws the image at the next paint. The overlays are drawn over the
+// image at each paint; the legend has a strip of its own on the right.
+#include "analysis/CoverageGrid.h"
+#include "analysis/MapLegend.h"
+#include "records/Exchange.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <optional>
+#include <vector>
+
+namespace analysis {
+
+class CoverageMap : public QWidget {
+    Q_OBJECT
+public:
+    enum class View { Points, GridSuccess, GridMedian };
+    static constexpr int kDefaultMinSamples = 5;
+    static constexpr double kMinExtentM = 100;  // the smallest span shown
+
+    explicit CoverageMap(QWidget* parent = nullptr);
+
+    // The datum point (decimal degrees); a latitude or longitude of 0 means
+    // none, as the main window's distance rule has it. The projection is
+    // then centred on it; without one, on the first usable fix.
+    void setDatum(double latitude, double longitude);
+    void clearDatum();
+    void setValue(MapValue v);
+    void setView(View v);
+    void setCellSize(double metres);
+    void setMinSamples(int n);
+    MapValue value() const { return value_; }
+    View view() const { return view_; }
+    double cellSize() const { return grid_.cellM(); }
+    int minSamples() const { return minSamples_; }
+
+    void clear();
+    void addExchange(const records::Exchange& e);
+    // A lost packet's answer came after its period: its cross turns purple.
+    void markLate(std::int64_t packet);
+
+    int drawnPoints() const { return int(points_.size()); }
+    int unplacedPoints() const { return unplaced_; }
+    const CoverageGrid& grid() const { return grid_; }
+    // Where a position lies on the widget now (tests, hover); empty before
+    // the projection has an origin.
+    std::optional<QPointF> pixelOf(double lat, double lon) const;
+    double pixelsPerMetre() const { return frameFor(size()).scale; }
+
+    // The whole map, overlays included, drawn as vectors into size.
+    void render(QPainter& p, const QSize& size) const;
+    // PNG or SVG (by the name's suffix) of the map at size (the widget's
+    // size when empty, or 1200 x 900 for a widget never shown).
+    // The picture of a run beside its logs is RunRecorder::mapPicturePath().
+    bool savePicture(const QString& path, QString* error = nullptr, QSize size = {}) const;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    struct Point {
+        double lat, lon;
+        QPointF m;  // metres on the projection
+        std::int64_t packet;
+        bool answered;
+        bool late;
+        std::optional<int> far, ack, noise;
+    };
+    struct Frame {
+        QPointF centreM;
+        QPointF centrePx;
+        double scale = 1;  // pixels per metre
+        QPointF toPx(const QPointF& m) const {
+            return {centrePx.x() + (m.x() - centreM.x()) * scale, centrePx.y() - (m.y() - centreM.y()) * scale};
+        }
+    };
+    Frame frameFor(const QSize& size) const;
+    LegendContent legend() const;
+    double legendStrip(const QSize& size) const;
+    std::optional<int> valueOf(const Point& p) const;
+    void reproject();
+    void rebuildGrid();
+    bool widenFor(const QPointF& m);
+    void invalidate();
+    void drawBase(QPainter& p, const QSize& size, const Frame& f) const;
+    void drawPoint(QPainter& p, const Point& pt, const Frame& f) const;
+    void drawOverlays(QPainter& p, const QSize& size, const Frame& f) const;
+
+    Datum datum_;
+    std::optional<LocalProjection> projection_;
+    std::vector<Point> points_;
+    CoverageGrid grid_;
+    QRectF extentM_;  // x east, y north: left/top are the minima
+    QRectF dataM_;    // the origin and every point
+    int unplaced_ = 0;
+    MapValue value_ = MapValue::FarRssi;
+    View view_ = View::Points;
+    int minSamples_ = kDefaultMinSamples;
+    QImage image_;
+    bool stale_ = true;
+};
+
+}  // namespace analysis

@@ -1,0 +1,201 @@
+#include "analysis/MapLegend.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace analysis {
+
+namespace {
+
+using exportdata::kScaleSteps;
+using exportdata::ScaleStep;
+
+// Margin (answer RSSI − floor noise) in dB and success rate in percent, on
+// the colours of the RSSI scale.
+const ScaleStep kMarginScale[kScaleSteps] = {
+    {30, exportdata::kRssiScale[0].rgb, ">= 30 dB"},
+    {20, exportdata::kRssiScale[1].rgb, "20 .. 29 dB"},
+    {10, exportdata::kRssiScale[2].rgb, "10 .. 19 dB"},
+    {5, exportdata::kRssiScale[3].rgb, "5 .. 9 dB"},
+    {-1000000, exportdata::kRssiScale[4].rgb, "< 5 dB"},
+};
+const ScaleStep kSuccessScale[kScaleSteps] = {
+    {99, exportdata::kRssiScale[0].rgb, ">= 99 %"},
+    {95, exportdata::kRssiScale[1].rgb, "95 .. 99 %"},
+    {80, exportdata::kRssiScale[2].rgb, "80 .. 95 %"},
+    {50, exportdata::kRssiScale[3].rgb, "50 .. 80 %"},
+    {-1000000, exportdata::kRssiScale[4].rgb, "< 50 %"},
+};
+
+constexpr double kMark = 4.5;  // radius of a point mark, px
+
+}  // namespace
+
+const QColor kMapGround(0xF4, 0xF4, 0xF0);
+const QColor kNoValueColour(0xB8, 0xB8, 0xB8);
+
+MapScale valueScale(MapValue v) {
+    switch (v) {
+    case MapValue::FarRssi:
+        return {QStringLiteral("相手受信 RSSI"), exportdata::kRssiScale};
+    case MapValue::AckRssi:
+        return {QStringLiteral("自局受信 RSSI"), exportdata::kRssiScale};
+    case MapValue::Margin:
+        break;
+    }
+    return {QStringLiteral("マージン"), kMarginScale};
+}
+
+MapScale successScale() { return {QStringLiteral("成功率"), kSuccessScale}; }
+
+int stepOf(const MapScale& scale, double value) {
+    for (int i = 0; i < kScaleSteps - 1; ++i)
+        if (value >= scale.steps[i].atLeastDbm)
+            return i;
+    return kScaleSteps - 1;
+}
+
+QColor colourOf(const MapScale& scale, double value) {
+    return QColor(QLatin1String(scale.steps[stepOf(scale, value)].rgb));
+}
+
+double niceMetres(double metres) {
+    if (!(metres > 0))
+        return 1;
+    const double decade = std::pow(10.0, std::floor(std::log10(metres)));
+    for (double f : {5.0, 2.0, 1.0})
+        if (f * decade <= metres * (1 + 1e-9))
+            return f * decade;
+    return decade;
+}
+
+QString metresLabel(double metres) {
+    if (metres >= 1000)
+        return QString::number(metres / 1000, 'g', 4) + QStringLiteral(" km");
+    return QString::number(metres, 'g', 4) + QStringLiteral(" m");
+}
+
+void drawScaleBar(QPainter& p, const QRectF& area, double pixelsPerMetre) {
+    const double metres = niceMetres(area.width() / 5 / pixelsPerMetre);
+    const double len = metres * pixelsPerMetre;
+    const QRectF bar(area.left() + 12, area.bottom() - 18, len, 6);
+    p.save();
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::white);
+    p.drawRect(bar);
+    p.setBrush(Qt::black);
+    p.drawRect(QRectF(bar.left(), bar.top(), len / 2, bar.height()));
+    p.drawText(QRectF(bar.left(), bar.top() - 18, len + 60, 16), Qt::AlignLeft | Qt::AlignBottom,
+               QStringLiteral("0    ") + metresLabel(metres));
+    p.restore();
+}
+
+void drawNorthArrow(QPainter& p, const QRectF& area) {
+    const QPointF tip(area.right() - 26, area.top() + 26);
+    QPainterPath arrow;
+    arrow.moveTo(tip);
+    arrow.lineTo(tip + QPointF(8, 26));
+    arrow.lineTo(tip + QPointF(0, 20));
+    arrow.lineTo(tip + QPointF(-8, 26));
+    arrow.closeSubpath();
+    p.save();
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::black);
+    p.drawPath(arrow);
+    p.drawText(QRectF(tip.x() - 10, tip.y() + 26, 20, 16), Qt::AlignCenter, QStringLiteral("N"));
+    p.restore();
+}
+
+namespace {
+
+QStringList legendLines(const LegendContent& legend, const QStringList& marks) {
+    QStringList labels{legend.scale.title};
+    for (int i = 0; i < kScaleSteps; ++i)
+        labels << QLatin1String(legend.scale.steps[i].label);
+    if (legend.pointMarks)
+        labels += marks;
+    if (!legend.note.isEmpty())
+        labels << legend.note;
+    return labels;
+}
+
+QStringList markLabels() {
+    return {QStringLiteral("損失"), QStringLiteral("損失 (遅延応答)"), QStringLiteral("値なし"), QStringLiteral("基準点")};
+}
+
+}  // namespace
+
+double legendWidth(const QFont& font, const LegendContent& legend) {
+    const QFontMetricsF fm(font);
+    double width = 0;
+    for (const QString& l : legendLines(legend, markLabels()))
+        width = std::max(width, fm.horizontalAdvance(l));
+    return width + 38;
+}
+
+void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
+    const QFontMetricsF fm(p.font());
+    const double line = fm.height() + 3;
+    const QStringList marks = markLabels();
+    const double w = legendWidth(p.font(), legend), h = line * legendLines(legend, marks).size() + 10;
+    const QRectF box(area.right() - w - 8, area.bottom() - h - 8, w, h);
+    p.save();
+    p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
+    p.setBrush(QColor(255, 255, 255, 230));
+    p.drawRoundedRect(box, 4, 4);
+    double y = box.top() + 5;
+    auto text = [&](const QString& t, double indent) {
+        p.setPen(Qt::black);
+        p.drawText(QRectF(box.left() + indent, y, box.width() - indent, line), Qt::AlignLeft | Qt::AlignVCenter, t);
+    };
+    text(legend.scale.title, 6);
+    y += line;
+    const QPointF markAt(box.left() + 14, 0);
+    for (int i = 0; i < kScaleSteps; ++i, y += line) {
+        p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
+        p.setBrush(QColor(QLatin1String(legend.scale.steps[i].rgb)));
+        p.drawRect(QRectF(box.left() + 8, y + line / 2 - 5, 12, 10));
+        text(QLatin1String(legend.scale.steps[i].label), 30);
+    }
+    if (legend.pointMarks) {
+        for (int i = 0; i < marks.size(); ++i, y += line) {
+            const QPointF c(markAt.x(), y + line / 2);
+            if (i < 2)
+                drawLost(p, c, i == 1);
+            else if (i == 2)
+                drawAnswered(p, c, kNoValueColour);
+            else
+                drawDatum(p, c);
+            text(marks[i], 30);
+        }
+    }
+    if (!legend.note.isEmpty())
+        text(legend.note, 6);
+    p.restore();
+}
+
+void drawAnswered(QPainter& p, const QPointF& c, const QColor& fill) {
+    p.setPen(QPen(fill.darker(150), 0.8));
+    p.setBrush(fill);
+    p.drawEllipse(c, kMark, kMark);
+}
+
+void drawLost(QPainter& p, const QPointF& c, bool late) {
+    const QColor colour(QLatin1String(late ? exportdata::kLateRgb : exportdata::kLostRgb));
+    p.setPen(QPen(colour, 2.2, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(c + QPointF(-kMark, -kMark), c + QPointF(kMark, kMark));
+    p.drawLine(c + QPointF(-kMark, kMark), c + QPointF(kMark, -kMark));
+}
+
+void drawDatum(QPainter& p, const QPointF& c) {
+    p.setPen(QPen(Qt::black, 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(c, 6, 6);
+    p.drawLine(c + QPointF(-10, 0), c + QPointF(10, 0));
+    p.drawLine(c + QPointF(0, -10), c + QPointF(0, 10));
+}
+
+}  // namespace analysis

@@ -1,0 +1,61 @@
+#pragma once
+// What the coverage map draws besides its points: the fixed colour scales
+// (far-end and answer RSSI on the exports' scale, so one colour means one
+// level on every map; the margin and the success rate on scales of their
+// own with the same colours), the scale bar, the north arrow, the distance
+// ring spacing and the legend box.
+#include "export/RssiScale.h"
+
+#include <QColor>
+#include <QRectF>
+#include <QString>
+
+#include <optional>
+
+class QFont;
+class QPainter;
+
+namespace analysis {
+
+enum class MapValue { FarRssi, AckRssi, Margin };
+
+struct MapScale {
+    QString title;                     // e.g. "相手受信 RSSI (dBm)"
+    const exportdata::ScaleStep* steps;  // exportdata::kScaleSteps of them, strongest first
+};
+
+MapScale valueScale(MapValue v);
+MapScale successScale();               // percent
+// The step of a value on a scale (0 strongest; the last step below all).
+int stepOf(const MapScale& scale, double value);
+QColor colourOf(const MapScale& scale, double value);
+
+extern const QColor kMapGround;        // the map's plain ground
+extern const QColor kNoValueColour;    // an answer without the chosen value
+
+// 1, 2 or 5 times a power of ten, the largest not above metres.
+double niceMetres(double metres);
+// "250 m", "1.5 km".
+QString metresLabel(double metres);
+
+// A scale bar of a nice length of about a fifth of the width, at the
+// bottom left of area.
+void drawScaleBar(QPainter& p, const QRectF& area, double pixelsPerMetre);
+// An arrow pointing north with "N", at the top right of area.
+void drawNorthArrow(QPainter& p, const QRectF& area);
+
+struct LegendContent {
+    MapScale scale;
+    bool pointMarks = true;            // lost / late / no-value marks (point view)
+    QString note;                      // a line below the scale (grid size, minimum samples)
+};
+// The legend box at the bottom right of area, and its width in a font.
+void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend);
+double legendWidth(const QFont& font, const LegendContent& legend);
+
+// The marks the map draws, centred on c.
+void drawAnswered(QPainter& p, const QPointF& c, const QColor& fill);
+void drawLost(QPainter& p, const QPointF& c, bool late);
+void drawDatum(QPainter& p, const QPointF& c);
+
+}  // namespace analysis

@@ -1,0 +1,23 @@
+#pragma once
+// A multi-line text box that shows the newest `keep` characters of what was
+// appended to it, caret at the end. The text as built (CR LF line ends) is
+// kept beside the box, which shows line ends as line breaks. Emptying the
+// box from elsewhere starts the text afresh.
+#include <QString>
+
+class QPlainTextEdit;
+
+class BoundedTextView {
+public:
+    BoundedTextView(QPlainTextEdit* view, int keep) : view_(view), keep_(keep) {}
+
+    void append(const QString& text);
+    void clear();
+    // The text exactly as built, at most `keep` characters.
+    const QString& text() const { return text_; }
+
+private:
+    QPlainTextEdit* view_;
+    int keep_;
+    QString text_;
+};

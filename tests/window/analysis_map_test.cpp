@@ -1,0 +1,289 @@
+// The coverage map and the RSSI-distance plot fed records: points land
+// where Hubeny's distances from the datum put them (read from the grabbed
+// image), lost packets are crosses (purple once answered late), unusable
+// positions are never drawn, grid cells under the minimum stay empty; the
+// window's pages, their controls and the pictures they save.
+#include "analysis/AnalysisWindow.h"
+#include "analysis/CoverageMap.h"
+#include "analysis/RssiDistancePlot.h"
+#include "analysis/RunRecorder.h"
+#include "export/RssiScale.h"
+#include "gps/Distance.h"
+
+#include <QtTest>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+using namespace analysis;
+
+namespace {
+
+constexpr double kLat0 = 35.0, kLon0 = 139.0;
+
+records::Exchange exchange(std::int64_t packet, double dLat, double dLon, std::optional<int> far,
+                           std::optional<int> ack = std::nullopt, std::optional<int> noise = std::nullopt) {
+    records::Exchange e;
+    e.runId = 1;
+    e.packet = packet;
+    e.sentUs = packet * 1'000'000;
+    e.outcome = far ? records::Outcome::Answered : records::Outcome::Lost;
+    e.farRssi = far;
+    e.ackRssi = ack;
+    e.noise = noise;
+    records::Position p;
+    p.lat = kLat0 + dLat;
+    p.lon = kLon0 + dLon;
+    p.fix = 1;
+    p.sats = 8;
+    e.position = p;
+    return e;
+}
+
+QColor rgb(const char* hex) { return QColor(QLatin1String(hex)); }
+
+QColor pixel(const QImage& img, const QPointF& at) { return img.pixelColor(at.toPoint()); }
+
+// The same colour but for antialiasing's last bit or two.
+bool near(const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) <= 4 && std::abs(a.green() - b.green()) <= 4 && std::abs(a.blue() - b.blue()) <= 4;
+}
+
+// Pixels a mark covers around c (a 7 x 7 square), other than ground.
+int marked(const QImage& img, const QPointF& c) {
+    int n = 0;
+    for (int dx = -3; dx <= 3; ++dx)
+        for (int dy = -3; dy <= 3; ++dy)
+            n += img.pixelColor(c.toPoint() + QPoint(dx, dy)) != kMapGround;
+    return n;
+}
+
+}  // namespace
+
+class AnalysisMapTest : public QObject {
+    Q_OBJECT
+private slots:
+    void pointsLandWhereTheDistancesSay();
+    void gridCellsNeedTheirSamples();
+    void windowFeedsMapAndPlot();
+    void costPerExchange();
+};
+
+void AnalysisMapTest::pointsLandWhereTheDistancesSay() {
+    CoverageMap map;
+    map.resize(600, 500);
+    map.setDatum(kLat0, kLon0);
+    // 0.001 degree east and north: about 91 m and 111 m.
+    const double east = hubeny::distance(kLat0, kLon0 + 0.001, kLat0, kLon0);
+    const double north = hubeny::distance(kLat0 + 0.001, kLon0, kLat0, kLon0);
+    map.addExchange(exchange(1, 0, 0.001, -60));     // strongest step
+    map.addExchange(exchange(2, 0.001, 0, -105));    // -110 .. -101
+    map.addExchange(exchange(3, 0, -0.001, std::nullopt));  // lost, to the west
+    records::Exchange noFix = exchange(4, -0.0006, 0, -60);
+    noFix.position->fix = 0;
+    records::Exchange badSum = exchange(5, -0.0006, 0.0006, -60);
+    badSum.position->checksumOk = false;
+    records::Exchange noGps = exchange(6, 0, 0, -60);
+    noGps.position.reset();
+    for (const auto& e : {noFix, badSum, noGps})
+        map.addExchange(e);
+    QCOMPARE(map.drawnPoints(), 3);
+    QCOMPARE(map.unplacedPoints(), 3);
+
+    const double ppm = map.pixelsPerMetre();
+    const QPointF datum = *map.pixelOf(kLat0, kLon0);
+    const QPointF eastPx = datum + QPointF(east * ppm, 0);
+    const QPointF northPx = datum + QPointF(0, -north * ppm);
+    const QPointF westPx = datum - QPointF(east * ppm, 0);
+    QVERIFY(QLineF(*map.pixelOf(kLat0, kLon0 + 0.001), eastPx).length() < 0.5);
+    QVERIFY(QLineF(*map.pixelOf(kLat0 + 0.001, kLon0), northPx).length() < 0.5);
+
+    const QImage img = map.grab().toImage();
+    QCOMPARE(pixel(img, eastPx), rgb(exportdata::kRssiScale[0].rgb));
+    QCOMPARE(pixel(img, northPx), rgb(exportdata::kRssiScale[3].rgb));
+    // A cross, not a dot: its centre is the lost colour, beside it (where a
+    // dot would be) the ground.
+    QVERIFY(near(pixel(img, westPx), rgb(exportdata::kLostRgb)));
+    QCOMPARE(pixel(img, westPx + QPointF(3, 0)), kMapGround);
+    QCOMPARE(pixel(img, eastPx + QPointF(2, 0)), rgb(exportdata::kRssiScale[0].rgb));
+    // Unusable positions left no mark.
+    for (const auto& e : {noFix, badSum})
+        QCOMPARE(marked(img, *map.pixelOf(e.position->lat, e.position->lon)), 0);
+
+    // The value that colours the points: the answer RSSI is absent here.
+    map.setValue(MapValue::AckRssi);
+    QCOMPARE(pixel(map.grab().toImage(), eastPx), kNoValueColour);
+    map.setValue(MapValue::FarRssi);
+
+    // The late answer turns the cross purple.
+    map.markLate(3);
+    QVERIFY(near(pixel(map.grab().toImage(), westPx), rgb(exportdata::kLateRgb)));
+
+    // A point far outside widens the map: everything moves inward, the
+    // projection still holds.
+    map.addExchange(exchange(7, 0.01, 0.01, -80));
+    const double ppm2 = map.pixelsPerMetre();
+    QVERIFY(ppm2 < ppm / 4);
+    const QPointF datum2 = *map.pixelOf(kLat0, kLon0);
+    const QImage wide = map.grab().toImage();
+    QCOMPARE(pixel(wide, datum2 + QPointF(east * ppm2, 0)), rgb(exportdata::kRssiScale[0].rgb));
+    QCOMPARE(pixel(wide, *map.pixelOf(kLat0 + 0.01, kLon0 + 0.01)), rgb(exportdata::kRssiScale[1].rgb));
+}
+
+void AnalysisMapTest::gridCellsNeedTheirSamples() {
+    CoverageMap map;
+    map.resize(600, 500);
+    // No datum: the first fix is the origin, cells are aligned on it.
+    // Metres to degrees near the origin, from Hubeny's own figures.
+    const double perLat = hubeny::distance(kLat0 + 0.001, kLon0, kLat0, kLon0) / 0.001;
+    const double perLon = hubeny::distance(kLat0, kLon0 + 0.001, kLat0, kLon0) / 0.001;
+    auto at = [&](std::int64_t n, double eastM, double northM, std::optional<int> far) {
+        map.addExchange(exchange(n, northM / perLat, eastM / perLon, far));
+    };
+    // Cell (0, 0): 5 answered, median far RSSI -82. Cell (-1, 0): 3 of 4.
+    const int far[] = {-80, -82, -84, -60, -100};
+    for (int i = 0; i < 5; ++i)
+        at(i + 1, i * 8.0, i * 8.0, far[i]);
+    for (int i = 0; i < 4; ++i)
+        at(i + 6, -10.0 - i * 8, 10.0 + i * 8, i == 3 ? std::nullopt : std::optional<int>(-70));
+    map.setCellSize(50);
+    map.setView(CoverageMap::View::GridSuccess);
+    const auto px = [&](double eastM, double northM) { return *map.pixelOf(kLat0 + northM / perLat, kLon0 + eastM / perLon); };
+    const QPointF inA = px(5, 45), inB = px(-45, 45);
+    QImage img = map.grab().toImage();
+    QCOMPARE(pixel(img, inA), rgb(exportdata::kRssiScale[0].rgb));  // 100 %
+    QCOMPARE(pixel(img, inB), kMapGround);                           // 4 < 5: not drawn
+    QCOMPARE(marked(img, px(-25, 25)), 0);                            // nor its points
+    map.setMinSamples(4);
+    img = map.grab().toImage();
+    QCOMPARE(pixel(img, inB), rgb(exportdata::kRssiScale[3].rgb));  // 75 %: 50 .. 80
+    map.setView(CoverageMap::View::GridMedian);
+    QCOMPARE(pixel(map.grab().toImage(), inA), rgb(exportdata::kRssiScale[1].rgb));  // -82 dBm
+    // A cell size of 100 m puts all nine in one cell from -100 to 0 m east?
+    // No: cells stay aligned on the origin, so (0, 0) and (-1, 0) again.
+    map.setCellSize(100);
+    QCOMPARE(int(map.grid().cells().size()), 2);
+    QCOMPARE(map.grid().cells().at({0, 0}).samples, 5);
+}
+
+void AnalysisMapTest::windowFeedsMapAndPlot() {
+    QTemporaryDir dir;
+    RunRecorder rec(dir.path());
+    AnalysisWindow window(rec, {});
+    window.setDatum(kLat0, kLon0);
+    records::RunStart start;
+    start.runId = 1;
+    start.commLog = QStringLiteral("240501_FSK_walk.log");
+    rec.onRunStart(start);
+    // A walk east on a known model: far RSSI = -35 - 25 log10(d), answer 3 dB lower.
+    std::int64_t n = 0;
+    for (double dLon = 0.0002; dLon < 0.03; dLon *= 1.3) {
+        const double d = hubeny::distance(kLat0, kLon0 + dLon, kLat0, kLon0);
+        const int level = int(std::lround(-35 - 25 * std::log10(d)));
+        rec.onExchange(exchange(++n, 0, dLon, level, level - 3, -115));
+    }
+    rec.onExchange(exchange(++n, 0, 0.001, std::nullopt));
+    records::LateAnswer late;
+    late.runId = 1;
+    late.packet = n;
+    rec.onLateAnswer(late);
+    QCOMPARE(window.map().drawnPoints(), int(n));
+
+    RssiDistancePlot& plot = window.distancePlot();
+    plot.setThreshold(-110);
+    plot.flush();
+    QVERIFY(plot.farFit() && plot.ackFit());
+    QVERIFY(std::abs(plot.farFit()->exponent - 2.5) < 0.05);
+    QVERIFY(std::abs(plot.farFit()->referenceDbm - -35) < 1);
+    QVERIFY(std::abs(plot.ackFit()->referenceDbm - -38) < 1);
+    // -110 dBm is 75 dB below -35: 10^(75 / 25) = 1000 m.
+    QVERIFY(std::abs(*plot.farFit()->distanceAt(-110) / 1000 - 1) < 0.1);
+    QVERIFY2(plot.figures()->text().contains(QStringLiteral("n = 2.5")), qPrintable(plot.figures()->text()));
+    auto* useNoise = window.findChild<QPushButton*>(QStringLiteral("PathLossUseNoise"));
+    QVERIFY(useNoise && useNoise->isEnabled());
+    useNoise->click();
+    QCOMPARE(plot.threshold(), -115);
+
+    // Every control of the new pages is addressable.
+    for (const char* page : {"MapPage", "DistancePage"}) {
+        auto* w = window.findChild<QWidget*>(QLatin1String(page));
+        QVERIFY2(w, page);
+        const auto controls = w->findChildren<QWidget*>();
+        int count = 0;
+        for (QWidget* c : controls) {
+            if (!qobject_cast<QComboBox*>(c) && !qobject_cast<QSpinBox*>(c) && !qobject_cast<QPushButton*>(c))
+                continue;
+            ++count;
+            QVERIFY(!c->objectName().isEmpty());
+            QCOMPARE(c->accessibleName(), c->objectName());
+        }
+        QVERIFY(count >= 3);
+    }
+
+    // Pictures: from the buttons (the chooser is offered the run's own
+    // name), and for an unattended run beside its logs.
+    QStringList offered;
+    window.setSavePathChooser([&](const QString& suggested) {
+        offered << QFileInfo(suggested).fileName();
+        return dir.filePath(QFileInfo(suggested).fileName());
+    });
+    window.resize(1000, 700);
+    window.show();
+    for (const char* button : {"MapSavePng", "MapSaveSvg", "DistanceSavePng", "DistanceSaveSvg"})
+        window.findChild<QPushButton*>(QLatin1String(button))->click();
+    QCOMPARE(offered, QStringList({"240501_FSK_walk.map.png", "240501_FSK_walk.map.svg",
+                                   "240501_FSK_walk.rssi-distance.png", "240501_FSK_walk.rssi-distance.svg"}));
+    for (const QString& name : offered) {
+        QFile f(dir.filePath(name));
+        QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(name));
+        const QByteArray bytes = f.readAll();
+        if (name.endsWith(QLatin1String(".png")))
+            QVERIFY(!QImage::fromData(bytes, "PNG").isNull());
+        else
+            QVERIFY(bytes.contains("<svg") && bytes.contains("</svg>"));
+    }
+    window.hide();
+    const QString unattended = rec.mapPicturePath();
+    QCOMPARE(unattended, dir.filePath(QStringLiteral("240501_FSK_walk.map.png")));
+    QFile::remove(unattended);
+    QVERIFY(window.saveMapPicture(unattended));
+    QCOMPARE(QImage(unattended).size(), QSize(1200, 900));  // a map never shown: a fixed size
+    // A file that cannot be written is reported, not passed over.
+    QString error;
+    QVERIFY(!window.saveMapPicture(dir.filePath(QStringLiteral("no/such/folder/x.png")), &error));
+    QVERIFY(!error.isEmpty());
+    // A new run empties the map.
+    rec.onRunEnd({});
+    start.runId = 2;
+    rec.onRunStart(start);
+    QCOMPARE(window.map().drawnPoints(), 0);
+}
+
+// Drawing into the backing image per exchange stays cheap: a walk of
+// 20,000 exchanges shown on screen.
+void AnalysisMapTest::costPerExchange() {
+    CoverageMap map;
+    map.resize(900, 700);
+    map.setDatum(kLat0, kLon0);
+    map.show();
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 20000; ++i) {
+        const double a = i * 0.01, r = 0.00001 * i;
+        map.addExchange(exchange(i + 1, r * std::sin(a), r * std::cos(a), i % 7 ? std::optional<int>(-60 - i % 50) : std::nullopt));
+        if (i % 50 == 0)
+            QCoreApplication::processEvents();
+    }
+    QCoreApplication::processEvents();
+    const qint64 ms = t.elapsed();
+    qInfo("20000 exchanges on the shown map: %lld ms", ms);
+    QVERIFY(ms < 10000);
+}
+
+QTEST_MAIN(AnalysisMapTest)
+#include "analysis_map_test.moc"
