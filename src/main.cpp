@@ -15,7 +15,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(Form1::versionText());
+    QCoreApplication::setApplicationVersion(versionText());
 
     StartOptions options;
     QString error;
@@ -43,7 +43,7 @@ int main(int argc, char* argv[]) {
     services.baseName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 
     Form1 window(services);
-    data.showOn(window);
+    data.showOn(window.ui.Message);
     window.show();
     auto* driver = new StartDriver(window, options);
     const int rc = app.exec();

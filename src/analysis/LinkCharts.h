@@ -9,7 +9,7 @@
 // a second rather than once per exchange. The line plots keep the most recent
 // kMaxPoints exchanges; the histogram covers the whole run (round trips
 // counted per 0.1 ms).
-#include "analysis/LinkStatistics.h"
+#include "stats/LinkStatistics.h"
 #include "records/Exchange.h"
 
 #include <QList>

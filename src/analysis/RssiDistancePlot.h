@@ -15,7 +15,7 @@
 // follow at most every kFlushMs, and not while the plot is hidden. A dot
 // is drawn once per (distance to 1 %, dBm): a long walk adds few.
 #include "analysis/CoverageGrid.h"
-#include "analysis/PathLoss.h"
+#include "stats/PathLoss.h"
 #include "records/Exchange.h"
 
 #include <QWidget>

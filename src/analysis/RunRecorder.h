@@ -11,7 +11,7 @@
 // in a run) and the run goes on; later lines are still tried, each whole.
 #include "analysis/AnalysisSettings.h"
 #include "analysis/LinkAlarms.h"
-#include "analysis/LinkStatistics.h"
+#include "stats/LinkStatistics.h"
 #include "records/Exchange.h"
 
 #include <QList>

@@ -4,7 +4,7 @@
 // table row per measured quantity, in fixed columns like a network
 // diagnostic's report. Figures that do not exist yet (no exchange, no
 // answer) read "-".
-#include "analysis/LinkStatistics.h"
+#include "stats/LinkStatistics.h"
 #include "records/Exchange.h"
 
 #include <QList>

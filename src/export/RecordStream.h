@@ -5,7 +5,7 @@
 //
 // Field names and their order are fixed once released: new fields go at the
 // end of a record and raise kSchema only when a field changes meaning.
-#include "analysis/LinkStatistics.h"
+#include "stats/LinkStatistics.h"
 #include "records/Exchange.h"
 
 #include <QByteArray>

@@ -3,7 +3,7 @@
 #include "common/TextFile.h"
 #include "gps/DatumFile.h"
 #include "platform/Dialogs.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
 #include <QFileInfo>
 
@@ -29,9 +29,8 @@ void toState(const datumfile::Datum& d, FormState& st) {
 }
 } // namespace
 
-DatumPoint::DatumPoint(Form1& form) : QObject(&form), f(form) {
-    connect(f.ui.Geten_ReadSW, &QPushButton::clicked, this, &DatumPoint::Geten_ReadSW_Click);
-    connect(f.ui.Geten_SetSW, &QPushButton::clicked, this, &DatumPoint::Geten_SetSW_Click);
+DatumPoint::DatumPoint(Window& window) : QObject(&window.form), f(window) {
+
 }
 
 void DatumPoint::report(const QString& message) {
@@ -43,7 +42,7 @@ void DatumPoint::report(const QString& message) {
 }
 
 void DatumPoint::Geten_ReadSW_Click() {
-    const QString path = f.svc.dialogs->getOpenFileName(&f);
+    const QString path = f.svc.dialogs->getOpenFileName(&f.form);
     if (path.isEmpty()) return;
     QString text;
     datumfile::Datum d = fromState(f.st);
@@ -66,13 +65,13 @@ void DatumPoint::Geten_SetSW_Click() {
         // A new datum point has no corrections of its own.
         f.st.NorthCorrection = f.st.EastCorrection = 0;
     }
-    const QString path = f.svc.dialogs->getSaveFileName(&f);
+    const QString path = f.svc.dialogs->getSaveFileName(&f.form);
     if (path.isEmpty()) return;
     const QFileInfo info(path);
     if (info.exists() && info.size() > 0) {
         const QString question = path + QStringLiteral("\r\n") + QStringLiteral("このファイルはすでに存在します。")
             + QStringLiteral("\r\r\n") + QStringLiteral("上書きしますか？");
-        if (!f.svc.dialogs->confirm(&f, question, QStringLiteral("設定ファイルの保存"))) return;
+        if (!f.svc.dialogs->confirm(&f.form, question, QStringLiteral("設定ファイルの保存"))) return;
     }
     const datumfile::Lines lines{!f.ui.Npos->text().isEmpty(), !f.ui.Epos->text().isEmpty(),
                                  !f.ui.Mpos->text().isEmpty()};

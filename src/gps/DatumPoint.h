@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
+struct Window;
 
 class DatumPoint : public QObject {
     Q_OBJECT
@@ -13,11 +13,11 @@ public:
     static const QString kReadFailed;
     static const QString kWriteFailed;
 
-    explicit DatumPoint(Form1& form);
+    explicit DatumPoint(Window& window);
     void Geten_ReadSW_Click();
     void Geten_SetSW_Click();
 
 private:
     void report(const QString& message);
-    Form1& f;
+    Window& f;
 };

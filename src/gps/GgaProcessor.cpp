@@ -4,16 +4,15 @@
 #include "gps/Gga.h"
 #include "gps/Distance.h"
 #include "platform/Timer.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
 #include <QTextCursor>
 #include <QTextDocument>
 #include <cmath>
 
-GgaProcessor::GgaProcessor(Form1& form) : QObject(&form), f(form) {
+GgaProcessor::GgaProcessor(Window& window) : QObject(&window.form), f(window) {
     // The box is rewritten ten times a second: no undo history builds up.
     f.ui.GPSdataDisp->document()->setUndoRedoEnabled(false);
-    connect(f.GPSTimer, &Timer::timeout, this, &GgaProcessor::GPSTimer_Timer);
 }
 
 void GgaProcessor::GPSTimer_Timer() {

@@ -7,12 +7,12 @@
 
 #include <optional>
 
-class Form1;
+struct Window;
 
 class GgaProcessor : public QObject {
     Q_OBJECT
 public:
-    explicit GgaProcessor(Form1& form);
+    explicit GgaProcessor(Window& window);
     void GPSTimer_Timer();
 
     // The position the last GGA sentence taken states, of any talker and
@@ -29,7 +29,7 @@ private:
     void showBuffer();
     void showSentence(const QString& sentence);
     void showDistance();
-    Form1& f;
+    Window& f;
     QString shownBuffer_;      // what GPSdataDisp was last given
     int shownRevision_ = -1;   // its document's revision just after
     std::optional<records::Position> position_;

@@ -1,14 +1,14 @@
 #include "looptest/ResultSounds.h"
 
 #include "platform/Sound.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
 #include <QFileInfo>
 
 // Playback is asynchronous and reports nothing: a missing file, or one that
 // is there but cannot be played, gives the default beep; a machine without
 // audio stays silent; the cycle goes on.
-ResultSounds::ResultSounds(Form1& form) : QObject(&form), f(form) {}
+ResultSounds::ResultSounds(Window& window) : QObject(&window.form), f(window) {}
 
 // Beside the settings file; an installed program falls back to the sound
 // files of its install when the user has not put their own there.

@@ -3,12 +3,12 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
+struct Window;
 
 class ResultSounds : public QObject {
     Q_OBJECT
 public:
-    explicit ResultSounds(Form1& form);
+    explicit ResultSounds(Window& window);
     void PlaySuccessSound();
     void PlayFailureSound();
     // Where a sound file is read: beside the settings file, or the
@@ -17,5 +17,5 @@ public:
 
 private:
 
-    Form1& f;
+    Window& f;
 };

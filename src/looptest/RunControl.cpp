@@ -15,7 +15,7 @@
 #include "results/LogFileNames.h"
 #include "results/LogLines.h"
 #include "results/LogWriters.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
 #include <algorithm>
 
@@ -23,11 +23,8 @@ namespace {
 constexpr int kFirstCycleMs = 100;
 }
 
-RunControl::RunControl(Form1& form) : QObject(&form), f(form) {
-    connect(f.ui.TestStartSW_0, &QPushButton::clicked, this, [this] { TestStartSW_Click(0); });
-    connect(f.ui.TestStartSW_1, &QPushButton::clicked, this, [this] { TestStartSW_Click(1); });
-    connect(f.Timer1, &Timer::timeout, this, &RunControl::Timer1_Timer);
-    connect(f.radio.get(), &RadioChannel::portFailed, this, [this] { StopTestRun(records::EndCause::WriteFailed); });
+RunControl::RunControl(Window& window, LogWriters& logs, RadioChannel& radio, TestCycle& cycle) : QObject(&window.form), f(window), logs(logs), radio(radio), cycle(cycle) {
+
 }
 
 void RunControl::TestStartSW_Click(int index) {
@@ -36,7 +33,7 @@ void RunControl::TestStartSW_Click(int index) {
 
     if (f.st.RunState == 0 && !f.MSComm1->isOpen()) {
         f.ui.Message->clear();
-        f.logs->clearViews();
+        logs.clearViews();
         f.st.RunKind = index;
         f.st.InitStep = 0;
         if (phase_ == Phase::Idle) {
@@ -86,12 +83,12 @@ void RunControl::BeginTestRun() {
     f.ui.FSK_OK->setText(QStringLiteral("0"));
     f.ui.FSK_Err->setText(QStringLiteral("0"));
     f.ui.FSKData->setText(QStringLiteral("000"));
-    f.radio->clearResponseTimeHistory();
+    radio.clearResponseTimeHistory();
     f.st.RxRssiHistory.fill(QString());
     f.st.AckRssiHistory.fill(QString());
 
-    f.logs->AppendCommLog(loglines::runStart(now));
-    f.logs->AppendCommLog(loglines::columnHeads());
+    logs.AppendCommLog(loglines::runStart(now));
+    logs.AppendCommLog(loglines::columnHeads());
 
     f.ui.RxData->clear();
     f.ui.RxText->clear();
@@ -105,7 +102,7 @@ void RunControl::BeginTestRun() {
         ++runId_;
     phase_ = Phase::Running;
     const records::RunStart start = startRecord(now, fsk, i);
-    f.cycle->startRun(start);
+    cycle.startRun(start);
     emit runStarted(start);
 }
 
@@ -113,7 +110,7 @@ records::RunStart RunControl::startRecord(const QDateTime& now, bool fsk, int sp
     records::RunStart start;
     start.runId = runId_;
     start.started = now;
-    start.version = Form1::versionText();
+    start.version = versionText();
     start.port = f.ui.Com_Port->text();
     start.mode = fsk ? records::Mode::Fsk : records::Mode::LoRa;
     start.spreading = spreading;
@@ -171,7 +168,7 @@ void RunControl::endRun(records::EndCause cause) {
         // ComMessage is emptied once the port has opened.
         end.message = f.ui.ComMessage->text().isEmpty() ? f.ui.Message->text() : f.ui.ComMessage->text();
     }
-    end.sent = running ? f.cycle->packetsSent() : 0;
+    end.sent = running ? cycle.packetsSent() : 0;
     emit runEnded(end);
 }
 

@@ -9,12 +9,15 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
+struct Window;
+class LogWriters;
+class RadioChannel;
+class TestCycle;
 
 class RunControl : public QObject {
     Q_OBJECT
 public:
-    explicit RunControl(Form1& form);
+    RunControl(Window& window, LogWriters& logs, RadioChannel& radio, TestCycle& cycle);
     void TestStartSW_Click(int index);
     void BeginTestRun();
     // Ends the run or the initialisation at once. The cause is what the
@@ -49,7 +52,10 @@ private:
     void endRun(records::EndCause cause);
     records::RunStart startRecord(const QDateTime& now, bool fsk, int spreading) const;
 
-    Form1& f;
+    Window& f;
+    LogWriters& logs;
+    RadioChannel& radio;
+    TestCycle& cycle;
     Phase phase_ = Phase::Idle;
     std::uint64_t runId_ = 0;
 };

@@ -14,7 +14,7 @@
 #include "ports/RadioChannel.h"
 #include "results/LogLines.h"
 #include "results/LogWriters.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -59,8 +59,8 @@ std::optional<int> dbm(const std::optional<QString>& text) {
 
 } // namespace
 
-TestCycle::TestCycle(Form1& form) : QObject(&form), f(form) {
-    connect(f.Tx_Timer, &Timer::timeout, this, &TestCycle::Tx_Timer_Timer);
+TestCycle::TestCycle(Window& window, LogWriters& logs, RadioChannel& radio, ResultSounds& sounds, GgaProcessor& gga) : QObject(&window.form), f(window), logs(logs), radio(radio), sounds(sounds), gga(gga) {
+
 }
 
 void TestCycle::Tx_Timer_Timer() {
@@ -96,7 +96,7 @@ void TestCycle::step() {
     const bool goesOn = f.st.RunKind == 0
         || numtext::leadingNumber(f.ui.Tx_CnEnd->text()) > numtext::leadingNumber(f.ui.Tx_Count->text());
     if (!goesOn) {
-        f.run->StopTestRun(records::EndCause::Completed);
+        emit lengthReached();
         return;
     }
 
@@ -131,7 +131,7 @@ void TestCycle::step() {
                                  f.st.SendTimeUs};
         }
     }
-    f.logs->AppendCommLog(loglines::sendHalf(sentAt, sentCommands));
+    logs.AppendCommLog(loglines::sendHalf(sentAt, sentCommands));
     if (sent)
         rearm(t0);
 }
@@ -140,8 +140,7 @@ void TestCycle::step() {
 // by it (the port is closed): the step then ends without re-arming.
 bool TestCycle::sendPacket(const QString& command) {
     f.st.PendingCommand = command;
-    f.radio->SendModuleCommand();
-    return f.MSComm1->isOpen() && f.st.RunState == 0;
+    return radio.SendModuleCommand();
 }
 
 void TestCycle::rearm(qint32 t0) {
@@ -219,7 +218,7 @@ records::Exchange TestCycle::exchangeRecord(const InFlight& p, std::optional<int
         }
     }
     if (f.ui.GPS_On->isChecked())
-        e.position = f.gga->position();
+        e.position = gga.position();
     return e;
 }
 
@@ -235,7 +234,7 @@ QList<records::LateAnswer> TestCycle::findLateAnswers() {
     for (auto it = lost_.begin(); it != lost_.end();) {
         const QString pattern = cmdset::expectedAnswer(f.st.ExpectedAnswerHex, it->payload);
         const int at = current - it->packet > kLateWatch || pattern == f.ui.ChkData->text() ? -1 : rxData.indexOf(pattern);
-        const auto arrived = at < 0 ? std::nullopt : f.radio->arrivalOf(at + int(pattern.size()) - 1);
+        const auto arrived = at < 0 ? std::nullopt : radio.arrivalOf(at + int(pattern.size()) - 1);
         if (!arrived) {
             ++it;
             continue;
@@ -257,7 +256,7 @@ QList<records::LateAnswer> TestCycle::findLateAnswers() {
 void TestCycle::evaluateSuccess(int rxRssi, const QString& oldNoise) {
     countUp(f.ui.FSK_OK);
     if (f.st.TxPeriod >= kSoundPeriodMs)
-        f.sounds->PlaySuccessSound();
+        sounds.PlaySuccessSound();
 
     f.ui.Rx_Rssi->setText(QString::number(rxRssi));
     // Without a complete answer-RSSI report the box keeps its text.
@@ -290,7 +289,7 @@ void TestCycle::evaluateFailure(const QString& oldNoise) {
     f.ui.Rx_Rssi->clear();
     f.ui.AckRssi->clear();
     if (f.st.TxPeriod >= kSoundPeriodMs)
-        f.sounds->PlayFailureSound();
+        sounds.PlayFailureSound();
 
     if (!f.ui.GraphOption->isChecked()) {
         const QPalette& pal = f.ui.Picture1->palette();
@@ -312,10 +311,10 @@ void TestCycle::writeAnswerLines(bool answered) {
     a.ackRssi = f.ui.AckRssi->text();
     a.noise = f.ui.NoiseRssi->text();
     a.gga = f.ui.GPposition->text();
-    f.logs->AppendCommLog(loglines::answerHalf(a));
+    logs.AppendCommLog(loglines::answerHalf(a));
     const QString mapLine = loglines::mapLine({f.ui.NposGmap->text(), f.ui.EposGmap->text(), f.ui.Mpos->text(),
                                                a.farRssi, a.ackRssi, a.noise});
     if (answered)
-        f.logs->AppendMapCsv(mapLine);
-    f.logs->AppendMapLog(mapLine);
+        logs.AppendMapCsv(mapLine);
+    logs.AppendMapLog(mapLine);
 }

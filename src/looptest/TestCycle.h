@@ -15,12 +15,16 @@
 #include <deque>
 #include <optional>
 
-class Form1;
+struct Window;
+class LogWriters;
+class RadioChannel;
+class ResultSounds;
+class GgaProcessor;
 
 class TestCycle : public QObject {
     Q_OBJECT
 public:
-    explicit TestCycle(Form1& form);
+    TestCycle(Window& window, LogWriters& logs, RadioChannel& radio, ResultSounds& sounds, GgaProcessor& gga);
     void Tx_Timer_Timer();
     // A run begins: its first step follows at the first firing, whatever
     // firings a long period of the previous run left to skip. The run's
@@ -49,6 +53,8 @@ signals:
     void exchangeEvaluated(const records::Exchange& e);
     // A step found the answer of an earlier packet already counted lost.
     void lateAnswer(const records::LateAnswer& l);
+    // A counted run has sent all its packets: the run control stops it.
+    void lengthReached();
 
 private:
     // The packet sent last, until the next step evaluates it.
@@ -69,7 +75,11 @@ private:
     bool sendPacket(const QString& command);
     void rearm(qint32 t0);
 
-    Form1& f;
+    Window& f;
+    LogWriters& logs;
+    RadioChannel& radio;
+    ResultSounds& sounds;
+    GgaProcessor& gga;
     int SubTickCount = 0;
     int SubTicksLeft = 0;
     std::int64_t sent_ = 0;

@@ -1,12 +1,10 @@
 #include "module/InitSequence.h"
 
 #include "platform/WidgetColours.h"
-#include "looptest/RunControl.h"
 #include "module/CommandSet.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
-#include "ports/RadioChannel.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
 #include <QApplication>
 
@@ -15,8 +13,8 @@ constexpr qint32 kRadioBaudRate = 19200;
 constexpr int kFskEndStep = 99;   // the next tick (100) ends the sequence
 }
 
-InitSequence::InitSequence(Form1& form) : QObject(&form), f(form) {
-    connect(f.InitialTimer, &Timer::timeout, this, &InitSequence::InitialTimer_Timer);
+InitSequence::InitSequence(Window& window) : QObject(&window.form), f(window) {
+
 }
 
 void InitSequence::InitialTimer_Timer() {
@@ -37,7 +35,7 @@ void InitSequence::openPort() {
         // MinTxPeriod keeps its value: the previous run's last data
         // command still paces the stop.
         f.ui.ComMessage->setText(kCheckPort);
-        f.run->StopTestRun(records::EndCause::InitFailed);
+        emit failed();
         return;
     }
     f.ui.ComMessage->clear();
@@ -112,19 +110,19 @@ void InitSequence::checkSpreading() {
 void InitSequence::succeed() {
     f.InitialTimer->setEnabled(false);
     clearReceived();
-    f.run->BeginTestRun();
+    emit succeeded();
 }
 
 void InitSequence::fail(const QString& message) {
     f.ui.Message->setText(message);
     f.InitialTimer->setEnabled(false);
     f.st.MinTxPeriod = 0;
-    f.run->StopTestRun(records::EndCause::InitFailed);
+    emit failed();
 }
 
 void InitSequence::send(const QString& command) {
     f.st.PendingCommand = command;
-    f.radio->SendModuleCommand();
+    emit commandReady();
 }
 
 void InitSequence::clearReceived() {

@@ -2,13 +2,10 @@
 
 #include "common/TextFile.h"
 #include "platform/SerialPort.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
-GpsChannel::GpsChannel(Form1& form) : QObject(&form), f(form) {
+GpsChannel::GpsChannel(Window& window) : QObject(&window.form), f(window) {
     // toggled: also when the program changes the box.
-    connect(f.ui.GPS_On, &QCheckBox::toggled, this, &GpsChannel::GPS_On_Click);
-    connect(f.MSComm2, &SerialPort::readyRead, this, &GpsChannel::MSComm2_OnComm);
-    connect(f.MSComm2, &SerialPort::lost, this, &GpsChannel::MSComm2_Lost);
 }
 
 void GpsChannel::setPortControlsEnabled(bool enabled) {

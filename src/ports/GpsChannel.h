@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
+struct Window;
 
 class GpsChannel : public QObject {
     Q_OBJECT
@@ -14,7 +14,7 @@ public:
     // without end.
     static constexpr qsizetype kBufferLimit = 64 * 1024;
 
-    explicit GpsChannel(Form1& form);
+    explicit GpsChannel(Window& window);
     void GPS_On_Click();
     void MSComm2_OnComm();
     // The GPS port vanished while in use: GPS use is switched off, so no
@@ -24,6 +24,6 @@ public:
 private:
     void switchedOff();
     void setPortControlsEnabled(bool enabled);
-    Form1& f;
+    Window& f;
     QByteArray partial_;   // a character's first byte, its second still to come
 };

@@ -3,7 +3,7 @@
 #include "common/Twips.h"
 #include "platform/PortEnumerator.h"
 #include "platform/SerialPort.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
 #include <QListWidget>
 
@@ -36,11 +36,8 @@ void hideList(QListWidget* list) {
 }
 } // namespace portsel
 
-PortSelection::PortSelection(Form1& form) : QObject(&form), f(form) {
-    connect(f.ui.ComSelectSW, &QPushButton::clicked, this, &PortSelection::ComSelectSW_Click);
-    connect(f.ui.GPS_SelectSW, &QPushButton::clicked, this, &PortSelection::GPS_SelectSW_Click);
-    connect(f.ui.Com_PortList, &QListWidget::itemClicked, this, &PortSelection::Com_PortList_Click);
-    connect(f.ui.Com_PortList, &QListWidget::itemActivated, this, &PortSelection::Com_PortList_Click);
+PortSelection::PortSelection(Window& window) : QObject(&window.form), f(window) {
+
 }
 
 bool PortSelection::listOpen() const { return f.ui.Com_PortList->y() >= 0; }

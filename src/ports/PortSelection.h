@@ -9,7 +9,7 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
+struct Window;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -25,7 +25,7 @@ void hideList(QListWidget* list);
 class PortSelection : public QObject {
     Q_OBJECT
 public:
-    explicit PortSelection(Form1& form);
+    explicit PortSelection(Window& window);
     void RefreshComPortList();
     void ComSelectSW_Click();
     void GPS_SelectSW_Click();
@@ -38,5 +38,5 @@ private:
     // `target` and lock the other button, or close it and free that button.
     void togglePortList(QLineEdit* box, QPushButton* other, int target);
     void openListUnder(QLineEdit* box);
-    Form1& f;
+    Window& f;
 };

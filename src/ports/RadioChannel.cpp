@@ -6,21 +6,21 @@
 #include "module/ExchangeTiming.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
 #include <QTextCursor>
 
-RadioChannel::RadioChannel(Form1& form)
-    : QObject(&form), f(form), timeHistory_(f.ui.RxTimeHist, kTimeHistoryKeep) {
-    connect(f.MSComm1, &SerialPort::readyRead, this, &RadioChannel::MSComm1_OnComm);
-    connect(f.MSComm1, &SerialPort::lost, this, &RadioChannel::MSComm1_Lost);
+RadioChannel::RadioChannel(Window& window)
+    : QObject(&window.form), f(window), timeHistory_(f.ui.RxTimeHist, kTimeHistoryKeep) {
+
 }
 
-void RadioChannel::SendModuleCommand() {
+bool RadioChannel::SendModuleCommand() {
     if (f.MSComm1->write(cmdset::commandLine(f.st.PendingCommand)))
-        return;
+        return true;
     f.ui.ComMessage->setText(QStringLiteral("Comポート異常検出"));
     emit portFailed();
+    return false;
 }
 
 void RadioChannel::MSComm1_Lost() {

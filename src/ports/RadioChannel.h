@@ -10,16 +10,17 @@
 #include <deque>
 #include <optional>
 
-class Form1;
+struct Window;
 
 class RadioChannel : public QObject {
     Q_OBJECT
 public:
-    explicit RadioChannel(Form1& form);
+    explicit RadioChannel(Window& window);
 
     // Writes PendingCommand and CR LF to the radio port in one write. A
-    // failed write shows "Comポート異常検出" and emits portFailed.
-    void SendModuleCommand();
+    // failed write shows "Comポート異常検出", emits portFailed and returns
+    // false.
+    bool SendModuleCommand();
     // Receive handler of MSComm1 (its readyRead).
     void MSComm1_OnComm();
     // The radio port vanished (adapter pulled): handled at once like a
@@ -55,7 +56,7 @@ private:
     };
     void noteArrival(int bytes, std::int64_t us);
 
-    Form1& f;
+    Window& f;
     BoundedTextView timeHistory_;
     std::deque<Arrival> arrivals_;
     std::int64_t periodBytes_ = 0;  // bytes received since RxData was emptied

@@ -3,7 +3,7 @@
 #include "common/TextFile.h"
 #include "platform/Clock.h"
 #include "results/LogFileNames.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -14,8 +14,8 @@ namespace {
 const QString kFailurePrefix = QStringLiteral("ログ書込異常: ");
 }
 
-LogWriters::LogWriters(Form1& form)
-    : QObject(&form), f(form), logView_(f.ui.LogText, kLogTextKeep), mapView_(f.ui.MapText, kMapTextKeep) {}
+LogWriters::LogWriters(Window& window)
+    : QObject(&window.form), f(window), logView_(f.ui.LogText, kLogTextKeep), mapView_(f.ui.MapText, kMapTextKeep) {}
 
 void LogWriters::AppendCommLog(const QString& text) {
     logView_.append(text);

@@ -11,13 +11,13 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
+struct Window;
 class QPlainTextEdit;
 
 class LogWriters : public QObject {
     Q_OBJECT
 public:
-    explicit LogWriters(Form1& form);
+    explicit LogWriters(Window& window);
     void AppendCommLog(const QString& text);
     void AppendMapCsv(const QString& text);
     void AppendMapLog(const QString& text);
@@ -38,7 +38,7 @@ private:
     void reportFailure(const QString& name, const QString& reason);
     void reportRecovery(const QString& name);
 
-    Form1& f;
+    Window& f;
     BoundedTextView logView_;
     BoundedTextView mapView_;
     QHash<QString, int> failing_;   // file name -> writes lost since it failed

@@ -1,6 +1,6 @@
 #include "shell/DataFolder.h"
 
-#include "shell/Form1.h"
+#include <QLabel>
 
 #include <QDir>
 #include <QFileInfo>
@@ -57,8 +57,8 @@ QString DataFolder::helpNote() const {
     return note + QLatin1Char('.');
 }
 
-void DataFolder::showOn(Form1& form) const {
-    if (kind == BesideExecutable || !form.ui.Message->text().isEmpty())
+void DataFolder::showOn(QLabel* message) const {
+    if (kind == BesideExecutable || !message->text().isEmpty())
         return;
-    form.ui.Message->setText(QStringLiteral("データフォルダ: ") + shortPath(dir));
+    message->setText(QStringLiteral("データフォルダ: ") + shortPath(dir));
 }

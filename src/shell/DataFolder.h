@@ -11,7 +11,7 @@
 //  - --data-dir DIR: that folder, created when missing; sound files as above.
 #include <QString>
 
-class Form1;
+class QLabel;
 
 struct DataFolder {
     enum Kind { BesideExecutable, PerUser, Chosen };
@@ -32,8 +32,8 @@ struct DataFolder {
     // A line for --help naming the folder; empty beside the executable.
     QString helpNote() const;
 
-    // Names the folder on the window's Message label when it is not the
+    // Names the folder on the window's Message label (given) when it is not the
     // executable's, unless the start-up already put a message there: any
     // message of the program's own wins and later ones simply replace it.
-    void showOn(Form1& form) const;
+    void showOn(QLabel* message) const;
 };

@@ -3,7 +3,7 @@
 #include "common/Colours.h"
 #include "platform/WidgetColours.h"
 #include "common/NumberText.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -12,11 +12,9 @@ namespace {
 const QString kPlaceholder = QStringLiteral("任意ファイル名");
 }
 
-FieldRules::FieldRules(Form1& form) : QObject(&form), f(form) {
+FieldRules::FieldRules(Window& window) : QObject(&window.form), f(window) {
     f.ui.FSKTxTime->installEventFilter(this);
     for (QLineEdit* field : f.LoRaTxTime) field->installEventFilter(this);
-    connect(f.ui.LogFileName, &QLineEdit::textChanged, this, &FieldRules::LogFileName_Change);
-    connect(f.ui.MapFileName, &QLineEdit::textChanged, this, &FieldRules::MapFileName_Change);
 }
 
 // The operator leaves a field by moving the focus to another control of the

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class Form1;
+struct Window;
 class QLineEdit;
 
 class FieldRules : public QObject {
@@ -12,7 +12,7 @@ public:
     // The period rule: a field below its mode's minimum period gets the
     // minimum (also for periods read from the settings file).
     static void applyMinimum(QLineEdit* field, int minimum);
-    explicit FieldRules(Form1& form);
+    explicit FieldRules(Window& window);
 
     // Handlers: a period field has lost the focus; a file-name field's text
     // has changed.
@@ -27,5 +27,5 @@ protected:
 private:
     static bool leavesField(const QEvent* event);
     void applyColour(QLineEdit* field);
-    Form1& f;
+    Window& f;
 };

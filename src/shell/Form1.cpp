@@ -20,6 +20,8 @@
 #include "shell/SettingsFile.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -40,19 +42,25 @@ Form1::Form1(const Services& services, QWidget* parent) : QWidget(parent), svc(s
     Tx_Timer = svc.clock->createTimer(this);
     Timer1 = svc.clock->createTimer(this);
 
-    // Each subsystem connects its own handlers in its constructor.
-    settings = std::make_unique<SettingsFile>(*this);
-    fieldRules = std::make_unique<FieldRules>(*this);
-    logs = std::make_unique<LogWriters>(*this);
-    sounds = std::make_unique<ResultSounds>(*this);
-    radio = std::make_unique<RadioChannel>(*this);
-    portSelection = std::make_unique<PortSelection>(*this);
-    gpsChannel = std::make_unique<GpsChannel>(*this);
-    init = std::make_unique<InitSequence>(*this);
-    run = std::make_unique<RunControl>(*this);
-    cycle = std::make_unique<TestCycle>(*this);
-    gga = std::make_unique<GgaProcessor>(*this);
-    datum = std::make_unique<DatumPoint>(*this);
+    window.reset(new Window{*this, ui, st, svc, MSComm1, MSComm2, GPSTimer, InitialTimer, Tx_Timer, Timer1,
+                            FormLabel, Frame, RFLevel, LoRaTxTime, TestStartSW, RssiGraph_Sel});
+    Window& w = *window;
+
+    // The parts, lower layers first: each is handed the lower parts it
+    // calls; what it tells the parts above goes through its signals.
+    settings = std::make_unique<SettingsFile>(w);
+    fieldRules = std::make_unique<FieldRules>(w);
+    logs = std::make_unique<LogWriters>(w);
+    sounds = std::make_unique<ResultSounds>(w);
+    radio = std::make_unique<RadioChannel>(w);
+    portSelection = std::make_unique<PortSelection>(w);
+    gpsChannel = std::make_unique<GpsChannel>(w);
+    gga = std::make_unique<GgaProcessor>(w);
+    datum = std::make_unique<DatumPoint>(w);
+    init = std::make_unique<InitSequence>(w);
+    cycle = std::make_unique<TestCycle>(w, *logs, *radio, *sounds, *gga);
+    run = std::make_unique<RunControl>(w, *logs, *radio, *cycle);
+    wireParts();
     wireAnalysis();
 
     Form_Load();
@@ -62,8 +70,58 @@ Form1::~Form1() {
     Form_Unload();
 }
 
-QString Form1::versionText() {
-    return QStringLiteral("%1.%2.%3").arg(QVX_VERSION_MAJOR).arg(QVX_VERSION_MINOR).arg(QVX_VERSION_PATCH);
+
+// Every handler of the window, connected in the order a reader follows a
+// run: the run buttons, the initialisation, the run start and stop, the
+// cycle and its timers; the radio port's receive handler; the GPS port, its
+// tick and the datum point; the port list and the field rules.
+void Form1::wireParts() {
+    // Run buttons: start an initialisation, or stop what is going on.
+    connect(ui.TestStartSW_0, &QPushButton::clicked, run.get(), [this] { run->TestStartSW_Click(0); });
+    connect(ui.TestStartSW_1, &QPushButton::clicked, run.get(), [this] { run->TestStartSW_Click(1); });
+
+    // Initialisation, one step per tick; success begins the run, failure
+    // stops the attempt.
+    connect(InitialTimer, &Timer::timeout, init.get(), &InitSequence::InitialTimer_Timer);
+    connect(init.get(), &InitSequence::commandReady, radio.get(), &RadioChannel::SendModuleCommand);
+    connect(init.get(), &InitSequence::succeeded, run.get(), &RunControl::BeginTestRun);
+    connect(init.get(), &InitSequence::failed, run.get(),
+            [this] { run->StopTestRun(records::EndCause::InitFailed); });
+
+    // The cycle: one step per period (it logs, sounds and graphs each
+    // exchange itself); a counted run that has sent all its packets stops.
+    connect(Tx_Timer, &Timer::timeout, cycle.get(), &TestCycle::Tx_Timer_Timer);
+    connect(cycle.get(), &TestCycle::lengthReached, run.get(),
+            [this] { run->StopTestRun(records::EndCause::Completed); });
+    // Elapsed time and the completion of a pending stop.
+    connect(Timer1, &Timer::timeout, run.get(), &RunControl::Timer1_Timer);
+
+    // The radio port: received bytes for the cycle's next step; a failed
+    // write or a vanished port stops the run.
+    connect(MSComm1, &SerialPort::readyRead, radio.get(), &RadioChannel::MSComm1_OnComm);
+    connect(MSComm1, &SerialPort::lost, radio.get(), &RadioChannel::MSComm1_Lost);
+    connect(radio.get(), &RadioChannel::portFailed, run.get(),
+            [this] { run->StopTestRun(records::EndCause::WriteFailed); });
+
+    // GPS: the port's text into the buffer, the tick takes a sentence and
+    // the distance from the datum point; the datum point buttons.
+    connect(ui.GPS_On, &QCheckBox::toggled, gpsChannel.get(), &GpsChannel::GPS_On_Click);
+    connect(MSComm2, &SerialPort::readyRead, gpsChannel.get(), &GpsChannel::MSComm2_OnComm);
+    connect(MSComm2, &SerialPort::lost, gpsChannel.get(), &GpsChannel::MSComm2_Lost);
+    connect(GPSTimer, &Timer::timeout, gga.get(), &GgaProcessor::GPSTimer_Timer);
+    connect(ui.Geten_ReadSW, &QPushButton::clicked, datum.get(), &DatumPoint::Geten_ReadSW_Click);
+    connect(ui.Geten_SetSW, &QPushButton::clicked, datum.get(), &DatumPoint::Geten_SetSW_Click);
+
+    // The port list of both port boxes.
+    connect(ui.ComSelectSW, &QPushButton::clicked, portSelection.get(), &PortSelection::ComSelectSW_Click);
+    connect(ui.GPS_SelectSW, &QPushButton::clicked, portSelection.get(), &PortSelection::GPS_SelectSW_Click);
+    connect(ui.Com_PortList, &QListWidget::itemClicked, portSelection.get(), &PortSelection::Com_PortList_Click);
+    connect(ui.Com_PortList, &QListWidget::itemActivated, portSelection.get(), &PortSelection::Com_PortList_Click);
+
+    // The file-name fields' colour rule (the period fields' rule runs from
+    // FieldRules' own focus filter).
+    connect(ui.LogFileName, &QLineEdit::textChanged, fieldRules.get(), &FieldRules::LogFileName_Change);
+    connect(ui.MapFileName, &QLineEdit::textChanged, fieldRules.get(), &FieldRules::MapFileName_Change);
 }
 
 // The records of every run go to the recorder: run start, each evaluated

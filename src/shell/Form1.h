@@ -3,7 +3,8 @@
 // variables (FormState), the two serial ports, the four timers and one
 // object per subsystem; the subsystems hold the handlers and procedures.
 #include "platform/Services.h"
-#include "shell/FormState.h"
+#include "form/FormState.h"
+#include "form/Window.h"
 #include "ui_Form1.h"
 
 #include <QWidget>
@@ -42,13 +43,6 @@ public:
     explicit Form1(const Services& services, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The program's version, "major.minor.revision" (from the build).
-    static QString versionText();
-    // The window's size at start-up, twips (the resize rule and the
-    // settings file's position rule work from it).
-    static constexpr int kStartWidthTwips = 13455;
-    static constexpr int kStartHeightTwips = 10380;
-
     // Shutdown sequence (close ports, write settings). Runs once per close;
     // also callable by tests.
     void Form_Unload();
@@ -74,6 +68,9 @@ public:
     Timer* InitialTimer = nullptr;
     Timer* Tx_Timer = nullptr;
     Timer* Timer1 = nullptr;
+
+    // What the parts work on: references to all of the above.
+    std::unique_ptr<Window> window;
 
     // Subsystems.
     std::unique_ptr<SettingsFile> settings;
@@ -103,6 +100,7 @@ protected:
 
 private:
     void bindControlArrays();
+    void wireParts();
     void wireAnalysis();
     void Form_Load();
     void Form_Resize();

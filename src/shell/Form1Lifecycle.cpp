@@ -21,8 +21,8 @@
 namespace {
 
 // The window's design sizes and the sizes the resize rule works from, twips.
-constexpr int kStartWidth = Form1::kStartWidthTwips;
-constexpr int kStartHeight = Form1::kStartHeightTwips;
+constexpr int kStartWidth = kStartWidthTwips;
+constexpr int kStartHeight = kStartHeightTwips;
 constexpr int kLogFrameWidth = 12855;
 constexpr int kLogFrameHeight = 1815;
 constexpr int kLogTextWidth = 12495;

@@ -4,7 +4,7 @@
 #include "common/TextFile.h"
 #include "common/Twips.h"
 #include "shell/FieldRules.h"
-#include "shell/Form1.h"
+#include "form/Window.h"
 #include "shell/SettingsCodec.h"
 
 #include <QFile>
@@ -14,11 +14,11 @@
 #include <cstdio>
 
 namespace {
-constexpr int kWindowWidth = Form1::kStartWidthTwips;
-constexpr int kWindowHeight = Form1::kStartHeightTwips;
+constexpr int kWindowWidth = kStartWidthTwips;
+constexpr int kWindowHeight = kStartHeightTwips;
 }
 
-SettingsFile::SettingsFile(Form1& form) : QObject(&form), f(form) {}
+SettingsFile::SettingsFile(Window& window) : QObject(&window.form), f(window) {}
 
 QString SettingsFile::path() const { return f.svc.appDir + QStringLiteral("/") + f.svc.baseName + QStringLiteral(".ini"); }
 
@@ -33,11 +33,11 @@ void SettingsFile::applyPosition(bool top, const QString& value) {
     double pos = v;
     if (!(v >= 0 && v <= limit))
         pos = v < 0 ? 0 : limit;
-    const QPoint at = f.pos();
+    const QPoint at = f.form.pos();
     if (top)
-        f.move(at.x(), twipsToPixels(pos));
+        f.form.move(at.x(), twipsToPixels(pos));
     else
-        f.move(twipsToPixels(pos), at.y());
+        f.form.move(twipsToPixels(pos), at.y());
 }
 
 void SettingsFile::LoadSettings() {
@@ -109,8 +109,8 @@ void SettingsFile::SaveSettings() {
         return;
     }
     settingscodec::Values v;
-    v.top = settingscodec::positionText(pixelsToTwips(f.pos().y()));
-    v.left = settingscodec::positionText(pixelsToTwips(f.pos().x()));
+    v.top = settingscodec::positionText(pixelsToTwips(f.form.pos().y()));
+    v.left = settingscodec::positionText(pixelsToTwips(f.form.pos().x()));
     v.txCom = savedText(f.ui.Com_Port, f.ui.Com_Port->text());
     v.gpsCom = savedText(f.ui.GPS_Port, f.ui.GPS_Port->text());
     v.gpsBaudrate = savedText(f.ui.GPS_Baudrate, f.ui.GPS_Baudrate->currentText());

@@ -6,14 +6,14 @@
 #include <QPair>
 #include <QString>
 
-class Form1;
+struct Window;
 class QComboBox;
 class QLineEdit;
 
 class SettingsFile : public QObject {
     Q_OBJECT
 public:
-    explicit SettingsFile(Form1& form);
+    explicit SettingsFile(Window& window);
     void LoadSettings();
     void SaveSettings();
     QString path() const;
@@ -28,7 +28,7 @@ private:
     void applyPosition(bool top, const QString& value);
     QString savedText(const QObject* control, const QString& shown) const;
 
-    Form1& f;
+    Window& f;
     // An existing file that could not be read is left as it is at
     // shutdown: writing the start-up defaults over it would lose it.
     bool readFailed_ = false;

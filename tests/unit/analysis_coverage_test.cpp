@@ -3,7 +3,7 @@
 // projection agrees with Hubeny's distance; grid cells split at the origin
 // and give their medians and success rates.
 #include "analysis/CoverageGrid.h"
-#include "analysis/PathLoss.h"
+#include "stats/PathLoss.h"
 #include "gps/Distance.h"
 
 #include <QtTest>

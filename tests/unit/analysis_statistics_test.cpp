@@ -2,7 +2,7 @@
 // published tables: counts, error rate and its Wilson interval, rolling
 // rate, outages, round-trip figures and percentiles; then the two alarms.
 #include "analysis/LinkAlarms.h"
-#include "analysis/LinkStatistics.h"
+#include "stats/LinkStatistics.h"
 
 #include <QtTest>
 

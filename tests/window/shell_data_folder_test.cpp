@@ -66,7 +66,7 @@ private slots:
         {
             WindowHarness h;
             Form1& f = h.start();
-            d.showOn(f);
+            d.showOn(f.ui.Message);
             QCOMPARE(f.ui.Message->text(), QStringLiteral("データフォルダ: ~/.local/share/qvx-loopback"));
         }
         {
@@ -75,13 +75,13 @@ private slots:
             Form1& f = h.start();
             const QString message = f.ui.Message->text();
             QVERIFY(message.contains("設定ファイル"));
-            d.showOn(f);
+            d.showOn(f.ui.Message);
             QCOMPARE(f.ui.Message->text(), message);
         }
         {
             WindowHarness h;
             Form1& f = h.start();
-            DataFolder{}.showOn(f);  // beside the executable: nothing to say
+            DataFolder{}.showOn(f.ui.Message);  // beside the executable: nothing to say
             QCOMPARE(f.ui.Message->text(), QString());
         }
     }

@@ -1,4 +1,4 @@
-#include "analysis/Percentiles.h"
+#include "stats/Percentiles.h"
 
 #include <algorithm>
 #include <cmath>

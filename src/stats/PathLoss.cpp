@@ -1,4 +1,4 @@
-#include "analysis/PathLoss.h"
+#include "stats/PathLoss.h"
 
 #include <algorithm>
 #include <cmath>

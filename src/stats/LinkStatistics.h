@@ -24,7 +24,7 @@
 //    (when that packet was judged lost). On a steady cycle both are n periods.
 //  - span: from the first send to the last exchange's send plus the period;
 //    answered per minute = answered / span.
-#include "analysis/Percentiles.h"
+#include "stats/Percentiles.h"
 #include "records/Exchange.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "analysis/LinkStatistics.h"
+#include "stats/LinkStatistics.h"
 
 #include <algorithm>
 #include <cmath>
