@@ -44,6 +44,10 @@ qint32 SystemClock::milliseconds() const {
     return static_cast<qint32>(static_cast<quint32>(offset_ + elapsed_.elapsed()));
 }
 
+qint64 SystemClock::microseconds() const {
+    return offset_ * 1000 + elapsed_.nsecsElapsed() / 1000;
+}
+
 QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
 
 Timer* SystemClock::createTimer(QObject* parent) { return new QtTimer(parent); }

@@ -1,6 +1,7 @@
 #pragma once
 // The real clock: a monotonic millisecond counter taken as a signed 32-bit
-// count, local time, and precise QTimers.
+// count, a microsecond count on the same origin, local time, and precise
+// QTimers.
 #include "platform/Clock.h"
 
 #include <QElapsedTimer>
@@ -9,6 +10,7 @@ class SystemClock : public Clock {
 public:
     SystemClock();
     qint32 milliseconds() const override;
+    qint64 microseconds() const override;
     QDateTime now() const override;
     Timer* createTimer(QObject* parent) override;
 

@@ -21,6 +21,8 @@ public:
     ~VirtualClock() override;
 
     qint32 milliseconds() const override;
+    // The virtual time in whole milliseconds, as microseconds.
+    qint64 microseconds() const override { return now_ * 1000; }
     QDateTime now() const override;
     Timer* createTimer(QObject* parent) override;
 
