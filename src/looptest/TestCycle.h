@@ -3,6 +3,8 @@
 // answer to the previous test packet (counters, signal strengths, averages,
 // sound, graph, log lines), then sends the next packet and re-arms the
 // timer, or stops a counted run that has reached its length.
+#include "looptest/PeriodKeeper.h"
+
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -26,7 +28,7 @@ public:
     int subTicksLeft() const { return SubTicksLeft; }
 
     // Periods of this length or more are split into several firings.
-    static constexpr double kSubTickPeriodMs = 29000;
+    static constexpr double kSubTickPeriodMs = PeriodKeeper::kSubTickPeriodMs;
     // The longest period a run keeps: the timers' intervals and the
     // millisecond clock are signed 32-bit counts (about 24.8 days).
     static constexpr double kMaxPeriodMs = 2147483647.0;
@@ -39,10 +41,11 @@ private:
     void evaluateSuccess(int rxRssi, const QString& oldNoise);
     void evaluateFailure(const QString& oldNoise);
     bool sendPacket(const QString& command);
-    void rearm(qint32 t0);
+    void rearm(qint64 t0Us);
 
     Form1& f;
     int SubTickCount = 0;
     int SubTicksLeft = 0;
+    PeriodKeeper keeper_;
     std::int64_t sent_ = 0;
 };
