@@ -76,6 +76,7 @@ void TestCycle::Tx_Timer_Timer() {
 
 void TestCycle::startRun(const records::RunStart& start) {
     SubTickCount = SubTicksLeft = 0;
+    keeper_.reset();
     sent_ = 0;
     run_ = start;
     inFlight_.reset();
@@ -83,7 +84,7 @@ void TestCycle::startRun(const records::RunStart& start) {
 }
 
 void TestCycle::step() {
-    const qint32 t0 = f.svc.clock->milliseconds();
+    const qint64 t0 = keeper_.stepStart(f.svc.clock->microseconds());
     f.Tx_Timer->setEnabled(false);
 
     if (f.st.ResultPending != 0)
@@ -143,23 +144,13 @@ bool TestCycle::sendPacket(const QString& command) {
     return radio.SendModuleCommand();
 }
 
-void TestCycle::rearm(qint32 t0) {
-    const qint64 overhead = elapsedMs(f.svc.clock->milliseconds(), t0);
-    const double compensation = overhead < 100 ? double(overhead) : 0.0;
+void TestCycle::rearm(qint64 t0Us) {
     // A period beyond what the timers serve (1e14 typed in a box) is held at
-    // the longest one, so every conversion below stays in range.
+    // the longest one, so every conversion stays in range.
     const double period = std::clamp(f.st.TxPeriod, 0.0, kMaxPeriodMs);
-    double interval = 0;
-    if (period < kSubTickPeriodMs) {
-        SubTickCount = SubTicksLeft = 0;
-        interval = std::max(0.0, period - compensation);
-    } else {
-        const int n = int(period / kSubTickPeriodMs);
-        SubTickCount = SubTicksLeft = n;
-        interval = (period - compensation) / n;
-    }
-    // Round half to even (the default rounding mode).
-    f.Tx_Timer->setInterval(int(std::nearbyint(interval)));
+    const PeriodKeeper::Arm arm = keeper_.rearm(period, t0Us, f.svc.clock->microseconds());
+    SubTickCount = SubTicksLeft = arm.firings;
+    f.Tx_Timer->setInterval(arm.intervalMs);
     f.Tx_Timer->setEnabled(true);
 }
 

@@ -5,6 +5,7 @@
 // timer, or stops a counted run that has reached its length.
 // Each evaluated packet is also told as an Exchange record, and the answer
 // of an earlier lost packet found in a step's data as a LateAnswer.
+#include "looptest/PeriodKeeper.h"
 #include "records/Exchange.h"
 
 #include <QDateTime>
@@ -39,7 +40,7 @@ public:
     int subTicksLeft() const { return SubTicksLeft; }
 
     // Periods of this length or more are split into several firings.
-    static constexpr double kSubTickPeriodMs = 29000;
+    static constexpr double kSubTickPeriodMs = PeriodKeeper::kSubTickPeriodMs;
     // The longest period a run keeps: the timers' intervals and the
     // millisecond clock are signed 32-bit counts (about 24.8 days).
     static constexpr double kMaxPeriodMs = 2147483647.0;
@@ -73,7 +74,7 @@ private:
     void evaluateFailure(const QString& oldNoise);
     void writeAnswerLines(bool answered);
     bool sendPacket(const QString& command);
-    void rearm(qint32 t0);
+    void rearm(qint64 t0Us);
 
     Window& f;
     LogWriters& logs;
@@ -82,6 +83,7 @@ private:
     GgaProcessor& gga;
     int SubTickCount = 0;
     int SubTicksLeft = 0;
+    PeriodKeeper keeper_;
     std::int64_t sent_ = 0;
     records::RunStart run_;
     std::optional<InFlight> inFlight_;

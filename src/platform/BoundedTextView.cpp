@@ -2,13 +2,55 @@
 
 #include <QPlainTextEdit>
 #include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+// Positions a piece of the built text takes in the box's document: every
+// character one, except that the CR of a CR LF pair takes none (the pair is
+// one line break). `next` is the character after the piece.
+int shownLength(QStringView text, QChar next) {
+    int n = int(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar after = i + 1 < text.size() ? text[i + 1] : next;
+        if (text[i] == u'\r' && after == u'\n')
+            --n;
+    }
+    return n;
+}
+
+} // namespace
+
+BoundedTextView::BoundedTextView(QPlainTextEdit* view, int keep) : view_(view), keep_(keep) {
+    // Text is only ever added at the end and cut at the front: an undo
+    // history of that would grow with every append and serve nobody.
+    view_->document()->setUndoRedoEnabled(false);
+}
 
 void BoundedTextView::append(const QString& text) {
-    if (view_->document()->isEmpty())
+    QTextDocument* doc = view_->document();
+    if (doc->isEmpty())
         text_.clear();  // emptied on screen by someone else
-    text_ = (text_ + text).right(keep_);
-    view_->setPlainText(text_);
-    QTextCursor caret(view_->document());
+    if (text.isEmpty())
+        return;
+
+    // Only the new text goes into the document, at its end; a CR LF split
+    // over two appends is one line break, as it is in the built text.
+    QTextCursor caret(doc);
+    caret.movePosition(QTextCursor::End);
+    const bool joinsPair = text_.endsWith(u'\r') && text.front() == u'\n';
+    caret.insertText(joinsPair ? text.mid(1) : text);
+
+    // The oldest characters beyond `keep` are cut at the front.
+    text_ += text;
+    const qsizetype cut = text_.size() - keep_;
+    if (cut > 0) {
+        const int shown = shownLength(QStringView(text_).left(cut), text_[cut]);
+        text_.remove(0, cut);
+        QTextCursor front(doc);
+        front.setPosition(shown, QTextCursor::KeepAnchor);
+        front.removeSelectedText();
+    }
     caret.movePosition(QTextCursor::End);
     view_->setTextCursor(caret);
 }

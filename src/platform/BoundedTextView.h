@@ -1,15 +1,17 @@
 #pragma once
 // A multi-line text box that shows the newest `keep` characters of what was
 // appended to it, caret at the end. The text as built (CR LF line ends) is
-// kept beside the box, which shows line ends as line breaks. Emptying the
-// box from elsewhere starts the text afresh.
+// kept beside the box, which shows line ends as line breaks. Each append
+// adds only the new text at the document's end and cuts the oldest from its
+// front, so the box never lays out its whole text again. Emptying the box
+// from elsewhere starts the text afresh.
 #include <QString>
 
 class QPlainTextEdit;
 
 class BoundedTextView {
 public:
-    BoundedTextView(QPlainTextEdit* view, int keep) : view_(view), keep_(keep) {}
+    BoundedTextView(QPlainTextEdit* view, int keep);
 
     void append(const QString& text);
     void clear();

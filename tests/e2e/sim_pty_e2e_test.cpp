@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -147,14 +148,24 @@ private slots:
         QTRY_VERIFY(!QFileInfo::exists(sim.path));
         QFile f(trace);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = f.readAll().split('\n');
+        // Command lines; the lines of what was written back ('>') are
+        // checked after them.
+        QList<QByteArray> lines, written;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            (line.split('\t').value(1).startsWith('>') ? written : lines) << line;
         QCOMPARE(lines.size(), 7);   // six commands and the empty rest after the last line end
         const QList<QByteArray> data = lines[3].split('\t');
-        QCOMPARE(data.size(), 3);
+        QCOMPARE(data.size(), 4);
         QCOMPARE(data[1], QByteArray("@DT05001XX"));
         QCOMPARE(data[2], QByteArray("50"));
         QVERIFY(lines[0].split('\t')[0].toLongLong() <= data[0].toLongLong());
         QCOMPARE(lines[5].split('\t')[2], QByteArray("-1"));
+        // The data answer went out at least its 50 ms loop delay after the
+        // data command came in, both to the microsecond.
+        const auto answer = std::find_if(written.begin(), written.end(),
+                                         [](const QByteArray& l) { return l.split('\t')[1].startsWith(">*DR=05001"); });
+        QVERIFY(answer != written.end());
+        QVERIFY(answer->split('\t')[3].toLongLong() - data[3].toLongLong() >= 50'000);
         // SIGTERM ends it cleanly and takes the link away.
         sim.p.terminate();
         QVERIFY(sim.p.waitForFinished(5000));

@@ -1,7 +1,7 @@
 // The test cycle against a scripted module on the virtual clock: a counted
 // run, the log halves, "@RA", the packet-number wrap, averages, sounds,
-// long periods, a write failure inside a step and the first step of a run
-// after a long-period one.
+// long periods, a write failure inside a step, the first step of a run
+// after a long-period one and a fractional period held on average.
 #include "WindowHarness.h"
 #include "common/TextFile.h"
 #include "looptest/TestCycle.h"
@@ -286,6 +286,22 @@ private slots:
             if (firstData < 0 && w.bytes.startsWith("@DT"))
                 firstData = w.atMs;
         QCOMPARE(firstData - begun, qint64(100));
+    }
+
+    // A fractional period holds on average: the whole-millisecond intervals
+    // carry what rounding left over, 1,000 steps in virtual time.
+    void fractionalPeriodOnAverage() {
+        startRun(0);
+        f().st.TxPeriod = 300.25;
+        dev->clearWrites();
+        h->advance(100 + 1000 * 301);
+        QList<qint64> sent;
+        for (const FakeDevice::Write& w : dev->writes())
+            if (w.bytes.startsWith("@DT"))
+                sent << w.atMs;
+        QVERIFY(sent.size() > 1000);
+        const double average = (sent[1000] - sent[0]) / 1000.0;
+        QVERIFY2(std::abs(average - 300.25) < 0.01, qPrintable(QString::number(average)));
     }
 };
 

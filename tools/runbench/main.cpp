@@ -1,42 +1,177 @@
-// qvx-runbench: runs the built program (offscreen, from a scratch folder)
-// for a counted run against qvx-sim on a pseudo-terminal and prints
-//  - the send period as the simulator saw it (its --trace time stamps):
-//    mean and 95th percentile of |interval - period|;
-//  - the response times the program logged against the simulator's own
-//    answer delay: mean and 95th percentile of the difference;
-//  - the program's CPU time per minute of run, and per minute idle.
+// qvx-runbench [COUNT [IDLE_SECONDS]]: the program's timing against the
+// machine's floor, side by side in one sitting, against one qvx-sim on a
+// pseudo-terminal (FSK, 300 ms).
+//
+// First a reference loop of its own sends COUNT packets the way the floor
+// allows: absolute deadlines on the monotonic microsecond clock, select()
+// on the port, "@RS" sent the moment the answer is complete. Then the
+// built program (the window on $DISPLAY when there is one, else
+// offscreen) makes a counted run of COUNT. Both are measured by the
+// simulator's trace (microsecond instants):
+//  - the send period: |interval between data commands - 300 ms|, mean and p99;
+//  - the response-time excess: the response time (the program's as it
+//    logged it) less the simulator's own receive-to-answer time, median and p95;
+//  - CPU per minute of run (and the program's per minute idle).
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <numeric>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/select.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
-QTextStream out(stdout);
+constexpr double kPeriodMs = 300;
+
+qint64 nowUs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return qint64(t.tv_sec) * 1'000'000 + t.tv_nsec / 1000;
+}
 
 double mean(const std::vector<double>& v) { return v.empty() ? 0 : std::accumulate(v.begin(), v.end(), 0.0) / v.size(); }
-double p95(std::vector<double> v) {
+double quantile(std::vector<double> v, double q) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(std::ceil(0.95 * v.size())) - 1)];
+    return v[std::min(v.size() - 1, size_t(std::ceil(q * v.size())) - 1)];
 }
-double childCpuMs() {
+double selfCpuMs() {
     rusage u{};
-    getrusage(RUSAGE_CHILDREN, &u);
+    getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec * 1e3 + u.ru_utime.tv_usec / 1e3 + u.ru_stime.tv_sec * 1e3 + u.ru_stime.tv_usec / 1e3;
+}
+// CPU time of a running process so far (utime + stime from /proc).
+double processCpuMs(qint64 pid) {
+    // /proc files report size 0: read them with read(2), not QFile.
+    const int fd = ::open(QStringLiteral("/proc/%1/stat").arg(pid).toLocal8Bit().constData(), O_RDONLY);
+    if (fd < 0) return 0;
+    char buf[1024];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    ::close(fd);
+    const QByteArray s(buf, int(std::max<ssize_t>(0, n)));
+    const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) * 1000.0 / sysconf(_SC_CLK_TCK);
+}
+
+QByteArray packet(int n) { return QByteArray::number(n % 1000).rightJustified(3, '0'); }
+
+struct Phase {
+    std::vector<double> periodError;   // ms
+    std::vector<double> excess;        // ms
+    double cpuPerMinute = 0;           // s
+    int sent = 0, answered = 0;
+};
+
+// The reference loop. Returns the round trip of each answered packet (us)
+// by its three digits, and fills the CPU figure.
+QMap<QByteArray, qint64> referenceLoop(const QString& pty, int count, Phase* phase) {
+    QMap<QByteArray, qint64> rtt;
+    const int fd = ::open(pty.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return rtt;
+    termios t{};
+    tcgetattr(fd, &t);
+    cfmakeraw(&t);
+    cfsetispeed(&t, B19200);
+    cfsetospeed(&t, B19200);
+    tcsetattr(fd, TCSANOW, &t);
+    const auto send = [fd](const QByteArray& line) { return ::write(fd, line.constData(), size_t(line.size())) == line.size(); };
+
+    const double cpu0 = selfCpuMs();
+    const qint64 start = nowUs() + 100'000;
+    QByteArray rx, awaited;
+    qint64 sentAt = 0;
+    for (int k = 0; k <= count; ++k) {
+        const qint64 deadline = start + qint64(k * kPeriodMs * 1000);
+        for (;;) {
+            const qint64 left = deadline - nowUs();
+            if (left <= 0) break;
+            fd_set in;
+            FD_ZERO(&in);
+            FD_SET(fd, &in);
+            timeval tv{long(left / 1'000'000), long(left % 1'000'000)};
+            if (select(fd + 1, &in, nullptr, nullptr, &tv) <= 0) continue;
+            const qint64 arrived = nowUs();
+            char buf[512];
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0) continue;
+            rx += QByteArray(buf, int(n));
+            if (!awaited.isEmpty() && rx.contains(awaited)) {
+                rtt[awaited.mid(6, 3)] = arrived - sentAt;
+                awaited.clear();
+                send("@RS\r\n");
+            }
+        }
+        rx.clear();
+        if (k == count) break;
+        const QByteArray n = packet(k + 1);
+        send("@RA\r\n");
+        send("@DT05" + n + "XX\r\n");
+        sentAt = nowUs();
+        awaited = "*DR=05" + n;
+        ++phase->sent;
+    }
+    phase->cpuPerMinute = (selfCpuMs() - cpu0) / ((nowUs() - start) / 1e3) * 60;
+    ::close(fd);
+    return rtt;
+}
+
+struct TraceLine {
+    qint64 us;
+    QByteArray text;   // a command, or '>' and what was written back
+};
+
+std::vector<TraceLine> readTrace(const QString& path, qint64 fromUs, qint64 toUs) {
+    std::vector<TraceLine> lines;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return lines;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() < 4) continue;
+        const qint64 us = fields[3].toLongLong();
+        if (us >= fromUs && us < toUs) lines.push_back({us, fields[1]});
+    }
+    return lines;
+}
+
+// The period errors of the data commands and the simulator's own
+// receive-to-answer time of each answered packet, by its digits.
+QMap<QByteArray, double> simulatorSide(const std::vector<TraceLine>& trace, Phase* phase) {
+    QMap<QByteArray, double> own;
+    QMap<QByteArray, qint64> received;
+    qint64 previous = -1;
+    for (const TraceLine& l : trace) {
+        if (l.text.startsWith("@DT05")) {
+            if (previous >= 0) phase->periodError.push_back(std::abs((l.us - previous) / 1000.0 - kPeriodMs));
+            previous = l.us;
+            received[l.text.mid(5, 3)] = l.us;
+        } else if (l.text.startsWith(">*DR=05")) {
+            const QByteArray digits = l.text.mid(7, 3);
+            if (received.contains(digits) && !own.contains(digits)) own[digits] = (l.us - received[digits]) / 1000.0;
+        }
+    }
+    return own;
+}
+
+void print(const char* figure, double program, double reference, const char* unit) {
+    std::printf("  %-44s %9.3f %9.3f %8.2f  %s\n", figure, program, reference, reference > 0 ? program / reference : 0.0,
+                unit);
 }
 
 } // namespace
@@ -44,96 +179,116 @@ double childCpuMs() {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int count = args.size() > 1 ? args[1].toInt() : 100;
-    const int idleSeconds = args.size() > 2 ? args[2].toInt() : 10;
+    const int count = args.size() > 1 ? std::max(2, args[1].toInt()) : 200;
+    const int idleSeconds = args.size() > 2 ? std::max(1, args[2].toInt()) : 20;
     const QString bin = QCoreApplication::applicationDirPath();
-    const int loopDelay = 60, commandDelay = 20, period = 300;  // simulator defaults; FSK period default
 
     QTemporaryDir dir;
     const QString trace = dir.filePath(QStringLiteral("trace.log"));
     QProcess sim;
     sim.start(bin + QStringLiteral("/qvx-sim"), {QStringLiteral("--mode"), QStringLiteral("fsk"), QStringLiteral("--trace"), trace});
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        fprintf(stderr, "qvx-sim did not start\n");
+        std::fprintf(stderr, "qvx-sim did not start\n");
         return 1;
     }
     const QString pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    QFile::copy(bin + QStringLiteral("/qvx-loopback"), dir.filePath(QStringLiteral("qvx-loopback")));
 
-    // The counted run: the program's CPU time is what its reaped process used.
-    QProcess prog;
-    prog.setProcessEnvironment([] {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        return env;
-    }());
-    const double cpu0 = childCpuMs();
-    QElapsedTimer wall;
-    wall.start();
-    prog.start(dir.filePath(QStringLiteral("qvx-loopback")), {QStringLiteral("--port"), pty, QStringLiteral("--log"), QStringLiteral("bench"),
-                                                               QStringLiteral("--count"), QString::number(count), QStringLiteral("--quit")});
-    if (!prog.waitForFinished(count * period * 3 + 30000) || prog.exitCode() != 0) {
-        fprintf(stderr, "the run failed: %s\n", prog.readAllStandardError().constData());
+    // The floor.
+    Phase ref;
+    const qint64 refFrom = nowUs();
+    const QMap<QByteArray, qint64> refRtt = referenceLoop(pty, count, &ref);
+    const qint64 refTo = nowUs();
+    QThread::msleep(500);
+
+    // The program, from a scratch folder (its settings and logs land there).
+    QFile::copy(bin + QStringLiteral("/qvx-loopback"), dir.filePath(QStringLiteral("qvx-loopback")));
+    auto env = QProcessEnvironment::systemEnvironment();
+    const bool shown = env.contains(QStringLiteral("DISPLAY"));
+    if (!shown) env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    Phase prog;
+    const qint64 progFrom = nowUs();
+    const qint64 traceBefore = QFileInfo(trace).size();
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(dir.filePath(QStringLiteral("qvx-loopback")), {QStringLiteral("--port"), pty, QStringLiteral("--log"), QStringLiteral("bench"),
+                                                            QStringLiteral("--count"), QString::number(count), QStringLiteral("--quit")});
+    p.waitForStarted(5000);
+    // CPU counted from 3 s in (start-up and the module's initialisation
+    // done) to the run's last data command.
+    QThread::sleep(3);
+    const double cpuStart = processCpuMs(p.processId());
+    const qint64 wallStart = nowUs();
+    double cpuEnd = cpuStart;
+    qint64 wallEnd = wallStart;
+    const QByteArray last = "@DT05" + packet(count) + "XX";
+    while (p.state() == QProcess::Running) {
+        QFile t(trace);
+        if (t.open(QIODevice::ReadOnly) && t.seek(traceBefore) && t.readAll().contains(last)) {
+            cpuEnd = processCpuMs(p.processId());
+            wallEnd = nowUs();
+            break;
+        }
+        QThread::msleep(50);
+    }
+    if (!p.waitForFinished(int(count * kPeriodMs) + 30000) || p.exitCode() != 0) {
+        std::fprintf(stderr, "the program's run failed: %s\n", p.readAllStandardError().constData());
         return 1;
     }
-    const double runMs = wall.elapsed();
-    const double runCpu = childCpuMs() - cpu0;
+    const qint64 progTo = nowUs();
+    prog.cpuPerMinute = (cpuEnd - cpuStart) / std::max<double>(1, (wallEnd - wallStart) / 1e3) * 60;
 
-    // Idle: the window up, GPS off, no run, for idleSeconds.
-    const double cpu1 = childCpuMs();
+    // Idle: the window up, GPS off, no run.
     QProcess idle;
-    idle.setProcessEnvironment(prog.processEnvironment());
+    idle.setProcessEnvironment(env);
     idle.start(dir.filePath(QStringLiteral("qvx-loopback")), {});
     idle.waitForStarted(5000);
+    QThread::sleep(3);
+    const double idle0 = processCpuMs(idle.processId());
     QThread::sleep(idleSeconds);
+    const double idleCpu = (processCpuMs(idle.processId()) - idle0) / (idleSeconds * 1e3) * 60;
     idle.terminate();
     idle.waitForFinished(5000);
-    const double idleCpu = childCpuMs() - cpu1;
     sim.terminate();
     sim.waitForFinished(5000);
-
-    // The data commands' arrival times at the simulator.
-    std::vector<double> stamps;
-    QFile t(trace);
-    t.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : t.readAll().split('\n')) {
-        const QList<QByteArray> f = line.split('\t');
-        if (f.size() >= 2 && f[1].startsWith("@DT"))
-            stamps.push_back(f[0].toDouble());
+    // QVX_RUNBENCH_TRACE=FILE keeps the simulator's trace of both runs.
+    if (const QString keep = env.value(QStringLiteral("QVX_RUNBENCH_TRACE")); !keep.isEmpty()) {
+        QFile::remove(keep);
+        QFile::copy(trace, keep);
     }
-    std::vector<double> periodError;
-    for (size_t i = 1; i < stamps.size(); ++i)
-        periodError.push_back(std::abs(stamps[i] - stamps[i - 1] - period));
 
-    // The response times the program logged, one per answered packet.
-    std::vector<double> response;
+    // Response-time excess over the simulator's own receive-to-answer time.
+    const QMap<QByteArray, double> refOwn = simulatorSide(readTrace(trace, refFrom, refTo), &ref);
+    for (auto it = refRtt.begin(); it != refRtt.end(); ++it)
+        if (refOwn.contains(it.key())) ref.excess.push_back(it.value() / 1000.0 - refOwn[it.key()]);
+    ref.answered = int(refRtt.size());
+
+    const QMap<QByteArray, double> progOwn = simulatorSide(readTrace(trace, progFrom, progTo), &prog);
     QDir d(dir.path());
+    static const QRegularExpression logged(QStringLiteral(R"(@DT05(\d{3})XX\[Cr\]\[Lf\],.*\[Cr\]\[Lf\], (\d+),)"));
     for (const QString& name : d.entryList({QStringLiteral("*bench.log")})) {
         if (name.contains(QStringLiteral("_Map_"))) continue;
         QFile log(d.filePath(name));
         log.open(QIODevice::ReadOnly);
-        static const QRegularExpression rt(QStringLiteral(R"(\[Cr\]\[Lf\], (\d+),)"));
-        auto it = rt.globalMatch(QString::fromLatin1(log.readAll()));
-        while (it.hasNext())
-            response.push_back(it.next().captured(1).toDouble());
+        for (const QString& line : QString::fromLatin1(log.readAll()).split(QStringLiteral("\r\n"))) {
+            const auto m = logged.match(line);
+            if (!m.hasMatch()) continue;
+            ++prog.answered;
+            const QByteArray digits = m.captured(1).toLatin1();
+            if (progOwn.contains(digits)) prog.excess.push_back(m.captured(2).toDouble() - progOwn[digits]);
+        }
     }
-    // The answer follows the data command after the simulator's loop delay;
-    // the @RS and @RA answers are separate. What the program adds is the
-    // difference from that delay.
-    std::vector<double> responseError;
-    for (double r : response)
-        responseError.push_back(r - loopDelay);
+    prog.sent = int(prog.periodError.size()) + 1;
 
-    out << "counted FSK run of " << count << " packets, period " << period << " ms, simulator loop delay " << loopDelay
-        << " ms (local answers " << commandDelay << " ms)\n";
-    out << "  data commands seen by the simulator: " << stamps.size() << ", answers logged: " << response.size() << "\n";
-    out << QStringLiteral("  send period |error|: mean %1 ms, p95 %2 ms, max %3 ms\n")
-               .arg(mean(periodError), 0, 'f', 2).arg(p95(periodError), 0, 'f', 2)
-               .arg(periodError.empty() ? 0 : *std::max_element(periodError.begin(), periodError.end()), 0, 'f', 2);
-    out << QStringLiteral("  response time - loop delay: mean %1 ms, p95 %2 ms\n")
-               .arg(mean(responseError), 0, 'f', 2).arg(p95(responseError), 0, 'f', 2);
-    out << QStringLiteral("  CPU: %1 s per minute of run (%2 s over %3 s incl. start-up), %4 s per minute idle\n")
-               .arg(runCpu / runMs * 60, 0, 'f', 2).arg(runCpu / 1e3, 0, 'f', 2).arg(runMs / 1e3, 0, 'f', 1)
-               .arg(idleCpu / (idleSeconds * 1e3) * 60, 0, 'f', 2);
+    std::printf("FSK at %.0f ms, %d packets each, against one qvx-sim; the program's window %s\n", kPeriodMs, count,
+                shown ? "shown on $DISPLAY" : "offscreen");
+    std::printf("  data commands seen: program %d, reference %d; answers: program %d (logged), reference %d\n",
+                prog.sent, ref.sent, prog.answered, ref.answered);
+    std::printf("  %-44s %9s %9s %8s\n", "", "program", "floor", "ratio");
+    print("transmit period |error|, mean", mean(prog.periodError), mean(ref.periodError), "ms");
+    print("transmit period |error|, p99", quantile(prog.periodError, 0.99), quantile(ref.periodError, 0.99), "ms");
+    print("response time - module's own, median", quantile(prog.excess, 0.5), quantile(ref.excess, 0.5), "ms");
+    print("response time - module's own, p95", quantile(prog.excess, 0.95), quantile(ref.excess, 0.95), "ms");
+    print("CPU per minute of run", prog.cpuPerMinute, ref.cpuPerMinute, "s");
+    std::printf("  %-44s %9.3f %9s %8s  s\n", "CPU per minute idle (window up, no run)", idleCpu, "-", "-");
     return 0;
 }

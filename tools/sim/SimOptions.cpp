@@ -106,8 +106,9 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
                                   QStringLiteral("PATH"));
     const QCommandLineOption trace(QStringLiteral("trace"),
                                    QStringLiteral("Write one line per received command to FILE: t_ms<TAB>command<TAB>"
-                                                  "applied_delay_ms (monotonic ms, same counter as the program; "
-                                                  "delay -1: not answered), flushed per line."),
+                                                  "applied_delay_ms<TAB>t_us (monotonic ms and us, same counters as "
+                                                  "the program; delay -1: not answered), and one per write to the "
+                                                  "terminal: t_ms<TAB>>bytes<TAB><TAB>t_us; flushed per line."),
                                    QStringLiteral("FILE"));
     p.addOptions({help, version, mode, sf, sfAnswer, firmware, noMode, rsForm, cmdDelay, loopDelay, jitter, loss, lossPattern,
                   seed, farRssi, ackRssi, noise, wander, chunk, chunkGap, garbageBefore, garbageAfter, garbageRate,

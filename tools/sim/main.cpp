@@ -66,13 +66,24 @@ int main(int argc, char** argv) {
             return 1;
         }
         QObject::connect(&module, &SimModule::commandTraced, &module,
-                         [&trace](qint64 at, const QByteArray& command, int delay) {
+                         [&trace, &clock](qint64 at, const QByteArray& command, int delay) {
                              trace.write(QByteArray::number(at) + '\t' + printable(command) + '\t' +
-                                         QByteArray::number(delay) + '\n');
+                                         QByteArray::number(delay) + '\t' +
+                                         QByteArray::number(clock.microseconds()) + '\n');
                              trace.flush();
                          });
     }
     PtyServer pty(module);
+    if (trace.isOpen()) {
+        // After the terminal's own connection: the bytes are written when
+        // this runs, so receive-to-answer times can be taken from the trace.
+        QObject::connect(&module, &SimModule::toHost, &module, [&trace, &clock](const QByteArray& bytes) {
+            const qint64 us = clock.microseconds();
+            trace.write(QByteArray::number(us / 1000) + "\t>" + printable(bytes) + "\t\t" + QByteArray::number(us) +
+                        '\n');
+            trace.flush();
+        });
+    }
     if (!pty.open(&error)) {
         std::fprintf(stderr, "qvx-sim: %s\n", qPrintable(error));
         return 1;

@@ -1,0 +1,37 @@
+#include "looptest/PeriodKeeper.h"
+
+#include <algorithm>
+#include <cmath>
+
+void PeriodKeeper::reset() {
+    carryMs_ = 0;
+    dueUs_ = -1;
+}
+
+qint64 PeriodKeeper::stepStart(qint64 nowUs) const {
+    return dueUs_ >= 0 && dueUs_ <= nowUs ? dueUs_ : nowUs;
+}
+
+PeriodKeeper::Arm PeriodKeeper::rearm(double periodMs, qint64 t0Us, qint64 nowUs) {
+    const qint64 overheadUs = nowUs - t0Us;
+    const bool compensated = overheadUs >= 0 && overheadUs < kMaxCompensationUs;
+    // An uncompensated step starts the schedule afresh: nothing is carried.
+    if (!compensated)
+        carryMs_ = 0;
+    const double compensation = compensated ? overheadUs / 1000.0 : 0.0;
+
+    Arm arm{0, 0};
+    double exact = 0;
+    if (periodMs < kSubTickPeriodMs) {
+        exact = std::max(0.0, periodMs - compensation + carryMs_);
+    } else {
+        arm.firings = int(periodMs / kSubTickPeriodMs);
+        exact = (periodMs - compensation + carryMs_) / arm.firings;
+    }
+    // Round half to even (the default rounding mode).
+    arm.intervalMs = int(std::nearbyint(exact));
+    const int firings = std::max(1, arm.firings);
+    carryMs_ = (exact - arm.intervalMs) * firings;
+    dueUs_ = nowUs + qint64(arm.intervalMs) * firings * 1000;
+    return arm;
+}
