@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
     Form1 window(services);
     data.showOn(window.ui.Message);
     window.show();
-    auto* driver = new StartDriver(window, options);
+    auto* driver = window.startDriver(options);
     const int rc = app.exec();
     const int status = driver->exitStatus();
     return rc != 0 ? rc : status;

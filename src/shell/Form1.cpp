@@ -18,6 +18,7 @@
 #include "results/LogWriters.h"
 #include "shell/FieldRules.h"
 #include "shell/SettingsFile.h"
+#include "shell/StartOptions.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -156,6 +157,10 @@ void Form1::wireAnalysis() {
     auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
     shortcut->setObjectName(QStringLiteral("AnalysisShortcut"));
     connect(shortcut, &QShortcut::activated, this, &Form1::showAnalysis);
+}
+
+StartDriver* Form1::startDriver(const StartOptions& options) {
+    return new StartDriver(*window, *settings, *run, *recorder, [this] { showAnalysis(); }, options);
 }
 
 void Form1::showAnalysis() {

@@ -20,6 +20,8 @@ class SerialPort;
 class Timer;
 
 class SettingsFile;
+class StartDriver;
+struct StartOptions;
 class FieldRules;
 class PortSelection;
 class RadioChannel;
@@ -93,6 +95,9 @@ public:
     std::unique_ptr<analysis::AnalysisWindow> analysisWindow;
     // Opens the analysis window (AnalysisButton, Ctrl+L) and raises it.
     void showAnalysis();
+    // The driver of an unattended start (the command-line options), owned
+    // by the window.
+    StartDriver* startDriver(const StartOptions& options);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -1,9 +1,9 @@
 #include "shell/StartOptions.h"
 
 #include "analysis/RunRecorder.h"
+#include "form/Window.h"
 #include "looptest/RunControl.h"
 #include "shell/DataFolder.h"
-#include "shell/Form1.h"
 #include "shell/SettingsFile.h"
 
 #include <QCommandLineParser>
@@ -79,19 +79,22 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
     return true;
 }
 
-StartDriver::StartDriver(Form1& form, const StartOptions& options) : QObject(&form), f(form), opt(options) {
-    f.recorder->setStreamToStdout(opt.jsonlStdout);
-    f.recorder->setPrintSummary(opt.quit && opt.count > 0);
-    connect(f.run.get(), &RunControl::runStarted, this, &StartDriver::runStarted);
-    connect(f.run.get(), &RunControl::runEnded, this, &StartDriver::runEnded);
+StartDriver::StartDriver(Window& window, SettingsFile& settings, RunControl& run, analysis::RunRecorder& recorder,
+                         std::function<void()> showAnalysis, const StartOptions& options)
+    : QObject(&window.form), f(window), settings_(settings), run_(run), showAnalysis_(std::move(showAnalysis)),
+      opt(options) {
+    recorder.setStreamToStdout(opt.jsonlStdout);
+    recorder.setPrintSummary(opt.quit && opt.count > 0);
+    connect(&run_, &RunControl::runStarted, this, &StartDriver::runStarted);
+    connect(&run_, &RunControl::runEnded, this, &StartDriver::runEnded);
     // After the window's start-up has run and the event loop is going.
     QTimer::singleShot(0, this, &StartDriver::apply);
 }
 
 void StartDriver::apply() {
     if (opt.analysis)
-        f.showAnalysis();
-    SettingsFile& settings = *f.settings;
+        showAnalysis_();
+    SettingsFile& settings = settings_;
     if (!opt.radioPort.isEmpty())
         settings.setForThisStart(f.ui.Com_Port, opt.radioPort);
     if (!opt.logName.isEmpty()) {
@@ -148,10 +151,10 @@ void StartDriver::runEnded(const records::RunEnd& end) {
 }
 
 void StartDriver::finish() {
-    if (!opt.screenshot.isEmpty() && !f.grab().save(opt.screenshot, "PNG"))
+    if (!opt.screenshot.isEmpty() && !f.form.grab().save(opt.screenshot, "PNG"))
         QTextStream(stderr) << "qvx-loopback: could not write the screenshot " << opt.screenshot << Qt::endl;
     if (opt.quit)
-        f.close();
+        f.form.close();
 }
 
 void StartDriver::report(const QString& why) {

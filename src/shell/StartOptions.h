@@ -11,7 +11,14 @@
 #include <QString>
 #include <QStringList>
 
-class Form1;
+#include <functional>
+
+struct Window;
+class SettingsFile;
+class RunControl;
+namespace analysis {
+class RunRecorder;
+}
 
 struct StartOptions {
     QString radioPort;    // --port: written into Com_Port
@@ -40,7 +47,8 @@ struct StartOptions {
 class StartDriver : public QObject {
     Q_OBJECT
 public:
-    StartDriver(Form1& form, const StartOptions& options);
+    StartDriver(Window& window, SettingsFile& settings, RunControl& run, analysis::RunRecorder& recorder,
+                std::function<void()> showAnalysis, const StartOptions& options);
 
     // The program's exit status for the options: 0 unless a counted run was
     // asked for and did not start and send all its packets; then 1, and one
@@ -55,7 +63,10 @@ private:
     void finish();
     void report(const QString& why);
 
-    Form1& f;
+    Window& f;
+    SettingsFile& settings_;
+    RunControl& run_;
+    std::function<void()> showAnalysis_;
     StartOptions opt;
     bool watching_ = false;   // the requested counted run has been started
     bool started_ = false;

@@ -48,7 +48,7 @@ private slots:
         Form1& f = h.start();
         const QString port = f.ui.Com_Port->text();
         const bool logging = f.ui.LogFile_Flg->isChecked();
-        new StartDriver(f, o);
+        f.startDriver(o);
         QCoreApplication::processEvents();
         QCOMPARE(f.ui.Com_Port->text(), port);
         QCOMPARE(f.ui.LogFile_Flg->isChecked(), logging);
@@ -63,7 +63,7 @@ private slots:
         WindowHarness h;
         h.ports.addDevice(QStringLiteral("COM9"));
         Form1& f = h.start();
-        new StartDriver(f, o);
+        f.startDriver(o);
         QCoreApplication::processEvents();
         QCOMPARE(f.ui.Com_Port->text(), QStringLiteral("COM7"));
         QCOMPARE(f.ui.GPS_Port->text(), QStringLiteral("COM9"));
@@ -89,7 +89,7 @@ private slots:
         QString error;
         QVERIFY(parse({"--port", "COM7", "--gps-port", "COM9", "--gps-baud", "19200", "--count", "3"}, o, error));
         Form1& f = h.start();
-        new StartDriver(f, o);
+        f.startDriver(o);
         QCoreApplication::processEvents();
         QCOMPARE(f.ui.Com_Port->text(), QStringLiteral("COM7"));
         QCOMPARE(f.ui.GPS_Port->text(), QStringLiteral("COM9"));
