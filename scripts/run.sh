@@ -11,7 +11,9 @@
 #     window's picture, the log files, the record stream (.jsonl) and the run
 #     report (.summary.txt, also printed) are left in build/demo and named.
 # Options are passed to the program (see build/bin/qvx-loopback --help);
-# QVX_DEMO=1 forces the demo, QVX_DEMO_COUNT=N sets the counted run's length.
+# QVX_DEMO=1 forces the demo, QVX_DEMO_COUNT=N sets the counted run's length,
+# QVX_DEMO_LOG=NAME the logs' name (default demo), QVX_DEMO_SPEED=M the walk's
+# speed in m/s (default 1.4).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh >&2
@@ -47,14 +49,16 @@ trap 'exit 130' INT TERM
 source "$root/scripts/pty-path.sh"
 "$bin/qvx-sim" --mode fsk --wander --trace "$demo/sim-trace.log" >"$demo/sim.out" 2>"$demo/sim.out.err" &
 pids+=($!)
-# A walk north-east from a point in central Tokyo at walking pace.
-"$bin/qvx-nmea" --lat 35.6812 --lon 139.7671 --speed 1.4 --heading 45 --baud 9600 >"$demo/gps.out" 2>"$demo/gps.out.err" &
+# A walk north-east from a point in central Tokyo at walking pace
+# (QVX_DEMO_SPEED m/s for a faster one).
+"$bin/qvx-nmea" --lat 35.6812 --lon 139.7671 --speed "${QVX_DEMO_SPEED:-1.4}" --heading 45 --baud 9600 >"$demo/gps.out" 2>"$demo/gps.out.err" &
 pids+=($!)
 radio=$(pty_path "$demo/sim.out")
 gps=$(pty_path "$demo/gps.out")
 echo "Module simulator on $radio, GPS walk on $gps" >&2
 
-args=(--port "$radio" --gps-port "$gps" --gps-baud 9600 --log demo --analysis)
+log=${QVX_DEMO_LOG:-demo}
+args=(--port "$radio" --gps-port "$gps" --gps-baud 9600 --log "$log" --analysis)
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
     "$demo/qvx-loopback" "${args[@]}" --start
 else
@@ -64,7 +68,7 @@ else
     xvfb-run -a -s "-screen 0 2200x1024x24" \
         "$demo/qvx-loopback" "${args[@]}" --count "$count" --screenshot "$demo/window.png" --quit || rc=$?
     echo "Demo finished (exit $rc). Files in $demo:"
-    for f in "$demo"/window.png "$demo"/*demo.log "$demo"/*demo.csv "$demo"/*demo.jsonl "$demo"/*demo.summary.txt \
+    for f in "$demo"/window.png "$demo"/*"$log".log "$demo"/*"$log".csv "$demo"/*"$log".jsonl "$demo"/*"$log".summary.txt \
              "$demo"/qvx-loopback.ini; do
         [[ -e "$f" ]] && echo "  $f ($(stat -c %s "$f") bytes)"
     done
