@@ -36,7 +36,9 @@ void BoundedTextView::append(const QString& text) {
 
     // Only the new text goes into the document, at its end; a CR LF split
     // over two appends is one line break, as it is in the built text.
+    // One edit: the box lays out and places its caret once per append.
     QTextCursor caret(doc);
+    caret.beginEditBlock();
     caret.movePosition(QTextCursor::End);
     const bool joinsPair = text_.endsWith(u'\r') && text.front() == u'\n';
     caret.insertText(joinsPair ? text.mid(1) : text);
@@ -52,6 +54,7 @@ void BoundedTextView::append(const QString& text) {
         front.removeSelectedText();
     }
     caret.movePosition(QTextCursor::End);
+    caret.endEditBlock();
     view_->setTextCursor(caret);
 }
 

@@ -38,10 +38,13 @@ void RadioChannel::MSComm1_OnComm() {
         return;
 
     // Everything new is rendered once per event and appended at the end of
-    // the document, without reading the accumulated text back.
+    // the document, without reading the accumulated text back; as one edit,
+    // so the cursor's place on the screen is worked out once, not per move.
     QTextCursor end(f.ui.RxText->document());
+    end.beginEditBlock();
     end.movePosition(QTextCursor::End);
     end.insertText(cmdset::readableText(bytes));
+    end.endEditBlock();
 
     noteArrival(int(bytes.size()), nowUs);
     const QString rxData = (f.ui.RxData->text() + hexDump(bytes)).right(kRxDataKeep);
