@@ -55,6 +55,7 @@ void DatumPoint::Geten_ReadSW_Click() {
     }
     toState(d, f.st);
     report(QString());
+    emit datumChanged(f.st.DatumLatitude, f.st.DatumLongitude);
 }
 
 void DatumPoint::Geten_SetSW_Click() {
@@ -64,6 +65,7 @@ void DatumPoint::Geten_SetSW_Click() {
         f.st.DatumHeight = f.st.Altitude;
         // A new datum point has no corrections of its own.
         f.st.NorthCorrection = f.st.EastCorrection = 0;
+        emit datumChanged(f.st.DatumLatitude, f.st.DatumLongitude);
     }
     const QString path = f.svc.dialogs->getSaveFileName(&f.form);
     if (path.isEmpty()) return;

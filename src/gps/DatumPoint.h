@@ -17,6 +17,10 @@ public:
     void Geten_ReadSW_Click();
     void Geten_SetSW_Click();
 
+signals:
+    // The datum point changed (read from a file, or set from the position).
+    void datumChanged(double latitude, double longitude);
+
 private:
     void report(const QString& message);
     Window& f;

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QTextStream>
 
 #include <algorithm>
 
@@ -152,6 +153,8 @@ void Form1::wireAnalysis() {
     connect(ui.GPS_On, &QCheckBox::toggled, rec, &analysis::RunRecorder::setGpsInUse);
     connect(gga.get(), &GgaProcessor::positionTaken, rec, &analysis::RunRecorder::positionTaken);
     connect(GPSTimer, &Timer::timeout, rec, &analysis::RunRecorder::gpsTick);
+    // The coverage map and RSSI against distance measure from the datum point.
+    connect(datum.get(), &DatumPoint::datumChanged, analysisWindow.get(), &analysis::AnalysisWindow::setDatum);
 
     connect(ui.AnalysisButton, &QPushButton::clicked, this, &Form1::showAnalysis);
     auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
@@ -160,7 +163,14 @@ void Form1::wireAnalysis() {
 }
 
 StartDriver* Form1::startDriver(const StartOptions& options) {
-    return new StartDriver(*window, *settings, *run, *recorder, [this] { showAnalysis(); }, options);
+    // An unattended run leaves the coverage map's picture beside its logs.
+    auto saveMap = [this] {
+        const QString path = recorder->mapPicturePath();
+        QString error;
+        if (!path.isEmpty() && !analysisWindow->saveMapPicture(path, &error))
+            QTextStream(stderr) << "qvx-loopback: could not write the map picture " << path << ": " << error << Qt::endl;
+    };
+    return new StartDriver(*window, *settings, *run, *recorder, [this] { showAnalysis(); }, saveMap, options);
 }
 
 void Form1::showAnalysis() {

@@ -80,9 +80,10 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
 }
 
 StartDriver::StartDriver(Window& window, SettingsFile& settings, RunControl& run, analysis::RunRecorder& recorder,
-                         std::function<void()> showAnalysis, const StartOptions& options)
+                         std::function<void()> showAnalysis, std::function<void()> saveMapPicture,
+                         const StartOptions& options)
     : QObject(&window.form), f(window), settings_(settings), run_(run), showAnalysis_(std::move(showAnalysis)),
-      opt(options) {
+      saveMapPicture_(std::move(saveMapPicture)), opt(options) {
     recorder.setStreamToStdout(opt.jsonlStdout);
     recorder.setPrintSummary(opt.quit && opt.count > 0);
     connect(&run_, &RunControl::runStarted, this, &StartDriver::runStarted);
@@ -151,6 +152,8 @@ void StartDriver::runEnded(const records::RunEnd& end) {
 }
 
 void StartDriver::finish() {
+    if (opt.quit)
+        saveMapPicture_();
     if (!opt.screenshot.isEmpty() && !f.form.grab().save(opt.screenshot, "PNG"))
         QTextStream(stderr) << "qvx-loopback: could not write the screenshot " << opt.screenshot << Qt::endl;
     if (opt.quit)

@@ -41,14 +41,16 @@ struct StartOptions {
 
 // Applies the options to a shown window and follows a counted run through
 // the run control's runStarted and runEnded, to take the screenshot and
-// close the window when it has ended. With --quit the run report is
+// close the window when it has ended. With --quit the coverage map's
+// picture is left beside the logs (<log>.map.png) and the run report is
 // printed too (on standard output, or standard error while the records
 // stream there).
 class StartDriver : public QObject {
     Q_OBJECT
 public:
     StartDriver(Window& window, SettingsFile& settings, RunControl& run, analysis::RunRecorder& recorder,
-                std::function<void()> showAnalysis, const StartOptions& options);
+                std::function<void()> showAnalysis, std::function<void()> saveMapPicture,
+                const StartOptions& options);
 
     // The program's exit status for the options: 0 unless a counted run was
     // asked for and did not start and send all its packets; then 1, and one
@@ -67,6 +69,7 @@ private:
     SettingsFile& settings_;
     RunControl& run_;
     std::function<void()> showAnalysis_;
+    std::function<void()> saveMapPicture_;
     StartOptions opt;
     bool watching_ = false;   // the requested counted run has been started
     bool started_ = false;

@@ -9,6 +9,8 @@
 #include "shell/SettingsCodec.h"
 
 #include <QFileInfo>
+#include <QDir>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
@@ -73,6 +75,13 @@ private slots:
             // The run report on standard output: sent, evaluated, answered, lost, late.
             QVERIFY2(QRegularExpression(QStringLiteral("\nパケット +%1 +%1 +%1 +0 +0\n").arg(count)).match(out).hasMatch(),
                      qPrintable(out));
+            // The coverage map's picture beside the logs, named after the
+            // communication log.
+            const QStringList logs = QDir(dir.path()).entryList({QStringLiteral("*.log")}, QDir::Files);
+            const QStringList maps = QDir(dir.path()).entryList({QStringLiteral("*.map.png")}, QDir::Files);
+            QCOMPARE(maps.size(), 1);
+            QVERIFY2(logs.contains(maps[0].chopped(8) + QStringLiteral(".log")), qPrintable(maps[0]));
+            QVERIFY(!QImage(dir.filePath(maps[0])).isNull());
         } else {
             QCOMPARE(told.size(), 1);
             QVERIFY2(told[0].endsWith(QStringLiteral(": ") + message), qPrintable(told[0]));
