@@ -112,13 +112,14 @@ print('files:', ', '.join(f'{n} ({len(installed[n])} bytes)' for n in names))
 if names != sorted(portable):
     sys.exit(f'names differ: {names} vs {sorted(portable)}')
 expected = {'qvx-loopback.ini', '<yyMMdd>_FSK Mode_pkg.log', '<yyMMdd>_FSK Mode_Map_pkg.csv', '<yyMMdd>_FSK Mode_Map_pkg.log',
-            '<yyMMdd>_FSK Mode_pkg.jsonl', '<yyMMdd>_FSK Mode_pkg.summary.txt'}
+            '<yyMMdd>_FSK Mode_pkg.jsonl', '<yyMMdd>_FSK Mode_pkg.summary.txt', '<yyMMdd>_FSK Mode_pkg.map.png'}
 if set(names) != expected:
     sys.exit(f'expected {sorted(expected)}')
 # The record stream and the run report hold microsecond instants and the
-# logs' full paths: only the logs and the settings must be the same.
+# logs' full paths, the map picture what the run measured: only the logs and
+# the settings must be the same.
 for n in names:
-    if n.endswith(('.jsonl', '.summary.txt')):
+    if n.endswith(('.jsonl', '.summary.txt', '.map.png')):
         continue
     if installed[n] != portable[n]:
         sys.exit(f'{n} differs:\n{installed[n]!r}\n{portable[n]!r}')
