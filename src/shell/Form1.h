@@ -1,10 +1,12 @@
 #pragma once
 // The main window. It owns the controls (Form1.ui), the shared instance
 // variables (FormState), the two serial ports, the four timers and one
-// object per subsystem; the subsystems hold the handlers and procedures.
-#include "platform/Services.h"
+// object per subsystem; the subsystems hold the handlers and procedures and
+// work on `window` (references to all of it). Every handler is connected in
+// wireParts(), the analysis side in wireAnalysis().
 #include "form/FormState.h"
 #include "form/Window.h"
+#include "platform/Services.h"
 #include "ui_Form1.h"
 
 #include <QWidget>
