@@ -26,6 +26,9 @@ namespace analysis {
 
 namespace {
 
+// How far past the farthest sample a threshold distance is still shown.
+constexpr double kReachShownUpTo = 10;
+
 const QColor kFarColour(0x20, 0x80, 0x20);
 const QColor kAckColour(0x20, 0x40, 0xC0);
 
@@ -240,10 +243,15 @@ QString RssiDistancePlot::fitText(const QString& title, const std::optional<Path
     if (!fit)
         return title + QStringLiteral(": 近似なし (2 つ以上の距離の点が必要)");
     const std::optional<double> reach = fit->distanceAt(threshold());
+    // A nearly flat fit crosses the threshold absurdly far away; past ten
+    // times the measured range the figure says only that.
+    const QString reachText = !reach ? QStringLiteral("-")
+        : *reach > kReachShownUpTo * fit->farthestM ? QStringLiteral("測定範囲の 10 倍超")
+                                                    : QString::number(*reach, 'f', 0) + QStringLiteral(" m");
     return QStringLiteral("%1: n = %2, A(1 m) = %3 dBm, %4 dBm 到達 %5  (%6 点, 残差 %7 dB)")
         .arg(title, QString::number(fit->exponent, 'f', 2), QString::number(fit->referenceDbm, 'f', 1))
         .arg(threshold())
-        .arg(reach ? QString::number(*reach, 'f', 0) + QStringLiteral(" m") : QStringLiteral("-"))
+        .arg(reachText)
         .arg(fit->samples)
         .arg(QString::number(fit->rmsErrorDb, 'f', 1));
 }

@@ -204,6 +204,12 @@ void AnalysisMapTest::windowFeedsMapAndPlot() {
     // -110 dBm is 75 dB below -35: 10^(75 / 25) = 1000 m.
     QVERIFY(std::abs(*plot.farFit()->distanceAt(-110) / 1000 - 1) < 0.1);
     QVERIFY2(plot.figures()->text().contains(QStringLiteral("n = 2.5")), qPrintable(plot.figures()->text()));
+    // A threshold the fit reaches only far past the walk (100 km against
+    // a walk of under 3 km) is not given as a distance.
+    plot.setThreshold(-160);
+    plot.flush();
+    QVERIFY2(plot.figures()->text().contains(QStringLiteral("-160 dBm 到達 測定範囲の 10 倍超")),
+             qPrintable(plot.figures()->text()));
     auto* useNoise = window.findChild<QPushButton*>(QStringLiteral("PathLossUseNoise"));
     QVERIFY(useNoise && useNoise->isEnabled());
     useNoise->click();
