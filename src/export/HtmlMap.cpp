@@ -3,9 +3,9 @@
 // in one file that needs nothing beside it. Beside the map, far-end and
 // answer RSSI against the distance from the datum point with the same
 // log-distance path-loss fit the analysis window draws.
-#include "stats/PathLoss.h"
 #include "export/RssiScale.h"
 #include "export/Writers.h"
+#include "stats/PathLoss.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,9 +1,9 @@
 #include "gps/DatumPoint.h"
 
 #include "common/TextFile.h"
+#include "form/Window.h"
 #include "gps/DatumFile.h"
 #include "platform/Dialogs.h"
-#include "form/Window.h"
 
 #include <QFileInfo>
 

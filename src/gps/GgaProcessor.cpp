@@ -1,10 +1,10 @@
 #include "gps/GgaProcessor.h"
 
 #include "common/NumberText.h"
-#include "gps/Gga.h"
-#include "gps/Distance.h"
-#include "platform/Timer.h"
 #include "form/Window.h"
+#include "gps/Distance.h"
+#include "gps/Gga.h"
+#include "platform/Timer.h"
 
 #include <QTextCursor>
 #include <QTextDocument>

@@ -1,7 +1,7 @@
 #include "looptest/ResultSounds.h"
 
-#include "platform/Sound.h"
 #include "form/Window.h"
+#include "platform/Sound.h"
 
 #include <QFileInfo>
 

@@ -3,6 +3,7 @@
 #include "common/Colours.h"
 #include "common/NumberText.h"
 #include "common/Twips.h"
+#include "form/Window.h"
 #include "looptest/RssiGraph.h"
 #include "looptest/TestCycle.h"
 #include "module/CommandSet.h"
@@ -15,7 +16,6 @@
 #include "results/LogFileNames.h"
 #include "results/LogLines.h"
 #include "results/LogWriters.h"
-#include "form/Window.h"
 
 #include <algorithm>
 

@@ -2,6 +2,7 @@
 
 #include "common/Colours.h"
 #include "common/NumberText.h"
+#include "form/Window.h"
 #include "gps/GgaProcessor.h"
 #include "looptest/ResultSounds.h"
 #include "looptest/RssiGraph.h"
@@ -14,7 +15,6 @@
 #include "ports/RadioChannel.h"
 #include "results/LogLines.h"
 #include "results/LogWriters.h"
-#include "form/Window.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,12 +1,11 @@
 #include "module/InitSequence.h"
 
-#include "platform/WidgetColours.h"
+#include "form/Window.h"
 #include "module/CommandSet.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
-#include "form/Window.h"
+#include "platform/WidgetColours.h"
 
-#include <QApplication>
 
 namespace {
 constexpr qint32 kRadioBaudRate = 19200;

@@ -1,8 +1,8 @@
 #include "ports/GpsChannel.h"
 
 #include "common/TextFile.h"
-#include "platform/SerialPort.h"
 #include "form/Window.h"
+#include "platform/SerialPort.h"
 
 GpsChannel::GpsChannel(Window& window) : QObject(&window.form), f(window) {
     // toggled: also when the program changes the box.

@@ -1,9 +1,9 @@
 #include "ports/PortSelection.h"
 
 #include "common/Twips.h"
+#include "form/Window.h"
 #include "platform/PortEnumerator.h"
 #include "platform/SerialPort.h"
-#include "form/Window.h"
 
 #include <QListWidget>
 

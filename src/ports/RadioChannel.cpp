@@ -2,11 +2,11 @@
 
 #include "common/HexDump.h"
 #include "common/NumberText.h"
+#include "form/Window.h"
 #include "module/CommandSet.h"
 #include "module/ExchangeTiming.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
-#include "form/Window.h"
 
 #include <QTextCursor>
 

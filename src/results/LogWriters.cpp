@@ -1,9 +1,9 @@
 #include "results/LogWriters.h"
 
 #include "common/TextFile.h"
+#include "form/Window.h"
 #include "platform/Clock.h"
 #include "results/LogFileNames.h"
-#include "form/Window.h"
 
 #include <QDateTime>
 #include <QDebug>

@@ -1,11 +1,9 @@
 #include "shell/FieldRules.h"
 
-#include "common/Colours.h"
-#include "platform/WidgetColours.h"
 #include "common/NumberText.h"
 #include "form/Window.h"
+#include "platform/WidgetColours.h"
 
-#include <QApplication>
 #include <QFocusEvent>
 
 namespace {

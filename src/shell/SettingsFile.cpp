@@ -3,8 +3,8 @@
 #include "common/NumberText.h"
 #include "common/TextFile.h"
 #include "common/Twips.h"
-#include "shell/FieldRules.h"
 #include "form/Window.h"
+#include "shell/FieldRules.h"
 #include "shell/SettingsCodec.h"
 
 #include <QFile>
