@@ -3,6 +3,7 @@
 #include "common/NumberText.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -74,17 +75,23 @@ void RssiGraph::step(bool success, const QString& value, const QString& average0
     };
 
     scroll();
-    QPainter p(&image_);
-    p.setRenderHint(QPainter::Antialiasing, false);
+    // The new column in the background colour, then the grid lines at
+    // -160, -140, ... 0 dBm across the whole width (over the older bars
+    // too): rows of pixels, written directly before any painter opens.
     const int x0 = w - kStep;
-    p.fillRect(QRect(x0, 0, kStep, h), colours.back);
-
-    // Grid lines at -160, -140, ... 0 dBm.
-    p.setPen(colours.grid);
+    const QRgb back = colours.back.rgb();
+    const int from = std::max(x0, 0);
+    for (int y = 0; y < h; ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(image_.scanLine(y)) + from, w - from, back);
+    const QRgb grid = colours.grid.rgb();
     for (int i = 10; i <= 170; i += 20) {
         const int y = pixel(float(h) - float(i) * s);
-        p.drawLine(0, y, w - 1, y);
+        if (y >= 0 && y < h)
+            std::fill_n(reinterpret_cast<QRgb*>(image_.scanLine(y)), w, grid);
     }
+
+    QPainter p(&image_);
+    p.setRenderHint(QPainter::Antialiasing, false);
 
     // A 3-pixel-thick segment joined to the previous step's one.
     const auto trace = [&](const QString& from, const QString& to, const QColor& colour) {

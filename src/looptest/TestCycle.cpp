@@ -86,6 +86,9 @@ void TestCycle::startRun(const records::RunStart& start) {
 void TestCycle::step() {
     const qint64 t0 = keeper_.stepStart(f.svc.clock->microseconds());
     f.Tx_Timer->setEnabled(false);
+    // The log views show this step's lines when it ends, after the packet
+    // went out: laying them out does not delay the send.
+    const LogWriters::ViewsAtEnd viewsAtEnd(logs);
 
     if (f.st.ResultPending != 0)
         evaluateExchange();

@@ -4,6 +4,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <utility>
+
 namespace {
 
 // Positions a piece of the built text takes in the box's document: every
@@ -28,6 +30,19 @@ BoundedTextView::BoundedTextView(QPlainTextEdit* view, int keep) : view_(view), 
 }
 
 void BoundedTextView::append(const QString& text) {
+    if (held_)
+        gathered_ += text;
+    else
+        show(text);
+}
+
+void BoundedTextView::release() {
+    held_ = false;
+    const QString text = std::exchange(gathered_, QString());
+    show(text);
+}
+
+void BoundedTextView::show(const QString& text) {
     QTextDocument* doc = view_->document();
     if (doc->isEmpty())
         text_.clear();  // emptied on screen by someone else
@@ -35,13 +50,17 @@ void BoundedTextView::append(const QString& text) {
         return;
 
     // Only the new text goes into the document, at its end; a CR LF split
-    // over two appends is one line break, as it is in the built text.
-    // One edit: the box lays out and places its caret once per append.
+    // over two appends is one line break, as it is in the built text. Each
+    // change is an edit of its own: within an edit the cursors do not work
+    // out their place on the screen, and the box lays out only the lines an
+    // edit touched (one edit reaching from the first line to the last would
+    // have it lay out every line it holds again).
     QTextCursor caret(doc);
     caret.beginEditBlock();
     caret.movePosition(QTextCursor::End);
     const bool joinsPair = text_.endsWith(u'\r') && text.front() == u'\n';
     caret.insertText(joinsPair ? text.mid(1) : text);
+    caret.endEditBlock();
 
     // The oldest characters beyond `keep` are cut at the front.
     text_ += text;
@@ -50,15 +69,17 @@ void BoundedTextView::append(const QString& text) {
         const int shown = shownLength(QStringView(text_).left(cut), text_[cut]);
         text_.remove(0, cut);
         QTextCursor front(doc);
+        front.beginEditBlock();
         front.setPosition(shown, QTextCursor::KeepAnchor);
         front.removeSelectedText();
+        front.endEditBlock();
     }
-    caret.movePosition(QTextCursor::End);
-    caret.endEditBlock();
+    // The caret stays after the new text, at the end: the box shows it.
     view_->setTextCursor(caret);
 }
 
 void BoundedTextView::clear() {
     text_.clear();
+    gathered_.clear();
     view_->clear();
 }

@@ -29,6 +29,21 @@ public:
     // Empties LogText and MapText (the start of a new run attempt).
     void clearViews();
 
+    // For as long as it lives, the files are written at every call as
+    // always, while LogText and MapText gather what they are given and show
+    // it at the end in one append each (a step's two log halves are laid
+    // out once, after its packet went out).
+    class ViewsAtEnd {
+    public:
+        explicit ViewsAtEnd(LogWriters& logs);
+        ~ViewsAtEnd();
+        ViewsAtEnd(const ViewsAtEnd&) = delete;
+        ViewsAtEnd& operator=(const ViewsAtEnd&) = delete;
+
+    private:
+        LogWriters& logs_;
+    };
+
     static constexpr int kLogTextKeep = 2000;
     static constexpr int kMapTextKeep = 300;
 

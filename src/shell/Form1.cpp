@@ -10,6 +10,8 @@
 #include "looptest/TestCycle.h"
 #include "module/InitSequence.h"
 #include "platform/Clock.h"
+#include "platform/PaintPacer.h"
+#include "platform/WidgetColours.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
 #include "ports/GpsChannel.h"
@@ -21,6 +23,7 @@
 #include "shell/StartOptions.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QDir>
@@ -66,6 +69,12 @@ Form1::Form1(const Services& services, QWidget* parent) : QWidget(parent), svc(s
     wireAnalysis();
 
     Form_Load();
+    // The window is painted at most every 100 ms: a step, the answers
+    // that follow it within milliseconds and the elapsed-time tick are
+    // painted together. Changed values repaint themselves alone, not the
+    // group boxes and window beneath them.
+    new PaintPacer(this, kPaintGapMs);
+    paintOwnBackgrounds(this);
 }
 
 Form1::~Form1() {

@@ -51,6 +51,9 @@ public:
     // also callable by tests.
     void Form_Unload();
 
+    // The least time between two paints of the window.
+    static constexpr int kPaintGapMs = 100;
+
     Ui::Form1 ui;
     FormState st;
     const Services svc;

@@ -107,6 +107,17 @@ void Form1::bindControlArrays() {
         if (showsValue && w != ui.Com_Port && w != ui.GPS_Port && !qobject_cast<QComboBox*>(w->parentWidget()))
             keepColoursWhenLocked(w);
     }
+    // The numbers a run rewrites every step and tick (counters, signal
+    // strengths, elapsed time, GPS figures) are laid out without the font's
+    // shaping rules: digits, signs, points and blanks come out the same
+    // either way, and shaping is most of the cost of showing a new number.
+    for (QLineEdit* number : {ui.KeikaTime, ui.Tx_Count, ui.FSK_OK, ui.FSK_Err, ui.FSKData, ui.Rx_Rssi, ui.AckRssi,
+                              ui.Rx_RssiAve, ui.AckRssiAve, ui.NoiseRssi, ui.Npos, ui.Epos, ui.Mpos, ui.EiseiN,
+                              ui.NposGmap, ui.EposGmap, ui.WGS84_Kyori}) {
+        QFont f = number->font();
+        f.setStyleStrategy(QFont::PreferNoShaping);
+        number->setFont(f);
+    }
     // The file-name fields start light red until their text first changes.
     setBackColour(ui.LogFileName, 0xC0C0FF);
     setBackColour(ui.MapFileName, 0xC0C0FF);

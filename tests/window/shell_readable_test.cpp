@@ -163,6 +163,69 @@ private slots:
         QVERIFY(!f.ui.Tx_CnEnd->isEnabled());
     }
 
+    // Labels, fields, text boxes and scroll bars paint their own background
+    // (so a changed value does not repaint the frame and window beneath
+    // it): the window is pixel for pixel what it is when they leave their
+    // background to the frame and window, at rest and in a run with locked
+    // frames, warning colours and logs.
+    void ownBackgroundsLookAsTheWindowBehindThem() {
+        WindowHarness h;
+        FakeDevice* dev = h.ports.addDevice(QStringLiteral("COM3"));
+        ScriptedModule module(h, dev);
+        Form1& f = h.start();
+        QList<QWidget*> own;
+        for (QWidget* w : f.findChildren<QWidget*>())
+            if (w->property("ownBackground").toBool()) own << w;
+        QVERIFY(own.contains(f.ui.KeikaTime) && own.contains(f.ui.Message) && own.contains(f.ui.LogText));
+        const auto differs = [&] {
+            const QImage shown = f.grab().toImage();
+            for (QWidget* w : own) w->setAutoFillBackground(false);
+            const QImage beneath = f.grab().toImage();
+            for (QWidget* w : own) w->setAutoFillBackground(true);
+            return shown != beneath;
+        };
+        QVERIFY(!differs());
+
+        f.ui.Com_Port->setText(QStringLiteral("COM3"));
+        module.setUp(-1);
+        module.answers["@DT05001XX"] = QByteArray("*DR=05001") + char(0xFF) + char(0xB5) + "\r\n";
+        module.answers["@RS"] = "*RS=-70dBm\r\n";
+        f.ui.LogFileName->setText(QString());   // its warning colour
+        f.TestStartSW[1]->click();
+        h.advance(600 + 300 + 150);
+        QVERIFY(!f.Frame[1]->isEnabled() && !f.ui.LogText->toPlainText().isEmpty());
+        QVERIFY(!differs());
+    }
+
+    // The numbers a run rewrites every step and tick skip the font's shaping
+    // rules: for every kind of number they show, the window is pixel for
+    // pixel what it is with the rules applied.
+    void numbersLookTheSameUnshaped() {
+        WindowHarness h;
+        Form1& f = h.start();
+        QList<QLineEdit*> unshaped;
+        for (QLineEdit* e : f.findChildren<QLineEdit*>())
+            if (e->font().styleStrategy() & QFont::PreferNoShaping) unshaped << e;
+        for (QLineEdit* e : {f.ui.KeikaTime, f.ui.Tx_Count, f.ui.FSK_OK, f.ui.Rx_Rssi, f.ui.NoiseRssi, f.ui.WGS84_Kyori})
+            QVERIFY2(unshaped.contains(e), qPrintable(e->objectName()));
+        const auto setStrategy = [&](QFont::StyleStrategy strategy) {
+            for (QLineEdit* e : unshaped) {
+                QFont font = e->font();
+                font.setStyleStrategy(strategy);
+                e->setFont(font);
+            }
+        };
+        for (const QString& number : {QStringLiteral("-112"), QStringLiteral("1234567890"), QStringLiteral(" 35.6812183"),
+                                      QStringLiteral("-75.25"), QStringLiteral("007")}) {
+            for (QLineEdit* e : unshaped) e->setText(number);
+            const QImage unshapedLook = f.grab().toImage();
+            setStrategy(QFont::PreferDefault);
+            const QImage shapedLook = f.grab().toImage();
+            setStrategy(QFont::PreferNoShaping);
+            QVERIFY2(unshapedLook == shapedLook, qPrintable(number));
+        }
+    }
+
     void graphSurfaceHasItsScaleSize() {
         WindowHarness h;
         Form1& f = h.start();
