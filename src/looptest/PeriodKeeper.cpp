@@ -6,6 +6,7 @@
 void PeriodKeeper::reset() {
     carryMs_ = 0;
     dueUs_ = -1;
+    exactDueUs_ = -1;
 }
 
 qint64 PeriodKeeper::stepStart(qint64 nowUs) const {
@@ -33,5 +34,15 @@ PeriodKeeper::Arm PeriodKeeper::rearm(double periodMs, qint64 t0Us, qint64 nowUs
     const int firings = std::max(1, arm.firings);
     carryMs_ = (exact - arm.intervalMs) * firings;
     dueUs_ = nowUs + qint64(arm.intervalMs) * firings * 1000;
+    // The schedule's own instant for the next step; after a step that was
+    // not compensated (or with no period left) the schedule starts afresh
+    // and the next send is not held to it.
+    exactDueUs_ = compensated && exact > 0 ? nowUs + qint64(std::llround(exact * firings * 1000)) : -1;
     return arm;
+}
+
+qint64 PeriodKeeper::sendInstant(qint64 t0Us) const {
+    const qint64 at = (exactDueUs_ >= 0 ? exactDueUs_ : t0Us) + kSendOffsetUs;
+    const qint64 middle = at / 1000 * 1000 + 500;
+    return middle >= at ? middle : middle + 1000;
 }

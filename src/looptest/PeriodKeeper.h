@@ -8,6 +8,13 @@
 // milliseconds: the interval is rounded half to even, and what rounding
 // took off or added is carried into the next interval, so the transmit
 // period holds on average to the exact (even fractional) period.
+//
+// The packet itself goes out a fixed kSendOffsetUs after the exact instant
+// the schedule has for the step (sendInstant()), not when the step's
+// evaluation of the previous exchange happens to finish: the timer's
+// rounding and the evaluation's varying length then leave the send
+// instants untouched, and the period between packets holds to the
+// microsecond clock.
 #include <QtGlobal>
 
 class PeriodKeeper {
@@ -16,6 +23,10 @@ public:
         int intervalMs;   // the timer's interval
         int firings;      // firings per period; 0 below kSubTickPeriodMs
     };
+
+    // How long after its exact instant a step sends: room for the
+    // evaluation before the send and for a timer that fires late.
+    static constexpr qint64 kSendOffsetUs = 5'000;
 
     // Periods of this length or more are split into several firings.
     static constexpr double kSubTickPeriodMs = 29000;
@@ -30,8 +41,17 @@ public:
     // The step that started at t0Us re-arms at nowUs for a period of
     // periodMs (not negative).
     Arm rearm(double periodMs, qint64 t0Us, qint64 nowUs);
+    // When the step that started at t0Us sends: kSendOffsetUs after the
+    // exact instant the schedule has for it (its own start when the
+    // schedule has none: the first step of a run, the step after one that
+    // was not compensated), then on to the middle of a millisecond of the
+    // clock. The response time counts whole milliseconds from the send, so
+    // it is then the round trip rounded to the nearest millisecond, instead
+    // of cut off anywhere within one.
+    qint64 sendInstant(qint64 t0Us) const;
 
 private:
     double carryMs_ = 0;
-    qint64 dueUs_ = -1;   // when the armed timer's last firing is due; -1 unknown
+    qint64 dueUs_ = -1;        // when the armed timer's last firing is due; -1 unknown
+    qint64 exactDueUs_ = -1;   // when the schedule has the next step, unrounded; -1 none
 };

@@ -113,6 +113,13 @@ void TestCycle::step() {
     // The send half of the log line names the commands that went out; when
     // a write fails (the run is then stopped) it still stands, so the log
     // has a line for every count in Tx_Count, and the step ends unarmed.
+    // The packet goes out at its instant in the schedule, however long the
+    // evaluation above took: a wait of a few milliseconds at most (the
+    // timer fires up to half a millisecond early by its rounding), none
+    // when the step is already past that instant.
+    const qint64 sendAt = keeper_.sendInstant(t0);
+    if (sendAt - f.svc.clock->microseconds() <= PeriodKeeper::kSendOffsetUs + 2000)
+        f.svc.clock->sleepUntil(sendAt);
     const QDateTime sentAt = f.svc.clock->now();
     QStringList sentCommands;
     bool sent = true;

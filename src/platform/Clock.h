@@ -15,6 +15,9 @@ public:
     // Monotonic microsecond count on the same time base as milliseconds()
     // (64-bit, it does not wrap): the instants of the run records.
     virtual qint64 microseconds() const = 0;
+    // Returns once microseconds() has reached `us` (at once when it has),
+    // without serving events; for waits of a few milliseconds at most.
+    virtual void sleepUntil(qint64 us) = 0;
     // Local date and time of day.
     virtual QDateTime now() const = 0;
     // A new timer, disabled, interval 100 ms, owned by parent.

@@ -4,6 +4,9 @@
 
 #include <QTimer>
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 class QtTimer : public Timer {
@@ -46,6 +49,12 @@ qint32 SystemClock::milliseconds() const {
 
 qint64 SystemClock::microseconds() const {
     return offset_ * 1000 + elapsed_.nsecsElapsed() / 1000;
+}
+
+void SystemClock::sleepUntil(qint64 us) {
+    // Slept off in one go, then (for the sleep's own lateness) a last check.
+    for (qint64 left = us - microseconds(); left > 0; left = us - microseconds())
+        std::this_thread::sleep_for(std::chrono::microseconds(left));
 }
 
 QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }

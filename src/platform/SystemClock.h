@@ -11,6 +11,7 @@ public:
     SystemClock();
     qint32 milliseconds() const override;
     qint64 microseconds() const override;
+    void sleepUntil(qint64 us) override;
     QDateTime now() const override;
     Timer* createTimer(QObject* parent) override;
 

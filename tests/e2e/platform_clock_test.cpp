@@ -16,6 +16,7 @@ private slots:
     void timerDefaultsAndFiring();
     void timerRestartAndStop();
     void nowIsLocalTime();
+    void sleepsUntilTheInstant();
     void portEntriesShape();
 };
 
@@ -29,6 +30,21 @@ void PlatformClockTest::millisecondsMonotonic() {
         QVERIFY(qint32(quint32(now) - quint32(last)) >= 0);
         last = now;
     }
+}
+
+// A wait to an instant a few milliseconds ahead returns at it (not before,
+// and not a whole scheduler tick after); one already past returns at once.
+void PlatformClockTest::sleepsUntilTheInstant() {
+    SystemClock clock;
+    for (int i = 0; i < 20; ++i) {
+        const qint64 target = clock.microseconds() + 1500 + 150 * i;
+        clock.sleepUntil(target);
+        const qint64 late = clock.microseconds() - target;
+        QVERIFY2(late >= 0 && late < 5000, qPrintable(QString::number(late)));
+    }
+    const qint64 before = clock.microseconds();
+    clock.sleepUntil(before - 10'000);
+    QVERIFY(clock.microseconds() - before < 1000);
 }
 
 void PlatformClockTest::millisecondsFollowTime() {
