@@ -43,6 +43,6 @@ PeriodKeeper::Arm PeriodKeeper::rearm(double periodMs, qint64 t0Us, qint64 nowUs
 
 qint64 PeriodKeeper::sendInstant(qint64 t0Us) const {
     const qint64 at = (exactDueUs_ >= 0 ? exactDueUs_ : t0Us) + kSendOffsetUs;
-    const qint64 middle = at / 1000 * 1000 + 500;
-    return middle >= at ? middle : middle + 1000;
+    const qint64 aligned = at / 1000 * 1000 + kSendPhaseUs;
+    return aligned >= at ? aligned : aligned + 1000;
 }

@@ -27,6 +27,9 @@ public:
     // How long after its exact instant a step sends: room for the
     // evaluation before the send and for a timer that fires late.
     static constexpr qint64 kSendOffsetUs = 5'000;
+    // Where in its millisecond a send falls: early enough that the send is
+    // over before the millisecond is.
+    static constexpr qint64 kSendPhaseUs = 50;
 
     // Periods of this length or more are split into several firings.
     static constexpr double kSubTickPeriodMs = 29000;
@@ -44,10 +47,11 @@ public:
     // When the step that started at t0Us sends: kSendOffsetUs after the
     // exact instant the schedule has for it (its own start when the
     // schedule has none: the first step of a run, the step after one that
-    // was not compensated), then on to the middle of a millisecond of the
-    // clock. The response time counts whole milliseconds from the send, so
-    // it is then the round trip rounded to the nearest millisecond, instead
-    // of cut off anywhere within one.
+    // was not compensated), then on to just after the start of a
+    // millisecond of the clock. The response time is the count of whole
+    // milliseconds from the send; from the start of a millisecond that count
+    // is the round trip's whole milliseconds, instead of one more or one
+    // less depending on where within a millisecond the send fell.
     qint64 sendInstant(qint64 t0Us) const;
 
 private:

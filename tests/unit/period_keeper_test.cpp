@@ -94,10 +94,10 @@ private slots:
 
     // The sends: 1,000 steps whose timer fires up to 1.5 ms late and whose
     // evaluation before the send takes 0.2 to 3 ms. Each send waits for its
-    // instant in the schedule, in the middle of a millisecond; with a whole
+    // instant in the schedule, just after a millisecond begins; with a whole
     // period every interval between sends is the period to the microsecond,
     // with a fractional one the average is, and none strays by more than
-    // the alignment to the middle of a millisecond.
+    // the alignment to the millisecond.
     void sendsKeepTheSchedule_data() {
         QTest::addColumn<double>("period");
         QTest::newRow("300") << 300.0;
@@ -117,7 +117,7 @@ private slots:
             now += 200 + rng.bounded(2800);                 // the evaluation
             const qint64 sendAt = k.sendInstant(t0);
             QVERIFY(sendAt >= now && sendAt - t0 <= PeriodKeeper::kSendOffsetUs + 2500);
-            QCOMPARE(sendAt % 1000, qint64(500));
+            QCOMPARE(sendAt % 1000, PeriodKeeper::kSendPhaseUs);
             now = sendAt;                                   // waits for it
             sends.push_back(now);
             now += 300;                                     // the rest of the step
