@@ -52,7 +52,7 @@ qint64 SystemClock::microseconds() const {
 }
 
 void SystemClock::sleepUntil(qint64 us) {
-    // Slept off in one go, then (for the sleep's own lateness) a last check.
+    // One sleep for the whole wait; a sleep cut short is slept again.
     for (qint64 left = us - microseconds(); left > 0; left = us - microseconds())
         std::this_thread::sleep_for(std::chrono::microseconds(left));
 }
