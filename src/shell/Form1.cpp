@@ -23,7 +23,6 @@
 #include "shell/StartOptions.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QDir>
