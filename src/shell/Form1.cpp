@@ -11,6 +11,7 @@
 #include "module/InitSequence.h"
 #include "platform/Clock.h"
 #include "platform/PaintPacer.h"
+#include "platform/PictureStyle.h"
 #include "platform/WidgetColours.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
@@ -45,6 +46,10 @@ Form1::Form1(const Services& services, QWidget* parent) : QWidget(parent), svc(s
     InitialTimer = svc.clock->createTimer(this);
     Tx_Timer = svc.clock->createTimer(this);
     Timer1 = svc.clock->createTimer(this);
+    // The GPS and elapsed-time ticks only show values: they share their
+    // wake-ups with each other and with the window's paint pacing.
+    GPSTimer->shareWakeUps();
+    Timer1->shareWakeUps();
 
     window.reset(new Window{*this, ui, st, svc, MSComm1, MSComm2, GPSTimer, InitialTimer, Tx_Timer, Timer1,
                             FormLabel, Frame, RFLevel, LoRaTxTime, TestStartSW, RssiGraph_Sel});
@@ -71,9 +76,12 @@ Form1::Form1(const Services& services, QWidget* parent) : QWidget(parent), svc(s
     // The window is painted at most every 100 ms: a step, the answers
     // that follow it within milliseconds and the elapsed-time tick are
     // painted together. Changed values repaint themselves alone, not the
-    // group boxes and window beneath them.
+    // group boxes and window beneath them, and the frames of fields and
+    // scroll bars are copied from pictures rather than drawn again.
     new PaintPacer(this, kPaintGapMs);
     paintOwnBackgrounds(this);
+    drawFramesFromPictures(this);
+    shapeOnlyWhatIsInView();
 }
 
 Form1::~Form1() {

@@ -2,13 +2,16 @@
 // view with the window's real fonts, the packet row showing its command
 // prefix once, a map view wide enough for whole map lines, the graph
 // surface of the size its scale is made for, and the live values of a run
-// drawn in their normal colours while the frames are locked.
+// drawn in their normal colours while the frames are locked, and the
+// window's ways of drawing less that must not change how it looks.
 #include "WindowHarness.h"
 #include "common/Twips.h"
 #include "looptest/RssiGraph.h"
+#include "platform/PictureStyle.h"
 #include "platform/Timer.h"
 #include "radio_scripted_module.h"
 
+#include <QScrollBar>
 #include <QtTest>
 
 namespace {
@@ -195,6 +198,81 @@ private slots:
         h.advance(600 + 300 + 150);
         QVERIFY(!f.Frame[1]->isEnabled() && !f.ui.LogText->toPlainText().isEmpty());
         QVERIFY(!differs());
+    }
+
+    // Fields and scroll bars drawn from the style's pictures look exactly as
+    // drawn in place, in every state a run shows (locked frames, a warning
+    // colour, log boxes scrolled to their ends, a focused field), and a
+    // repaint of an unchanged look draws nothing anew.
+    void framesFromPicturesLookAsDrawnInPlace() {
+        WindowHarness h;
+        FakeDevice* dev = h.ports.addDevice(QStringLiteral("COM3"));
+        ScriptedModule module(h, dev);
+        Form1& f = h.start();
+        QList<QWidget*> pictured;
+        const PictureStyle* style = nullptr;
+        for (QWidget* w : f.findChildren<QWidget*>())
+            if (auto* s = dynamic_cast<const PictureStyle*>(w->style())) {
+                pictured << w;
+                style = s;
+            }
+        QVERIFY(style && pictured.contains(f.ui.KeikaTime) && pictured.contains(f.ui.LogText->verticalScrollBar()));
+        const auto differs = [&] {
+            const QImage shown = f.grab().toImage();
+            for (QWidget* w : pictured) w->setStyle(nullptr);
+            const QImage inPlace = f.grab().toImage();
+            for (QWidget* w : pictured) w->setStyle(const_cast<PictureStyle*>(style));
+            return shown != inPlace;
+        };
+        QVERIFY(!differs());
+
+        f.ui.Com_Port->setText(QStringLiteral("COM3"));
+        module.setUp(-1);
+        module.answers["@DT05001XX"] = QByteArray("*DR=05001") + char(0xFF) + char(0xB5) + "\r\n";
+        module.answers["@RS"] = "*RS=-70dBm\r\n";
+        f.ui.LogFileName->setText(QString());   // its warning colour
+        f.TestStartSW[1]->click();
+        h.advance(600 + 300 * 4 + 150);
+        QScrollBar* bar = f.ui.LogText->verticalScrollBar();
+        const int earlier = bar->maximum();
+        QVERIFY(!f.Frame[1]->isEnabled() && earlier > 0);
+        QVERIFY(!differs());
+        h.advance(300 * 4);
+        QVERIFY(bar->maximum() > earlier);
+        f.ui.Tx_CnEnd->setFocus();
+        QVERIFY(!differs());
+        // Unlocked, the log box scrolled to its top and back to its end.
+        for (int i = 1; i <= 6; ++i) f.Frame[i]->setEnabled(true);
+        for (int value : {0, bar->maximum()}) {
+            bar->setValue(value);
+            QVERIFY2(!differs(), qPrintable(QString::number(value)));
+        }
+
+        f.grab();
+        const int drawn = style->picturesDrawn();
+        f.grab();
+        QCOMPARE(style->picturesDrawn(), drawn);
+    }
+
+    // The raw hex dump and the answer searched for in it skip the font's
+    // shaping only while they are out of view: widening the window until
+    // any part of them shows lays them out with it.
+    void hexDumpIsShapedWhenInView() {
+        WindowHarness h;
+        Form1& f = h.start();
+        const auto shaped = [&] {
+            return !(f.ui.RxData->font().styleStrategy() & QFont::PreferNoShaping) &&
+                   !(f.ui.ChkData->font().styleStrategy() & QFont::PreferNoShaping);
+        };
+        const QSize start = f.size();
+        QVERIFY(!shaped());
+        const int rxLeft = f.ui.RxData->mapTo(&f, QPoint()).x();
+        f.resize(rxLeft + 1, start.height());
+        QVERIFY(shaped());
+        f.resize(start);
+        QVERIFY(!shaped());
+        f.ui.RxData->setText(QStringLiteral("2A 44 52 3D 30 35 "));
+        QCOMPARE(f.ui.RxData->text(), QStringLiteral("2A 44 52 3D 30 35 "));
     }
 
     // The numbers a run rewrites every step and tick skip the font's shaping
