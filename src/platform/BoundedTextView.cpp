@@ -1,7 +1,9 @@
 #include "platform/BoundedTextView.h"
 
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 #include <QTextDocument>
 
 #include <utility>
@@ -22,6 +24,21 @@ int shownLength(QStringView text, QChar next) {
 }
 
 } // namespace
+
+QTextCursor appendKeepingShapes(QPlainTextEdit* view, const QString& text) {
+    QTextCursor caret(view->document());
+    caret.beginEditBlock();
+    caret.movePosition(QTextCursor::End);
+    QTextBlock block = caret.block();
+    caret.insertText(text);
+    // Before the edit ends, which lays the lines out: a layout that keeps
+    // its glyphs is drawn from them; otherwise it drops them once laid out
+    // and shapes the text again at every paint.
+    for (; block.isValid(); block = block.next())
+        block.layout()->setCacheEnabled(true);
+    caret.endEditBlock();
+    return caret;
+}
 
 BoundedTextView::BoundedTextView(QPlainTextEdit* view, int keep) : view_(view), keep_(keep) {
     // Text is only ever added at the end and cut at the front: an undo
@@ -55,12 +72,8 @@ void BoundedTextView::show(const QString& text) {
     // out their place on the screen, and the box lays out only the lines an
     // edit touched (one edit reaching from the first line to the last would
     // have it lay out every line it holds again).
-    QTextCursor caret(doc);
-    caret.beginEditBlock();
-    caret.movePosition(QTextCursor::End);
     const bool joinsPair = text_.endsWith(u'\r') && text.front() == u'\n';
-    caret.insertText(joinsPair ? text.mid(1) : text);
-    caret.endEditBlock();
+    const QTextCursor caret = appendKeepingShapes(view_, joinsPair ? text.mid(1) : text);
 
     // The oldest characters beyond `keep` are cut at the front.
     text_ += text;

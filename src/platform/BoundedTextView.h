@@ -9,6 +9,13 @@
 #include <QString>
 
 class QPlainTextEdit;
+class QTextCursor;
+
+// Inserts `text` at the end of the box's document as one edit, the new
+// lines keeping their shaped glyphs after layout, so painting them (every
+// repaint of the box, every step) does not shape them again.
+// Returns the cursor after the text.
+QTextCursor appendKeepingShapes(QPlainTextEdit* view, const QString& text);
 
 class BoundedTextView {
 public:

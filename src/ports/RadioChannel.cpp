@@ -5,6 +5,7 @@
 #include "form/Window.h"
 #include "module/CommandSet.h"
 #include "module/ExchangeTiming.h"
+#include "platform/BoundedTextView.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
@@ -38,13 +39,8 @@ void RadioChannel::MSComm1_OnComm() {
         return;
 
     // Everything new is rendered once per event and appended at the end of
-    // the document, without reading the accumulated text back; as one edit,
-    // so the cursor's place on the screen is worked out once, not per move.
-    QTextCursor end(f.ui.RxText->document());
-    end.beginEditBlock();
-    end.movePosition(QTextCursor::End);
-    end.insertText(cmdset::readableText(bytes));
-    end.endEditBlock();
+    // the document, without reading the accumulated text back.
+    appendKeepingShapes(f.ui.RxText, cmdset::readableText(bytes));
 
     noteArrival(int(bytes.size()), nowUs);
     const QString rxData = (f.ui.RxData->text() + hexDump(bytes)).right(kRxDataKeep);
