@@ -114,6 +114,7 @@ private:
     void wireAnalysis();
     void Form_Load();
     void Form_Resize();
+    void shapeOnlyWhatIsInView();
     bool unloaded_ = false;
     bool analysisPlaced_ = false;
 };

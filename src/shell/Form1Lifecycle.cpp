@@ -213,6 +213,25 @@ void Form1::Form_Unload() {
 void Form1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Form_Resize();
+    shapeOnlyWhatIsInView();
+}
+
+void Form1::shapeOnlyWhatIsInView() {
+    // The raw hex dump and the answer it is searched for are rewritten with
+    // every byte received, and they sit in the part of the window that is
+    // out of view until the operator widens it. While no part of them can
+    // be seen they are laid out without the font's shaping rules (kerning
+    // moves some letter pairs of a hex dump by a pixel; shaping is most of
+    // the cost of each rewrite); as soon as any part can, with them.
+    for (QLineEdit* field : {ui.RxData, ui.ChkData}) {
+        const bool inView = rect().intersects(QRect(field->mapTo(this, QPoint()), field->size()));
+        const QFont::StyleStrategy wanted = inView ? QFont::PreferDefault : QFont::PreferNoShaping;
+        QFont font = field->font();
+        if (font.styleStrategy() != wanted) {
+            font.setStyleStrategy(wanted);
+            field->setFont(font);
+        }
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
