@@ -4,19 +4,19 @@
 #include <QEvent>
 #include <QWidget>
 
-#include <algorithm>
-
 PaintPacer::PaintPacer(QWidget* window, int gapMs) : QObject(window), window_(window), gapMs_(gapMs) {
-    held_.setSingleShot(true);
-    held_.setTimerType(Qt::PreciseTimer);
-    connect(&held_, &QTimer::timeout, this, &PaintPacer::deliver);
+    beat_.setTimerType(Qt::CoarseTimer);
+    beat_.setInterval(gapMs_);
+    connect(&beat_, &QTimer::timeout, this, &PaintPacer::beat);
     window_->installEventFilter(this);
 }
 
 bool PaintPacer::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != window_ || event->type() != QEvent::UpdateRequest || delivering_)
+    if (watched != window_ || event->type() != QEvent::UpdateRequest)
         return false;
-    if (!sincePaint_.isValid() || sincePaint_.elapsed() >= gapMs_) {
+    if (delivering_ || !sincePaint_.isValid() || sincePaint_.elapsed() >= gapMs_ - kSlackMs) {
+        // Painted now: whatever was held is painted with it.
+        held_ = false;
         sincePaint_.start();
         return false;
     }
@@ -24,14 +24,36 @@ bool PaintPacer::eventFilter(QObject* watched, QEvent* event) {
     // this request has been delivered, so one delivery paints everything
     // changed in between.
     ++heldBack_;
-    if (!held_.isActive())
-        held_.start(int(std::max<qint64>(1, gapMs_ - sincePaint_.elapsed())));
+    held_ = true;
+    idleBeats_ = 0;
+    if (!beat_.isActive())
+        beat_.start();
     return true;
 }
 
+void PaintPacer::beat() {
+    if (!held_) {
+        // Quiet for a while: stopped (the next change is painted at once).
+        // Kept through short lulls, so that while the window keeps
+        // changing the beat stays in step with the ticks it has met.
+        if (++idleBeats_ >= kIdleBeats)
+            beat_.stop();
+        return;
+    }
+    idleBeats_ = 0;
+    // Queued, not done here: the ticks due in this same wake-up change the
+    // window first, and the one paint shows their changes too.
+    if (!deliveryQueued_) {
+        deliveryQueued_ = true;
+        QMetaObject::invokeMethod(this, &PaintPacer::deliver, Qt::QueuedConnection);
+    }
+}
+
 void PaintPacer::deliver() {
+    deliveryQueued_ = false;
+    if (!held_)
+        return;  // painted meanwhile
     delivering_ = true;
-    sincePaint_.start();
     QEvent request(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(window_, &request);
     delivering_ = false;

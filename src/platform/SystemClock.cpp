@@ -29,6 +29,11 @@ public:
             timer_.stop();
     }
     bool isEnabled() const override { return timer_.isActive(); }
+    void shareWakeUps() override {
+        timer_.setTimerType(Qt::CoarseTimer);
+        if (timer_.isActive())
+            timer_.start();
+    }
 
 private:
     QTimer timer_;
