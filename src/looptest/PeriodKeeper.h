@@ -27,9 +27,13 @@ public:
     // How long after its exact instant a step sends: room for the
     // evaluation before the send and for a timer that fires late.
     static constexpr qint64 kSendOffsetUs = 5'000;
-    // Where in its millisecond a send falls: early enough that the send is
-    // over before the millisecond is.
-    static constexpr qint64 kSendPhaseUs = 50;
+    // Where in its millisecond a send falls: the middle. The response time
+    // is the difference of two millisecond counter readings, the send's
+    // and the answer's; from mid-millisecond it is the round trip rounded
+    // to the nearest millisecond (from the start of one it would be the
+    // round trip cut down, up to a millisecond short), and the send is
+    // still over before its millisecond is.
+    static constexpr qint64 kSendPhaseUs = 500;
 
     // Periods of this length or more are split into several firings.
     static constexpr double kSubTickPeriodMs = 29000;
@@ -47,11 +51,8 @@ public:
     // When the step that started at t0Us sends: kSendOffsetUs after the
     // exact instant the schedule has for it (its own start when the
     // schedule has none: the first step of a run, the step after one that
-    // was not compensated), then on to just after the start of a
-    // millisecond of the clock. The response time is the count of whole
-    // milliseconds from the send; from the start of a millisecond that count
-    // is the round trip's whole milliseconds, instead of one more or one
-    // less depending on where within a millisecond the send fell.
+    // was not compensated), then on to the middle of a millisecond of the
+    // clock (kSendPhaseUs).
     qint64 sendInstant(qint64 t0Us) const;
 
 private:

@@ -94,7 +94,7 @@ private slots:
 
     // The sends: 1,000 steps whose timer fires up to 1.5 ms late and whose
     // evaluation before the send takes 0.2 to 3 ms. Each send waits for its
-    // instant in the schedule, just after a millisecond begins; with a whole
+    // instant in the schedule, in the middle of a millisecond; with a whole
     // period every interval between sends is the period to the microsecond,
     // with a fractional one the average is, and none strays by more than
     // the alignment to the millisecond.
