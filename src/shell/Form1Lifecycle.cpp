@@ -118,6 +118,15 @@ void Form1::bindControlArrays() {
         f.setStyleStrategy(QFont::PreferNoShaping);
         number->setFont(f);
     }
+    // So are the boxes a step rewrites in the fixed-pitch face (received
+    // text, map lines; a fixed-pitch face has no kerning to apply) and the
+    // response-time history (numbers only). The communication log and the
+    // GPS text are proportional: kerning shows there, they keep shaping.
+    for (QPlainTextEdit* box : {ui.RxText, ui.MapText, ui.RxTimeHist}) {
+        QFont f = box->font();
+        f.setStyleStrategy(QFont::PreferNoShaping);
+        box->setFont(f);
+    }
     // The file-name fields start light red until their text first changes.
     setBackColour(ui.LogFileName, 0xC0C0FF);
     setBackColour(ui.MapFileName, 0xC0C0FF);

@@ -304,6 +304,27 @@ private slots:
         }
     }
 
+    // So do the boxes a step rewrites without them, for what they show:
+    // received text with its markers and dots, response times, map lines.
+    void boxesLookTheSameUnshaped() {
+        WindowHarness h;
+        Form1& f = h.start();
+        const QString dots = QString(2, QChar(0xFF65));
+        const QList<std::pair<QPlainTextEdit*, QString>> shown = {
+            {f.ui.RxText, QStringLiteral("*RA=-112dBm[Cr][Lf]*DR=05015") + dots + QStringLiteral("[Cr][Lf]*RS=-78dBm[Cr][Lf]")},
+            {f.ui.RxTimeHist, QStringLiteral(" 60\n 61\n-1\n 1234")},
+            {f.ui.MapText, QStringLiteral("35.6812883, 139.76721, 40.5,-75,-94,-116\n35.68128, 139.7671983, 40.5,,,-115")}};
+        for (const auto& [box, text] : shown) {
+            QVERIFY2(box->font().styleStrategy() & QFont::PreferNoShaping, qPrintable(box->objectName()));
+            box->setPlainText(text);
+            const QImage unshapedLook = box->grab().toImage();
+            QFont font = box->font();
+            font.setStyleStrategy(QFont::PreferDefault);
+            box->setFont(font);
+            QVERIFY2(box->grab().toImage() == unshapedLook, qPrintable(box->objectName()));
+        }
+    }
+
     void graphSurfaceHasItsScaleSize() {
         WindowHarness h;
         Form1& f = h.start();
