@@ -47,6 +47,17 @@ QList<Word> inkedWords(const QLabel* label) {
     return words;
 }
 
+// Starts a counted run against the scripted module on COM3, the log file
+// name left empty (its warning colour shows).
+void startCountedRun(Form1& f, ScriptedModule& module) {
+    f.ui.Com_Port->setText(QStringLiteral("COM3"));
+    module.setUp(-1);
+    module.answers["@DT05001XX"] = QByteArray("*DR=05001") + char(0xFF) + char(0xB5) + "\r\n";
+    module.answers["@RS"] = "*RS=-70dBm\r\n";
+    f.ui.LogFileName->setText(QString());
+    f.TestStartSW[1]->click();
+}
+
 } // namespace
 
 class ShellReadableTest : public QObject {
@@ -189,12 +200,7 @@ private slots:
         };
         QVERIFY(!differs());
 
-        f.ui.Com_Port->setText(QStringLiteral("COM3"));
-        module.setUp(-1);
-        module.answers["@DT05001XX"] = QByteArray("*DR=05001") + char(0xFF) + char(0xB5) + "\r\n";
-        module.answers["@RS"] = "*RS=-70dBm\r\n";
-        f.ui.LogFileName->setText(QString());   // its warning colour
-        f.TestStartSW[1]->click();
+        startCountedRun(f, module);
         h.advance(600 + 300 + 150);
         QVERIFY(!f.Frame[1]->isEnabled() && !f.ui.LogText->toPlainText().isEmpty());
         QVERIFY(!differs());
@@ -226,12 +232,7 @@ private slots:
         };
         QVERIFY(!differs());
 
-        f.ui.Com_Port->setText(QStringLiteral("COM3"));
-        module.setUp(-1);
-        module.answers["@DT05001XX"] = QByteArray("*DR=05001") + char(0xFF) + char(0xB5) + "\r\n";
-        module.answers["@RS"] = "*RS=-70dBm\r\n";
-        f.ui.LogFileName->setText(QString());   // its warning colour
-        f.TestStartSW[1]->click();
+        startCountedRun(f, module);
         h.advance(600 + 300 * 4 + 150);
         QScrollBar* bar = f.ui.LogText->verticalScrollBar();
         const int earlier = bar->maximum();
