@@ -111,21 +111,17 @@ void Form1::bindControlArrays() {
     // strengths, elapsed time, GPS figures) are laid out without the font's
     // shaping rules: digits, signs, points and blanks come out the same
     // either way, and shaping is most of the cost of showing a new number.
-    for (QLineEdit* number : {ui.KeikaTime, ui.Tx_Count, ui.FSK_OK, ui.FSK_Err, ui.FSKData, ui.Rx_Rssi, ui.AckRssi,
-                              ui.Rx_RssiAve, ui.AckRssiAve, ui.NoiseRssi, ui.Npos, ui.Epos, ui.Mpos, ui.EiseiN,
-                              ui.NposGmap, ui.EposGmap, ui.WGS84_Kyori}) {
-        QFont f = number->font();
-        f.setStyleStrategy(QFont::PreferNoShaping);
-        number->setFont(f);
-    }
     // So are the boxes a step rewrites in the fixed-pitch face (received
     // text, map lines; a fixed-pitch face has no kerning to apply) and the
     // response-time history (numbers only). The communication log and the
     // GPS text are proportional: kerning shows there, they keep shaping.
-    for (QPlainTextEdit* box : {ui.RxText, ui.MapText, ui.RxTimeHist}) {
-        QFont f = box->font();
+    for (QWidget* rewritten : std::initializer_list<QWidget*>{
+             ui.KeikaTime, ui.Tx_Count, ui.FSK_OK, ui.FSK_Err, ui.FSKData, ui.Rx_Rssi, ui.AckRssi, ui.Rx_RssiAve,
+             ui.AckRssiAve, ui.NoiseRssi, ui.Npos, ui.Epos, ui.Mpos, ui.EiseiN, ui.NposGmap, ui.EposGmap,
+             ui.WGS84_Kyori, ui.RxText, ui.MapText, ui.RxTimeHist}) {
+        QFont f = rewritten->font();
         f.setStyleStrategy(QFont::PreferNoShaping);
-        box->setFont(f);
+        rewritten->setFont(f);
     }
     // The file-name fields start light red until their text first changes.
     setBackColour(ui.LogFileName, 0xC0C0FF);
