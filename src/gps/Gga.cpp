@@ -60,6 +60,8 @@ QStringList conditionTexts(const QString& condition) {
 } // namespace
 
 QString takeSentence(QString& buffer, int* processed, const QString& condition) {
+    if (buffer.isEmpty())
+        return QString();  // nothing to find or cut (GPS off: every tick)
     // A receiver that sends $GPGGA is read exactly by the $GP talker; the
     // others count only while the buffer holds no $GPGGA sentence.
     static const QString gpsGga = QStringLiteral("$GPGGA,");

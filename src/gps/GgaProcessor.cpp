@@ -4,6 +4,7 @@
 #include "form/Window.h"
 #include "gps/Distance.h"
 #include "gps/Gga.h"
+#include "platform/SerialPort.h"
 #include "platform/Timer.h"
 
 #include <QTextCursor>
@@ -16,13 +17,30 @@ GgaProcessor::GgaProcessor(Window& window) : QObject(&window.form), f(window) {
 }
 
 void GgaProcessor::GPSTimer_Timer() {
-    showBuffer();
+    const int processedBefore = f.st.GgaProcessed;
+    const qsizetype bufferBefore = f.st.GpsBuffer.size();  // the sentence search only ever cuts the front
+    const bool shown = showBuffer();
     const QString sentence = gga::takeSentence(f.st.GpsBuffer, &f.st.GgaProcessed, f.ui.GPSdata_clr->currentText());
-    if (sentence.isEmpty()) return;
-    showSentence(sentence);
+    if (!sentence.isEmpty()) {
+        showSentence(sentence);
+        return;
+    }
+    // A tick that changed nothing is a function of the buffer, the processed
+    // flag, the redisplay condition and the box: while the GPS port is closed
+    // and GPS is not in use, every further tick would change nothing either,
+    // so the timer rests (an idle window then has no wake-up of its own)
+    // until wake() tells it one of those may have changed.
+    if (!shown && f.st.GgaProcessed == processedBefore && f.st.GpsBuffer.size() == bufferBefore
+        && !f.MSComm2->isOpen() && !f.ui.GPS_On->isChecked())
+        f.GPSTimer->setEnabled(false);
 }
 
-void GgaProcessor::showBuffer() {
+void GgaProcessor::wake() {
+    if (!f.GPSTimer->isEnabled())
+        f.GPSTimer->setEnabled(true);
+}
+
+bool GgaProcessor::showBuffer() {
     // The whole buffer is shown every tick. An unchanged text is not laid
     // out again, and text that only grew (the usual tick) is added at the
     // end rather than laid out whole, so the cost follows the bytes that
@@ -33,7 +51,7 @@ void GgaProcessor::showBuffer() {
     QTextDocument* doc = f.ui.GPSdataDisp->document();
     const bool untouched = doc->revision() == shownRevision_ && doc->isEmpty() == shownBuffer_.isEmpty();
     if (untouched && buffer == shownBuffer_)
-        return;
+        return false;
     if (untouched && !shownBuffer_.isEmpty() && buffer.size() > shownBuffer_.size() && buffer.startsWith(shownBuffer_)
         && !(shownBuffer_.endsWith(u'\r') && buffer.at(shownBuffer_.size()) == u'\n')) {
         QTextCursor end(doc);
@@ -44,6 +62,7 @@ void GgaProcessor::showBuffer() {
     }
     shownBuffer_ = buffer;
     shownRevision_ = doc->revision();
+    return true;
 }
 
 void GgaProcessor::showSentence(const QString& sentence) {

@@ -14,6 +14,11 @@ class GgaProcessor : public QObject {
 public:
     explicit GgaProcessor(Window& window);
     void GPSTimer_Timer();
+    // Runs the GPS timer again after it rested (a tick with nothing to do
+    // while GPS is off): connected to everything that can give a tick
+    // something to do (GPS switched on or off, the box edited, the
+    // redisplay condition changed, bytes from the GPS port).
+    void wake();
 
     // The position the last GGA sentence taken states, of any talker and
     // hemisphere, with its fix quality, satellites, HDOP, checksum and the
@@ -26,7 +31,7 @@ signals:
     void positionTaken(const records::Position& p);
 
 private:
-    void showBuffer();
+    bool showBuffer();  // true when the box was given new text
     void showSentence(const QString& sentence);
     void showDistance();
     Window& f;

@@ -24,14 +24,17 @@
 #include "shell/StartOptions.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QTextDocument>
 #include <QTextStream>
 
 #include <algorithm>
@@ -127,6 +130,10 @@ void Form1::wireParts() {
     connect(MSComm2, &SerialPort::readyRead, gpsChannel.get(), &GpsChannel::MSComm2_OnComm);
     connect(MSComm2, &SerialPort::lost, gpsChannel.get(), &GpsChannel::MSComm2_Lost);
     connect(GPSTimer, &Timer::timeout, gga.get(), &GgaProcessor::GPSTimer_Timer);
+    connect(ui.GPS_On, &QCheckBox::toggled, gga.get(), &GgaProcessor::wake);
+    connect(MSComm2, &SerialPort::readyRead, gga.get(), &GgaProcessor::wake);
+    connect(ui.GPSdataDisp->document(), &QTextDocument::contentsChanged, gga.get(), &GgaProcessor::wake);
+    connect(ui.GPSdata_clr, &QComboBox::currentTextChanged, gga.get(), &GgaProcessor::wake);
     connect(ui.Geten_ReadSW, &QPushButton::clicked, datum.get(), &DatumPoint::Geten_ReadSW_Click);
     connect(ui.Geten_SetSW, &QPushButton::clicked, datum.get(), &DatumPoint::Geten_SetSW_Click);
 

@@ -3,6 +3,7 @@
 // the redisplay conditions, a sentence without a fix, switching GPS off,
 // a port that does not open, the distance and the buffer bound.
 #include "WindowHarness.h"
+#include "platform/Timer.h"
 #include "ports/GpsChannel.h"
 #include "results/LogWriters.h"
 
@@ -84,6 +85,49 @@ private slots:
         QCOMPARE(f().st.Altitude, 40.5);
         QCOMPARE(f().st.LatitudeDeg, 35.6520566);
         QCOMPARE(f().st.GgaProcessed, 1);
+    }
+
+    // With GPS off a tick finds nothing to do and the timer rests, so an
+    // idle window does not wake ten times a second; whatever could give a
+    // tick work wakes it, and the box still shows the buffer one tick
+    // later, as it did with the timer always running. While GPS is in use
+    // it never rests (the fix alarm counts on its ticks).
+    void timerRestsOnlyWhileItHasNothingToDo() {
+        QPlainTextEdit* box = f().ui.GPSdataDisp;
+        box->setPlainText(QStringLiteral("typed"));
+        tick();
+        QCOMPARE(box->toPlainText(), QString());
+        QVERIFY(f().GPSTimer->isEnabled());
+        tick();
+        QVERIFY(!f().GPSTimer->isEnabled());
+        box->setPlainText(QStringLiteral("typed again"));
+        QVERIFY(f().GPSTimer->isEnabled());
+        tick();
+        QCOMPARE(box->toPlainText(), QString());
+        tick();
+        QVERIFY(!f().GPSTimer->isEnabled());
+        f().ui.GPSdata_clr->setCurrentText(QStringLiteral("$GPRMC"));
+        QVERIFY(f().GPSTimer->isEnabled());
+        f().ui.GPSdata_clr->setCurrentText(QStringLiteral("$GPGGA"));
+
+        switchOn();
+        feed(kWorked);
+        for (int i = 0; i < 5; ++i)
+            tick();
+        QVERIFY(f().GPSTimer->isEnabled());
+        dev->send(kSecond + kCrLf);
+        tick();
+        QCOMPARE(npos(), QStringLiteral(" 3500"));
+
+        f().ui.GPS_On->setChecked(false);
+        tick();
+        QCOMPARE(box->toPlainText(), QString());
+        tick();
+        QVERIFY(!f().GPSTimer->isEnabled());
+        switchOn();
+        QVERIFY(f().GPSTimer->isEnabled());
+        feed(kThird);
+        QCOMPARE(npos(), QStringLiteral(" 3600"));
     }
 
     void twoSentencesInOneBufferTakenOnSuccessiveTicks() {
