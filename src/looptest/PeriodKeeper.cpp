@@ -43,6 +43,18 @@ PeriodKeeper::Arm PeriodKeeper::rearm(double periodMs, qint64 t0Us, qint64 nowUs
 
 qint64 PeriodKeeper::sendInstant(qint64 t0Us) const {
     const qint64 at = (exactDueUs_ >= 0 ? exactDueUs_ : t0Us) + kSendOffsetUs;
-    const qint64 aligned = at / 1000 * 1000 + kSendPhaseUs;
+    const qint64 aligned = at / 1000 * 1000 + kSendPhaseUs - std::max<qint64>(0, sendUs_);
     return aligned >= at ? aligned : aligned + 1000;
+}
+
+void PeriodKeeper::sendTook(qint64 us) {
+    // Averaged over about eight sends, so one slow write moves the send
+    // instants by an eighth of its excess, not the whole.
+    us = std::clamp<qint64>(us, 0, kSendPhaseUs);
+    if (sendUs_ < 0) {
+        sendUs_ = us;
+        return;
+    }
+    const qint64 d = us - sendUs_;
+    sendUs_ += d / 8 != 0 ? d / 8 : (d > 0) - (d < 0);
 }

@@ -27,12 +27,13 @@ public:
     // How long after its exact instant a step sends: room for the
     // evaluation before the send and for a timer that fires late.
     static constexpr qint64 kSendOffsetUs = 5'000;
-    // Where in its millisecond a send falls: the middle. The response time
-    // is the difference of two millisecond counter readings, the send's
-    // and the answer's; from mid-millisecond it is the round trip rounded
-    // to the nearest millisecond (from the start of one it would be the
-    // round trip cut down, up to a millisecond short), and the send is
-    // still over before its millisecond is.
+    // Where in its millisecond the send's clock reading falls: the middle.
+    // The response time is the difference of two millisecond counter
+    // readings, the one taken right after the send's writes and the
+    // answer's; from mid-millisecond it is the round trip rounded to the
+    // nearest millisecond (from the start of one it would be the round trip
+    // cut down, up to a millisecond short). The send starts as much earlier
+    // as its writes have been taking (sendTook()).
     static constexpr qint64 kSendPhaseUs = 500;
 
     // Periods of this length or more are split into several firings.
@@ -54,9 +55,14 @@ public:
     // was not compensated), then on to the middle of a millisecond of the
     // clock (kSendPhaseUs).
     qint64 sendInstant(qint64 t0Us) const;
+    // A send that started on time took this long from its instant to the
+    // clock reading after its writes; sends start earlier in their
+    // millisecond by a smoothed average of it (at most kSendPhaseUs).
+    void sendTook(qint64 us);
 
 private:
     double carryMs_ = 0;
     qint64 dueUs_ = -1;        // when the armed timer's last firing is due; -1 unknown
     qint64 exactDueUs_ = -1;   // when the schedule has the next step, unrounded; -1 none
+    qint64 sendUs_ = -1;       // smoothed send duration; -1 none yet (kept across runs: a property of the port)
 };

@@ -118,7 +118,8 @@ void TestCycle::step() {
     // timer fires up to half a millisecond early by its rounding), none
     // when the step is already past that instant.
     const qint64 sendAt = keeper_.sendInstant(t0);
-    if (sendAt - f.svc.clock->microseconds() <= PeriodKeeper::kSendOffsetUs + 2000)
+    const qint64 untilSend = sendAt - f.svc.clock->microseconds();
+    if (untilSend <= PeriodKeeper::kSendOffsetUs + 2000)
         f.svc.clock->sleepUntil(sendAt);
     const QDateTime sentAt = f.svc.clock->now();
     QStringList sentCommands;
@@ -133,6 +134,8 @@ void TestCycle::step() {
         if (sent) {
             f.st.SendTime = f.svc.clock->milliseconds();
             f.st.SendTimeUs = f.svc.clock->microseconds();
+            if (untilSend >= 0 && untilSend <= PeriodKeeper::kSendOffsetUs + 2000)
+                keeper_.sendTook(f.st.SendTimeUs - sendAt);
             f.st.ResponseTime.clear();
             f.st.ResponseTimeUs.reset();
             f.st.AwaitingResponse = 1;

@@ -131,6 +131,37 @@ private slots:
         QVERIFY2(std::abs(average - period * 1000) < 1, qPrintable(QString::number(average, 'f', 2)));
         QVERIFY2(worst <= (period == std::floor(period) ? 0 : 1000), qPrintable(QString::number(worst)));
     }
+
+    // Sends whose writes take 300 us start 300 us before mid-millisecond,
+    // so the clock reading after them (the response clock's start) falls
+    // on it, and consecutive sends stay exactly one period apart; one slow
+    // write moves the instant by an eighth of its excess; writes longer
+    // than half a millisecond start at the millisecond's beginning.
+    void clockReadingFallsMidMillisecond() {
+        PeriodKeeper k;
+        k.reset();
+        qint64 now = 2'000'000'777;
+        std::vector<qint64> sends;
+        const auto step = [&](qint64 tookUs) {
+            const qint64 t0 = k.stepStart(now);
+            const qint64 sendAt = k.sendInstant(t0);
+            sends.push_back(sendAt);
+            now = sendAt + tookUs;
+            k.sendTook(tookUs);
+            const PeriodKeeper::Arm arm = k.rearm(300, t0, now);
+            now += qint64(arm.intervalMs) * 1000 + 100;
+            return sendAt;
+        };
+        QCOMPARE(step(300) % 1000, 500);   // nothing learnt yet
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE((step(300) + 300) % 1000, 500);
+        QCOMPARE(sends[5] - sends[4], 300'000);
+        QCOMPARE(step(500) % 1000, 200);
+        QCOMPARE(step(300) % 1000, 175);
+        for (int i = 0; i < 40; ++i)
+            step(2000);
+        QCOMPARE(step(2000) % 1000, 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(PeriodKeeperTest)
