@@ -11,8 +11,20 @@
 //  - the send period: |interval between data commands - 300 ms|, mean and p99;
 //  - the response-time excess: the response time (the program's as it
 //    logged it) less the simulator's own receive-to-answer time, median and p95;
-//  - CPU per minute of run (and the program's per minute idle).
-#include <QCoreApplication>
+//    the log holds whole milliseconds, so the excess of even a perfect
+//    program lies anywhere within half a millisecond of the floor's: two
+//    more rows compare like with like, the logged times against the
+//    floor's round trips rounded to whole milliseconds, and the program's
+//    microsecond round trips (its record stream) against the floor's;
+//  - CPU per minute of run (and the program's per minute idle). Right
+//    after the program, on the same display, runs a window floor for as
+//    long: a bare window of text boxes of which one shows a number that
+//    changes every 100 ms, as the elapsed time does in a run; what that
+//    costs here and now is the least any window with such a display pays.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -75,6 +87,8 @@ QByteArray packet(int n) { return QByteArray::number(n % 1000).rightJustified(3,
 struct Phase {
     std::vector<double> periodError;   // ms
     std::vector<double> excess;        // ms
+    std::vector<double> wholeMsExcess; // ms: the floor's round trips rounded like the log
+    std::vector<double> usExcess;      // ms: microsecond round trips (the program's record stream)
     double cpuPerMinute = 0;           // s
     int sent = 0, answered = 0;
 };
@@ -174,9 +188,33 @@ void print(const char* figure, double program, double reference, const char* uni
                 unit);
 }
 
+// The window floor (qvx-runbench --window-floor): 60 text boxes, one of
+// them given the milliseconds since the last of a 300 ms cycle every
+// 100 ms, until killed.
+int windowFloor(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QWidget window;
+    window.resize(860, 660);
+    auto* elapsed = new QLineEdit(&window);
+    elapsed->setGeometry(60, 270, 108, 20);
+    for (int i = 0; i < 60; ++i) {
+        auto* box = new QLineEdit(QStringLiteral("123"), &window);
+        box->setGeometry(200 + (i % 6) * 100, 20 + (i / 6) * 30, 90, 22);
+    }
+    window.show();
+    QElapsedTimer since;
+    since.start();
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { elapsed->setText(QString::number(since.elapsed() % 300)); });
+    tick.start(100);
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (argc > 1 && qstrcmp(argv[1], "--window-floor") == 0)
+        return windowFloor(argc, argv);
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int count = args.size() > 1 ? std::max(2, args[1].toInt()) : 200;
@@ -237,6 +275,21 @@ int main(int argc, char* argv[]) {
     const qint64 progTo = nowUs();
     prog.cpuPerMinute = (cpuEnd - cpuStart) / std::max<double>(1, (wallEnd - wallStart) / 1e3) * 60;
 
+    // The window floor, right after, on the same display (offscreen without
+    // one, as the program), for as long as the program's run was measured.
+    QProcess floorWindow;
+    floorWindow.setProcessEnvironment(env);
+    floorWindow.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--window-floor")});
+    floorWindow.waitForStarted(5000);
+    QThread::sleep(3);
+    const double floorCpuStart = processCpuMs(floorWindow.processId());
+    const qint64 floorFrom = nowUs();
+    QThread::usleep(std::max<qint64>(1'000'000, wallEnd - wallStart));
+    const double windowFloorCpu =
+        (processCpuMs(floorWindow.processId()) - floorCpuStart) / ((nowUs() - floorFrom) / 1e3) * 60;
+    floorWindow.kill();
+    floorWindow.waitForFinished(5000);
+
     // Idle: the window up, GPS off, no run.
     QProcess idle;
     idle.setProcessEnvironment(env);
@@ -259,7 +312,11 @@ int main(int argc, char* argv[]) {
     // Response-time excess over the simulator's own receive-to-answer time.
     const QMap<QByteArray, double> refOwn = simulatorSide(readTrace(trace, refFrom, refTo), &ref);
     for (auto it = refRtt.begin(); it != refRtt.end(); ++it)
-        if (refOwn.contains(it.key())) ref.excess.push_back(it.value() / 1000.0 - refOwn[it.key()]);
+        if (refOwn.contains(it.key())) {
+            ref.excess.push_back(it.value() / 1000.0 - refOwn[it.key()]);
+            ref.usExcess.push_back(ref.excess.back());
+            ref.wholeMsExcess.push_back(std::round(it.value() / 1000.0) - refOwn[it.key()]);
+        }
     ref.answered = int(refRtt.size());
 
     const QMap<QByteArray, double> progOwn = simulatorSide(readTrace(trace, progFrom, progTo), &prog);
@@ -277,6 +334,19 @@ int main(int argc, char* argv[]) {
             if (progOwn.contains(digits)) prog.excess.push_back(m.captured(2).toDouble() - progOwn[digits]);
         }
     }
+    // The round trips the program measured on its microsecond clock, from
+    // the exchange lines of its record stream.
+    static const QRegularExpression exchange(QStringLiteral(R"re("type":"exchange".*"payload":"(\d{3})".*"rtt_us":(\d+))re"));
+    for (const QString& name : d.entryList({QStringLiteral("*bench.jsonl")})) {
+        QFile records(d.filePath(name));
+        records.open(QIODevice::ReadOnly);
+        for (const QString& line : QString::fromUtf8(records.readAll()).split(u'\n')) {
+            const auto m = exchange.match(line);
+            const QByteArray digits = m.captured(1).toLatin1();
+            if (m.hasMatch() && progOwn.contains(digits))
+                prog.usExcess.push_back(m.captured(2).toDouble() / 1000.0 - progOwn[digits]);
+        }
+    }
     prog.sent = int(prog.periodError.size()) + 1;
 
     std::printf("FSK at %.0f ms, %d packets each, against one qvx-sim; the program's window %s\n", kPeriodMs, count,
@@ -288,7 +358,12 @@ int main(int argc, char* argv[]) {
     print("transmit period |error|, p99", quantile(prog.periodError, 0.99), quantile(ref.periodError, 0.99), "ms");
     print("response time - module's own, median", quantile(prog.excess, 0.5), quantile(ref.excess, 0.5), "ms");
     print("response time - module's own, p95", quantile(prog.excess, 0.95), quantile(ref.excess, 0.95), "ms");
+    print("  same, floor in whole ms like the log: median", quantile(prog.excess, 0.5), quantile(ref.wholeMsExcess, 0.5), "ms");
+    print("  same, floor in whole ms like the log: p95", quantile(prog.excess, 0.95), quantile(ref.wholeMsExcess, 0.95), "ms");
+    print("  same, both on the us clock (records): median", quantile(prog.usExcess, 0.5), quantile(ref.usExcess, 0.5), "ms");
+    print("  same, both on the us clock (records): p95", quantile(prog.usExcess, 0.95), quantile(ref.usExcess, 0.95), "ms");
     print("CPU per minute of run", prog.cpuPerMinute, ref.cpuPerMinute, "s");
+    print("  same, floor a window with a 10 Hz field", prog.cpuPerMinute, windowFloorCpu, "s");
     std::printf("  %-44s %9.3f %9s %8s  s\n", "CPU per minute idle (window up, no run)", idleCpu, "-", "-");
     return 0;
 }
