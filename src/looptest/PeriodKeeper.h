@@ -52,8 +52,9 @@ public:
     // When the step that started at t0Us sends: kSendOffsetUs after the
     // exact instant the schedule has for it (its own start when the
     // schedule has none: the first step of a run, the step after one that
-    // was not compensated), then on to the middle of a millisecond of the
-    // clock (kSendPhaseUs).
+    // was not compensated), then on to the point of a millisecond of the
+    // clock from which the reading after the send's writes falls on the
+    // millisecond's middle (kSendPhaseUs less what the writes take).
     qint64 sendInstant(qint64 t0Us) const;
     // A send that started on time took this long from its instant to the
     // clock reading after its writes; sends start earlier in their

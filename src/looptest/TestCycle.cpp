@@ -119,7 +119,8 @@ void TestCycle::step() {
     // when the step is already past that instant.
     const qint64 sendAt = keeper_.sendInstant(t0);
     const qint64 untilSend = sendAt - f.svc.clock->microseconds();
-    if (untilSend <= PeriodKeeper::kSendOffsetUs + 2000)
+    const bool waited = untilSend <= PeriodKeeper::kSendOffsetUs + 2000;
+    if (waited)
         f.svc.clock->sleepUntil(sendAt);
     const QDateTime sentAt = f.svc.clock->now();
     QStringList sentCommands;
@@ -134,7 +135,7 @@ void TestCycle::step() {
         if (sent) {
             f.st.SendTime = f.svc.clock->milliseconds();
             f.st.SendTimeUs = f.svc.clock->microseconds();
-            if (untilSend >= 0 && untilSend <= PeriodKeeper::kSendOffsetUs + 2000)
+            if (waited && untilSend >= 0)   // started at its instant, not late
                 keeper_.sendTook(f.st.SendTimeUs - sendAt);
             f.st.ResponseTime.clear();
             f.st.ResponseTimeUs.reset();
