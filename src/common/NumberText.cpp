@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <cfloat>
 #include <cmath>
+#include <optional>
 
 namespace numtext {
 
@@ -72,7 +73,35 @@ QString numberPart(const QString& text) {
 
 } // namespace
 
+namespace {
+
+// The common case read on every step (counters, RSSI values): an optional
+// sign and up to 15 digits, nothing before or after but blanks. Its value
+// is exact as a double, the same the general conversion gives; anything
+// else (a point, an exponent, a letter, more digits) returns nothing.
+std::optional<double> wholeNumber(const QString& text) {
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n && isSkipped(text.at(i))) ++i;
+    bool negative = false;
+    if (i < n && (text.at(i) == u'-' || text.at(i) == u'+')) {
+        negative = text.at(i) == u'-';
+        ++i;
+    }
+    qint64 v = 0;
+    int digits = 0;
+    for (; i < n && isDigit(text.at(i)); ++i) {
+        if (++digits > 15) return std::nullopt;
+        v = v * 10 + (text.at(i).unicode() - u'0');
+    }
+    if (digits == 0 || i != n) return std::nullopt;
+    return negative ? -double(v) : double(v);
+}
+
+} // namespace
+
 double leadingNumber(const QString& text) {
+    if (const auto v = wholeNumber(text)) return *v;
     const QString part = numberPart(text);
     if (part.isEmpty()) return 0.0;
     bool ok = false;
@@ -94,6 +123,9 @@ QString fifteen(double value) {
     if (std::isnan(value)) return QStringLiteral("nan");
     if (std::isinf(value)) return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
     if (value == 0.0) return QStringLiteral("0");   // also -0
+    // A whole number below 1E+15 is its digits, as the general form gives
+    // it, without the general conversion's cost.
+    if (std::abs(value) < 1e15 && value == std::trunc(value)) return QString::number(qint64(value));
     return QString::number(value, 'G', 15);
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/NumberText.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -28,9 +29,12 @@ void RssiGraph::clear(const QColor& colour) {
     update();
 }
 
-void RssiGraph::paintEvent(QPaintEvent*) {
+void RssiGraph::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    drawFrame(&p);
+    // A graph step repaints the surface only; the frame around it is drawn
+    // when the paint reaches it (shown, uncovered, resized).
+    if (!contentsRect().contains(event->rect()))
+        drawFrame(&p);
     p.drawImage(contentsRect().topLeft(), image_);
 }
 
@@ -114,5 +118,5 @@ void RssiGraph::step(bool success, const QString& value, const QString& average0
     }
     trace(noise0, noise1, colours.noise);
     p.end();
-    update();
+    update(contentsRect());
 }

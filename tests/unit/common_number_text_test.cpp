@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <random>
 
 class NumberTextTest : public QObject {
     Q_OBJECT
@@ -22,6 +23,7 @@ private slots:
     void round15();
     void textsReadBack_data();
     void textsReadBack();
+    void wholeNumbersAsTheGeneralRule();
 };
 
 void NumberTextTest::leadingNumber_data() {
@@ -160,6 +162,39 @@ void NumberTextTest::textsReadBack() {
     QCOMPARE(numtext::leadingNumber(numtext::plain(value)), r);
     QCOMPARE(numtext::leadingNumber(numtext::signBlank(value)), r);
     QCOMPARE(numtext::round15(r), r);
+}
+
+// Whole numbers, read and written on every step, take a short road; it must
+// give exactly what the general conversion gives, and leave every other
+// text (16 digits, blanks inside or after, a point, an exponent) to it.
+void NumberTextTest::wholeNumbersAsTheGeneralRule() {
+    std::mt19937_64 random(760);
+    for (int i = 0; i < 4000; ++i) {
+        const int digits = 1 + int(random() % 17);
+        QString text;
+        for (int d = 0; d < digits; ++d)
+            text += QChar(u'0' + int(random() % 10));
+        const QString sign = QStringList{QString(), QStringLiteral("-"), QStringLiteral("+")}[int(random() % 3)];
+        const QString before = QStringList{QString(), QStringLiteral(" "), QStringLiteral("\t\n ")}[int(random() % 3)];
+        const QString whole = before + sign + text;
+        const double expected = std::strtod(qPrintable(QString(whole).remove(u'\t').remove(u'\n').remove(u' ')), nullptr);
+        QCOMPARE(numtext::leadingNumber(whole), expected);
+        QCOMPARE(numtext::leadingNumber(whole + QStringLiteral("dBm")), expected);
+        QCOMPARE(numtext::leadingNumber(whole + QStringLiteral(" 5")), std::strtod(qPrintable(sign + text + u'5'), nullptr));
+        QCOMPARE(numtext::leadingNumber(whole + QStringLiteral(".5e1")), std::strtod(qPrintable(sign + text + QStringLiteral(".5e1")), nullptr));
+
+        const double value = std::trunc(std::ldexp(double(random() >> 11), -int(random() % 54)));
+        for (const double v : {value, -value}) {
+            if (v == 0) continue;
+            QCOMPARE(numtext::plain(v), QString::number(v, 'G', 15));
+            QCOMPARE(numtext::leadingNumber(numtext::plain(v)), numtext::round15(v));
+        }
+    }
+    QVERIFY(std::signbit(numtext::leadingNumber(QStringLiteral("-0"))));
+    QCOMPARE(numtext::plain(999999999999999.0), QStringLiteral("999999999999999"));
+    QCOMPARE(numtext::plain(1e15), QStringLiteral("1E+15"));
+    QCOMPARE(numtext::signBlank(-87), QStringLiteral("-87"));
+    QCOMPARE(numtext::signBlank(62), QStringLiteral(" 62"));
 }
 
 QTEST_APPLESS_MAIN(NumberTextTest)
