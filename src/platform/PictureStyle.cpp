@@ -111,8 +111,17 @@ void PictureStyle::drawComplexControl(ComplexControl control, const QStyleOption
             Key key('s');
             if (addCommon(key, *bar)) {
                 key << qint64(bar->subControls) << qint64(bar->activeSubControls) << qint64(bar->orientation)
-                    << bar->minimum << bar->maximum << bar->sliderPosition << bar->sliderValue << bar->singleStep
-                    << bar->pageStep << bar->upsideDown;
+                    << bar->upsideDown << (bar->minimum == bar->maximum);
+                // The style draws a bar from where its parts are: ranges and
+                // positions that put the parts on the same pixels look the
+                // same (a range that grows by a line each step moves the
+                // handle by a pixel now and then, not every step).
+                for (const SubControl part : {SC_ScrollBarAddLine, SC_ScrollBarSubLine, SC_ScrollBarAddPage,
+                                              SC_ScrollBarSubPage, SC_ScrollBarFirst, SC_ScrollBarLast,
+                                              SC_ScrollBarSlider, SC_ScrollBarGroove}) {
+                    const QRect r = subControlRect(control, bar, part, widget).translated(-bar->rect.topLeft());
+                    key << r.x() << r.y() << r.width() << r.height();
+                }
                 if (drawFromPicture(key.take(), option, painter, widget, [&](QPainter* p) {
                         QProxyStyle::drawComplexControl(control, option, p, widget);
                     }))
