@@ -71,12 +71,8 @@ QString numberPart(const QString& text) {
     return out;
 }
 
-} // namespace
-
-namespace {
-
 // The common case read on every step (counters, RSSI values): an optional
-// sign and up to 15 digits, nothing before or after but blanks. Its value
+// sign and up to 15 digits, blanks before them and nothing after. Its value
 // is exact as a double, the same the general conversion gives; anything
 // else (a point, an exponent, a letter, more digits) returns nothing.
 std::optional<double> wholeNumber(const QString& text) {
