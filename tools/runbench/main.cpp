@@ -24,6 +24,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTimer>
 #include <QDir>
 #include <QFile>
@@ -33,6 +35,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+
+#include "common/Twips.h"
+#include "form/Window.h"
+#include "ui_Form1.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -210,11 +216,108 @@ int windowFloor(int argc, char* argv[]) {
     return app.exec();
 }
 
+// Appends to a text box and keeps its newest `keep` characters, caret at
+// the end: the toolkit's plain calls, nothing spared.
+void appendPlainly(QPlainTextEdit* box, const QString& text, int keep) {
+    QTextCursor end(box->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    if (const int over = box->document()->characterCount() - 1 - keep; over > 0) {
+        QTextCursor front(box->document());
+        front.setPosition(over, QTextCursor::KeepAnchor);
+        front.removeSelectedText();
+    }
+    box->moveCursor(QTextCursor::End);
+}
+
+// The form floors (qvx-runbench --form-floor [changes]): the program's own
+// window as its form lays it out, drawn by the toolkit as it comes, with
+// the elapsed time given every 100 ms; with "changes" also a 300 ms run's
+// visible changes made with the toolkit's plain calls (counts, the three
+// answers into the received-text box 20, 60 and 80 ms after the send,
+// RSSI fields and averages, a response time, the two log lines into the
+// log box and, opened and closed each time, a log file), until killed.
+int formFloor(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const bool changes = argc > 2 && qstrcmp(argv[2], "changes") == 0;
+    QWidget window;
+    Ui_Form1 ui;
+    ui.setupUi(&window);
+    window.resize(twipsToPixels(kStartWidthTwips), twipsToPixels(kStartHeightTwips));  // the program's start size
+    window.show();
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath(QStringLiteral("floor.log"));
+    const auto logLine = [&](const QString& text) {
+        QFile log(logPath);
+        if (log.open(QIODevice::WriteOnly | QIODevice::Append))
+            log.write(text.toUtf8());
+    };
+    QElapsedTimer since;
+    since.start();
+    int n = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ui.KeikaTime->setText(QString::number(since.elapsed())); });
+    tick.start(100);
+    QTimer step;
+    QObject::connect(&step, &QTimer::timeout, [&] {
+        since.restart();
+        if (!changes)
+            return;
+        const QString number = packet(++n);
+        ui.Tx_Count->setText(QString::number(n));
+        ui.FSKData->setText(number);
+        const QString sent = QStringLiteral("\r\n18:58:36,@RA[Cr][Lf]@DT05") + number + QStringLiteral("XX[Cr][Lf],");
+        logLine(sent);
+        appendPlainly(ui.LogText, sent, 2000);
+        ui.RxText->clear();
+        QTimer::singleShot(20, [&] {
+            appendPlainly(ui.RxText, QStringLiteral("*RA=-112dBm[Cr][Lf]"), 100000);
+            ui.Rx_Rssi->setText(QString::number(-112 - n % 3));
+        });
+        QTimer::singleShot(60, [&, number] {
+            appendPlainly(ui.RxText, QStringLiteral("*DR=05") + number + QStringLiteral("\u30fb\u30fb[Cr][Lf]"), 100000);
+        });
+        QTimer::singleShot(80, [&, number] {
+            appendPlainly(ui.RxText, QStringLiteral("*RS=-78dBm[Cr][Lf]"), 100000);
+            ui.AckRssi->setText(QString::number(-78 - n % 2));
+            ui.FSK_OK->setText(QString::number(n));
+            ui.Rx_RssiAve->setText(QString::number(-75.2 - n % 7 / 10.0));
+            ui.AckRssiAve->setText(QString::number(-91.2 + n % 5 / 10.0));
+            appendPlainly(ui.RxTimeHist, QString::number(60 + n % 3) + QStringLiteral("\r\n"), 500);
+            const QString answer = QStringLiteral("*RA=-112dBm[Cr][Lf]*DR=05") + number +
+                                   QStringLiteral("\u30fb\u30fb[Cr][Lf]*RS=-78dBm[Cr][Lf], 61,-75,-94,-116");
+            logLine(answer);
+            appendPlainly(ui.LogText, answer, 2000);
+        });
+    });
+    step.start(int(kPeriodMs));
+    return app.exec();
+}
+
+// CPU per minute of a floor (this program started with `args`) on the
+// program's display, measured for `us` after 3 s of start-up.
+double floorCpuPerMinute(const QProcessEnvironment& env, const QStringList& args, qint64 us) {
+    QProcess floor;
+    floor.setProcessEnvironment(env);
+    floor.start(QCoreApplication::applicationFilePath(), args);
+    floor.waitForStarted(5000);
+    QThread::sleep(3);
+    const double cpuStart = processCpuMs(floor.processId());
+    const qint64 from = nowUs();
+    QThread::usleep(std::max<qint64>(1'000'000, us));
+    const double cpu = (processCpuMs(floor.processId()) - cpuStart) / ((nowUs() - from) / 1e3) * 60;
+    floor.kill();
+    floor.waitForFinished(5000);
+    return cpu;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     if (argc > 1 && qstrcmp(argv[1], "--window-floor") == 0)
         return windowFloor(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--form-floor") == 0)
+        return formFloor(argc, argv);
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int count = args.size() > 1 ? std::max(2, args[1].toInt()) : 200;
@@ -275,20 +378,14 @@ int main(int argc, char* argv[]) {
     const qint64 progTo = nowUs();
     prog.cpuPerMinute = (cpuEnd - cpuStart) / std::max<double>(1, (wallEnd - wallStart) / 1e3) * 60;
 
-    // The window floor, right after, on the same display (offscreen without
-    // one, as the program), for as long as the program's run was measured.
-    QProcess floorWindow;
-    floorWindow.setProcessEnvironment(env);
-    floorWindow.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--window-floor")});
-    floorWindow.waitForStarted(5000);
-    QThread::sleep(3);
-    const double floorCpuStart = processCpuMs(floorWindow.processId());
-    const qint64 floorFrom = nowUs();
-    QThread::usleep(std::max<qint64>(1'000'000, wallEnd - wallStart));
-    const double windowFloorCpu =
-        (processCpuMs(floorWindow.processId()) - floorCpuStart) / ((nowUs() - floorFrom) / 1e3) * 60;
-    floorWindow.kill();
-    floorWindow.waitForFinished(5000);
+    // The window floors, right after, on the same display (offscreen
+    // without one, as the program), each for as long as the program's run
+    // was measured.
+    const qint64 measuredUs = wallEnd - wallStart;
+    const double windowFloorCpu = floorCpuPerMinute(env, {QStringLiteral("--window-floor")}, measuredUs);
+    const double formFloorCpu = floorCpuPerMinute(env, {QStringLiteral("--form-floor")}, measuredUs);
+    const double formChangesCpu =
+        floorCpuPerMinute(env, {QStringLiteral("--form-floor"), QStringLiteral("changes")}, measuredUs);
 
     // Idle: the window up, GPS off, no run.
     QProcess idle;
@@ -363,6 +460,8 @@ int main(int argc, char* argv[]) {
     print("  same, both on the us clock (records): p95", quantile(prog.usExcess, 0.95), quantile(ref.excess, 0.95), "ms");
     print("CPU per minute of run", prog.cpuPerMinute, ref.cpuPerMinute, "s");
     print("  same, floor a window with a 10 Hz field", prog.cpuPerMinute, windowFloorCpu, "s");
+    print("  same, floor its own form, the 10 Hz field", prog.cpuPerMinute, formFloorCpu, "s");
+    print("  same, floor its form, the run drawn plainly", prog.cpuPerMinute, formChangesCpu, "s");
     std::printf("  %-44s %9.3f %9s %8s  s\n", "CPU per minute idle (window up, no run)", idleCpu, "-", "-");
     return 0;
 }
