@@ -1,7 +1,6 @@
 #include "platform/BoundedTextView.h"
 
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -23,81 +22,6 @@ int shownLength(QStringView text, QChar next) {
     }
     return n;
 }
-
-// Repaints a box after an append and a cut at the front as what they
-// changed, not the whole box. The box's own layout asks for its whole
-// view to be drawn again when the edit adds a line, changes a line's
-// height or cuts at the front; but every line above the one the old text
-// ended in is only moved, by as much as that line moved (appending
-// re-breaks no line before the last). So while the edit runs the view
-// takes no paint requests; after it, the view's pixels are moved by that
-// much (the toolkit's own blit, as when the box is scrolled) and only
-// from that line down is drawn, or from the line after it when the new
-// text starts a line and no caret can have been drawn in it. Anything
-// else that may have changed (a selection, a caret away from the end, a
-// sideways scroll, the first line still in view, so cut where it shows)
-// repaints the whole view as before.
-class ChangedLinesRepaint {
-public:
-    explicit ChangedLinesRepaint(QPlainTextEdit* box) : box_(box), view_(box->viewport()) {
-        // The flag that stops the view's paint requests is set directly:
-        // setUpdatesEnabled would set just it on a view without child
-        // widgets, but on clearing it would ask for the whole view.
-        held_ = view_->isVisible() && view_->updatesEnabled() && view_->findChildren<QWidget*>().isEmpty();
-        if (!held_)
-            return;
-        // The caret, where it is drawn, must be at the end (where the box
-        // keeps it): the line it is in is drawn again.
-        const QTextDocument* doc = box_->document();
-        const QTextCursor caret = box_->textCursor();
-        end_ = doc->characterCount() - 1;
-        shifting_ = !doc->isEmpty() && !caret.hasSelection() && caret.position() == end_;
-        if (shifting_) {
-            topBefore_ = lineTop(end_);
-            sideways_ = box_->horizontalScrollBar()->value();
-        }
-        view_->setAttribute(Qt::WA_UpdatesDisabled, true);
-    }
-
-    // `cut`: document positions taken away at the front after the append;
-    // `newLine`: the appended text began with a line break.
-    void done(int cut, bool newLine) {
-        if (!held_)
-            return;
-        view_->setAttribute(Qt::WA_UpdatesDisabled, false);
-        const QTextDocument* doc = box_->document();
-        QTextCursor firstEnd(doc->firstBlock());
-        firstEnd.movePosition(QTextCursor::EndOfBlock);
-        const int end = end_ - cut;
-        if (!shifting_ || end <= 0 || box_->horizontalScrollBar()->value() != sideways_ ||
-            box_->cursorRect(firstEnd).bottom() >= 0) {
-            view_->update();
-            return;
-        }
-        const int top = lineTop(end);
-        if (top != topBefore_)
-            view_->scroll(0, top - topBefore_);
-        const int from = newLine && !box_->hasFocus() ? lineTop(end + 1) : top;
-        if (from < view_->height())
-            view_->update(QRect(0, from, view_->width(), view_->height() - from));
-    }
-
-private:
-    // Where the line holding document position `at` starts, in the view.
-    int lineTop(int at) const {
-        QTextCursor c(box_->document());
-        c.setPosition(at);
-        return box_->cursorRect(c).top();
-    }
-
-    QPlainTextEdit* box_;
-    QWidget* view_;
-    bool held_ = false;
-    bool shifting_ = false;
-    int end_ = 0;
-    int topBefore_ = 0;
-    int sideways_ = 0;
-};
 
 } // namespace
 
@@ -149,16 +73,13 @@ void BoundedTextView::show(const QString& text) {
     // edit touched (one edit reaching from the first line to the last would
     // have it lay out every line it holds again).
     const bool joinsPair = text_.endsWith(u'\r') && text.front() == u'\n';
-    const QString added = joinsPair ? text.mid(1) : text;
-    ChangedLinesRepaint repaint(view_);
-    const QTextCursor caret = appendKeepingShapes(view_, added);
+    const QTextCursor caret = appendKeepingShapes(view_, joinsPair ? text.mid(1) : text);
 
     // The oldest characters beyond `keep` are cut at the front.
     text_ += text;
     const qsizetype cut = text_.size() - keep_;
-    int shown = 0;
     if (cut > 0) {
-        shown = shownLength(QStringView(text_).left(cut), text_[cut]);
+        const int shown = shownLength(QStringView(text_).left(cut), text_[cut]);
         text_.remove(0, cut);
         QTextCursor front(doc);
         front.beginEditBlock();
@@ -168,7 +89,6 @@ void BoundedTextView::show(const QString& text) {
     }
     // The caret stays after the new text, at the end: the box shows it.
     view_->setTextCursor(caret);
-    repaint.done(shown, added.startsWith(u'\r') || added.startsWith(u'\n'));
 }
 
 void BoundedTextView::clear() {

@@ -7,13 +7,10 @@
 #include "WindowHarness.h"
 #include "common/Twips.h"
 #include "looptest/RssiGraph.h"
-#include "platform/BoundedTextView.h"
 #include "platform/PictureStyle.h"
 #include "platform/Timer.h"
 #include "radio_scripted_module.h"
 
-#include <QPaintEvent>
-#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -286,83 +283,6 @@ private slots:
         // made for other ranges.
         QVERIFY2(style->picturesDrawn() - drawnBefore < compared / 3,
                  qPrintable(QString::number(style->picturesDrawn() - drawnBefore)));
-    }
-
-    // The boxes that grow by a line at the end and lose their oldest text
-    // at the front move what they showed and draw only the new lines: over
-    // a long run each looks after every append exactly as the box drawn
-    // afresh, and far less than its whole view was drawn. Each is a box
-    // like the window's (font, size, wrapping), in a window of its own, so
-    // that every append is painted at once.
-    void logBoxesDrawOnlyWhatChanged() {
-        WindowHarness h;
-        Form1& f = h.start();
-        // A steady caret: a blink between the paint and the fresh drawing
-        // would tell them apart.
-        const int flash = QApplication::cursorFlashTime();
-        QApplication::setCursorFlashTime(0);
-        const auto restore = qScopeGuard([flash] { QApplication::setCursorFlashTime(flash); });
-        const QString dots = QString(2, QChar(0xFF65));
-        struct Box {
-            QPlainTextEdit* like;
-            int keep;
-            QStringList appends;  // in turn, round and round
-        };
-        const QList<Box> boxes = {
-            {f.ui.LogText, 2000,
-             {QStringLiteral("\r\n18:58:36,@RA[Cr][Lf]@DT05%1XX[Cr][Lf],"),
-              QStringLiteral("*RA=-112dBm[Cr][Lf]*DR=05%1") + dots + QStringLiteral("[Cr][Lf]*RS=-78dBm[Cr][Lf], 61,-75,-94,-116")}},
-            {f.ui.RxTimeHist, 500, {QStringLiteral("%1\r\n")}},
-            {f.ui.MapText, 300, {QStringLiteral("35.68128, 139.7671983, 40.5,-7%1,-93,-115\r\n")}}};
-        for (const Box& b : boxes) for (const bool focused : {true, false}) {
-            QWidget window;
-            auto* box = new QPlainTextEdit(&window);
-            auto* elsewhere = new QLineEdit(&window);  // where the focus is when not in the box
-            elsewhere->setGeometry(0, 0, 1, 1);
-            box->setFont(b.like->font());
-            box->resize(b.like->size());
-            box->setLineWrapMode(b.like->lineWrapMode());
-            box->setVerticalScrollBarPolicy(b.like->verticalScrollBarPolicy());
-            box->setHorizontalScrollBarPolicy(b.like->horizontalScrollBarPolicy());
-            window.resize(box->size());
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
-            (focused ? static_cast<QWidget*>(box) : elsewhere)->setFocus();
-            QCoreApplication::processEvents();
-            QCOMPARE(box->hasFocus(), focused);
-            QWidget* view = box->viewport();
-            qint64 painted = 0;
-            int paints = 0;
-            struct Counter : QObject {
-                qint64* area;
-                int* count;
-                bool eventFilter(QObject*, QEvent* e) override {
-                    if (e->type() == QEvent::Paint) {
-                        ++*count;
-                        for (const QRect& r : static_cast<QPaintEvent*>(e)->region()) *area += qint64(r.width()) * r.height();
-                    }
-                    return false;
-                }
-            } counter;
-            counter.area = &painted;
-            counter.count = &paints;
-            BoundedTextView text(box, b.keep);
-            for (int i = 0; i < 150; ++i) {
-                text.append(b.appends[i % b.appends.size()].arg(i / b.appends.size() % 1000, 3, 10, QChar(u'0')));
-                view->installEventFilter(&counter);
-                QCoreApplication::processEvents();
-                view->removeEventFilter(&counter);  // the fresh drawing below is not counted
-                const QRect at(view->mapTo(&window, QPoint()), view->size());
-                const QImage shown = QGuiApplication::primaryScreen()->grabWindow(window.winId()).toImage().copy(at);
-                const QImage afresh = view->grab().toImage();
-                QVERIFY2(shown.convertToFormat(QImage::Format_RGB32) == afresh.convertToFormat(QImage::Format_RGB32),
-                         qPrintable(QStringLiteral("%1 after append %2, focused %3").arg(b.like->objectName()).arg(i).arg(focused)));
-            }
-            QVERIFY(paints > 0);
-            const qint64 whole = qint64(paints) * view->width() * view->height();
-            QVERIFY2(painted < whole * 2 / 3,
-                     qPrintable(QStringLiteral("%1: %2 of %3").arg(b.like->objectName()).arg(painted).arg(whole)));
-        }
     }
 
     // The raw hex dump and the answer searched for in it skip the font's
