@@ -11,6 +11,7 @@
 #include "platform/Timer.h"
 #include "platform/WidgetColours.h"
 #include "ports/PortSelection.h"
+#include "shell/FormCaptions.h"
 #include "shell/SettingsFile.h"
 
 #include <QApplication>
@@ -77,6 +78,7 @@ void Form1::bindControlArrays() {
             qobject_cast<QListWidget*>(w) || name == QLatin1String("Picture1"))
             w->setAccessibleName(name);
     }
+    shell::tieCaptions(ui);
 
     // Fonts: the proportional gothic for the window; the form marks the
     // controls that take the fixed-pitch gothic (the large text boxes and
