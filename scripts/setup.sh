@@ -17,6 +17,9 @@ packages=(
   # GPX with xmllint, open the HTML map in headless Chromium and run ajv
   # (from npm, below) for GeoJSON.
   libjs-leaflet libxml2-utils chromium nodejs
+  # Test-only: the GPS source tests run a real gpsd under gpsfake
+  # (gpsd-clients, which brings python3-gps).
+  gpsd gpsd-clients
 )
 missing=()
 for p in "${packages[@]}"; do

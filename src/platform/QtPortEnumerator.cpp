@@ -14,3 +14,8 @@ QStringList QtPortEnumerator::entries() {
     }
     return out;
 }
+
+QStringList QtPortEnumerator::gpsSources() {
+    if (!netsource::gpsdAnswers(gpsdHost_, gpsdPort_, kGpsdCheckMs)) return {};
+    return {netsource::gpsdEntry(gpsdHost_, gpsdPort_)};
+}

@@ -1,5 +1,7 @@
 #include "platform/QtSerialPort.h"
 
+#include "platform/SourcePort.h"
+
 #include <QSerialPort>
 
 QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent), port_(new QSerialPort(this)) {
@@ -17,8 +19,10 @@ QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent), port_(new QSer
     });
 }
 
+SerialPort* QtSerialPortFactory::createGpsPort(QObject* parent) { return new SourcePort(parent); }
+
 bool QtSerialPort::open(const QString& name, qint32 baudRate) {
-    if (port_->isOpen() || name.trimmed().isEmpty())
+    if (port_->isOpen() || name.trimmed().isEmpty() || baudRate <= 0)
         return false;
     port_->setPortName(name);
     if (!port_->open(QIODevice::ReadWrite))

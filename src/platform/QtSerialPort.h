@@ -21,4 +21,6 @@ private:
 class QtSerialPortFactory : public SerialPortFactory {
 public:
     SerialPort* createPort(QObject* parent) override { return new QtSerialPort(parent); }
+    // A SourcePort: a serial port or a network source, by the name opened.
+    SerialPort* createGpsPort(QObject* parent) override;
 };

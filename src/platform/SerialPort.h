@@ -14,7 +14,8 @@ public:
 
     // Opens the port by its system name (COM3, ttyUSB0, /dev/pts/5) at the
     // given baud rate, 8 data bits, no parity, 1 stop bit. Fails (returns
-    // false) for an empty or unknown name, a busy port or a refused speed.
+    // false) for an empty or unknown name, a busy port or a refused speed
+    // (a serial port refuses a speed of 0 or less).
     virtual bool open(const QString& name, qint32 baudRate) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
@@ -36,4 +37,8 @@ class SerialPortFactory {
 public:
     virtual ~SerialPortFactory() = default;
     virtual SerialPort* createPort(QObject* parent) = 0;
+    // The GPS receiver's port. It may also open sources that are no serial
+    // device (gpsd, NMEA over TCP or UDP) behind the same interface; by
+    // default it is a port like any other.
+    virtual SerialPort* createGpsPort(QObject* parent) { return createPort(parent); }
 };

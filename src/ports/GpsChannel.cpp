@@ -21,11 +21,14 @@ void GpsChannel::GPS_On_Click() {
     }
     if (!f.MSComm2->isOpen()) {
         // The speed is a whole number or nothing: "9600x" or "9.6e3" is
-        // refused like a speed the port refuses, and a number beyond 32 bits
-        // fails the reading instead of overflowing.
+        // handed on as 0, which a serial port refuses like a speed it does
+        // not take (a source without a speed, on the network, ignores it),
+        // and a number beyond 32 bits fails the reading instead of
+        // overflowing.
         bool whole = false;
-        const qint32 baud = f.ui.GPS_Baudrate->currentText().trimmed().toInt(&whole);
-        if (!whole || baud <= 0 || !f.MSComm2->open(f.ui.GPS_Port->text(), baud)) {
+        qint32 baud = f.ui.GPS_Baudrate->currentText().trimmed().toInt(&whole);
+        if (!whole || baud < 0) baud = 0;
+        if (!f.MSComm2->open(f.ui.GPS_Port->text(), baud)) {
             // Unchecking runs the switched-off path (from inside this
             // handler, through toggled) before the message is written.
             f.ui.GPS_On->setChecked(false);

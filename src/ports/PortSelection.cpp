@@ -46,14 +46,19 @@ void PortSelection::RefreshComPortList() {
     const QStringList entries = f.svc.portList ? f.svc.portList->entries() : QStringList();
     f.ui.Com_PortList->clear();
     // The probe borrows the radio port's control; never while it is in use.
-    if (f.MSComm1->isOpen()) return;
-    for (const QString& entry : entries) {
-        const QString port = portsel::portNameOf(entry);
-        if (port.isEmpty()) continue;
-        if (f.MSComm1->open(port, kProbeBaud) && f.MSComm1->isOpen())
-            f.ui.Com_PortList->addItem(entry);
-        f.MSComm1->close();
+    if (!f.MSComm1->isOpen()) {
+        for (const QString& entry : entries) {
+            const QString port = portsel::portNameOf(entry);
+            if (port.isEmpty()) continue;
+            if (f.MSComm1->open(port, kProbeBaud) && f.MSComm1->isOpen())
+                f.ui.Com_PortList->addItem(entry);
+            f.MSComm1->close();
+        }
     }
+    // The GPS port also takes sources that are no serial device (a gpsd
+    // answering); they follow the devices.
+    if (f.st.PortListTarget == FormState::kListForGpsPort && f.svc.portList)
+        f.ui.Com_PortList->addItems(f.svc.portList->gpsSources());
 }
 
 void PortSelection::openListUnder(QLineEdit* box) {
@@ -72,9 +77,9 @@ void PortSelection::togglePortList(QLineEdit* box, QPushButton* other, int targe
         other->setEnabled(true);
         return;
     }
+    f.st.PortListTarget = target;
     openListUnder(box);
     other->setEnabled(false);
-    f.st.PortListTarget = target;
 }
 
 void PortSelection::ComSelectSW_Click() {

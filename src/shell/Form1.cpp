@@ -44,7 +44,7 @@ Form1::Form1(const Services& services, QWidget* parent) : QWidget(parent), svc(s
     bindControlArrays();
 
     MSComm1 = svc.ports->createPort(this);
-    MSComm2 = svc.ports->createPort(this);
+    MSComm2 = svc.ports->createGpsPort(this);
     GPSTimer = svc.clock->createTimer(this);
     InitialTimer = svc.clock->createTimer(this);
     Tx_Timer = svc.clock->createTimer(this);

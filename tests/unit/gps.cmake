@@ -1,3 +1,6 @@
 qvx_add_test(gps_position_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_position_test.cpp
   LIBS qvx_core)
+qvx_add_test(gps_source_names_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_source_names_test.cpp
+  LIBS qvx_platform)

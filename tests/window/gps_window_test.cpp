@@ -93,6 +93,26 @@ private slots:
         QVERIFY(f().ui.GPS_SelectSW->isEnabled());
     }
 
+    void gpsListAlsoOffersNetworkSources() {
+        h->ports.addDevice(QStringLiteral("ttyUSB0"));
+        h->portList.list = {QStringLiteral("USB Serial (ttyUSB0) , /dev/ttyUSB0")};
+        h->portList.gps = {QStringLiteral("gpsd (gpsd://localhost:2947) , localhost:2947")};
+        h->start();
+        // The radio port's list has the device only.
+        f().ui.ComSelectSW->click();
+        QCOMPARE(f().ui.Com_PortList->count(), 1);
+        f().ui.ComSelectSW->click();
+        // The GPS port's list has the device, then the gpsd; choosing it
+        // fills the box with the source's name.
+        f().ui.GPS_SelectSW->click();
+        QCOMPARE(f().ui.Com_PortList->count(), 2);
+        QCOMPARE(f().ui.Com_PortList->item(1)->text(), h->portList.gps.first());
+        f().ui.Com_PortList->setCurrentRow(1);
+        f().portSelection->Com_PortList_Click();
+        QCOMPARE(f().ui.GPS_Port->text(), QStringLiteral("gpsd://localhost:2947"));
+        QVERIFY(f().ui.ComSelectSW->isEnabled());
+    }
+
     void sameButtonTwiceClosesWithoutChange() {
         h->start();
         QTest::mouseClick(f().ui.ComSelectSW, Qt::LeftButton);

@@ -1,6 +1,9 @@
-// qvx-nmea: a GPS receiver on a pseudo-terminal. Prints the terminal's
-// path as its first line, then replays a capture byte for byte at a baud
-// rate's pace (10 bits a byte), or sends a walk from a start point.
+// qvx-nmea: a GPS receiver on a pseudo-terminal, a TCP server or a UDP
+// sender. Prints what the GPS port box takes to read it (the terminal's
+// path, tcp://localhost:PORT or udp://:PORT) as its first line, then
+// replays a capture byte for byte at a baud rate's pace (10 bits a byte),
+// or sends a walk from a start point.
+#include "NmeaSink.h"
 #include "NmeaWalk.h"
 
 #include <QByteArray>
@@ -9,43 +12,22 @@
 #include <QFile>
 #include <QTextStream>
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
 volatile std::sig_atomic_t stopping = 0;
 void onSignal(int) { stopping = 1; }
 
-// Writes all of data; a reader that is not there yet is waited for (the
-// slave is kept open here, so writes fill the terminal's buffer).
-bool writeAll(int fd, const char* data, size_t n) {
-    while (n > 0 && !stopping) {
-        const ssize_t w = ::write(fd, data, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN) { std::this_thread::sleep_for(std::chrono::milliseconds(5)); continue; }
-            return false;
-        }
-        data += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
 // Sends data paced at baud (10 bits a byte), in pieces of about 10 ms.
-bool paced(int fd, const QByteArray& data, int baud, std::chrono::steady_clock::time_point& due) {
+bool paced(NmeaSink& sink, const QByteArray& data, int baud, std::chrono::steady_clock::time_point& due) {
     const qsizetype chunk = qMax<qsizetype>(1, baud / 1000);   // bytes in 10 ms
     for (qsizetype i = 0; i < data.size() && !stopping; i += chunk) {
         const qsizetype n = qMin(chunk, data.size() - i);
-        if (!writeAll(fd, data.constData() + i, static_cast<size_t>(n))) return false;
+        if (!sink.write(data.constData() + i, static_cast<size_t>(n))) return false;
         due += std::chrono::microseconds(n * 10'000'000LL / baud);
         std::this_thread::sleep_until(due);
     }
@@ -60,11 +42,14 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(QVX_VERSION));
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
-        "A GPS receiver on a pseudo-terminal. Prints the terminal's path as the first line of output,\n"
+        "A GPS receiver on a pseudo-terminal (or, with --tcp, a TCP server; with --udp, a UDP sender).\n"
+        "Prints what the GPS port box takes to read it as the first line of output (the terminal's path,\n"
+        "tcp://localhost:PORT or udp://:PORT),\n"
         "then either replays a capture file byte for byte at the pace of --baud (10 bits per byte),\n"
         "or, without --replay, sends a walk: one GGA and one RMC sentence a second, with correct\n"
         "checksums, moving from --lat/--lon at --speed m/s towards --heading degrees.\n"
-        "Runs until stopped (SIGINT/SIGTERM), or until the replay ends unless --loop is given."));
+        "Runs until stopped (SIGINT/SIGTERM), or until the replay ends unless --loop is given.\n"
+        "A TCP server starts sending when its first client connects."));
     p.addHelpOption();
     p.addVersionOption();
     p.addOption({QStringLiteral("replay"), QStringLiteral("Capture file to replay."), QStringLiteral("file")});
@@ -75,6 +60,8 @@ int main(int argc, char** argv) {
     p.addOption({QStringLiteral("alt"), QStringLiteral("Walk altitude, metres (default 40.5)."), QStringLiteral("m"), QStringLiteral("40.5")});
     p.addOption({QStringLiteral("speed"), QStringLiteral("Walk speed, m/s (default 1.4)."), QStringLiteral("m/s"), QStringLiteral("1.4")});
     p.addOption({QStringLiteral("heading"), QStringLiteral("Walk heading, degrees from north (default 45)."), QStringLiteral("deg"), QStringLiteral("45")});
+    p.addOption({QStringLiteral("tcp"), QStringLiteral("Serve the sentences to TCP clients on this port (0: a free one) instead of a terminal."), QStringLiteral("port")});
+    p.addOption({QStringLiteral("udp"), QStringLiteral("Send the sentences as UDP datagrams, one a sentence, to this address instead of a terminal."), QStringLiteral("host:port")});
     p.process(app);
 
     const int baud = p.value(QStringLiteral("baud")).toInt();
@@ -86,28 +73,32 @@ int main(int argc, char** argv) {
         capture = file.readAll();
     }
 
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) { std::perror("qvx-nmea: pty"); return 1; }
-    const char* slaveName = ::ptsname(master);
-    // The slave stays open here: its raw settings hold, and writes do not
-    // fail while the program under test has not opened it yet.
-    const int slave = ::open(slaveName, O_RDWR | O_NOCTTY);
-    if (slave < 0) { std::perror("qvx-nmea: slave"); return 1; }
-    termios t{};
-    ::tcgetattr(slave, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(slave, TCSANOW, &t);
-    std::printf("%s\n", slaveName);
+    if (p.isSet(QStringLiteral("tcp")) && p.isSet(QStringLiteral("udp"))) { std::fprintf(stderr, "qvx-nmea: --tcp or --udp, not both\n"); return 2; }
+    std::unique_ptr<NmeaSink> sink;
+    if (p.isSet(QStringLiteral("tcp"))) {
+        bool ok = false;
+        const uint port = p.value(QStringLiteral("tcp")).toUInt(&ok);
+        if (!ok || port > 65535) { std::fprintf(stderr, "qvx-nmea: bad --tcp\n"); return 2; }
+        sink = makeTcpSink(static_cast<quint16>(port));
+    } else if (p.isSet(QStringLiteral("udp"))) {
+        sink = makeUdpSink(p.value(QStringLiteral("udp")));
+        if (!sink) return 2;
+    } else {
+        sink = makePtySink(stopping);
+    }
+    if (!sink) return 1;
+    std::printf("%s\n", qPrintable(sink->name()));
     std::fflush(stdout);
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGPIPE, SIG_IGN);
 
+    if (!sink->ready(stopping)) return 0;
     auto due = std::chrono::steady_clock::now();
     if (!capture.isEmpty()) {
         do {
-            if (!paced(master, capture, baud, due)) break;
+            if (!paced(*sink, capture, baud, due)) break;
         } while (p.isSet(QStringLiteral("loop")) && !stopping);
         // Let the reader drain what is buffered before the terminal goes.
         for (int i = 0; i < 20 && !stopping; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -119,13 +110,12 @@ int main(int argc, char** argv) {
         w.speed = p.value(QStringLiteral("speed")).toDouble();
         w.heading = p.value(QStringLiteral("heading")).toDouble();
         for (int n = 0; !stopping; ++n) {
-            if (!paced(master, nmeawalk::secondOf(w, n), baud, due)) break;
+            if (!paced(*sink, nmeawalk::secondOf(w, n), baud, due)) break;
             due = qMax(due, std::chrono::steady_clock::now());
             std::this_thread::sleep_until(due + std::chrono::seconds(1) - std::chrono::milliseconds(0));
             due += std::chrono::seconds(1);
         }
     }
-    ::close(slave);
-    ::close(master);
+    sink->finish();
     return 0;
 }

@@ -16,7 +16,9 @@ public:
 class FakePortEnumerator : public PortEnumerator {
 public:
     QStringList entries() override { return list; }
+    QStringList gpsSources() override { return gps; }
     QStringList list;
+    QStringList gps;   // what answers for the GPS port besides devices
 };
 
 // Answers are queued by the test; an empty queue answers "cancel".
