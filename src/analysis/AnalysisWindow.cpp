@@ -6,6 +6,7 @@
 
 #include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -15,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -48,6 +51,43 @@ QLabel* caption(const QString& text) {
     auto* l = new QLabel(text);
     l->setTextInteractionFlags(Qt::NoTextInteraction);
     return l;
+}
+
+// The window's content scrolls when the window is smaller than the content
+// wants, so the window fits a small laptop screen.
+QScrollArea* scrolling(QWidget* page) {
+    auto* area = new QScrollArea;
+    area->setObjectName(page->objectName() + QStringLiteral("Scroll"));
+    area->setWidget(page);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    return area;
+}
+
+// Screen readers announce a button by its caption and a box or figure by the
+// caption laid out just before it; the accessible names of boxes and figures
+// stay the names tools address them by.
+void tieCaptions(QWidget* root) {
+    for (auto* b : root->findChildren<QAbstractButton*>())
+        b->setAccessibleName(QString());
+    for (QLayout* layout : root->findChildren<QLayout*>()) {
+        QLabel* pending = nullptr;
+        for (int i = 0; i < layout->count(); ++i) {
+            QWidget* w = layout->itemAt(i)->widget();
+            auto* label = qobject_cast<QLabel*>(w);
+            const bool figure = label && (label->textInteractionFlags() & Qt::TextSelectableByMouse);
+            if (pending && w && w->accessibleDescription().isEmpty() &&
+                (figure || qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QComboBox*>(w) ||
+                 qobject_cast<QLineEdit*>(w))) {
+                if (!label)
+                    pending->setBuddy(w);
+                w->setAccessibleDescription(pending->text());
+                pending = nullptr;
+                continue;
+            }
+            pending = label && !figure && !label->text().isEmpty() ? label : nullptr;
+        }
+    }
 }
 
 }  // namespace
@@ -118,12 +158,17 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     status_->setStyleSheet(QStringLiteral("color: #B00000"));
     status_->setTextFormat(Qt::PlainText);   // it shows file names, which may hold anything
 
-    auto* all = new QVBoxLayout(this);
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("AnalysisContent"));
+    auto* all = new QVBoxLayout(content);
     all->addLayout(top);
     all->addWidget(tabs_, 1);
     all->addWidget(markerRow());
     all->addWidget(settingsRow());
     all->addWidget(status_);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scrolling(content));
 
     clock_ = new QTimer(this);
     clock_->setInterval(kClockRefreshMs);
@@ -143,7 +188,12 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     showSettings(rec_.settings());
     showRunState();
     refreshFigures();
-    resize(1180, 760);
+    tieCaptions(this);
+    // The design size, within the screen's free area.
+    QSize size(1180, 760);
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(16, 40));
+    resize(size);
 }
 
 AnalysisWindow::~AnalysisWindow() = default;
@@ -220,7 +270,8 @@ QGroupBox* AnalysisWindow::levelBox() {
     for (int r = 0; r < rows.size(); ++r) {
         g->addWidget(caption(captions[r]), r + 1, 0);
         for (int c = 0; c < cells.size(); ++c)
-            addFigure(g, r + 1, c + 1, rows[r] + cells[c]);
+            addFigure(g, r + 1, c + 1, rows[r] + cells[c])
+                ->setAccessibleDescription(captions[r] + QLatin1Char(' ') + columns[c]);
     }
     return box;
 }

@@ -40,6 +40,7 @@ CoveragePane::CoveragePane(QWidget* parent) : QWidget(parent) {
     minSamples_->setValue(map_->minSamples());
     minSamples_->setSuffix(QStringLiteral(" 点以上"));
     minSamples_->setKeyboardTracking(false);
+    minSamples_->setAccessibleDescription(QStringLiteral("格子の最少点数"));
     auto* png = named(new QPushButton(QStringLiteral("PNG 保存")), "MapSavePng");
     auto* svg = named(new QPushButton(QStringLiteral("SVG 保存")), "MapSaveSvg");
 

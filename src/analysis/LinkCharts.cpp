@@ -1,5 +1,7 @@
 #include "analysis/LinkCharts.h"
 
+#include "stats/Histogram.h"
+
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
@@ -228,13 +230,10 @@ void LinkCharts::rebuildHistogram() {
         histogramLine_->clear();
         return;
     }
-    const double lo = double(rttTenths_.begin()->first) / 10;   // ms
-    const double hi = double(rttTenths_.rbegin()->first) / 10;
-    const double width = std::max(0.1, (hi - lo) / kHistogramBins);
-    const double start = std::floor(lo / width) * width;
-    std::vector<int> counts(std::size_t(std::floor((hi - start) / width)) + 1, 0);
-    for (const auto& [tenths, n] : rttTenths_)
-        counts[std::min(counts.size() - 1, std::size_t((double(tenths) / 10 - start) / width))] += n;
+    const stats::HistogramBins bins = stats::binRoundTrips(rttTenths_, kHistogramBins);
+    const std::vector<int>& counts = bins.counts;
+    const double start = bins.start;
+    const double width = bins.width;
     QList<QPointF> steps;
     steps.reserve(int(counts.size()) * 2 + 2);
     steps.append(QPointF(start, 0));

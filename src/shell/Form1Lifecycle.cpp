@@ -14,6 +14,7 @@
 #include "analysis/RunRecorder.h"
 #include "gps/DatumPoint.h"
 #include "results/LogWriters.h"
+#include "shell/FormCaptions.h"
 #include "shell/SettingsFile.h"
 
 #include <QApplication>
@@ -82,6 +83,7 @@ void Form1::bindControlArrays() {
             qobject_cast<QListWidget*>(w) || name == QLatin1String("Picture1"))
             w->setAccessibleName(name);
     }
+    shell::tieCaptions(ui);
 
     // Fonts: the proportional gothic for the window; the form marks the
     // controls that take the fixed-pitch gothic (the large text boxes and

@@ -2,6 +2,7 @@
 // published tables: counts, error rate and its Wilson interval, rolling
 // rate, outages, round-trip figures and percentiles; then the two alarms.
 #include "analysis/LinkAlarms.h"
+#include "stats/Histogram.h"
 #include "stats/LinkStatistics.h"
 
 #include <QtTest>
@@ -53,6 +54,45 @@ void feed(LinkStatistics& s, const QString& pattern) {
 class AnalysisStatisticsTest : public QObject {
     Q_OBJECT
 private slots:
+    // The histogram's bins must hold every round trip: whatever the values,
+    // at least one bin, each value counted in the bin whose edges enclose it,
+    // and no more than a couple of bins beyond the asked-for number.
+    void histogramBinsHoldEveryValue_data() {
+        QTest::addColumn<qint64>("firstTenths");   // first value, 0.1 ms
+        QTest::addColumn<qint64>("lastTenths");
+        QTest::addColumn<qint64>("gapTenths");     // 0: single values; else pairs v, v + gap
+        QTest::newRow("singles 0.1..2000 ms") << qint64(1) << qint64(20'000) << qint64(0);
+        QTest::newRow("pairs 0.1 ms apart") << qint64(1) << qint64(20'000) << qint64(1);
+        QTest::newRow("pairs 3 ms apart, one bin edge each") << qint64(1) << qint64(20'000) << qint64(30);
+        QTest::newRow("pairs 0.7 ms apart") << qint64(100) << qint64(5'000) << qint64(7);
+        QTest::newRow("pairs 123.4 ms apart") << qint64(100) << qint64(5'000) << qint64(1234);
+    }
+    void histogramBinsHoldEveryValue() {
+        QFETCH(qint64, firstTenths);
+        QFETCH(qint64, lastTenths);
+        QFETCH(qint64, gapTenths);
+        constexpr int kBins = 30;
+        for (std::int64_t v = firstTenths; v <= lastTenths; ++v) {
+            std::map<std::int64_t, int> values{{v, 1}};
+            if (gapTenths)
+                values[v + gapTenths] += 2;
+            const stats::HistogramBins h = stats::binRoundTrips(values, kBins);
+            QVERIFY2(!h.counts.empty(), qPrintable(QString::number(v)));
+            QVERIFY(int(h.counts.size()) <= kBins + 2);
+            QCOMPARE(std::accumulate(h.counts.begin(), h.counts.end(), 0), gapTenths ? 3 : 1);
+            for (const auto& [t, n] : values) {
+                const double ms = double(t) / 10;
+                bool enclosed = false;   // some counted bin's edges hold it (edges shared)
+                for (std::size_t i = 0; i < h.counts.size() && !enclosed; ++i)
+                    enclosed = h.counts[i] > 0 && ms >= h.start + double(i) * h.width - 1e-9 &&
+                               ms <= h.start + double(i + 1) * h.width + 1e-9;
+                QVERIFY2(enclosed, qPrintable(QStringLiteral("%1 ms outside [%2, +%3 x %4]")
+                                                  .arg(ms).arg(h.start).arg(h.counts.size()).arg(h.width)));
+            }
+        }
+        QVERIFY(stats::binRoundTrips({}, kBins).counts.empty());
+    }
+
     void lossPatterns_data() {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<int>("lost");

@@ -10,6 +10,8 @@
 #include "analysis/RunRecorder.h"
 
 #include <QtTest>
+#include <QAccessible>
+#include <QComboBox>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -135,6 +137,7 @@ private slots:
     void unwritableStreamIsReportedAndRunGoesOn();
     void streamOnStandardOutputStaysJsonWithSummary();
     void feedingThousandExchangesWithWindowShown();
+    void fitsSmallScreenAndSpeaksCaptions();
 };
 
 void AnalysisWindowTest::knownLossPatternShowsExactFigures() {
@@ -424,3 +427,33 @@ void AnalysisWindowTest::feedingThousandExchangesWithWindowShown() {
 
 QTEST_MAIN(AnalysisWindowTest)
 #include "analysis_window_test.moc"
+
+// A 1366 x 768 laptop holds the whole window (its content scrolls), and a
+// screen reader hears captions: buttons by their text, boxes and figures
+// with the caption beside them, while their names stay what tools use.
+void AnalysisWindowTest::fitsSmallScreenAndSpeaksCaptions() {
+    Bench b;
+    const QSize least = b.window.minimumSizeHint().expandedTo(b.window.minimumSize());
+    QVERIFY2(least.width() <= 1366 - 16 && least.height() <= 768 - 60,
+             qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
+    b.window.resize(1366 - 16, 768 - 60);
+    b.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&b.window));
+    QCOMPARE(b.window.size(), QSize(1366 - 16, 768 - 60));
+    for (QAbstractButton* button : b.window.findChildren<QAbstractButton*>()) {
+        if (button->text().isEmpty())
+            continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(a);
+        QCOMPARE(a->text(QAccessible::Name), QString(button->text()).remove(u'&'));
+    }
+    for (QWidget* w : b.window.findChildren<QWidget*>()) {
+        if (qobject_cast<QComboBox*>(w->parentWidget()) || qobject_cast<QAbstractSpinBox*>(w->parentWidget()))
+            continue;
+        if (qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w))
+            QVERIFY2(!w->accessibleDescription().isEmpty(), qPrintable(w->objectName()));
+    }
+    QCOMPARE(b.find<QLabel>("Evaluated")->accessibleDescription(), QStringLiteral("評価"));
+    QCOMPARE(b.find<QLabel>("Evaluated")->accessibleName(), QStringLiteral("Evaluated"));
+    QCOMPARE(b.find<QSpinBox>("RollingWindow")->accessibleName(), QStringLiteral("RollingWindow"));
+}

@@ -148,6 +148,54 @@ private slots:
         f.ui.Geten_SetSW->click();
         QVERIFY(seen);
     }
+    // Tab walks every enabled control of the window and comes back to the
+    // first: no box keeps it (the multi-line boxes took tabs as text), and
+    // every box, combo and list tells a screen reader its caption.
+    void keyboardReachesEveryControlAndBoxesSayTheirCaption() {
+        WindowHarness h;
+        Form1& f = h.start();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QSet<QWidget*> expected;
+        for (QWidget* w : f.findChildren<QWidget*>())
+            if (w->isVisibleTo(&f) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() &&
+                w->window() == &f && !w->objectName().startsWith(QLatin1String("qt_"))) {
+                // Tab enters a group of options at its chosen one; arrows move within.
+                auto* option = qobject_cast<QRadioButton*>(w);
+                if (!option || option->isChecked())
+                    expected.insert(w);
+            }
+        QVERIFY(expected.contains(f.ui.RxText) && expected.contains(f.ui.LogFile_Flg));
+        QWidget* first = f.ui.Com_Port;
+        first->setFocus(Qt::TabFocusReason);
+        QSet<QWidget*> reached{first};
+        for (int i = 0; i < 4 * expected.size() && QApplication::focusWidget() != nullptr; ++i) {
+            const QString before = f.ui.RxText->toPlainText() + f.ui.LogText->toPlainText();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(f.ui.RxText->toPlainText() + f.ui.LogText->toPlainText(), before);
+            if (QApplication::focusWidget() == first)
+                break;
+            reached.insert(QApplication::focusWidget());
+        }
+        QCOMPARE(QApplication::focusWidget(), first);
+        QStringList missed;
+        for (QWidget* w : expected)
+            if (!reached.contains(w))
+                missed << w->objectName();
+        QVERIFY2(missed.isEmpty(), qPrintable(missed.join(u' ')));
+
+        for (QWidget* w : f.findChildren<QWidget*>()) {
+            if (!qobject_cast<QLineEdit*>(w) && !qobject_cast<QPlainTextEdit*>(w) && !qobject_cast<QComboBox*>(w) &&
+                !qobject_cast<QListWidget*>(w))
+                continue;
+            if (qobject_cast<QComboBox*>(w->parentWidget()))
+                continue;   // a combo box's own line edit
+            QVERIFY2(!w->accessibleDescription().isEmpty(), qPrintable(w->objectName()));
+            QCOMPARE(w->accessibleName(), w->objectName());
+        }
+        QCOMPARE(f.ui.Label7->buddy(), static_cast<QWidget*>(f.ui.Tx_Count));
+        QCOMPARE(f.ui.Tx_Count->accessibleDescription(), QStringLiteral("カウント"));
+    }
 };
 
 QTEST_MAIN(ShellInputTest)
