@@ -104,7 +104,17 @@ void LogWriters::reportFailure(const QString& name, const QString& reason, int l
     showFailure(name);
 }
 
-void LogWriters::otherFileFailed(const QString& path) { showFailure(QFileInfo(path).fileName()); }
+void LogWriters::otherFileFailed(const QString& path) {
+    // A log's failure shown stays shown (Message names the logs as it
+    // always has); the other file is named once no log failure is.
+    const QString name = QFileInfo(path).fileName();
+    if (!failureShown_.isEmpty() && f.ui.Message->text() == failureShown_) {
+        if (!shownFailing_.contains(name))
+            shownFailing_.prepend(name);
+        return;
+    }
+    showFailure(name);
+}
 
 void LogWriters::otherFileWritten(const QString& path) { showRecovery(QFileInfo(path).fileName()); }
 

@@ -57,7 +57,8 @@ public:
     };
 
     // Another file of the run (the record stream, the run report) that
-    // cannot be written: named in Message as a log is, until written again.
+    // cannot be written: named in Message as a log is, until written again,
+    // but without taking Message from a log failure shown there.
     void otherFileFailed(const QString& path);
     void otherFileWritten(const QString& path);
 
