@@ -156,6 +156,7 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     status_ = new QLabel;
     name(status_, QStringLiteral("AnalysisStatus"));
     status_->setStyleSheet(QStringLiteral("color: #B00000"));
+    status_->setTextFormat(Qt::PlainText);   // it shows file names, which may hold anything
 
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("AnalysisContent"));

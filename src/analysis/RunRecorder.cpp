@@ -1,11 +1,11 @@
 #include "analysis/RunRecorder.h"
 
 #include "analysis/RunReport.h"
+#include "common/WholeFile.h"
 #include "export/RecordStream.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -178,22 +178,35 @@ void RunRecorder::write(const QByteArray& line) {
 
 void RunRecorder::writeTo(const QString& path, const QByteArray& line) {
     recordstream::RecordStreamWriter w(path);
-    if (!w.append(line))
+    if (w.append(line))
+        written(path);
+    else
         fail(path, w.error());
 }
 
 void RunRecorder::writeSummary(const QString& text) {
-    QFile f(summaryPath_);
-    const QByteArray bytes = text.toUtf8();
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush()) {
-        f.close();
-        if (f.error() == QFileDevice::NoError)
-            return;
-    }
-    fail(summaryPath_, f.errorString());
+    // The whole report or, failing that, the file as it was.
+    QString error;
+    if (wholefile::replace(summaryPath_, text.toUtf8(), &error))
+        written(summaryPath_);
+    else
+        fail(summaryPath_, error);
+}
+
+void RunRecorder::written(const QString& path) {
+    const auto it = failing_.find(path);
+    if (it == failing_.end())
+        return;
+    printTo(stderr, QStringLiteral("qvx-loopback: %1 written again; lines lost: %2\n").arg(path).arg(*it));
+    failing_.erase(it);
+    emit writtenAgain(path);
 }
 
 void RunRecorder::fail(const QString& path, const QString& reason) {
+    if (path != QLatin1String("-")) {
+        ++failing_[path];
+        ++linesLost_[path];
+    }
     if (!failedPaths_.contains(path)) {
         failedPaths_.insert(path);
         printTo(stderr, QStringLiteral("qvx-loopback: cannot write %1: %2\n").arg(path, reason));

@@ -8,13 +8,16 @@
 // Records outside a run (before its RunStart, after its RunEnd, or of
 // another run id) are ignored. A file that cannot be written is reported
 // (writeFailed and a line on standard error, the first failure of each file
-// in a run) and the run goes on; later lines are still tried, each whole.
+// in a run) and the run goes on; later lines are still tried, each whole
+// (a line lands whole or not at all), and a file that takes its writes
+// again says so (writtenAgain, and standard error with the lines lost).
 #include "analysis/AnalysisSettings.h"
 #include "analysis/LinkAlarms.h"
 #include "stats/LinkStatistics.h"
 #include "records/Exchange.h"
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -72,6 +75,11 @@ public:
     static QString summaryPathFor(const QString& logDir, const QString& commLog);
     // "<dir>/<name>.map.png": the run's coverage map picture beside its logs
     // (CoverageMap::savePicture); empty when the run writes no files.
+    // Lines (records, run reports) that never reached their file, per path,
+    // since the recorder was made; empty when every one landed. Standard
+    // output is not a file and not counted.
+    const QMap<QString, int>& linesLost() const { return linesLost_; }
+    bool everyLineWritten() const { return linesLost_.isEmpty(); }
     static QString mapPicturePathFor(const QString& logDir, const QString& commLog);
     QString mapPicturePath() const { return mapPicturePathFor(logDir_, start_.commLog); }
 
@@ -107,6 +115,7 @@ signals:
     void alarmCleared(analysis::AlarmKind kind);
     void settingsChanged(const analysis::AnalysisSettings& s);
     void writeFailed(const QString& path, const QString& reason);
+    void writtenAgain(const QString& path);   // after writeFailed, the next line that landed
 
 public:
     static constexpr int kMaxNoteLength = 200;
@@ -116,6 +125,7 @@ private:
     void writeTo(const QString& path, const QByteArray& line);
     void writeSummary(const QString& text);
     void fail(const QString& path, const QString& reason);
+    void written(const QString& path);
     void alarm(AlarmKind kind, AlarmChange change);
 
     QString logDir_;
@@ -134,6 +144,8 @@ private:
     QString streamPath_;
     QString summaryPath_;
     QSet<QString> failedPaths_;  // reported on standard error in this run
+    QMap<QString, int> failing_;    // path -> lines lost since it failed
+    QMap<QString, int> linesLost_;  // path -> lines lost since start
 };
 
 }  // namespace analysis

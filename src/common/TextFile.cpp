@@ -1,7 +1,8 @@
 #include "common/TextFile.h"
 
+#include "common/WholeFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <array>
@@ -129,51 +130,11 @@ bool read(const QString& path, QString* text, QString* error) {
 }
 
 bool write(const QString& path, const QString& text, QString* error) {
-    // Written beside the old file and put in its place at the end, so a
-    // failed write (disk full) leaves the old contents whole.
-    QSaveFile f(path);
-    f.setDirectWriteFallback(true);
-    if (!f.open(QIODevice::WriteOnly)) {
-        setError(error, f.errorString());
-        return false;
-    }
-    const QByteArray bytes = encode(text);
-    if (f.write(bytes) != bytes.size()) {
-        setError(error, f.errorString());
-        f.cancelWriting();
-        return false;
-    }
-    if (!f.commit()) {
-        setError(error, f.errorString());
-        return false;
-    }
-    return true;
+    return wholefile::replace(path, encode(text), error);
 }
 
 bool append(const QString& path, const QString& text, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        setError(error, f.errorString());
-        return false;
-    }
-    const qint64 before = f.size();
-    const QByteArray bytes = encode(text);
-    const bool ok = f.write(bytes) == bytes.size() && f.flush();
-    if (!ok) {
-        const QString reason = f.errorString();
-        // No half-written line stays behind: what was there before is kept.
-        if (!f.isSequential())
-            f.resize(before);
-        f.close();
-        setError(error, reason);
-        return false;
-    }
-    f.close();
-    if (f.error() != QFileDevice::NoError) {
-        setError(error, f.errorString());
-        return false;
-    }
-    return true;
+    return wholefile::append(path, encode(text), error);
 }
 
 } // namespace textfile

@@ -25,10 +25,11 @@ QString decodeReceived(QByteArray* pending, const QByteArray& bytes);
 // Whole-file read. False (with a terse reason in *error) when the file
 // cannot be opened or read.
 bool read(const QString& path, QString* text, QString* error = nullptr);
-// Replace the file's contents with text.
+// Replace the file's contents with text, all or nothing (wholefile::replace):
+// on failure the old file keeps its bytes.
 bool write(const QString& path, const QString& text, QString* error = nullptr);
-// Append text to the file, creating it when missing. The file is opened,
-// written, flushed and closed in the call.
+// Append text to the file, creating it when missing, whole or not at all
+// (wholefile::append). The file is opened, written and closed in the call.
 bool append(const QString& path, const QString& text, QString* error = nullptr);
 
 } // namespace textfile

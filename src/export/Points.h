@@ -45,6 +45,8 @@ struct Problem {
 struct Runs {
     std::vector<Run> runs;
     std::vector<Problem> problems;
+    // What is worth knowing but was read whole (a run that never ended).
+    std::vector<Problem> notes;
     void add(Runs&& other);
 };
 

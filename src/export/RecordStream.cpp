@@ -1,6 +1,6 @@
 #include "export/RecordStream.h"
 
-#include <QFile>
+#include "common/WholeFile.h"
 
 #include <cmath>
 #include <cstdio>
@@ -227,20 +227,7 @@ bool RecordStreamWriter::append(const QByteArray& line) {
         error_ = QStringLiteral("cannot write to standard output");
         return false;
     }
-    QFile f(path_);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        error_ = f.errorString();
-        return false;
-    }
-    const qint64 before = f.size();
-    if (f.write(line) == line.size() && f.flush()) {
-        f.close();
-        if (f.error() == QFileDevice::NoError)
-            return true;
-    }
-    error_ = f.errorString();
-    f.resize(before);  // no half line left behind
-    return false;
+    return wholefile::append(path_, line, &error_);
 }
 
 }  // namespace recordstream

@@ -25,11 +25,12 @@ QByteArray endLine(const records::RunEnd& r, const analysis::Figures& stats);
 // (2024-05-01T09:30:00.250+09:00); empty for an invalid date-time.
 QString isoTime(const QDateTime& t);
 
-// Appends lines to a file (created when missing), opening, writing,
-// flushing and closing it for each line, so every line is complete on disk
-// when append() returns; a line that could not be written whole is cut off
-// again, so the file never ends in half a line. The path "-" is standard
-// output (flushed after each line).
+// Appends lines to a file (created when missing), opening, writing and
+// closing it for each line, so every line is complete in the file when
+// append() returns; a line that could not be written whole is cut off again
+// (wholefile::append), so the file holds whole lines only, also after the
+// disk has been full. The path "-" is standard output (flushed after each
+// line).
 class RecordStreamWriter {
 public:
     explicit RecordStreamWriter(QString path) : path_(std::move(path)) {}

@@ -6,11 +6,14 @@
 #include <QJsonValue>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 
 namespace exportdata {
 
 namespace {
+
+constexpr double kKnownSchemas[] = {1, 2};
 
 std::optional<double> number(const QJsonObject& o, const char* key) {
     const QJsonValue v = o.value(QLatin1String(key));
@@ -43,6 +46,18 @@ std::optional<records::Position> position(const QJsonObject& o) {
     return p;
 }
 
+// Why a record of this schema number is not read: the schemas this reader
+// knows are read, a record of any other may give its fields other meanings.
+QString schemaProblem(const QJsonObject& o) {
+    const QJsonValue v = o.value(QLatin1String("schema"));
+    if (v.isUndefined()) return QString();   // reported as missing, read as schema 1
+    const double n = v.toDouble(-1);
+    if (v.isDouble() && std::find(std::begin(kKnownSchemas), std::end(kKnownSchemas), n) != std::end(kKnownSchemas))
+        return QString();
+    return QStringLiteral("record of schema %1, this reader knows schemas 1 and 2: skipped")
+        .arg(v.isDouble() ? QString::number(n) : QStringLiteral("\"%1\"").arg(v.toVariant().toString()));
+}
+
 } // namespace
 
 Runs readStream(const QByteArray& bytes, const QString& file) {
@@ -54,6 +69,15 @@ Runs readStream(const QByteArray& bytes, const QString& file) {
     const auto currentRun = [&]() -> Run& {
         if (out.runs.empty()) out.runs.push_back({base, file, {}});
         return out.runs.back();
+    };
+    // Each run's "end" record, written when the program ends the run: a run
+    // without one was cut off (the program was killed or crashed).
+    std::int64_t openRunLine = 0;   // line of the run record still waiting for its end
+    const auto noteUnended = [&] {
+        if (openRunLine > 0)
+            out.notes.push_back({file, openRunLine, QStringLiteral("run without its \"end\" record (the program did "
+                                                                   "not end it); exported as far as it was written")});
+        openRunLine = 0;
     };
     std::int64_t lineNo = 0;
     qsizetype at = 0;
@@ -75,7 +99,13 @@ Runs readStream(const QByteArray& bytes, const QString& file) {
         const QJsonObject o = doc.object();
         const QString type = o.value(QLatin1String("type")).toString();
         if (!o.contains(QLatin1String("schema"))) problem(lineNo, QStringLiteral("record without \"schema\""));
+        if (const QString why = schemaProblem(o); !why.isEmpty()) {
+            problem(lineNo, why);
+            continue;
+        }
         if (type == QLatin1String("run")) {
+            noteUnended();
+            openRunLine = lineNo;
             const QString started = o.value(QLatin1String("started")).toString();
             const QString name = base + QLatin1Char(' ')
                 + (started.isEmpty() ? QStringLiteral("#%1").arg(out.runs.size() + 1) : started);
@@ -112,10 +142,13 @@ Runs readStream(const QByteArray& bytes, const QString& file) {
                     break;
                 }
             }
+        } else if (type == QLatin1String("end")) {
+            openRunLine = 0;
         } else if (type.isEmpty()) {
             problem(lineNo, QStringLiteral("record without \"type\""));
         }
     }
+    noteUnended();
     return out;
 }
 
@@ -127,6 +160,7 @@ QString Problem::text() const {
 void Runs::add(Runs&& other) {
     for (Run& r : other.runs) runs.push_back(std::move(r));
     for (Problem& p : other.problems) problems.push_back(std::move(p));
+    for (Problem& n : other.notes) notes.push_back(std::move(n));
 }
 
 QString outcomeName(Outcome outcome) {

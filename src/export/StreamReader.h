@@ -12,7 +12,9 @@ namespace exportdata {
 
 // Reads the bytes of one stream; file names the source in problems and
 // layer names. A line that is not a record (bad JSON, a cut last line, a
-// record without its required fields) is reported and skipped.
+// record without its required fields, a record of a schema this reader does
+// not know: it knows 1 and 2) is reported and skipped. A run whose "end"
+// record is missing gets a note.
 Runs readStream(const QByteArray& bytes, const QString& file);
 
 } // namespace exportdata

@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <cstdio>
+
 const QString DatumPoint::kReadFailed = QStringLiteral("原点ﾌｧｲﾙ読込異常");
 const QString DatumPoint::kWriteFailed = QStringLiteral("原点ﾌｧｲﾙ保存異常");
 
@@ -33,12 +35,15 @@ DatumPoint::DatumPoint(Window& window) : QObject(&window.form), f(window) {
 
 }
 
-void DatumPoint::report(const QString& message) {
+void DatumPoint::report(const QString& message, const QString& reason) {
     // A success takes back only this part's own earlier report; the port
-    // message of the GPS channel stays.
+    // message of the GPS channel stays. The system's reason for a failure
+    // is the label's tooltip while it shows.
     const QString shown = f.ui.GPSMessage->text();
-    if (!message.isEmpty() || shown == kReadFailed || shown == kWriteFailed)
+    if (!message.isEmpty() || shown == kReadFailed || shown == kWriteFailed) {
         f.ui.GPSMessage->setText(message);
+        f.ui.GPSMessage->setToolTip(reason);
+    }
 }
 
 void DatumPoint::Geten_ReadSW_Click() {
@@ -77,8 +82,12 @@ void DatumPoint::Geten_SetSW_Click() {
     }
     const datumfile::Lines lines{!f.ui.Npos->text().isEmpty(), !f.ui.Epos->text().isEmpty(),
                                  !f.ui.Mpos->text().isEmpty()};
-    if (!textfile::write(path, datumfile::format(fromState(f.st), lines))) {
-        report(kWriteFailed);
+    QString error;
+    if (!textfile::write(path, datumfile::format(fromState(f.st), lines), &error)) {
+        // The file keeps what it held (written whole or not at all).
+        saveFailed_ = true;
+        std::fprintf(stderr, "qvx-loopback: datum point not saved to %s: %s\n", qPrintable(path), qPrintable(error));
+        report(kWriteFailed, error);
         return;
     }
     report(QString());

@@ -16,12 +16,15 @@ public:
     explicit DatumPoint(Window& window);
     void Geten_ReadSW_Click();
     void Geten_SetSW_Click();
+    // A datum file could not be saved since start-up.
+    bool saveFailed() const { return saveFailed_; }
 
 signals:
     // The datum point changed (read from a file, or set from the position).
     void datumChanged(double latitude, double longitude);
 
 private:
-    void report(const QString& message);
+    void report(const QString& message, const QString& reason = QString());
     Window& f;
+    bool saveFailed_ = false;
 };

@@ -172,6 +172,12 @@ void Form1::wireAnalysis() {
     connect(run.get(), &RunControl::runEnded, rec, &analysis::RunRecorder::onRunEnd);
     connect(rec, &analysis::RunRecorder::alarmRaised, alarmEffects.get(), &analysis::AlarmEffects::onAlarmRaised);
     connect(rec, &analysis::RunRecorder::settingsChanged, alarmEffects.get(), &analysis::AlarmEffects::applySettings);
+    // A record stream or run report that cannot be written is named in
+    // Message as a log is (standard output is no file of the run's).
+    connect(rec, &analysis::RunRecorder::writeFailed, logs.get(), [this](const QString& path) {
+        if (path != QLatin1String("-")) logs->otherFileFailed(path);
+    });
+    connect(rec, &analysis::RunRecorder::writtenAgain, logs.get(), &LogWriters::otherFileWritten);
 
     connect(ui.GPS_On, &QCheckBox::toggled, rec, &analysis::RunRecorder::setGpsInUse);
     connect(gga.get(), &GgaProcessor::positionTaken, rec, &analysis::RunRecorder::positionTaken);

@@ -51,6 +51,12 @@ public:
     // also callable by tests.
     void Form_Unload();
 
+    // True once some file the program was asked to write was not written
+    // whole: a log, map log, record stream or run report line lost, the
+    // settings file not saved at shutdown, a datum file not saved. Read it
+    // after the window has closed for the whole story (the exit status).
+    bool someFileNotWrittenWhole() const;
+
     // The least time between two paints of the window.
     static constexpr int kPaintGapMs = 100;
 
@@ -115,6 +121,7 @@ private:
     void Form_Load();
     void Form_Resize();
     void shapeOnlyWhatIsInView();
+    void reportLostLines() const;
     bool unloaded_ = false;
     bool analysisPlaced_ = false;
 };

@@ -11,6 +11,9 @@
 #include "platform/Timer.h"
 #include "platform/WidgetColours.h"
 #include "ports/PortSelection.h"
+#include "analysis/RunRecorder.h"
+#include "gps/DatumPoint.h"
+#include "results/LogWriters.h"
 #include "shell/FormCaptions.h"
 #include "shell/SettingsFile.h"
 
@@ -18,6 +21,8 @@
 #include <QCloseEvent>
 #include <QResizeEvent>
 #include <QScreen>
+
+#include <cstdio>
 
 namespace {
 
@@ -210,11 +215,27 @@ void Form1::Form_Unload() {
         return;
     unloaded_ = true;
     run->windowClosing();
+    logs->finish();
     if (MSComm1->isOpen())
         MSComm1->close();
     if (MSComm2->isOpen())
         MSComm2->close();
     settings->SaveSettings();
+    reportLostLines();
+}
+
+bool Form1::someFileNotWrittenWhole() const {
+    return !logs->everyLineWritten() || !recorder->everyLineWritten() || settings->saveFailed() ||
+           datum->saveFailed();
+}
+
+void Form1::reportLostLines() const {
+    // One line per file that lost lines, so what is missing can be told at
+    // a glance after the run (the failures themselves were reported when
+    // they happened, with their reasons).
+    for (const QMap<QString, int>* lost : {&logs->linesLost(), &recorder->linesLost()})
+        for (auto it = lost->cbegin(); it != lost->cend(); ++it)
+            std::fprintf(stderr, "qvx-loopback: lines lost: %s: %d\n", qPrintable(it.key()), it.value());
 }
 
 void Form1::resizeEvent(QResizeEvent* event) {

@@ -44,7 +44,12 @@ QString write(const Values& v) {
     return out;
 }
 
-QList<QPair<QString, QString>> read(const QString& text) {
+namespace {
+
+// The fields of the file; *quoteOpen tells whether a quoted field ran to
+// the end of the text without its closing quote.
+QStringList fieldsOf(const QString& text, bool* quoteOpen) {
+    *quoteOpen = false;
     QStringList fields;
     const qsizetype n = text.size();
     qsizetype i = 0;
@@ -56,6 +61,7 @@ QList<QPair<QString, QString>> read(const QString& text) {
         if (i < n && text.at(i) == u'"') {
             // Quoted: up to the closing quote, "" standing for one quote.
             ++i;
+            *quoteOpen = true;
             while (i < n) {
                 if (text.at(i) == u'"') {
                     if (i + 1 < n && text.at(i + 1) == u'"') {
@@ -64,6 +70,7 @@ QList<QPair<QString, QString>> read(const QString& text) {
                         continue;
                     }
                     ++i;
+                    *quoteOpen = false;
                     break;
                 }
                 field += text.at(i++);
@@ -91,10 +98,30 @@ QList<QPair<QString, QString>> read(const QString& text) {
             more = i < n;
         }
     }
+    return fields;
+}
+
+} // namespace
+
+QList<QPair<QString, QString>> read(const QString& text) {
+    bool quoteOpen = false;
+    const QStringList fields = fieldsOf(text, &quoteOpen);
     QList<QPair<QString, QString>> records;
     for (qsizetype k = 0; k + 2 < fields.size(); k += 3)
         records.append({fields.at(k), fields.at(k + 1)});
     return records;
+}
+
+QString unreadableReason(const QString& text) {
+    // What the code page 932 decoder gives for bytes it cannot read, and
+    // the NUL bytes of text saved in a two-byte encoding.
+    if (text.contains(QChar::ReplacementCharacter) || text.contains(QChar::Null))
+        return QStringLiteral("not code page 932 text");
+    bool quoteOpen = false;
+    fieldsOf(text, &quoteOpen);
+    if (quoteOpen)
+        return QStringLiteral("a double quote that is never closed");
+    return QString();
 }
 
 QString positionText(double twips) { return QString::number(double(float(twips)), 'g', 7); }

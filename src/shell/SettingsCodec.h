@@ -27,6 +27,12 @@ QString write(const Values& v);
 // keeps its inner text. A record cut short at the end of the file is dropped.
 QList<QPair<QString, QString>> read(const QString& text);
 
+// Why a file's text is not one the writer could have made, so reading it
+// may have lost the operator's values: bytes that are no code page 932 text
+// (a file saved as UTF-16, say), or a double quote opening a field that is
+// never closed (it takes the rest of the file). Empty when neither.
+QString unreadableReason(const QString& text);
+
 // A window position as written: the shortest text of a single-precision
 // number.
 QString positionText(double twips);

@@ -2,6 +2,7 @@
 
 #include "common/NumberText.h"
 #include "common/TextFile.h"
+#include "common/WholeFile.h"
 #include "common/Twips.h"
 #include "form/Window.h"
 #include "shell/FieldRules.h"
@@ -60,6 +61,12 @@ void SettingsFile::LoadSettings() {
         box->setText(value);
         FieldRules::applyMinimum(box, minimum);
     };
+    // A file the writer could not have made is still read by the rule, but
+    // kept as it is beside the new one before shutdown replaces it; where
+    // no copy can be kept, it is not replaced at all.
+    const QString unreadable = settingscodec::unreadableReason(text);
+    if (!unreadable.isEmpty() && !keepUnreadableCopy(file, unreadable))
+        readFailed_ = true;
     const auto records = settingscodec::read(text);
     for (const auto& [key, value] : records) {
         if (key == QLatin1String("Form1_Top"))
@@ -85,6 +92,26 @@ void SettingsFile::LoadSettings() {
     }
 }
 
+bool SettingsFile::keepUnreadableCopy(const QString& file, const QString& reason) {
+    const QString copy = file + QStringLiteral(".unreadable");
+    QString error;
+    QFile in(file);
+    bool kept = false;
+    if (in.open(QIODevice::ReadOnly))
+        kept = wholefile::replace(copy, in.readAll(), &error);
+    else
+        error = in.errorString();
+    if (!kept) {
+        std::fprintf(stderr, "qvx-loopback: %s cannot be read as written (%s) and no copy could be kept (%s: %s); "
+                     "it is left as it is at shutdown\n", qPrintable(file), qPrintable(reason), qPrintable(copy),
+                     qPrintable(error));
+        return false;
+    }
+    std::fprintf(stderr, "qvx-loopback: %s cannot be read as written (%s); read as far as it goes, and kept as %s "
+                 "before shutdown replaces it\n", qPrintable(file), qPrintable(reason), qPrintable(copy));
+    return true;
+}
+
 void SettingsFile::setForThisStart(QLineEdit* box, const QString& value) {
     const QString own = thisStartOnly_.contains(box) ? thisStartOnly_[box].first : box->text();
     box->setText(value);
@@ -104,6 +131,7 @@ QString SettingsFile::savedText(const QObject* control, const QString& shown) co
 
 void SettingsFile::SaveSettings() {
     if (readFailed_) {
+        saveFailed_ = true;
         std::fprintf(stderr, "qvx-loopback: settings not saved: %s could not be read at start-up and is left as it is\n",
                      qPrintable(path()));
         return;
@@ -120,6 +148,9 @@ void SettingsFile::SaveSettings() {
         v.loRaTxTime << box->text();
     v.txCnEnd = savedText(f.ui.Tx_CnEnd, f.ui.Tx_CnEnd->text());
     QString error;
-    if (!textfile::write(path(), settingscodec::write(v), &error))
+    if (!textfile::write(path(), settingscodec::write(v), &error)) {
+        // The file keeps what it held (written whole or not at all).
+        saveFailed_ = true;
         std::fprintf(stderr, "qvx-loopback: settings not saved to %s: %s\n", qPrintable(path()), qPrintable(error));
+    }
 }

@@ -17,6 +17,8 @@ public:
     void LoadSettings();
     void SaveSettings();
     QString path() const;
+    // The settings were not saved whole at shutdown (or not at all).
+    bool saveFailed() const { return saveFailed_; }
 
     // A value for this start only (a command-line option): the control
     // shows it, but the file keeps the operator's own value at shutdown
@@ -27,11 +29,13 @@ public:
 private:
     void applyPosition(bool top, const QString& value);
     QString savedText(const QObject* control, const QString& shown) const;
+    bool keepUnreadableCopy(const QString& file, const QString& reason);
 
     Window& f;
     // An existing file that could not be read is left as it is at
     // shutdown: writing the start-up defaults over it would lose it.
     bool readFailed_ = false;
+    bool saveFailed_ = false;
     // Per control: the operator's text and the text shown for this start.
     QHash<const QObject*, QPair<QString, QString>> thisStartOnly_;
 };

@@ -67,4 +67,14 @@ rc=0
 [[ $rc -eq 2 ]] || fail "cut stream: exit $rc"
 grep -q "cut.jsonl:[0-9]*: last line cut short" "$work/cut.err" || fail "cut stream: $(cat "$work/cut.err")"
 [[ $(wc -l <"$work/cut.csv") -ge 4 ]] || fail "cut stream: nothing exported"
+
+# A run without its end record (the program was killed): exported whole,
+# a note on standard error, exit status 0.
+grep -v '"type": "end", "cause": "completed"' "$data/field.jsonl" >"$work/killed.jsonl"
+rc=0
+"$tool" --to csv "$work/killed.jsonl" >"$work/killed.csv" 2>"$work/killed.err" || rc=$?
+[[ $rc -eq 0 ]] || fail "run without end: exit $rc"
+grep -q 'killed.jsonl:9: run without its "end" record' "$work/killed.err" || fail "run without end: $(cat "$work/killed.err")"
+cmp -s "$work/killed.csv" <("$tool" --to csv "$data/field.jsonl" 2>/dev/null | sed 's/field\.jsonl/killed.jsonl/g') \
+    || fail "run without end: not the same rows"
 echo "exports checked"

@@ -146,6 +146,28 @@ private slots:
         QCOMPARE(s.runs.at(1).points.size(), std::size_t(3));
     }
 
+    // A record of a schema this reader does not know is named and not read
+    // as one it does (schema 2 is known); a run cut off before its end
+    // record is read whole, with a note.
+    void unknownSchemasAndRunsWithoutTheirEnd() {
+        QList<QByteArray> lines = readAll(QStringLiteral("field.jsonl")).split('\n');
+        lines[4].replace("\"schema\": 1}", "\"schema\": 3}");      // packet 3 of run 1
+        lines[5].replace("\"schema\": 1}", "\"schema\": 2}");      // packet 4
+        lines[6].replace("\"schema\": 1}", "\"schema\": \"1\"}");  // packet 5: no number
+        lines.removeAt(12);                                          // the end of run 2
+        const Runs s = readStream(lines.join('\n'), QStringLiteral("f.jsonl"));
+        QCOMPARE(s.problems.size(), std::size_t(2));
+        QCOMPARE(s.problems.at(0).text(),
+                 QStringLiteral("f.jsonl:5: record of schema 3, this reader knows schemas 1 and 2: skipped"));
+        QCOMPARE(s.problems.at(1).line, 7);
+        QCOMPARE(s.runs.at(0).points.size(), std::size_t(3));
+        QCOMPARE(s.runs.at(0).points.at(2).packet, 4);
+        QCOMPARE(s.notes.size(), std::size_t(1));
+        QCOMPARE(s.notes.front().line, 9);
+        QVERIFY(s.notes.front().message.contains(QStringLiteral("without its \"end\" record")));
+        QCOMPARE(s.runs.at(1).points.size(), std::size_t(3));
+    }
+
     // The position of a GGA sentence of any talker, for the records.
     void ggaPosition_data() {
         QTest::addColumn<QString>("sentence");

@@ -182,13 +182,13 @@ private slots:
         QVERIFY(dir.rmdir(QStringLiteral("170921_FSK Mode_Map_test.csv")));
         h->advance(60'000);
         const QString later = QStringLiteral("^2017/09/21 13:06:09 ");
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(later + "log written again: .*/170921_FSK Mode_Map_test.csv - writes lost: 1$"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(later + "log written again: .*/170921_FSK Mode_Map_test.csv - lines lost: 1$"));
         f().logs->AppendMapCsv(QStringLiteral("1,2,3,4,5,6\r\n"));
         // The log still failing is named again.
         QCOMPARE(f().ui.Message->text(), QStringLiteral("ログ書込異常: 170921_FSK Mode_test.log"));
 
         QVERIFY(dir.rmdir(QStringLiteral("170921_FSK Mode_test.log")));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(later + "log written again: .*/170921_FSK Mode_test.log - writes lost: 2$"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(later + "log written again: .*/170921_FSK Mode_test.log - lines lost: 2$"));
         f().logs->AppendCommLog(QStringLiteral("\r\nkept"));
         QCOMPARE(f().ui.Message->text(), mode);
         QCOMPARE(bytesOf(QStringLiteral("170921_FSK Mode_test.log")), QByteArray("\r\nkept"));

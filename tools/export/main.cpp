@@ -4,7 +4,10 @@
 // (.log, code page 932); the map log beside a communication log is found by
 // the naming rule of the logs. Every run becomes its own layer. Whatever
 // could not be read is named on standard error (file and line) and the rest
-// is still exported; the exit status is then 2.
+// is still exported; the exit status is then 2. Records of a schema other
+// than 1 and 2 are among what is not read. A run without its end record is
+// exported with a note on standard error and does not change the status.
+#include "common/WholeFile.h"
 #include "export/LogReader.h"
 #include "export/StreamReader.h"
 #include "export/Writers.h"
@@ -13,7 +16,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -52,7 +54,10 @@ int main(int argc, char** argv) {
         "extensions), csv (UTF-8, header with units), html (a stand-alone Leaflet map, with RSSI\n"
         "against the distance from the datum point and its log-distance path-loss fit).\n"
         "Unreadable lines are named on standard error (file:line) and the rest is exported;\n"
-        "the exit status is then 2 (1: nothing could be exported or bad options)."));
+        "the exit status is then 2 (1: nothing could be exported or bad options). Records of\n"
+        "a schema this program does not know (it reads 1 and 2) are unreadable lines.\n"
+        "A run without its end record (the program was killed or crashed) is exported as far\n"
+        "as it was written, with a note on standard error; that alone keeps the status 0."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Output format: geojson, kml, gpx, csv or html."),
@@ -103,12 +108,14 @@ int main(int argc, char** argv) {
         all.add(exportdata::readCommLog(bytes, path, map, mapPath));
     }
     for (const exportdata::Problem& p : all.problems) err(p.text());
+    for (const exportdata::Problem& n : all.notes) err(QStringLiteral("note: ") + n.text());
 
     const QByteArray out = writer(all.runs);
     if (parser.isSet(output)) {
-        QSaveFile file(parser.value(output));
-        if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
-            err(QStringLiteral("%1: cannot be written: %2").arg(parser.value(output), file.errorString()));
+        // All of it or, failing that, the file as it was.
+        QString error;
+        if (!wholefile::replace(parser.value(output), out, &error)) {
+            err(QStringLiteral("%1: cannot be written: %2").arg(parser.value(output), error));
             return 1;
         }
     } else if (std::fwrite(out.constData(), 1, out.size(), stdout) != static_cast<size_t>(out.size())
