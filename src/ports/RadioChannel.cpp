@@ -43,11 +43,15 @@ void RadioChannel::MSComm1_OnComm() {
     appendKeepingShapes(f.ui.RxText, cmdset::readableText(bytes));
 
     noteArrival(int(bytes.size()), nowUs);
-    const QString rxData = (f.ui.RxData->text() + hexDump(bytes)).right(kRxDataKeep);
+    const QString hex = hexDump(bytes);
+    const QString rxData = (f.ui.RxData->text() + hex).right(kRxDataKeep);
     f.ui.RxData->setText(rxData);
     shownRxData_ = rxData;
+    // The period's answer is followed through every byte, not only the 80
+    // that RxData shows (noise may push it out before the step looks).
+    answer_.feed(hex, nowUs, f.ui.ChkData->text());
 
-    if (f.st.AwaitingResponse == 0 || !rxData.contains(f.ui.ChkData->text()))
+    if (f.st.AwaitingResponse == 0 || !(answer_.recognised() || rxData.contains(f.ui.ChkData->text())))
         return;
 
     f.st.ResponseTime = numtext::signBlank(double(elapsedMs(now, f.st.SendTime)));

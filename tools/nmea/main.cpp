@@ -10,6 +10,7 @@
 #include <QTextStream>
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -25,7 +26,8 @@ volatile std::sig_atomic_t stopping = 0;
 void onSignal(int) { stopping = 1; }
 
 // Writes all of data; a reader that is not there yet is waited for (the
-// slave is kept open here, so writes fill the terminal's buffer).
+// slave is kept open here, so writes fill the terminal's buffer) until a
+// stop is asked for.
 bool writeAll(int fd, const char* data, size_t n) {
     while (n > 0 && !stopping) {
         const ssize_t w = ::write(fd, data, n);
@@ -40,6 +42,12 @@ bool writeAll(int fd, const char* data, size_t n) {
     return true;
 }
 
+// Sleeps until due in short slices, so a stop request is seen at once.
+void sleepUntil(std::chrono::steady_clock::time_point due) {
+    while (!stopping && std::chrono::steady_clock::now() < due)
+        std::this_thread::sleep_until(std::min(due, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)));
+}
+
 // Sends data paced at baud (10 bits a byte), in pieces of about 10 ms.
 bool paced(int fd, const QByteArray& data, int baud, std::chrono::steady_clock::time_point& due) {
     const qsizetype chunk = qMax<qsizetype>(1, baud / 1000);   // bytes in 10 ms
@@ -47,7 +55,7 @@ bool paced(int fd, const QByteArray& data, int baud, std::chrono::steady_clock::
         const qsizetype n = qMin(chunk, data.size() - i);
         if (!writeAll(fd, data.constData() + i, static_cast<size_t>(n))) return false;
         due += std::chrono::microseconds(n * 10'000'000LL / baud);
-        std::this_thread::sleep_until(due);
+        sleepUntil(due);
     }
     return true;
 }
@@ -97,6 +105,10 @@ int main(int argc, char** argv) {
     ::tcgetattr(slave, &t);
     ::cfmakeraw(&t);
     ::tcsetattr(slave, TCSANOW, &t);
+    // Writes to the terminal never block: a full terminal (nobody reading)
+    // is waited for in short sleeps that look at the stop request, so a
+    // SIGTERM ends the program at once, whatever the reader does.
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
     std::printf("%s\n", slaveName);
     std::fflush(stdout);
 
@@ -121,7 +133,7 @@ int main(int argc, char** argv) {
         for (int n = 0; !stopping; ++n) {
             if (!paced(master, nmeawalk::secondOf(w, n), baud, due)) break;
             due = qMax(due, std::chrono::steady_clock::now());
-            std::this_thread::sleep_until(due + std::chrono::seconds(1) - std::chrono::milliseconds(0));
+            sleepUntil(due + std::chrono::seconds(1));
             due += std::chrono::seconds(1);
         }
     }
