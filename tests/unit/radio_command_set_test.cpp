@@ -1,8 +1,11 @@
 // The module command set: command lines, the data answer's pattern and
 // signal strength, and the readers of the text answers.
+#include "module/AnswerWatch.h"
+#include "common/HexDump.h"
 #include "module/CommandSet.h"
 #include "module/ExchangeTiming.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 using namespace cmdset;
@@ -89,6 +92,43 @@ private slots:
         QCOMPARE(got.has_value(), rssi.isValid());
         if (got)
             QCOMPARE(*got, rssi.toInt());
+    }
+
+    // The answer followed through a period's events gives what a search of
+    // the period's whole dump gives (the level bytes as far as they came),
+    // however the bytes are cut into events and however much noise comes
+    // before and after; the instant is that of the event completing it.
+    void answerWatchMatchesTheWholeDump() {
+        QRandomGenerator rng(7);
+        const QString pattern = expectedAnswer(kExpectedAnswerHex, QStringLiteral("042"));
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray stream;
+            for (int i = int(rng.bounded(120)); i > 0; --i)
+                stream += char(rng.bounded(256));
+            const bool answered = rng.bounded(4) != 0;
+            if (answered)
+                stream += QByteArray("*DR=05042") + char(rng.bounded(256)) + char(rng.bounded(256));
+            for (int i = int(rng.bounded(120)); i > 0; --i)
+                stream += char(rng.bounded(256));
+            const qsizetype cut = rng.bounded(stream.size() + 1);  // the step looks here
+            cmdset::AnswerWatch watch;
+            watch.begin();
+            std::optional<std::int64_t> completedAt;
+            for (qsizetype at = 0, event = 0; at < cut; ++event) {
+                const qsizetype n = std::min<qsizetype>(cut - at, 1 + rng.bounded(30));
+                const QString seen = hexDump(stream.left(at + n));
+                const bool before = hexDump(stream.left(at)).contains(pattern);
+                if (watch.feed(hexDump(stream.mid(at, n)), 1000 + event, pattern))
+                    completedAt = 1000 + event;
+                if (!before && seen.contains(pattern))
+                    QCOMPARE(completedAt, std::optional<std::int64_t>(1000 + event));
+                at += n;
+            }
+            const QString whole = hexDump(stream.left(cut));
+            QCOMPARE(watch.recognised(), whole.contains(pattern));
+            QCOMPARE(watch.farRssi(), farEndRssiIn(whole, pattern));
+            QCOMPARE(watch.instantUs(), completedAt);
+        }
     }
 
     void valueTexts_data() {
