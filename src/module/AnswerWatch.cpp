@@ -2,8 +2,6 @@
 
 #include "module/CommandSet.h"
 
-#include <algorithm>
-
 namespace cmdset {
 
 namespace {
@@ -17,30 +15,19 @@ void AnswerWatch::begin() {
     us_ = 0;
 }
 
-bool AnswerWatch::feed(const QString& hex, std::int64_t us, const QString& pattern) {
-    if (found_) {
-        if (kept_.size() < pattern_.size() + kLevelChars)
-            kept_ = (kept_ + hex).left(pattern_.size() + kLevelChars);
-        return false;
-    }
-    if (pattern.isEmpty())
-        return false;
-    // The tail kept is from the same pattern; a changed pattern starts anew.
-    if (pattern != pattern_) {
-        pattern_ = pattern;
-        kept_.clear();
-    }
-    const QString text = kept_ + hex;
-    const int at = text.indexOf(pattern_);
-    if (at < 0) {
-        // A match still to come starts in the last pattern-less-one-byte chars.
-        kept_ = text.right(std::max(0, int(pattern_.size()) - 3));
-        return false;
-    }
+void AnswerWatch::recognise(const QString& dump, const QString& pattern, std::int64_t us) {
+    const int at = dump.indexOf(pattern);
+    if (found_ || pattern.isEmpty() || at < 0)
+        return;
     found_ = true;
     us_ = us;
-    kept_ = text.mid(at, pattern_.size() + kLevelChars);
-    return true;
+    pattern_ = pattern;
+    kept_ = dump.mid(at, pattern.size() + kLevelChars);
+}
+
+void AnswerWatch::follow(const QString& hex) {
+    if (found_ && kept_.size() < pattern_.size() + kLevelChars)
+        kept_ = (kept_ + hex).left(pattern_.size() + kLevelChars);
 }
 
 std::optional<std::int64_t> AnswerWatch::instantUs() const {

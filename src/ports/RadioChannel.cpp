@@ -47,12 +47,13 @@ void RadioChannel::MSComm1_OnComm() {
     const QString rxData = (f.ui.RxData->text() + hex).right(kRxDataKeep);
     f.ui.RxData->setText(rxData);
     shownRxData_ = rxData;
-    // The period's answer is followed through every byte, not only the 80
-    // that RxData shows (noise may push it out before the step looks).
-    answer_.feed(hex, nowUs, f.ui.ChkData->text());
+    // The level bytes of an answer recognised earlier in the period are
+    // kept as they come, whatever RxData still shows when the step looks.
+    answer_.follow(hex);
 
-    if (f.st.AwaitingResponse == 0 || !(answer_.recognised() || rxData.contains(f.ui.ChkData->text())))
+    if (f.st.AwaitingResponse == 0 || !rxData.contains(f.ui.ChkData->text()))
         return;
+    answer_.recognise(rxData, f.ui.ChkData->text(), nowUs);
 
     f.st.ResponseTime = numtext::signBlank(double(elapsedMs(now, f.st.SendTime)));
     f.st.ResponseTimeUs = nowUs;
