@@ -5,10 +5,12 @@
 #include "platform/SystemClock.h"
 #include "shell/DataFolder.h"
 #include "shell/Form1.h"
+#include "shell/QuitSignals.h"
 #include "shell/StartOptions.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QTextStream>
 
 #include <cstdio>
@@ -16,11 +18,14 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(versionText());
+    // Installed before anything is written: a signal from here on ends the
+    // program in order, and a closed standard output does not end it.
+    QuitSignals quitSignals;
 
     StartOptions options;
     QString error;
     if (!options.parse(QCoreApplication::arguments(), &error)) {
-        QTextStream(stderr) << error << Qt::endl;
+        QTextStream(stderr) << "qvx-loopback: " << error << "\n\n" << options.usage;
         return 2;
     }
 
@@ -38,6 +43,13 @@ int main(int argc, char* argv[]) {
     services.dialogs = &dialogs;
     const DataFolder data = DataFolder::resolve(QCoreApplication::applicationDirPath(), options.dataDir);
     data.create();  // a folder that cannot be made shows as the settings file's failure
+    DataFolderLock folderLock(data.dir);
+    if (QString why; !folderLock.acquire(&why)) {
+        QTextStream(stderr) << why << Qt::endl;
+        if (!options.unattended())
+            QMessageBox::critical(nullptr, QStringLiteral("qvx-loopback"), why.mid(int(qstrlen("qvx-loopback: "))));
+        return 3;
+    }
     services.appDir = data.dir;
     services.soundDir = data.soundDir;
     services.baseName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
@@ -46,7 +58,35 @@ int main(int argc, char* argv[]) {
     data.showOn(window.ui.Message);
     window.show();
     auto* driver = window.startDriver(options);
+    QObject::connect(&quitSignals, &QuitSignals::received, &window, [&window](int signo) {
+        QTextStream(stderr) << "qvx-loopback: " << QuitSignals::name(signo)
+                            << ": ending as the close button does" << Qt::endl;
+        // A question on screen is dismissed first, then the window closes.
+        for (QWidget* modal = QApplication::activeModalWidget(); modal && modal->close();) {
+            QWidget* next = QApplication::activeModalWidget();
+            modal = next == modal ? nullptr : next;
+        }
+        window.close();
+        QCoreApplication::quit();
+    });
+    // An exit() from inside the event loop (the display lost) still ends
+    // the run, writes its report and settings and releases the ports.
+    QuitSignals::armExitClose([&window, &folderLock] {
+        QTextStream(stderr) << "qvx-loopback: ended from inside the toolkit (the display lost?): "
+                               "ending the run as the close button does"
+                            << Qt::endl;
+        window.Form_Unload();
+        folderLock.release();
+    });
     const int rc = app.exec();
-    const int status = driver->exitStatus();
+    QuitSignals::disarmExitClose();
+    int status = driver->exitStatus();
+    // The settings are saved at the close, after the run's own checks: a
+    // counted run whose settings (or any other file) did not land whole is
+    // no success either.
+    if (status == 0 && options.count > 0 && window.someFileNotWrittenWhole()) {
+        QTextStream(stderr) << "qvx-loopback: not every file was written whole (see above)" << Qt::endl;
+        status = 1;
+    }
     return rc != 0 ? rc : status;
 }

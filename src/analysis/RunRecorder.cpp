@@ -9,7 +9,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace analysis {
 
@@ -139,7 +141,7 @@ void RunRecorder::onRunEnd(const records::RunEnd& r) {
     if (!summaryPath_.isEmpty())
         writeSummary(report);
     if (printSummary_)
-        printTo(toStdout_ ? stderr : stdout, report);
+        printTo(toStdout_ || stdoutStopped_ ? stderr : stdout, report);
     emit runEnded(r);
 }
 
@@ -172,16 +174,27 @@ void RunRecorder::alarm(AlarmKind kind, AlarmChange change) {
 void RunRecorder::write(const QByteArray& line) {
     if (!streamPath_.isEmpty())
         writeTo(streamPath_, line);
-    if (toStdout_)
+    if (toStdout_ && !stdoutStopped_)
         writeTo(QStringLiteral("-"), line);
 }
 
 void RunRecorder::writeTo(const QString& path, const QByteArray& line) {
     recordstream::RecordStreamWriter w(path);
-    if (w.append(line))
+    if (w.append(line)) {
         written(path);
-    else
+        return;
+    }
+    if (path != QLatin1String("-")) {
         fail(path, w.error());
+        return;
+    }
+    // Standard output closed (the reader of a pipe went away): the stream
+    // there stops for good, told once; the run and its files go on.
+    const QString reason = w.error().isEmpty() ? QString::fromLocal8Bit(std::strerror(errno)) : w.error();
+    stdoutStopped_ = true;
+    printTo(stderr, QStringLiteral("qvx-loopback: standard output cannot be written (%1): the record stream there "
+                                   "stops; the run goes on\n").arg(reason));
+    emit writeFailed(path, reason);
 }
 
 void RunRecorder::writeSummary(const QString& text) {

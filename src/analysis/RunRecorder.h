@@ -133,6 +133,7 @@ private:
     ClockFn clock_;
     bool toStdout_ = false;
     bool printSummary_ = false;
+    bool stdoutStopped_ = false;  // standard output failed: no more records there
 
     LinkStatistics stats_;
     DeadLinkAlarm deadLink_;

@@ -96,6 +96,7 @@ void TestCycle::step() {
     f.st.ResultPending = 1;
     f.ui.RxData->clear();
     f.ui.RxText->clear();
+    radio.beginPeriod();
 
     const bool goesOn = f.st.RunKind == 0
         || numtext::leadingNumber(f.ui.Tx_CnEnd->text()) > numtext::leadingNumber(f.ui.Tx_Count->text());
@@ -175,9 +176,13 @@ void TestCycle::evaluateExchange() {
     if (const auto noise = cmdset::valueBeforeDbm(rxText, cmdset::kNoiseAnswer))
         f.ui.NoiseRssi->setText(*noise);
 
-    // Success when the expected answer is in the dump; it carries the far
-    // end's signal strength.
-    const auto rxRssi = cmdset::farEndRssiIn(f.ui.RxData->text(), f.ui.ChkData->text());
+    // Success when the receive handler recognised the expected answer in
+    // this period (or it is in the dump); it carries the far end's signal
+    // strength. RxData shows only the newest 80 bytes: noise after the
+    // answer must not turn a received answer into a lost packet.
+    const cmdset::AnswerWatch& answer = radio.periodAnswer();
+    const auto rxRssi = answer.recognised() ? answer.farRssi()
+                                            : cmdset::farEndRssiIn(f.ui.RxData->text(), f.ui.ChkData->text());
     if (rxRssi)
         evaluateSuccess(*rxRssi, oldNoise);
     else

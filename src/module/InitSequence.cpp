@@ -4,6 +4,7 @@
 #include "module/CommandSet.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
+#include "ports/PortTrouble.h"
 #include "platform/WidgetColours.h"
 
 
@@ -34,9 +35,11 @@ void InitSequence::openPort() {
         // MinTxPeriod keeps its value: the previous run's last data
         // command still paces the stop.
         f.ui.ComMessage->setText(kCheckPort);
+        porttrouble::tell(f.ui.Com_Port, *f.MSComm1, kCheckPort);
         emit failed();
         return;
     }
+    porttrouble::clear(f.ui.Com_Port);
     f.ui.ComMessage->clear();
     f.ui.TestMode->clear();
     f.ui.Message->clear();

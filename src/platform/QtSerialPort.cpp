@@ -1,6 +1,7 @@
 #include "platform/QtSerialPort.h"
 
 #include "platform/SourcePort.h"
+#include "platform/PortDiagnosis.h"
 
 #include <QSerialPort>
 
@@ -22,11 +23,14 @@ QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent), port_(new QSer
 SerialPort* QtSerialPortFactory::createGpsPort(QObject* parent) { return new SourcePort(parent); }
 
 bool QtSerialPort::open(const QString& name, qint32 baudRate) {
+    openFailure_.clear();
     if (port_->isOpen() || name.trimmed().isEmpty() || baudRate <= 0)
         return false;
     port_->setPortName(name);
-    if (!port_->open(QIODevice::ReadWrite))
+    if (!port_->open(QIODevice::ReadWrite)) {
+        openFailure_ = portdiag::explain(portdiag::gather(name, port_->error(), port_->errorString()));
         return false;
+    }
     if (!port_->setBaudRate(baudRate) || !port_->setDataBits(QSerialPort::Data8) ||
         !port_->setParity(QSerialPort::NoParity) || !port_->setStopBits(QSerialPort::OneStop) ||
         !port_->setFlowControl(QSerialPort::NoFlowControl)) {

@@ -13,9 +13,11 @@ public:
     bool isOpen() const override;
     bool write(const QByteArray& data) override;
     QByteArray readAll() override;
+    QString openFailure() const override { return openFailure_; }
 
 private:
     QSerialPort* port_;
+    QString openFailure_;
 };
 
 class QtSerialPortFactory : public SerialPortFactory {

@@ -24,6 +24,9 @@ public:
     virtual bool write(const QByteArray& data) = 0;
     // Everything received and not yet read; empties the receive buffer.
     virtual QByteArray readAll() = 0;
+    // Why the last open failed, in words the user can act on ("<device>:
+    // permission denied; ..."); empty when there is nothing to add.
+    virtual QString openFailure() const { return QString(); }
 
 signals:
     // Received data are waiting. Delivered on the window's event thread.

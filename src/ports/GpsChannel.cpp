@@ -1,5 +1,7 @@
 #include "ports/GpsChannel.h"
 
+#include "ports/PortTrouble.h"
+
 #include "common/TextFile.h"
 #include "form/Window.h"
 #include "platform/SerialPort.h"
@@ -34,8 +36,10 @@ void GpsChannel::GPS_On_Click() {
             f.ui.GPS_On->setChecked(false);
             setPortControlsEnabled(true);
             f.ui.GPSMessage->setText(QStringLiteral("ポート･設定確認"));
+            porttrouble::tell(f.ui.GPS_Port, *f.MSComm2, f.ui.GPSMessage->text());
             return;
         }
+        porttrouble::clear(f.ui.GPS_Port);
         setPortControlsEnabled(false);
         f.st.GgaProcessed = 0;
     }

@@ -43,12 +43,17 @@ void RadioChannel::MSComm1_OnComm() {
     appendKeepingShapes(f.ui.RxText, cmdset::readableText(bytes));
 
     noteArrival(int(bytes.size()), nowUs);
-    const QString rxData = (f.ui.RxData->text() + hexDump(bytes)).right(kRxDataKeep);
+    const QString hex = hexDump(bytes);
+    const QString rxData = (f.ui.RxData->text() + hex).right(kRxDataKeep);
     f.ui.RxData->setText(rxData);
     shownRxData_ = rxData;
+    // The level bytes of an answer recognised earlier in the period are
+    // kept as they come, whatever RxData still shows when the step looks.
+    answer_.follow(hex);
 
     if (f.st.AwaitingResponse == 0 || !rxData.contains(f.ui.ChkData->text()))
         return;
+    answer_.recognise(rxData, f.ui.ChkData->text(), nowUs);
 
     f.st.ResponseTime = numtext::signBlank(double(elapsedMs(now, f.st.SendTime)));
     f.st.ResponseTimeUs = nowUs;

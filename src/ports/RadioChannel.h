@@ -1,6 +1,7 @@
 #pragma once
 // The radio port channel: SendModuleCommand and the receive handler of the
 // radio port (byte rendering, hex dump, answer recognition and timing).
+#include "module/AnswerWatch.h"
 #include "platform/BoundedTextView.h"
 
 #include <QObject>
@@ -38,6 +39,14 @@ public:
     // someone else since the last receive event, or the index is outside it.
     std::optional<std::int64_t> arrivalOf(int at) const;
 
+    // A test period begins (the step has emptied RxData and is about to
+    // send): the answer recognised in it is looked for anew.
+    void beginPeriod() { answer_.begin(); }
+    // What the handler recognised in the period: the answer, its instant,
+    // the far end's level bytes that followed it, whether or not they are
+    // still inside RxData's 80 bytes.
+    const cmdset::AnswerWatch& periodAnswer() const { return answer_; }
+
     static constexpr int kRxDataKeep = 240;       // the newest 80 bytes as hex
     static constexpr int kTimeHistoryKeep = 500;
 
@@ -61,4 +70,5 @@ private:
     std::deque<Arrival> arrivals_;
     std::int64_t periodBytes_ = 0;  // bytes received since RxData was emptied
     QString shownRxData_;           // RxData as this handler left it
+    cmdset::AnswerWatch answer_;
 };

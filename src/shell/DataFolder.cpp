@@ -62,3 +62,20 @@ void DataFolder::showOn(QLabel* message) const {
         return;
     message->setText(QStringLiteral("データフォルダ: ") + shortPath(dir));
 }
+
+DataFolderLock::DataFolderLock(const QString& dir)
+    : dir_(dir), lock_(dir + QLatin1Char('/') + QLatin1String(kFileName)) {
+    lock_.setStaleLockTime(0);  // stale only when its process is gone, however old
+}
+
+bool DataFolderLock::acquire(QString* why) {
+    if (lock_.tryLock(0) || lock_.error() != QLockFile::LockFailedError)
+        return true;
+    qint64 pid = 0;
+    QString host, app;
+    const bool known = lock_.getLockInfo(&pid, &host, &app);
+    *why = QStringLiteral("qvx-loopback: the data folder %1 is in use by another copy%2; this one ends without touching it")
+               .arg(shortPath(dir_),
+                    known ? QStringLiteral(" (process %1)").arg(pid) : QString());
+    return false;
+}

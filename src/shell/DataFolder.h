@@ -9,6 +9,7 @@
 //    come from the install's share folder unless the user puts their own
 //    beside the settings file;
 //  - --data-dir DIR: that folder, created when missing; sound files as above.
+#include <QLockFile>
 #include <QString>
 
 class QLabel;
@@ -36,4 +37,25 @@ struct DataFolder {
     // executable's, unless the start-up already put a message there: any
     // message of the program's own wins and later ones simply replace it.
     void showOn(QLabel* message) const;
+};
+
+// One program per data folder: two copies writing the same logs would
+// interleave their lines. The lock is a hidden file in the folder, held for
+// as long as this object lives; a lock left by a process that has died is
+// taken over.
+class DataFolderLock {
+public:
+    explicit DataFolderLock(const QString& dir);
+    // False, with one line saying why, when another live copy holds the
+    // folder. A folder where no lock can be made (read-only) is not held
+    // against anyone: the program then reports its files as it always does.
+    bool acquire(QString* why);
+    // Lets the folder go before this object ends (an exit from inside).
+    void release() { lock_.unlock(); }
+
+    static constexpr const char* kFileName = ".qvx-loopback.lock";
+
+private:
+    QString dir_;
+    QLockFile lock_;
 };

@@ -7,6 +7,7 @@
 #include "shell/SettingsFile.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
 
@@ -30,11 +31,20 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
     const QCommandLineOption analysisOpt(QStringLiteral("analysis"), QStringLiteral("Open the link analysis window at start."));
     const QCommandLineOption jsonlOpt(QStringLiteral("jsonl"), QStringLiteral("Stream every run's records, one JSON object a line; - for standard output."), QStringLiteral("-"));
     p.addOptions({analysisOpt, jsonlOpt});
-    p.parse(arguments);  // --help names the folder in use when it is not the executable's
+    const bool parsed = p.parse(arguments);  // --help names the folder in use when it is not the executable's
     const QString note = DataFolder::resolve(QCoreApplication::applicationDirPath(), p.value(dataOpt)).helpNote();
     if (!note.isEmpty())
         p.setApplicationDescription(p.applicationDescription() + QLatin1Char('\n') + note);
+    usage = p.helpText();
+    if (!parsed) {
+        *error = p.errorText();
+        return false;
+    }
     p.process(arguments);  // --help and --version print and exit here
+    if (!p.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument: ") + p.positionalArguments().first();
+        return false;
+    }
     dataDir = p.value(dataOpt);
 
     radioPort = p.value(portOpt);
@@ -76,6 +86,23 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
         *error = QStringLiteral("--gps-baud needs --gps-port");
         return false;
     }
+    if (p.isSet(baudOpt)) {
+        bool ok = false;
+        const int rate = gpsBaud.toInt(&ok);
+        if (!ok || rate < 1) {
+            *error = QStringLiteral("--gps-baud needs a whole number of bits per second from 1: ") + gpsBaud;
+            return false;
+        }
+    }
+    // The log name becomes part of file names in the data folder.
+    if (logName.contains(QLatin1Char('/'))) {
+        *error = QStringLiteral("--log takes a file name without a folder (no /): ") + logName;
+        return false;
+    }
+    if (!dataDir.isEmpty() && QFileInfo::exists(dataDir) && !QFileInfo(dataDir).isDir()) {
+        *error = QStringLiteral("--data-dir names a file, not a folder: ") + dataDir;
+        return false;
+    }
     return true;
 }
 
@@ -88,6 +115,9 @@ StartDriver::StartDriver(Window& window, SettingsFile& settings, RunControl& run
     recorder.setPrintSummary(opt.quit && opt.count > 0);
     connect(&run_, &RunControl::runStarted, this, &StartDriver::runStarted);
     connect(&run_, &RunControl::runEnded, this, &StartDriver::runEnded);
+    connect(&recorder, &analysis::RunRecorder::writeFailed, this,
+            [this](const QString& path, const QString&) { noteFileFailures(path); });
+    connect(&recorder, &analysis::RunRecorder::exchangeAdded, this, [this] { noteFileFailures(); });
     // After the window's start-up has run and the event loop is going.
     QTimer::singleShot(0, this, &StartDriver::apply);
 }
@@ -132,6 +162,7 @@ void StartDriver::runEnded(const records::RunEnd& end) {
     // (without --quit) does not change the outcome.
     watching_ = false;
     ended_ = true;
+    noteFileFailures();
     const QString sent = QStringLiteral(" (%1 of %2 packets sent)").arg(end.sent).arg(opt.count);
     QString why;
     if (!started_ || end.cause == records::EndCause::InitFailed)
@@ -165,10 +196,24 @@ void StartDriver::report(const QString& why) {
     QTextStream(stderr) << "qvx-loopback: the counted run of " << opt.count << ' ' << why << Qt::endl;
 }
 
+void StartDriver::noteFileFailures(const QString& path) {
+    QString file = path == QLatin1String("-") ? QStringLiteral("the record stream on standard output") : path;
+    static const QString kLogFailure = QStringLiteral("ログ書込異常: ");
+    if (file.isEmpty() && f.ui.Message->text().startsWith(kLogFailure))
+        file = f.ui.Message->text().mid(kLogFailure.size());
+    if (!file.isEmpty() && !failedFiles_.contains(file))
+        failedFiles_ << file;
+}
+
 int StartDriver::exitStatus() {
     if (opt.count > 0 && !ended_) {
         ended_ = true;
         report(QStringLiteral("did not take place (the window was closed first)"));
+    }
+    if (opt.count > 0 && !failedFiles_.isEmpty()) {
+        status_ = 1;
+        QTextStream(stderr) << "qvx-loopback: not every file was written whole: " << failedFiles_.join(QStringLiteral(", "))
+                            << Qt::endl;
     }
     return status_;
 }

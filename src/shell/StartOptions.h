@@ -33,9 +33,15 @@ struct StartOptions {
     bool analysis = false;     // --analysis: the analysis window opens beside the main one
     bool jsonlStdout = false;  // --jsonl -: every run's records on standard output
 
-    bool runRequested() const { return count > 0 || start; }
+    QString usage;        // the --help text, for a refusal
 
-    // Parses the arguments; on a bad value returns false with the reason.
+    bool runRequested() const { return count > 0 || start; }
+    // Nobody may be there to answer a question: a run was asked for.
+    bool unattended() const { return runRequested() || quit; }
+
+    // Parses the arguments; on a bad value, an unknown option or a stray
+    // argument returns false with the reason (usage then holds the --help
+    // text).
     bool parse(const QStringList& arguments, QString* error);
 };
 
@@ -53,9 +59,11 @@ public:
                 const StartOptions& options);
 
     // The program's exit status for the options: 0 unless a counted run was
-    // asked for and did not start and send all its packets; then 1, and one
-    // line on standard error saying why, in the window's own words where it
-    // has them. (Asked at the end; a run that never ended is reported here.)
+    // asked for and did not start and send all its packets, or a file it
+    // wrote (a log, the record stream, the run report) was not written
+    // whole; then 1, and one line on standard error for each kind of
+    // failure, in the window's own words where it has them. (Asked at the
+    // end; a run that never ended is reported here.)
     int exitStatus();
 
 private:
@@ -64,6 +72,9 @@ private:
     void runEnded(const records::RunEnd& end);
     void finish();
     void report(const QString& why);
+    // Files the program failed to write whole, as the window and the
+    // recorder tell it (Message naming a log, the recorder's failures).
+    void noteFileFailures(const QString& path = QString());
 
     Window& f;
     SettingsFile& settings_;
@@ -75,4 +86,5 @@ private:
     bool started_ = false;
     bool ended_ = false;
     int status_ = 0;
+    QStringList failedFiles_;
 };

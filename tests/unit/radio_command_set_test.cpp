@@ -1,8 +1,11 @@
 // The module command set: command lines, the data answer's pattern and
 // signal strength, and the readers of the text answers.
+#include "module/AnswerWatch.h"
+#include "common/HexDump.h"
 #include "module/CommandSet.h"
 #include "module/ExchangeTiming.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 using namespace cmdset;
@@ -89,6 +92,53 @@ private slots:
         QCOMPARE(got.has_value(), rssi.isValid());
         if (got)
             QCOMPARE(*got, rssi.toInt());
+    }
+
+    // The answer recognised as the receive handler does (in the newest 80
+    // bytes, after each event) keeps its level bytes however the stream is
+    // cut into events and however much noise follows: the same level as a
+    // search of the whole period's dump, and the same as the dump itself
+    // gives whenever the answer is still in it at the step.
+    void answerWatchKeepsWhatWasRecognised() {
+        QRandomGenerator rng(7);
+        const QString pattern = expectedAnswer(kExpectedAnswerHex, QStringLiteral("042"));
+        int recognised = 0, scrolledOut = 0;
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray stream;
+            for (int i = int(rng.bounded(90)); i > 0; --i)
+                stream += char(rng.bounded(256));
+            if (rng.bounded(4) != 0)
+                stream += QByteArray("*DR=05042") + char(rng.bounded(256)) + char(rng.bounded(256));
+            for (int i = int(rng.bounded(240)); i > 0; --i)
+                stream += char(rng.bounded(256));
+            const qsizetype cut = rng.bounded(stream.size() + 1);  // the step looks here
+            cmdset::AnswerWatch watch;
+            watch.begin();
+            QString dump;
+            std::optional<std::int64_t> recognisedAt;
+            for (qsizetype at = 0, event = 0; at < cut; ++event) {
+                const qsizetype n = std::min<qsizetype>(cut - at, 1 + rng.bounded(30));
+                const QString hex = hexDump(stream.mid(at, n));
+                dump = (dump + hex).right(240);
+                watch.follow(hex);
+                if (!recognisedAt && dump.contains(pattern)) {
+                    recognisedAt = 1000 + event;
+                    watch.recognise(dump, pattern, 1000 + event);
+                }
+                at += n;
+            }
+            QCOMPARE(watch.recognised(), recognisedAt.has_value());
+            QCOMPARE(watch.instantUs(), recognisedAt);
+            if (!recognisedAt)
+                continue;
+            ++recognised;
+            QCOMPARE(watch.farRssi(), farEndRssiIn(hexDump(stream.left(cut)), pattern));
+            if (dump.contains(pattern))
+                QCOMPARE(watch.farRssi(), farEndRssiIn(dump, pattern));
+            else
+                ++scrolledOut;
+        }
+        QVERIFY2(recognised > 1000 && scrolledOut > 100, qPrintable(QStringLiteral("%1 %2").arg(recognised).arg(scrolledOut)));
     }
 
     void valueTexts_data() {

@@ -140,6 +140,10 @@ std::unique_ptr<NmeaSink> makePtySink(const volatile std::sig_atomic_t& stopping
     ::tcgetattr(slave, &t);
     ::cfmakeraw(&t);
     ::tcsetattr(slave, TCSANOW, &t);
+    // Writes to the terminal never block: a full terminal (nobody reading)
+    // is waited for in short sleeps that look at the stop request, so a
+    // SIGTERM ends the program at once, whatever the reader does.
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
     return std::make_unique<PtySink>(master, slave, QString::fromLocal8Bit(slaveName), stopping);
 }
 

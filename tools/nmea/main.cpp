@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -22,6 +23,12 @@ namespace {
 volatile std::sig_atomic_t stopping = 0;
 void onSignal(int) { stopping = 1; }
 
+// Sleeps until due in short slices, so a stop request is seen at once.
+void sleepUntil(std::chrono::steady_clock::time_point due) {
+    while (!stopping && std::chrono::steady_clock::now() < due)
+        std::this_thread::sleep_until(std::min(due, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)));
+}
+
 // Sends data paced at baud (10 bits a byte), in pieces of about 10 ms.
 bool paced(NmeaSink& sink, const QByteArray& data, int baud, std::chrono::steady_clock::time_point& due) {
     const qsizetype chunk = qMax<qsizetype>(1, baud / 1000);   // bytes in 10 ms
@@ -29,7 +36,7 @@ bool paced(NmeaSink& sink, const QByteArray& data, int baud, std::chrono::steady
         const qsizetype n = qMin(chunk, data.size() - i);
         if (!sink.write(data.constData() + i, static_cast<size_t>(n))) return false;
         due += std::chrono::microseconds(n * 10'000'000LL / baud);
-        std::this_thread::sleep_until(due);
+        sleepUntil(due);
     }
     return true;
 }
@@ -112,7 +119,7 @@ int main(int argc, char** argv) {
         for (int n = 0; !stopping; ++n) {
             if (!paced(*sink, nmeawalk::secondOf(w, n), baud, due)) break;
             due = qMax(due, std::chrono::steady_clock::now());
-            std::this_thread::sleep_until(due + std::chrono::seconds(1) - std::chrono::milliseconds(0));
+            sleepUntil(due + std::chrono::seconds(1));
             due += std::chrono::seconds(1);
         }
     }
