@@ -32,6 +32,8 @@ run_packages=(
 test_packages=(
   ccache
   imagemagick
+  # The window as the desktop sees it (xprop, xwininfo).
+  x11-utils
   clang libclang-rt-14-dev
   # The package test: manual pages from --help, the package, its checks.
   help2man man-db dpkg-dev desktop-file-utils appstream lintian python3
