@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# headless_start_test.sh BIN_DIR VERSION DESKTOP_ENTRY APP_ID
+# headless_start_test.sh BIN_DIR VERSION DESKTOP_ENTRY
+# (The desktop file name the program sets is what Wayland desktops match;
+# on X11 the window's class is, and that is checked here.)
 set -euo pipefail
-bin=$1 version=$2 entry=$3 app_id=$4
+bin=$1 version=$2 entry=$3
 scratch=$(mktemp -d)
 xvfb_pid=
 cleanup() {
@@ -44,7 +46,7 @@ out=$("${nodisplay[@]}" timeout 20 "$scratch/portable/qvx-loopback" --log -h 2>&
 [[ $out == *"xvfb-run"* ]] || fail "--log -h: $out"
 
 # Under a virtual X server: the window's class is the one the desktop entry
-# names, it carries its icon and its desktop file's name.
+# names, and it carries its icon.
 command -v Xvfb >/dev/null && command -v xprop >/dev/null || fail "Xvfb and xprop (x11-utils) needed"
 for n in $(seq 90 140); do
     [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
@@ -73,5 +75,4 @@ class=$(grep -m1 '^StartupWMClass=' "$entry" | cut -d= -f2)
 # The icon: its sizes as _NET_WM_ICON lists them (width, height, pixels).
 sizes=$(grep -o 'Icon ([0-9]* x [0-9]*)' <<<"$props" | sort -u | tr '\n' ' ')
 [[ $sizes == *"(16 x 16)"* && $sizes == *"(48 x 48)"* ]] || fail "_NET_WM_ICON: $sizes"
-[[ $props == *"$app_id"* ]] || fail "no desktop file name $app_id among the window's properties"
 echo "headless_start: $programs programs answer without a display; window class $class, icons $sizes"
