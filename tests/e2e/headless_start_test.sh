@@ -13,6 +13,8 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+export XDG_RUNTIME_DIR=$scratch/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # --help and --version of every program, with no display at all.
 programs=0
@@ -20,9 +22,9 @@ for exe in "$bin"/*; do
     [[ -f $exe && -x $exe ]] || continue
     name=$(basename "$exe")
     programs=$((programs + 1))
-    out=$("${nodisplay[@]}" timeout 20 "$exe" --version 2>&1) || fail "$name --version exits $?: $out"
+    out=$("${nodisplay[@]}" timeout 20 "$exe" --version 2>"$scratch/err") || fail "$name --version exits $?: $(cat "$scratch/err")"
     [[ $out == "$name $version" ]] || fail "$name --version: $out"
-    out=$("${nodisplay[@]}" timeout 20 "$exe" --help 2>&1) || fail "$name --help exits $?: $out"
+    out=$("${nodisplay[@]}" timeout 20 "$exe" --help 2>"$scratch/err") || fail "$name --help exits $?: $(cat "$scratch/err")"
     [[ $out == "Usage: "*"$name"* && $out == *"--version"* ]] || fail "$name --help: $out"
     out=$("${nodisplay[@]}" timeout 20 "$exe" -h 2>&1) || fail "$name -h exits $?"
 done
