@@ -1,30 +1,35 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts the program.
+# Sets up (the programs only: scripts/setup.sh --run), builds and starts
+# the program.
 #
-# With a radio module plugged in (a /dev/ttyUSB* or /dev/ttyACM* port) and no
-# options, the program starts as the operator left it. Otherwise it runs the
-# demo: the built-in module simulator and a GPS receiver walking a route,
-# each on a pseudo-terminal, and a run against them with the logs saved and
-# the link analysis window open beside the main one:
+# With options, the program starts with them (see build/bin/qvx-loopback
+# --help): `scripts/run.sh --port /dev/ttyUSB0` names the radio module's
+# port. Without options, a radio module answering on a USB-serial port
+# (scripts/module-port.sh) is started with; when none answers (no port, or
+# only a GPS receiver or other devices) it runs the demo: the built-in
+# module simulator and a GPS receiver walking a route, each on a
+# pseudo-terminal, and a run against them with the logs saved and the link
+# analysis window open beside the main one:
 #   - with a display, a continuous run in the window (stop it with its button);
 #   - without one, a counted run of 10 under a virtual X screen, then the
 #     window's picture, the log files, the record stream (.jsonl) and the run
 #     report (.summary.txt, also printed) are left in build/demo and named.
-# Options are passed to the program (see build/bin/qvx-loopback --help);
 # QVX_DEMO=1 forces the demo, QVX_DEMO_COUNT=N sets the counted run's length,
 # QVX_DEMO_LOG=NAME the logs' name (default demo), QVX_DEMO_SPEED=M the walk's
 # speed in m/s (default 1.4).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh >&2
+scripts/setup.sh --run >&2
 root=$PWD
 bin=$root/build/bin
 
 if [[ $# -gt 0 ]]; then
     exec "$bin/qvx-loopback" "$@"
 fi
-if [[ "${QVX_DEMO:-}" != 1 ]] && { compgen -G "/dev/ttyUSB*" || compgen -G "/dev/ttyACM*"; } >/dev/null; then
-    exec "$bin/qvx-loopback"
+source "$root/scripts/module-port.sh"
+if [[ "${QVX_DEMO:-}" != 1 ]] && radio=$(module_port); then
+    echo "A radio module answers on $radio: starting with it" >&2
+    exec "$bin/qvx-loopback" --port "$radio"
 fi
 
 # The demo's own folder: the program keeps its settings and logs beside

@@ -1,32 +1,57 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks (a no-op when everything is
-# there), then configures and builds into build/. Executables land in
-# build/bin/. Usage: scripts/setup.sh [extra cmake -D options]
+# there), then configures and builds into build/ (QVX_BUILD_DIR to build
+# elsewhere). Executables land in build/bin/.
+#   scripts/setup.sh --run [cmake -D options]   the programs only (scripts/run.sh)
+#   scripts/setup.sh [cmake -D options]         the programs and every test
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
-  build-essential cmake ccache pkg-config
-  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev qt6-qpa-plugins libgl-dev
-  fonts-noto-cjk xvfb xauth imagemagick
-  clang libclang-rt-14-dev
+tests=1
+if [[ ${1:-} == --run ]]; then
+    tests=0
+    shift
+fi
+
+# Building and running the programs.
+run_packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev libgl-dev
   # The analysis window saves its map and plots as SVG (QSvgGenerator).
   qt6-svg-dev
-  help2man man-db dpkg-dev desktop-file-utils appstream lintian
-  # qvx-export builds Leaflet into its HTML maps; its tests validate KML and
-  # GPX with xmllint, open the HTML map in headless Chromium and run ajv
-  # (from npm, below) for GeoJSON.
-  libjs-leaflet libxml2-utils chromium nodejs
-  # Test-only: the GPS source tests run a real gpsd under gpsfake
-  # (gpsd-clients, which brings python3-gps).
+  # The window's platform plugins (X11, and off-screen for scripts).
+  qt6-qpa-plugins
+  # The window's captions are Japanese.
+  fonts-noto-cjk
+  # The demo without a display runs under a virtual X server.
+  xvfb xauth
+  # qvx-export builds Leaflet into its HTML maps.
+  libjs-leaflet
+)
+# The tests, the package and the fuzz/sanitizer builds, on top.
+test_packages=(
+  ccache
+  imagemagick
+  # The window as the desktop sees it (xprop, xwininfo).
+  x11-utils
+  clang libclang-rt-14-dev
+  # The package test: manual pages from --help, the package, its checks.
+  help2man man-db dpkg-dev desktop-file-utils appstream lintian python3
+  # The export tests validate KML and GPX with xmllint, open the HTML map in
+  # headless Chromium and run ajv (from npm, below) for GeoJSON.
+  libxml2-utils chromium nodejs
+  # The GPS source tests run a real gpsd under gpsfake (gpsd-clients, which
+  # brings python3-gps).
   gpsd gpsd-clients
 )
+packages=("${run_packages[@]}")
+((tests)) && packages+=("${test_packages[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 # npm may come with nodejs (as from some Node.js builds) or on its own.
-command -v npm >/dev/null || missing+=(npm)
+((tests)) && ! command -v npm >/dev/null && missing+=(npm)
 if ((${#missing[@]})); then
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -36,11 +61,20 @@ if ((${#missing[@]})); then
 fi
 
 build_dir="${QVX_BUILD_DIR:-build}"
-# The GeoJSON schema validator of the export tests, pinned, in build-tools/
-# (shared by the normal and the sanitizer build).
-npm_dir=build-tools/npm
-if [[ ! -x "$npm_dir/node_modules/.bin/ajv" || ! -f "$npm_dir/node_modules/geojson-schema/FeatureCollection.json" ]]; then
-  npm install --prefix "$npm_dir" --no-audit --no-fund --silent ajv-cli@5.0.0 geojson-schema@1.0.5 >/dev/null
+if ((tests)); then
+  # The GeoJSON schema validator of the export tests, pinned, in build-tools/
+  # (shared by the normal and the sanitizer build).
+  npm_dir=build-tools/npm
+  if [[ ! -x "$npm_dir/node_modules/.bin/ajv" || ! -f "$npm_dir/node_modules/geojson-schema/FeatureCollection.json" ]]; then
+    npm install --prefix "$npm_dir" --no-audit --no-fund --silent ajv-cli@5.0.0 geojson-schema@1.0.5 >/dev/null
+  fi
+  cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON "$@" >/dev/null
+  cmake --build "$build_dir" -j"$(nproc)"
+else
+  # A build folder already set up with the tests keeps them; either way
+  # only the programs (and their sound files) are built here.
+  testing=()
+  [[ -f $build_dir/CMakeCache.txt ]] || testing=(-DBUILD_TESTING=OFF)
+  cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${testing[@]}" "$@" >/dev/null
+  cmake --build "$build_dir" -j"$(nproc)" --target qvx-loopback qvx-sim qvx-nmea qvx-export qvx_sounds
 fi
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build_dir" -j"$(nproc)"

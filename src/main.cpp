@@ -1,3 +1,4 @@
+#include "common/Headless.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtPortEnumerator.h"
 #include "platform/QtSerialPort.h"
@@ -10,24 +11,54 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTextStream>
 
 #include <cstdio>
 
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+namespace {
+
+// The options; --help and --version print and exit here.
+bool parseOptions(StartOptions* options) {
     QCoreApplication::setApplicationVersion(versionText());
+    QString error;
+    if (options->parse(QCoreApplication::arguments(), &error))
+        return true;
+    QTextStream(stderr) << "qvx-loopback: " << error << "\n\n" << options->usage;
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    StartOptions options;
+    // Help and the version need no window: answered without the toolkit's
+    // display, so that they work on a server, over ssh or when packaging.
+    if (headless::asksHelpOrVersion(argc, argv)) {
+        QCoreApplication console(argc, argv);
+        if (!parseOptions(&options))
+            return 2;
+        // Still here: the "-h" or "-v" was an option's value.
+    }
+    if (!headless::canShowWindows(argc, argv)) {
+        std::fprintf(stderr, "%s\n", headless::noDisplayAdvice("qvx-loopback").constData());
+        return 1;
+    }
+
+    QApplication app(argc, argv);
     // Installed before anything is written: a signal from here on ends the
     // program in order, and a closed standard output does not end it.
     QuitSignals quitSignals;
-
-    StartOptions options;
-    QString error;
-    if (!options.parse(QCoreApplication::arguments(), &error)) {
-        QTextStream(stderr) << "qvx-loopback: " << error << "\n\n" << options.usage;
+    if (!parseOptions(&options))
         return 2;
-    }
+    // The desktop's name for the running window (its menu entry) and the
+    // icon it shows in the task bar and window switcher.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QVX_APP_ID));
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/qvx-loopback-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
 
     SystemClock clock;
     QtSerialPortFactory ports;

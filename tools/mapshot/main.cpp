@@ -12,6 +12,8 @@
 #include "analysis/RunRecorder.h"
 #include "export/StreamReader.h"
 
+#include "common/Headless.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
@@ -63,6 +65,9 @@ QSize sizeOf(const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // It draws pictures only: without a display it draws off screen.
+    if (!headless::canShowWindows(argc, argv))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qvx-mapshot"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QVX_VERSION));

@@ -26,6 +26,7 @@
 //    changes made with the toolkit's plain calls, what the same window
 //    costs done the straightforward way.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -323,6 +324,20 @@ int main(int argc, char* argv[]) {
     if (argc > 1 && qstrcmp(argv[1], "--form-floor") == 0)
         return formFloor(argc, argv);
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(QVX_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The program's send period, response times and CPU against the machine's floor, in one sitting,\n"
+        "against one qvx-sim on a pseudo-terminal (FSK, 300 ms); the window on $DISPLAY when there is\n"
+        "one, else off screen. QVX_RUNBENCH_TRACE=FILE keeps the simulator's trace."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("COUNT"), QStringLiteral("Packets of each run (default 200)."),
+                                 QStringLiteral("[COUNT]"));
+    parser.addPositionalArgument(QStringLiteral("IDLE_SECONDS"),
+                                 QStringLiteral("Seconds of the idle measurement (default 20)."),
+                                 QStringLiteral("[IDLE_SECONDS]"));
+    parser.process(app);
     const QStringList args = app.arguments();
     const int count = args.size() > 1 ? std::max(2, args[1].toInt()) : 200;
     const int idleSeconds = args.size() > 2 ? std::max(1, args[2].toInt()) : 20;

@@ -11,6 +11,7 @@
 #include "platform/Timer.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +31,19 @@ long residentKiB() {
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(QVX_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A continuous FSK run in virtual time against the simulated module, logs saved: resident memory,\n"
+        "the log's size and the counters every tenth of the way, then the run stopped and checked."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("cycles"), QStringLiteral("Packets to send (default 100000)."),
+                                 QStringLiteral("[cycles]"));
+    parser.addPositionalArgument(QStringLiteral("start-ms"),
+                                 QStringLiteral("The millisecond counter's start (default 1000000)."),
+                                 QStringLiteral("[start-ms]"));
+    parser.process(app);
     const long cycles = argc > 1 ? atol(argv[1]) : 100000;
     QTextStream out(stdout);
 
