@@ -1,3 +1,6 @@
 qvx_add_test(gps_position_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_position_test.cpp
   LIBS qvx_core)
+qvx_add_test(gps_fix_track_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_fix_track_test.cpp
+  LIBS qvx_core)
