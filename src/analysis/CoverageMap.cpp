@@ -166,19 +166,17 @@ void CoverageMap::addExchange(const records::Exchange& e) {
     const QPointF c = f.toPx(pt.m);
     if (pt.answered) {
         drawMark(p, answeredMark(pt, f));
-        redrawAbove(p, c, f);
+        for (const MapMark* s : spots_.near(c, 6))
+            drawMark(p, *s);
     } else {
         drawMark(p, spots_.add(c, false));
-        for (const MarkerPoint& k : markers_)
-            if (QLineF(f.toPx(k.m), c).length() < 40)
-                drawMark(p, MapMark{MapMark::Kind::Marker, f.toPx(k.m), {}, 1, false, k.number});
     }
+    redrawMarkersNear(p, c, f);
     update();
 }
 
-void CoverageMap::redrawAbove(QPainter& p, const QPointF& c, const Frame& f) const {
-    for (const MapMark* s : spots_.near(c, 6))
-        drawMark(p, *s);
+// Markers are few: each one near a new mark is drawn again over it.
+void CoverageMap::redrawMarkersNear(QPainter& p, const QPointF& c, const Frame& f) const {
     for (const MarkerPoint& k : markers_)
         if (QLineF(f.toPx(k.m), c).length() < 40)
             drawMark(p, MapMark{MapMark::Kind::Marker, f.toPx(k.m), {}, 1, false, k.number});

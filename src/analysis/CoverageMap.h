@@ -15,7 +15,8 @@
 // checksum, no GPS) are counted, never drawn.
 //
 // The map owns its pixels: an exchange that falls inside the current extent
-// is drawn into the backing image at once (one mark); one outside sets the
+// is drawn into the backing image at once (one mark, and the losses and
+// markers it touches again over it); one outside sets the
 // extent to everything plus a quarter on each side (a walk outward redraws
 // the map a logarithmic number of times), and a change of view or size
 // redraws the image at the next paint. The overlays are drawn over the
@@ -109,7 +110,7 @@ private:
     Frame frameFor(const QSize& size) const;
     std::vector<MapMark> marksFor(const Frame& f) const;
     MapMark answeredMark(const Point& pt, const Frame& f) const;
-    void redrawAbove(QPainter& p, const QPointF& c, const Frame& f) const;
+    void redrawMarkersNear(QPainter& p, const QPointF& c, const Frame& f) const;
     LegendContent legend() const;
     double legendStrip(const QSize& size) const;
     std::optional<int> valueOf(const Point& p) const;
