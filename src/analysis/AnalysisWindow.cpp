@@ -481,6 +481,7 @@ void AnalysisWindow::showRunState() {
 }
 
 void AnalysisWindow::onMarkerAdded(const records::Marker& m) {
+    mapPane_->map().addMarker(m);
     QString text = QStringLiteral("マーカー %1  %2  パケット %3 の後")
                        .arg(m.number)
                        .arg(m.time.toString(QStringLiteral("HH:mm:ss")))

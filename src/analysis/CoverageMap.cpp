@@ -77,6 +77,7 @@ void CoverageMap::setMinSamples(int n) {
 
 void CoverageMap::clear() {
     points_.clear();
+    markers_.clear();
     unplaced_ = 0;
     reproject();
 }
@@ -107,6 +108,10 @@ void CoverageMap::reproject() {
     for (Point& p : points_) {
         p.m = projection_->toMetres(p.lat, p.lon);
         dataM_ |= around(p.m, 1);
+    }
+    for (MarkerPoint& k : markers_) {
+        k.m = projection_->toMetres(k.lat, k.lon);
+        dataM_ |= around(k.m, 1);
     }
     extentM_ = padded(dataM_, 0.05);
     rebuildGrid();
@@ -151,10 +156,76 @@ void CoverageMap::addExchange(const records::Exchange& e) {
         invalidate();
         return;
     }
+    // Into the backing image at once, keeping the drawing order: a loss
+    // joins its spot above everything; a dot goes under the losses and
+    // markers it touches, which are drawn again over it.
     QPainter p(&image_);
+    p.setFont(font());
     p.setRenderHint(QPainter::Antialiasing);
-    drawPoint(p, pt, frameFor(size()));
+    const Frame f = frameFor(size());
+    const QPointF c = f.toPx(pt.m);
+    if (pt.answered) {
+        drawMark(p, answeredMark(pt, f));
+        for (const MapMark* s : spots_.near(c, 6))
+            drawMark(p, *s);
+    } else {
+        drawMark(p, spots_.add(c, false));
+    }
+    redrawMarkersNear(p, c, f);
     update();
+}
+
+// Markers are few: each one near a new mark is drawn again over it.
+void CoverageMap::redrawMarkersNear(QPainter& p, const QPointF& c, const Frame& f) const {
+    for (const MarkerPoint& k : markers_)
+        if (QLineF(f.toPx(k.m), c).length() < 40)
+            drawMark(p, MapMark{MapMark::Kind::Marker, f.toPx(k.m), {}, 1, false, k.number});
+}
+
+void CoverageMap::addMarker(const records::Marker& m) {
+    if (!m.position || !m.position->usable())
+        return;
+    if (!projection_) {
+        projection_.emplace(m.position->lat, m.position->lon);
+        dataM_ = around(QPointF(0, 0), 1);
+        extentM_ = padded(dataM_, 0);
+    }
+    markers_.push_back({projection_->toMetres(m.position->lat, m.position->lon), m.number, m.position->lat,
+                        m.position->lon});
+    if (widenFor(markers_.back().m) || view_ != View::Points || stale_ || image_.size() != size()) {
+        invalidate();
+        return;
+    }
+    QPainter p(&image_);
+    p.setFont(font());
+    p.setRenderHint(QPainter::Antialiasing);
+    const Frame f = frameFor(size());
+    drawMark(p, MapMark{MapMark::Kind::Marker, f.toPx(markers_.back().m), {}, 1, false, m.number});
+    update();
+}
+
+MapMark CoverageMap::answeredMark(const Point& pt, const Frame& f) const {
+    const std::optional<int> v = valueOf(pt);
+    MapMark m;
+    m.px = f.toPx(pt.m);
+    m.fill = v ? colourOf(valueScale(value_), *v) : kNoValueColour;
+    return m;
+}
+
+std::vector<MapMark> CoverageMap::marksFor(const Frame& f) const {
+    std::vector<MapMark> marks;
+    marks.reserve(points_.size() + markers_.size());
+    for (const Point& pt : points_)
+        if (pt.answered)
+            marks.push_back(answeredMark(pt, f));
+    LostSpots spots;
+    for (const Point& pt : points_)
+        if (!pt.answered)
+            spots.add(f.toPx(pt.m), pt.late);
+    marks.insert(marks.end(), spots.spots().begin(), spots.spots().end());
+    for (const MarkerPoint& k : markers_)
+        marks.push_back(MapMark{MapMark::Kind::Marker, f.toPx(k.m), {}, 1, false, k.number});
+    return marks;
 }
 
 void CoverageMap::markLate(std::int64_t packet) {
@@ -201,16 +272,6 @@ std::optional<QPointF> CoverageMap::pixelOf(double lat, double lon) const {
     if (!projection_)
         return std::nullopt;
     return frameFor(size()).toPx(projection_->toMetres(lat, lon));
-}
-
-void CoverageMap::drawPoint(QPainter& p, const Point& pt, const Frame& f) const {
-    const QPointF c = f.toPx(pt.m);
-    if (!pt.answered) {
-        drawLost(p, c, pt.late);
-        return;
-    }
-    const std::optional<int> v = valueOf(pt);
-    drawAnswered(p, c, v ? colourOf(valueScale(value_), *v) : kNoValueColour);
 }
 
 // The ground, the grid cells, the distance rings and (point view) the
@@ -261,8 +322,8 @@ void CoverageMap::drawBase(QPainter& p, const QSize& size, const Frame& f) const
         }
     }
     if (view_ == View::Points)
-        for (const Point& pt : points_)
-            drawPoint(p, pt, f);
+        for (const MapMark& m : marksFor(f))
+            drawMark(p, m);
 }
 
 void CoverageMap::drawOverlays(QPainter& p, const QSize& size, const Frame& f) const {
@@ -307,6 +368,11 @@ void CoverageMap::paintEvent(QPaintEvent*) {
         ip.setFont(font());
         drawBase(ip, size(), f);
         stale_ = false;
+        // The spots of this frame, for the marks drawn in from now on.
+        spots_.clear();
+        for (const Point& pt : points_)
+            if (!pt.answered)
+                spots_.add(f.toPx(pt.m), pt.late);
     }
     QPainter p(this);
     p.drawImage(0, 0, image_);

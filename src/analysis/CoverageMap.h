@@ -5,7 +5,9 @@
 //
 // Answered exchanges are dots coloured by far-end RSSI, answer RSSI or
 // margin on a fixed labelled scale; lost ones are crosses (purple once their
-// answer came late). The datum point carries distance rings; a scale bar,
+// answer came late), drawn above every dot, one per spot with the number
+// lost there when several share it (MapMarks.h); the operator's markers are
+// numbered flags above both. The datum point carries distance rings; a scale bar,
 // a north arrow and the legend go with it. The grid view gathers
 // the exchanges into square cells coloured by success rate or by the median
 // of the chosen value, drawn only for cells holding at least the minimum
@@ -13,13 +15,15 @@
 // checksum, no GPS) are counted, never drawn.
 //
 // The map owns its pixels: an exchange that falls inside the current extent
-// is drawn into the backing image at once (one mark); one outside sets the
+// is drawn into the backing image at once (one mark, and the losses and
+// markers it touches again over it); one outside sets the
 // extent to everything plus a quarter on each side (a walk outward redraws
 // the map a logarithmic number of times), and a change of view or size
 // redraws the image at the next paint. The overlays are drawn over the
 // image at each paint; the legend has a strip of its own on the right.
 #include "analysis/CoverageGrid.h"
 #include "analysis/MapLegend.h"
+#include "analysis/MapMarks.h"
 #include "records/Exchange.h"
 
 #include <QImage>
@@ -57,6 +61,10 @@ public:
     void addExchange(const records::Exchange& e);
     // A lost packet's answer came after its period: its cross turns purple.
     void markLate(std::int64_t packet);
+    // A marker with a usable position becomes a flag at it.
+    void addMarker(const records::Marker& m);
+    // The point view's marks at the widget's size, in drawing order.
+    std::vector<MapMark> drawList() const { return marksFor(frameFor(size())); }
 
     int drawnPoints() const { return int(points_.size()); }
     int unplacedPoints() const { return unplaced_; }
@@ -94,7 +102,15 @@ private:
             return {centrePx.x() + (m.x() - centreM.x()) * scale, centrePx.y() - (m.y() - centreM.y()) * scale};
         }
     };
+    struct MarkerPoint {
+        QPointF m;
+        int number;
+        double lat, lon;
+    };
     Frame frameFor(const QSize& size) const;
+    std::vector<MapMark> marksFor(const Frame& f) const;
+    MapMark answeredMark(const Point& pt, const Frame& f) const;
+    void redrawMarkersNear(QPainter& p, const QPointF& c, const Frame& f) const;
     LegendContent legend() const;
     double legendStrip(const QSize& size) const;
     std::optional<int> valueOf(const Point& p) const;
@@ -103,12 +119,13 @@ private:
     bool widenFor(const QPointF& m);
     void invalidate();
     void drawBase(QPainter& p, const QSize& size, const Frame& f) const;
-    void drawPoint(QPainter& p, const Point& pt, const Frame& f) const;
     void drawOverlays(QPainter& p, const QSize& size, const Frame& f) const;
 
     Datum datum_;
     std::optional<LocalProjection> projection_;
     std::vector<Point> points_;
+    std::vector<MarkerPoint> markers_;
+    LostSpots spots_;  // of the backing image's frame
     CoverageGrid grid_;
     QRectF extentM_;  // x east, y north: left/top are the minima
     QRectF dataM_;    // the origin and every point

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <tuple>
 #include <cstdio>
 #include <cstring>
 
@@ -125,16 +126,19 @@ void RunRecorder::dropMarker(const QString& note) {
     m.time = t.local;
     m.atUs = t.us;
     m.afterPacket = lastPacket_;
+    if (place_)
+        std::tie(m.gps, m.position) = place_(t.us);
     onMarker(m);
 }
 
 void RunRecorder::onRunEnd(const records::RunEnd& r) {
     if (!running_ || r.runId != start_.runId)
         return;
-    running_ = false;
-    // A stopped run watches nothing: both alarms go (the figures keep the outage).
+    // A stopped run watches nothing: both alarms go (the figures keep the
+    // outage), recorded before the run's end.
     alarm(AlarmKind::DeadLink, deadLink_.runStarted());
     alarm(AlarmKind::GpsFix, gpsFix_.runEnded());
+    running_ = false;
     const Figures f = stats_.figures();
     write(recordstream::endLine(r, f));
     const QString report = runReport(start_, r, f, markers_);
@@ -165,6 +169,13 @@ void RunRecorder::positionTaken() { alarm(AlarmKind::GpsFix, gpsFix_.positionTak
 void RunRecorder::gpsTick() { alarm(AlarmKind::GpsFix, gpsFix_.tick(now().us)); }
 
 void RunRecorder::alarm(AlarmKind kind, AlarmChange change) {
+    // The GPS alarm goes into the run's stream: a stretch without positions
+    // is named there, not only shown.
+    if (kind == AlarmKind::GpsFix && change != AlarmChange::None && running_) {
+        const Instant t = now();
+        write(recordstream::alarmLine(start_.runId, QStringLiteral("gps_fix"), change == AlarmChange::Raised, t.local,
+                                      t.us));
+    }
     if (change == AlarmChange::Raised)
         emit alarmRaised(kind);
     else if (change == AlarmChange::Cleared)

@@ -23,6 +23,8 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 namespace analysis {
 
@@ -47,6 +49,10 @@ public:
     // it must count on the same origin as the records' instants. The default
     // is the local time and a steady clock.
     void setClock(ClockFn clock) { clock_ = std::move(clock); }
+    // Where the GPS put an instant of the clock above (a marker's place);
+    // without one, markers carry no position.
+    using PlaceFn = std::function<std::pair<records::GpsState, std::optional<records::Position>>(std::int64_t us)>;
+    void setPlace(PlaceFn place) { place_ = std::move(place); }
     Instant now() const { return clock_(); }
 
     // Records of every run also go to standard output (one JSON line each).
@@ -131,6 +137,7 @@ private:
     QString logDir_;
     AnalysisSettings settings_;
     ClockFn clock_;
+    PlaceFn place_;
     bool toStdout_ = false;
     bool printSummary_ = false;
     bool stdoutStopped_ = false;  // standard output failed: no more records there

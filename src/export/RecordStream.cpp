@@ -127,6 +127,15 @@ QString causeText(records::EndCause c) {
     return QStringLiteral("operator");
 }
 
+// Coordinates only from a usable position; the state of the GPS and the
+// fix behind it whenever there is one.
+void positionFields(Line& l, const records::Position* p) {
+    if (p && p->usable())
+        l.field("lat", p->lat).field("lon", p->lon).field("alt", p->alt);
+    else
+        l.null("lat").null("lon").null("alt");
+}
+
 void spread(Line& l, const char* mean, const char* min, const char* max, const char* sd, const analysis::Spread& s) {
     l.field(mean, s.mean()).field(min, s.min()).field(max, s.max()).field(sd, s.stddev());
 }
@@ -162,12 +171,11 @@ QByteArray exchangeLine(const records::Exchange& e) {
     // the receiver's state (fix, satellites, HDOP) whenever GPS was read.
     const records::Position* p = e.position ? &*e.position : nullptr;
     const bool usable = p && p->usable();
-    if (usable)
-        l.field("lat", p->lat).field("lon", p->lon).field("alt", p->alt);
-    else
-        l.null("lat").null("lon").null("alt");
+    positionFields(l, p);
     if (p)
         l.field("fix", p->fix).field("sats", p->sats).field("hdop", p->hdop);
+    else if (e.gps == records::GpsState::NoFix)  // in use, nothing to tell but that
+        l.field("fix", 0).null("sats").null("hdop");
     else
         l.null("fix").null("sats").null("hdop");
     l.field("dist_m", usable ? p->distanceM : std::nullopt);
@@ -177,6 +185,23 @@ QByteArray exchangeLine(const records::Exchange& e) {
         l.field("checksum_ok", p->checksumOk);
     else
         l.null("checksum_ok");
+    // Schema 2: the GPS state at the send, how the position was obtained,
+    // the fix's age and time, the speed, and where a stale fix stood.
+    l.field("gps", gpsStateText(e.gps));
+    if (p) {
+        l.field("pos_how", positionHowText(p->how)).field("fix_age_us", p->fixAgeUs);
+        if (p->ggaUtc.isEmpty())
+            l.null("gga_utc");
+        else
+            l.field("gga_utc", p->ggaUtc);
+        l.field("speed_mps", p->speedMps);
+    } else {
+        l.null("pos_how").null("fix_age_us").null("gga_utc").null("speed_mps");
+    }
+    if (p && p->stale)
+        l.field("stale_lat", p->lat).field("stale_lon", p->lon);
+    else
+        l.null("stale_lat").null("stale_lon");
     return l.line();
 }
 
@@ -191,7 +216,41 @@ QByteArray markerLine(const records::Marker& m) {
     Line l("marker");
     l.field("run", std::uint64_t(m.runId)).field("number", m.number).field("note", m.note).time("time", m.time);
     l.field("at_us", std::int64_t(m.atUs)).field("after_packet", std::int64_t(m.afterPacket));
+    const records::Position* p = m.position ? &*m.position : nullptr;
+    positionFields(l, p);
+    l.field("gps", gpsStateText(m.gps));
+    if (p)
+        l.field("pos_how", positionHowText(p->how)).field("fix_age_us", p->fixAgeUs);
+    else
+        l.null("pos_how").null("fix_age_us");
     return l.line();
+}
+
+QByteArray alarmLine(std::uint64_t runId, const QString& alarm, bool raised, const QDateTime& time, std::int64_t atUs) {
+    Line l("alarm");
+    l.field("run", runId).field("alarm", alarm);
+    l.field("state", raised ? QStringLiteral("raised") : QStringLiteral("cleared"));
+    l.time("time", time).field("at_us", atUs);
+    return l.line();
+}
+
+QString gpsStateText(records::GpsState s) {
+    switch (s) {
+    case records::GpsState::Off: return QStringLiteral("off");
+    case records::GpsState::NoFix: return QStringLiteral("no_fix");
+    case records::GpsState::Stale: return QStringLiteral("stale");
+    case records::GpsState::Ok: return QStringLiteral("ok");
+    }
+    return QStringLiteral("off");
+}
+
+QString positionHowText(records::PositionHow h) {
+    switch (h) {
+    case records::PositionHow::Interpolated: return QStringLiteral("interpolated");
+    case records::PositionHow::Extrapolated: return QStringLiteral("extrapolated");
+    case records::PositionHow::Held: return QStringLiteral("held");
+    }
+    return QStringLiteral("held");
 }
 
 QByteArray endLine(const records::RunEnd& r, const analysis::Figures& s) {

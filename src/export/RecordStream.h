@@ -13,12 +13,23 @@
 
 namespace recordstream {
 
-constexpr int kSchema = 1;
+// 2: an exchange's position is the one at its send (1: at its evaluation),
+// with how it was obtained, the fix's age and the GPS state; markers carry
+// their position; alarms are recorded.
+constexpr int kSchema = 2;
 
 QByteArray runLine(const records::RunStart& r);
 QByteArray exchangeLine(const records::Exchange& e);
 QByteArray lateLine(const records::LateAnswer& l);
 QByteArray markerLine(const records::Marker& m);
+// An alarm of the analysis window raised or cleared ("dead_link",
+// "gps_fix").
+QByteArray alarmLine(std::uint64_t runId, const QString& alarm, bool raised, const QDateTime& time, std::int64_t atUs);
+
+// The texts of the GPS state and of how a position was obtained, as the
+// stream writes them.
+QString gpsStateText(records::GpsState s);
+QString positionHowText(records::PositionHow h);
 QByteArray endLine(const records::RunEnd& r, const analysis::Figures& stats);
 
 // ISO 8601 local date-time with milliseconds and the UTC offset

@@ -65,13 +65,32 @@ bool GgaProcessor::showBuffer() {
     return true;
 }
 
+void GgaProcessor::received(const QString& text, qint64 us, int baud) { track_.received(text, us, baud); }
+
+void GgaProcessor::gpsSwitched(bool on) {
+    if (!on)
+        track_.clear();
+}
+
+void GgaProcessor::setDistance(records::Position& p) const {
+    if (f.st.DatumLatitude != 0 && f.st.DatumLongitude != 0) {
+        const double h = f.ui.Check2->isChecked() ? std::fabs(p.alt - f.st.DatumHeight) : 0.0;
+        p.distanceM = hubeny::distance(p.lat, p.lon, f.st.DatumLatitude, f.st.DatumLongitude, h);
+    }
+}
+
+gps::PositionAt GgaProcessor::positionAt(std::int64_t us) const {
+    gps::PositionAt at = track_.at(us);
+    if (at.position)
+        setDistance(*at.position);
+    return at;
+}
+
 void GgaProcessor::showSentence(const QString& sentence) {
     f.ui.GPposition->setText(sentence);
     position_ = gga::position(sentence);
-    if (position_ && f.st.DatumLatitude != 0 && f.st.DatumLongitude != 0) {
-        const double h = f.ui.Check2->isChecked() ? std::fabs(position_->alt - f.st.DatumHeight) : 0.0;
-        position_->distanceM = hubeny::distance(position_->lat, position_->lon, f.st.DatumLatitude, f.st.DatumLongitude, h);
-    }
+    if (position_)
+        setDistance(*position_);
     if (position_ && position_->usable())
         emit positionTaken(*position_);
     const gga::Fields fields = gga::extract(sentence);

@@ -144,7 +144,7 @@ void TestCycle::step() {
             ++sent_;
             sentCommands << f.st.PendingCommand;
             inFlight_ = InFlight{std::int64_t(std::clamp(countValue, 0.0, 9e15)), f.ui.FSKData->text(), sentAt,
-                                 f.st.SendTimeUs};
+                                 f.st.SendTimeUs, f.ui.GPS_On->isChecked()};
         }
     }
     logs.AppendCommLog(loglines::sendHalf(sentAt, sentCommands));
@@ -227,8 +227,13 @@ records::Exchange TestCycle::exchangeRecord(const InFlight& p, std::optional<int
             e.rttUs = *f.st.ResponseTimeUs - p.sentUs;
         }
     }
-    if (f.ui.GPS_On->isChecked())
-        e.position = gga.position();
+    // The position at the instant the data command went out, from the
+    // fixes around it (the map logs keep the texts of this step).
+    if (p.gpsOn && f.ui.GPS_On->isChecked()) {
+        const gps::PositionAt at = gga.positionAt(p.sentUs);
+        e.gps = at.state;
+        e.position = at.position;
+    }
     return e;
 }
 

@@ -64,6 +64,7 @@ private:
         QString payload;
         QDateTime sent;
         std::int64_t sentUs = 0;
+        bool gpsOn = false;  // GPS使用 at the send
     };
     records::Exchange exchangeRecord(const InFlight& p, std::optional<int> farRssi, const QString& rxText) const;
     QList<records::LateAnswer> findLateAnswers();

@@ -4,6 +4,7 @@
 
 #include "common/TextFile.h"
 #include "form/Window.h"
+#include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
 GpsChannel::GpsChannel(Window& window) : QObject(&window.form), f(window) {
@@ -42,6 +43,7 @@ void GpsChannel::GPS_On_Click() {
         porttrouble::clear(f.ui.GPS_Port);
         setPortControlsEnabled(false);
         f.st.GgaProcessed = 0;
+        baud_ = baud;
     }
     f.ui.GPSMessage->setText(QString());
 }
@@ -60,9 +62,15 @@ void GpsChannel::MSComm2_OnComm() {
     // Read in code page 932 like every text of the program; a byte that is
     // no character of its own is kept as its stand-in, so the logs get back
     // exactly the bytes the receiver sent.
-    f.st.GpsBuffer += textfile::decodeReceived(&partial_, f.MSComm2->readAll());
+    // The instant is taken before anything else, as near to the bytes'
+    // arrival as this thread sees it.
+    const qint64 us = f.svc.clock->microseconds();
+    const QString text = textfile::decodeReceived(&partial_, f.MSComm2->readAll());
+    f.st.GpsBuffer += text;
     if (f.st.GpsBuffer.size() > kBufferLimit)
         f.st.GpsBuffer.remove(0, f.st.GpsBuffer.size() - kBufferLimit);
+    if (!text.isEmpty())
+        emit textReceived(text, us, baud_);
 }
 
 void GpsChannel::MSComm2_Lost() {

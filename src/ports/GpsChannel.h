@@ -21,9 +21,16 @@ public:
     // stale position is shown or logged, and "ポート･設定確認" is shown.
     void MSComm2_Lost();
 
+signals:
+    // Text the GPS port delivered, with the instant of the read on the
+    // microsecond clock and the port's baud rate: the fix track dates the
+    // sentences by it.
+    void textReceived(const QString& text, qint64 us, int baud);
+
 private:
     void switchedOff();
     void setPortControlsEnabled(bool enabled);
     Window& f;
     QByteArray partial_;   // a character's first byte, its second still to come
+    int baud_ = 0;         // of the open port
 };

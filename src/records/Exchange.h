@@ -18,10 +18,29 @@ namespace records {
 
 enum class Mode { Fsk, LoRa };
 
-// GPS state at the moment of an exchange: the position as the GPS tick took
-// it last (decimal degrees, south and west negative), altitude in metres,
-// fix quality (GGA field 6), satellites, HDOP, whether the sentence's
-// checksum was good, and the distance from the datum point when one is set.
+// What the GPS said about the instant of a send (or of a marker):
+//  Off    GPS not in use (GPS使用 unchecked);
+//  NoFix  in use, but the newest GGA sentence before the instant had no fix
+//         (or none has come since the GPS was switched on);
+//  Stale  in use, a fix came once, but the newest one is older than the
+//         position limit and no later one brackets the instant;
+//  Ok     a usable position at the instant.
+enum class GpsState { Off, NoFix, Stale, Ok };
+
+// How a position at an instant was obtained from the fixes around it:
+// between the fix before and the fix after it, ahead of the last two fixes
+// (no later fix had come when the record was made), or the fix before it as
+// it stands (a single fix, or a stale one).
+enum class PositionHow { Held, Interpolated, Extrapolated };
+
+// GPS state at the instant of an exchange's send: the position at that
+// instant (decimal degrees, south and west negative), altitude in metres,
+// fix quality (GGA field 6), satellites, HDOP of the fix before it, whether
+// the sentence's checksum was good, and the distance from the datum point
+// when one is set; how the position was obtained, the age of the newest fix
+// at the instant, that fix's GGA UTC time field as received, the speed over
+// ground (RMC/VTG) when the receiver gives it, and whether the position is
+// stale (the newest fix older than the limit: kept, never drawn).
 struct Position {
     double lat = 0;
     double lon = 0;
@@ -31,10 +50,15 @@ struct Position {
     std::optional<double> hdop;
     bool checksumOk = true;
     std::optional<double> distanceM;
+    PositionHow how = PositionHow::Held;
+    std::optional<std::int64_t> fixAgeUs;  // instant minus the newest fix's arrival
+    QString ggaUtc;                        // "hhmmss.ss" as the sentence gave it
+    std::optional<double> speedMps;        // speed over ground, m/s
+    bool stale = false;
 
-    // A position that may be drawn on a map or exported: a fix and a good
-    // checksum.
-    bool usable() const { return fix > 0 && checksumOk; }
+    // A position that may be drawn on a map or exported: a current fix and
+    // a good checksum.
+    bool usable() const { return fix > 0 && checksumOk && !stale; }
 };
 
 enum class Outcome { Answered, Lost };
@@ -54,7 +78,8 @@ struct Exchange {
     Mode mode = Mode::Fsk;
     int spreading = 0;             // LoRa spreading index 0..5
     double periodMs = 0;           // the run's transmit period
-    std::optional<Position> position;  // GPS in use and a position taken
+    std::optional<Position> position;  // GPS in use and a position known
+    GpsState gps = GpsState::Off;      // at the send
 };
 
 // The answer of an earlier packet (already counted lost) found by a later
@@ -93,6 +118,8 @@ struct Marker {
     QDateTime time;                // local date-time with its UTC offset
     std::int64_t atUs = 0;         // monotonic instant
     std::int64_t afterPacket = 0;  // the last packet sent before it, 0 none
+    std::optional<Position> position;  // where it was dropped, as an exchange's
+    GpsState gps = GpsState::Off;
 };
 
 enum class EndCause {

@@ -134,6 +134,9 @@ void Form1::wireParts() {
     connect(MSComm2, &SerialPort::readyRead, gga.get(), &GgaProcessor::wake);
     connect(ui.GPSdataDisp->document(), &QTextDocument::contentsChanged, gga.get(), &GgaProcessor::wake);
     connect(ui.GPSdata_clr, &QComboBox::currentTextChanged, gga.get(), &GgaProcessor::wake);
+    // Every sentence, dated by its arrival, for the positions of the records.
+    connect(gpsChannel.get(), &GpsChannel::textReceived, gga.get(), &GgaProcessor::received);
+    connect(ui.GPS_On, &QCheckBox::toggled, gga.get(), &GgaProcessor::gpsSwitched);
     connect(ui.Geten_ReadSW, &QPushButton::clicked, datum.get(), &DatumPoint::Geten_ReadSW_Click);
     connect(ui.Geten_SetSW, &QPushButton::clicked, datum.get(), &DatumPoint::Geten_SetSW_Click);
 
@@ -159,6 +162,12 @@ void Form1::wireAnalysis() {
     recorder = std::make_unique<analysis::RunRecorder>(svc.appDir, settings);
     Clock* clock = svc.clock;
     recorder->setClock([clock] { return analysis::Instant{clock->now(), clock->microseconds()}; });
+    recorder->setPlace([this](std::int64_t us) -> std::pair<records::GpsState, std::optional<records::Position>> {
+        if (!ui.GPS_On->isChecked())
+            return {records::GpsState::Off, std::nullopt};
+        const gps::PositionAt at = gga->positionAt(us);
+        return {at.state, at.position};
+    });
     alarmEffects = std::make_unique<analysis::AlarmEffects>(
         svc.sound, QFileInfo(sounds->soundFile(QStringLiteral("ALARM.wav"))).path());
     alarmEffects->applySettings(settings);

@@ -3,6 +3,10 @@
 #include "E2eStack.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -19,6 +23,8 @@ private slots:
     void initTestCase() {
         if (!QFileInfo::exists(feeder())) QSKIP("qvx-nmea not built");
     }
+
+    void walkWithTruthAndStall();
 
     void captureReplayShowsThePosition() {
         QProcess proc;
@@ -53,6 +59,62 @@ private slots:
         QVERIFY(proc.waitForFinished(5000));
     }
 };
+
+void GpsE2eTest::walkWithTruthAndStall() {
+    // A walk east at 12 m/s that stalls at second 1 for 2 s: the truth
+    // trace goes on a line a second, the terminal carries only the seconds
+    // sent, each on its second.
+    QTemporaryDir dir;
+    const QString truth = dir.filePath(QStringLiteral("truth.csv"));
+    QProcess proc;
+    proc.start(feeder(), {QStringLiteral("--lat"), QStringLiteral("35"), QStringLiteral("--lon"), QStringLiteral("137"),
+                          QStringLiteral("--speed"), QStringLiteral("12"), QStringLiteral("--heading"), QStringLiteral("90"),
+                          QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--truth"), truth,
+                          QStringLiteral("--stall"), QStringLiteral("1,2")});
+    QVERIFY(proc.waitForStarted(5000));
+    QVERIFY(proc.waitForReadyRead(5000));
+    const QByteArray ptyPath = proc.readLine().trimmed();
+    const int fd = ::open(ptyPath.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    QList<qint64> arrivals;  // ms after the first sentence
+    while (t.elapsed() < 3600) {  // seconds 0 to 3
+        QTest::qWait(20);
+        char buf[4096];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const QByteArray bytes(buf, n > 0 ? int(n) : 0);
+        if (bytes.contains("$GPGGA"))
+            arrivals << t.elapsed();
+        got += bytes;
+    }
+    ::close(fd);
+    proc.terminate();
+    QVERIFY(proc.waitForFinished(5000));
+    QCOMPARE(got.count("$GPGGA"), 2);   // seconds 0 and 3
+    QCOMPARE(got.count("$GPRMC"), 2);
+    QCOMPARE(arrivals.size(), 2);
+    QVERIFY2(std::abs(arrivals[1] - arrivals[0] - 3000) < 150, qPrintable(QString::number(arrivals[1] - arrivals[0])));
+    QFile f(truth);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().trimmed().split('\n');
+    QVERIFY2(lines.size() >= 5, qPrintable(QString::number(lines.size())));
+    QCOMPARE(lines[0], QByteArray("mono_us,utc,lat,lon,sent"));
+    QList<double> lons;
+    for (int i = 1; i <= 4; ++i) {
+        const QList<QByteArray> v = lines[i].split(',');
+        QCOMPARE(v.size(), 5);
+        QCOMPARE(v[4], QByteArray(i == 2 || i == 3 ? "0" : "1"));
+        if (i > 1)
+            QCOMPARE(v[0].toLongLong() - lines[i - 1].split(',')[0].toLongLong(), 1000000);
+        QVERIFY(v[1].endsWith('Z'));
+        lons << v[3].toDouble();
+    }
+    // 12 m a second due east at 35 degrees north.
+    const double perDegree = 111320.0 * std::cos(35.0 * M_PI / 180.0);
+    QVERIFY(std::abs((lons[3] - lons[0]) * perDegree - 36.0) < 0.01);
+}
 
 QTEST_MAIN(GpsE2eTest)
 #include "gps_e2e_test.moc"

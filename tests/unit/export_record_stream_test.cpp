@@ -61,7 +61,7 @@ class ExportRecordStreamTest : public QObject {
 private slots:
     void exchangeRecords() {
         const QByteArray line = exchangeLine(answered());
-        QVERIFY(line.startsWith(R"({"type":"exchange","schema":1,)"));
+        QVERIFY(line.startsWith(R"({"type":"exchange","schema":2,)"));
         const QJsonObject o = parse(line);
         const std::pair<const char*, QJsonValue> fields[] = {
             {"packet", 1002}, {"payload", "002"}, {"time", "2024-05-01T09:30:00.250+09:00"},
@@ -91,6 +91,69 @@ private slots:
         const QJsonObject noFix = parse(exchangeLine(e));
         QVERIFY(noFix.value("lat").isNull() && noFix.value("dist_m").isNull());
         QCOMPARE(noFix.value("sats").toInt(), 8);
+    }
+
+    // Schema 2: the GPS state at the send and how its position came, after
+    // every field of schema 1 in its old order; a stale position keeps its
+    // place and age but gives no coordinates; markers carry their place;
+    // alarms have records of their own.
+    void positionAtTheSend() {
+        records::Exchange e = answered();
+        e.gps = records::GpsState::Ok;
+        e.position->how = records::PositionHow::Interpolated;
+        e.position->fixAgeUs = 402'113;
+        e.position->ggaUtc = QStringLiteral("003029.00");
+        e.position->speedMps = 12.0;
+        const QByteArray line = exchangeLine(e);
+        const QJsonObject o = parse(line);
+        QVERIFY(line.contains(R"("checksum_ok":true,"gps":"ok","pos_how":"interpolated","fix_age_us":402113,)"
+                              R"("gga_utc":"003029.00","speed_mps":12,"stale_lat":null,"stale_lon":null})"));
+        QCOMPARE(o.value("lat").toDouble(), 35.681236);
+
+        e.gps = records::GpsState::Stale;
+        e.position->stale = true;
+        e.position->how = records::PositionHow::Held;
+        e.position->fixAgeUs = 9'700'000;
+        const QJsonObject stale = parse(exchangeLine(e));
+        QCOMPARE(stale.value("gps").toString(), QStringLiteral("stale"));
+        for (const char* name : {"lat", "lon", "alt", "dist_m"})
+            QVERIFY2(stale.value(QLatin1String(name)).isNull(), name);
+        QCOMPARE(stale.value("stale_lat").toDouble(), 35.681236);
+        QCOMPARE(stale.value("stale_lon").toDouble(), -139.767125);
+        QCOMPARE(stale.value("fix_age_us").toInteger(), 9700000);
+        QCOMPARE(stale.value("pos_how").toString(), QStringLiteral("held"));
+
+        // GPS on without any fix against GPS off: fix 0 against null.
+        e.position.reset();
+        e.gps = records::GpsState::NoFix;
+        const QJsonObject noFix = parse(exchangeLine(e));
+        QCOMPARE(noFix.value("gps").toString(), QStringLiteral("no_fix"));
+        QCOMPARE(noFix.value("fix").toInt(-1), 0);
+        QVERIFY(noFix.value("lat").isNull() && noFix.value("pos_how").isNull() && noFix.value("gga_utc").isNull());
+        e.gps = records::GpsState::Off;
+        const QJsonObject off = parse(exchangeLine(e));
+        QCOMPARE(off.value("gps").toString(), QStringLiteral("off"));
+        QVERIFY(off.value("fix").isNull());
+
+        records::Marker m;
+        m.runId = 7;
+        m.number = 3;
+        m.gps = records::GpsState::Ok;
+        m.position = answered().position;
+        m.position->how = records::PositionHow::Extrapolated;
+        const QJsonObject marker = parse(markerLine(m));
+        QCOMPARE(marker.value("lat").toDouble(), 35.681236);
+        QCOMPARE(marker.value("gps").toString(), QStringLiteral("ok"));
+        QCOMPARE(marker.value("pos_how").toString(), QStringLiteral("extrapolated"));
+        m.position.reset();
+        m.gps = records::GpsState::Off;
+        QVERIFY(parse(markerLine(m)).value("lat").isNull());
+
+        const QByteArray alarm = alarmLine(7, QStringLiteral("gps_fix"), true, kTokyo, 12'000'000);
+        QCOMPARE(alarm, QByteArray(R"({"type":"alarm","schema":2,"run":7,"alarm":"gps_fix","state":"raised",)"
+                                   R"("time":"2024-05-01T09:30:00.250+09:00","at_us":12000000})" "\n"));
+        QCOMPARE(parse(alarmLine(7, QStringLiteral("gps_fix"), false, {}, 1)).value("state").toString(),
+                 QStringLiteral("cleared"));
     }
 
     void otherRecords() {

@@ -4,3 +4,6 @@ qvx_add_test(gps_position_test
 qvx_add_test(gps_source_names_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_source_names_test.cpp
   LIBS qvx_platform)
+qvx_add_test(gps_fix_track_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_fix_track_test.cpp
+  LIBS qvx_core)

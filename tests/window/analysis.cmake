@@ -4,3 +4,7 @@ qvx_add_test(analysis_window_test
 qvx_add_test(analysis_records_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/analysis_records_test.cpp
   LIBS qvx_virtualbench)
+qvx_add_test(gps_records_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_records_test.cpp ${CMAKE_SOURCE_DIR}/tools/nmea/NmeaWalk.cpp
+  LIBS qvx_virtualbench)
+target_include_directories(gps_records_test PRIVATE ${CMAKE_SOURCE_DIR}/tools/nmea)

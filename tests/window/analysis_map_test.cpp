@@ -55,6 +55,15 @@ bool near(const QColor& a, const QColor& b) {
     return std::abs(a.red() - b.red()) <= 4 && std::abs(a.green() - b.green()) <= 4 && std::abs(a.blue() - b.blue()) <= 4;
 }
 
+// Whether a pixel of the colour lies in the rectangle from a to b.
+bool anyOf(const QImage& img, const QPointF& a, const QPointF& b, const QColor& colour) {
+    for (int x = int(std::floor(a.x())); x <= int(std::ceil(b.x())); ++x)
+        for (int y = int(std::floor(a.y())); y <= int(std::ceil(b.y())); ++y)
+            if (img.pixelColor(x, y) == colour)
+                return true;
+    return false;
+}
+
 // Pixels a mark covers around c (a 7 x 7 square), other than ground.
 int marked(const QImage& img, const QPointF& c) {
     int n = 0;
@@ -72,6 +81,7 @@ private slots:
     void pointsLandWhereTheDistancesSay();
     void gridCellsNeedTheirSamples();
     void windowFeedsMapAndPlot();
+    void lostMarksStayVisibleAtSharedSpots();
     void costPerExchange();
 };
 
@@ -273,6 +283,87 @@ void AnalysisMapTest::windowFeedsMapAndPlot() {
     start.runId = 2;
     rec.onRunStart(start);
     QCOMPARE(window.map().drawnPoints(), 0);
+}
+
+// Exchanges sharing spots, losses before and after answers: every loss is
+// drawn above every answer, one cross per spot with its count, so the
+// crosses (with their counts) add up to the head line's lost count, both
+// when drawn into the shown map one by one and when drawn afresh. Markers
+// are flags above them.
+void AnalysisMapTest::lostMarksStayVisibleAtSharedSpots() {
+    CoverageMap map;
+    map.resize(600, 500);
+    map.setDatum(kLat0, kLon0);
+    map.show();
+    (void)map.grab();  // the backing image exists: what follows is drawn into it
+    struct Spot {
+        double dLat, dLon;
+        QString order;  // x lost, o answered, in the order they come
+    };
+    const QList<Spot> spots{{0, 0.0005, QStringLiteral("xoxoooxooo")},
+                            {0.0005, 0, QStringLiteral("ooxooxo")},
+                            {-0.0005, 0, QStringLiteral("x")},
+                            {0, -0.0005, QStringLiteral("oooo")}};
+    std::int64_t n = 0;
+    int lost = 0;
+    // Interleaved across spots, as a run that passes them again and again.
+    for (int i = 0; i < 10; ++i) {
+        for (const Spot& s : spots) {
+            if (i >= s.order.size())
+                continue;
+            const bool isLost = s.order.at(i) == u'x';
+            lost += isLost;
+            map.addExchange(exchange(++n, s.dLat, s.dLon, isLost ? std::nullopt : std::optional<int>(-70)));
+        }
+    }
+    records::Marker marker;
+    marker.number = 1;
+    records::Position at;
+    at.lat = kLat0;
+    at.lon = kLon0 - 0.0005;
+    at.fix = 1;
+    marker.position = at;
+    map.addMarker(marker);
+    records::Marker nowhere;
+    nowhere.number = 2;
+    map.addMarker(nowhere);  // no position: not drawn
+
+    const auto check = [&](const char* how) {
+        const std::vector<MapMark> marks = map.drawList();
+        int counted = 0, crosses = 0;
+        bool lostSeen = false;
+        for (const MapMark& m : marks) {
+            if (m.kind == MapMark::Kind::Answered)
+                QVERIFY2(!lostSeen, how);  // no dot over a cross
+            if (m.kind != MapMark::Kind::Lost)
+                continue;
+            lostSeen = true;
+            ++crosses;
+            counted += m.count;
+        }
+        QVERIFY2(crosses == 3 && counted == lost, how);
+        QCOMPARE(marks.back().kind, MapMark::Kind::Marker);
+        QCOMPARE(marks.back().number, 1);
+        // In the picture: the lost colour at each spot's centre, the
+        // count's white box at the upper right of the shared ones.
+        const QImage img = map.grab().toImage();
+        for (const Spot& s : spots) {
+            const QPointF c = *map.pixelOf(kLat0 + s.dLat, kLon0 + s.dLon);
+            const int losses = int(s.order.count(u'x'));
+            if (losses == 0)
+                continue;
+            QVERIFY2(near(pixel(img, c), rgb(exportdata::kLostRgb)), how);
+            QCOMPARE(anyOf(img, c + QPointF(5, -12), c + QPointF(9, -7), QColor(Qt::white)), losses > 1);
+        }
+    };
+    check("drawn in one by one");
+    QCOMPARE(lost, 6);
+    map.setView(CoverageMap::View::GridSuccess);
+    map.setView(CoverageMap::View::Points);
+    check("drawn afresh");
+    // The marker's flag above the dots of its spot.
+    const QPointF foot = *map.pixelOf(kLat0, kLon0 - 0.0005);
+    QVERIFY(anyOf(map.grab().toImage(), foot + QPointF(1, -15), foot + QPointF(5, -10), QColor(0xff, 0xd0, 0x30)));
 }
 
 // Drawing into the backing image per exchange stays cheap: a walk of

@@ -2,17 +2,22 @@
 // sender. Prints what the GPS port box takes to read it (the terminal's
 // path, tcp://localhost:PORT or udp://:PORT) as its first line, then
 // replays a capture byte for byte at a baud rate's pace (10 bits a byte),
-// or sends a walk from a start point.
+// or sends a walk from a start point: one fix a second on the second,
+// optionally stalling for a while, and optionally writing where the walker
+// really was (a truth trace).
 #include "NmeaSink.h"
 #include "NmeaWalk.h"
 
 #include <QByteArray>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QTextStream>
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -69,6 +74,15 @@ int main(int argc, char** argv) {
     p.addOption({QStringLiteral("heading"), QStringLiteral("Walk heading, degrees from north (default 45)."), QStringLiteral("deg"), QStringLiteral("45")});
     p.addOption({QStringLiteral("tcp"), QStringLiteral("Serve the sentences to TCP clients on this port (0: a free one) instead of a terminal."), QStringLiteral("port")});
     p.addOption({QStringLiteral("udp"), QStringLiteral("Send the sentences as UDP datagrams, one a sentence, to this address instead of a terminal."), QStringLiteral("host:port")});
+    p.addOption({QStringLiteral("truth"), QStringLiteral(
+        "Write the walk's truth trace to file: a CSV line per second of the walk (mono_us,utc,lat,lon,sent):\n"
+        "the instant on the monotonic clock (microseconds, the clock the program's records use) and in UTC,\n"
+        "where the walker was then, and whether that second's sentences were sent (0 while stalled).\n"
+        "Between two lines the walker moves in a straight line at constant speed."), QStringLiteral("file")});
+    p.addOption({QStringLiteral("stall"), QStringLiteral(
+        "Stop sending at second S of the walk for N seconds, then go on where the walk is by then."),
+        QStringLiteral("S,N")});
+    p.addOption({QStringLiteral("no-fix"), QStringLiteral("Walk sentences of a receiver without a fix.")});
     p.process(app);
 
     const int baud = p.value(QStringLiteral("baud")).toInt();
@@ -116,12 +130,52 @@ int main(int argc, char** argv) {
         w.altitude = p.value(QStringLiteral("alt")).toDouble();
         w.speed = p.value(QStringLiteral("speed")).toDouble();
         w.heading = p.value(QStringLiteral("heading")).toDouble();
-        for (int n = 0; !stopping; ++n) {
-            if (!paced(*sink, nmeawalk::secondOf(w, n), baud, due)) break;
-            due = qMax(due, std::chrono::steady_clock::now());
-            sleepUntil(due + std::chrono::seconds(1));
-            due += std::chrono::seconds(1);
+        w.noFix = p.isSet(QStringLiteral("no-fix"));
+        int stallAt = -1, stallFor = 0;
+        if (p.isSet(QStringLiteral("stall"))) {
+            const QStringList v = p.value(QStringLiteral("stall")).split(QLatin1Char(','));
+            bool ok1 = false, ok2 = false;
+            if (v.size() == 2) {
+                stallAt = v[0].toInt(&ok1);
+                stallFor = v[1].toInt(&ok2);
+            }
+            if (!ok1 || !ok2 || stallAt < 0 || stallFor < 0) { std::fprintf(stderr, "qvx-nmea: bad --stall\n"); return 2; }
         }
+        std::FILE* truth = nullptr;
+        if (p.isSet(QStringLiteral("truth"))) {
+            truth = std::fopen(qPrintable(p.value(QStringLiteral("truth"))), "w");
+            if (!truth) { std::fprintf(stderr, "qvx-nmea: cannot write the truth trace\n"); return 2; }
+            std::fprintf(truth, "mono_us,utc,lat,lon,sent\n");
+            std::fflush(truth);
+        }
+        // Second n of the walk is due at start + n s on the monotonic clock
+        // (whatever its sentences' time on the wire), and its UTC time is
+        // the wall clock's at the start plus n s.
+        const auto start = std::chrono::steady_clock::now();
+        const auto wallStart = std::chrono::system_clock::now();
+        const double wallStartS = std::chrono::duration<double>(wallStart.time_since_epoch()).count();
+        w.utcStart = std::fmod(wallStartS, 86400.0);
+        for (int n = 0; !stopping; ++n) {
+            const auto at = start + std::chrono::seconds(n);
+            sleepUntil(at);
+            if (stopping) break;
+            const bool stalled = stallAt >= 0 && n >= stallAt && n < stallAt + stallFor;
+            if (truth) {
+                const nmeawalk::Place place = nmeawalk::placeAt(w, n);
+                const long long monoUs = std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count();
+                const QDateTime utc = QDateTime::fromMSecsSinceEpoch(
+                    std::chrono::duration_cast<std::chrono::milliseconds>((wallStart + std::chrono::seconds(n)).time_since_epoch()).count(),
+                    Qt::UTC);
+                std::fprintf(truth, "%lld,%s,%.9f,%.9f,%d\n", monoUs,
+                             qPrintable(utc.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"))), place.latitude,
+                             place.longitude, stalled ? 0 : 1);
+                std::fflush(truth);
+            }
+            if (stalled) continue;
+            due = std::chrono::steady_clock::now();
+            if (!paced(*sink, nmeawalk::secondOf(w, n), baud, due)) break;
+        }
+        if (truth) std::fclose(truth);
     }
     sink->finish();
     return 0;
