@@ -17,6 +17,9 @@ packages=(
   # GPX with xmllint, open the HTML map in headless Chromium and run ajv
   # (from npm, below) for GeoJSON.
   libjs-leaflet libxml2-utils chromium nodejs
+  # Tests only: the export tests read every export with GDAL (ogrinfo, typed
+  # fields) and the GPX and KML with gpsbabel, as GIS users do.
+  gdal-bin gpsbabel
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,141 +1,126 @@
 #include "export/StreamReader.h"
 
-#include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
+#include "export/RecordStream.h"
 
-#include <algorithm>
-#include <cmath>
+#include <QBuffer>
+#include <QIODevice>
 
 namespace exportdata {
 
 namespace {
 
-std::optional<double> number(const QJsonObject& o, const char* key) {
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (!v.isDouble() || !std::isfinite(v.toDouble())) return std::nullopt;
-    return v.toDouble();
-}
+class StreamReading {
+public:
+    StreamReading(const QString& file, RecordSink& sink) : file_(file), sink_(sink) {}
 
-std::optional<int> dbm(const QJsonObject& o, const char* key) {
-    const std::optional<double> v = number(o, key);
-    if (!v || std::fabs(*v) > 1e6) return std::nullopt;
-    return static_cast<int>(std::lround(*v));
-}
+    void line(const QByteArray& raw, bool cut) {
+        ++lineNo_;
+        const QByteArray text = raw.trimmed();
+        if (text.isEmpty())
+            return;
+        if (!cut && text.startsWith(kExchangeStart) && !sink_.wantsEveryExchange()) {
+            skipped_ = QByteArray(text.constData(), text.size());   // the chunk it stands in is reused
+            skippedLine_ = lineNo_;
+            return;
+        }
+        deliver(text, cut);
+    }
 
-// The position of an exchange when it may be drawn: coordinates in range,
-// a fix, and no bad checksum.
-std::optional<records::Position> position(const QJsonObject& o) {
-    const auto lat = number(o, "lat"), lon = number(o, "lon"), fix = number(o, "fix");
-    if (!lat || !lon || !fix || std::fabs(*lat) > 90 || std::fabs(*lon) > 180) return std::nullopt;
-    records::Position p;
-    p.lat = *lat;
-    p.lon = *lon;
-    p.alt = number(o, "alt").value_or(0);
-    p.fix = static_cast<int>(std::clamp(*fix, -1.0, 1e6));
-    p.sats = static_cast<int>(std::clamp(number(o, "sats").value_or(0), 0.0, 1e6));
-    p.hdop = number(o, "hdop");
-    p.distanceM = number(o, "dist_m");
-    const QJsonValue checksum = o.value(QLatin1String("checksum_ok"));
-    p.checksumOk = !checksum.isBool() || checksum.toBool();
-    if (!p.usable()) return std::nullopt;
-    return p;
-}
+private:
+    void deliver(const QByteArray& text, bool cut) {
+        const recordstream::Decoded d = recordstream::decodeLine(text);
+        if (d.kind == recordstream::Decoded::Kind::Bad) {
+            const bool json = !d.problem.startsWith(QLatin1String("not a JSON"));
+            problem(cut && !json ? QStringLiteral("last line cut short, not a complete record") : d.problem);
+            return;
+        }
+        if (d.schema == 0)
+            problem(QStringLiteral("record without \"schema\""));
+        record(d);
+    }
+
+    void problem(const QString& message) { sink_.problem({file_, lineNo_, message}); }
+
+    void open(const records::RunStart& r) {
+        ++layers_;
+        sink_.runStart(r, layerName(file_, r.started, layers_), file_);
+    }
+    // Records before any run record still form a layer of their own.
+    void ensureLayer() {
+        if (layers_ == 0)
+            open(records::RunStart());
+    }
+
+    void record(const recordstream::Decoded& d) {
+        using Kind = recordstream::Decoded::Kind;
+        if (d.kind == Kind::Marker && !skipped_.isEmpty()) {
+            // The exchange passed over just before the marker is where it stands.
+            const std::int64_t at = lineNo_;
+            lineNo_ = skippedLine_;
+            const QByteArray text = std::move(skipped_);
+            skipped_.clear();
+            deliver(text, false);
+            lineNo_ = at;
+        }
+        if (d.kind == Kind::Exchange)
+            skipped_.clear();
+        switch (d.kind) {
+        case Kind::Run: open(d.run); break;
+        case Kind::Exchange: ensureLayer(); sink_.exchange(d.exchange); break;
+        case Kind::Late: ensureLayer(); sink_.late(d.late); break;
+        case Kind::Marker: ensureLayer(); sink_.marker(d.marker); break;
+        case Kind::End: ensureLayer(); sink_.runEnd(d.end); break;
+        case Kind::Other:
+        case Kind::Bad: break;
+        }
+    }
+
+    static constexpr QByteArrayView kExchangeStart{"{\"type\":\"exchange\""};
+
+    const QString& file_;
+    RecordSink& sink_;
+    QByteArray skipped_;          // the last exchange passed over unread
+    std::int64_t skippedLine_ = 0;
+    std::int64_t lineNo_ = 0;
+    std::size_t layers_ = 0;
+};
 
 } // namespace
 
+void readStream(QIODevice& in, const QString& file, RecordSink& sink) {
+    StreamReading reading(file, sink);
+    QByteArray pending;
+    while (true) {
+        QByteArray chunk = in.read(1 << 16);
+        if (chunk.isEmpty())
+            break;
+        qsizetype at = 0;
+        for (qsizetype end; (end = chunk.indexOf('\n', at)) >= 0; at = end + 1) {
+            if (pending.isEmpty()) {
+                reading.line(QByteArray::fromRawData(chunk.constData() + at, end - at), false);
+            } else {
+                pending.append(chunk.constData() + at, end - at);
+                reading.line(pending, false);
+                pending.clear();
+            }
+        }
+        pending.append(chunk.constData() + at, chunk.size() - at);
+    }
+    if (!pending.isEmpty())
+        reading.line(pending, true);
+}
+
+void readStream(const QByteArray& bytes, const QString& file, RecordSink& sink) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    readStream(buffer, file, sink);
+}
+
 Runs readStream(const QByteArray& bytes, const QString& file) {
     Runs out;
-    const QString base = QFileInfo(file).fileName();
-    const auto problem = [&](std::int64_t line, const QString& message) {
-        out.problems.push_back({file, line, message});
-    };
-    const auto currentRun = [&]() -> Run& {
-        if (out.runs.empty()) out.runs.push_back({base, file, {}});
-        return out.runs.back();
-    };
-    std::int64_t lineNo = 0;
-    qsizetype at = 0;
-    while (at < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', at);
-        const bool cut = end < 0;
-        if (cut) end = bytes.size();
-        const QByteArray line = bytes.mid(at, end - at).trimmed();
-        at = end + 1;
-        ++lineNo;
-        if (line.isEmpty()) continue;
-        QJsonParseError error{};
-        const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
-        if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-            problem(lineNo, cut ? QStringLiteral("last line cut short, not a complete record")
-                                : QStringLiteral("not a JSON record: %1").arg(error.errorString()));
-            continue;
-        }
-        const QJsonObject o = doc.object();
-        const QString type = o.value(QLatin1String("type")).toString();
-        if (!o.contains(QLatin1String("schema"))) problem(lineNo, QStringLiteral("record without \"schema\""));
-        if (type == QLatin1String("run")) {
-            const QString started = o.value(QLatin1String("started")).toString();
-            const QString name = base + QLatin1Char(' ')
-                + (started.isEmpty() ? QStringLiteral("#%1").arg(out.runs.size() + 1) : started);
-            out.runs.push_back({name, file, {}});
-        } else if (type == QLatin1String("exchange")) {
-            const auto packet = number(o, "packet");
-            const QString outcome = o.value(QLatin1String("outcome")).toString();
-            if (!packet || *packet < 0 || *packet > 9e15
-                || (outcome != QLatin1String("answered") && outcome != QLatin1String("lost"))) {
-                problem(lineNo, QStringLiteral("exchange record without a packet number or outcome"));
-                continue;
-            }
-            Point p;
-            p.packet = static_cast<std::int64_t>(*packet);
-            p.payload = o.value(QLatin1String("payload")).toString();
-            p.time = o.value(QLatin1String("time")).toString();
-            p.outcome = outcome == QLatin1String("answered") ? Outcome::Answered : Outcome::Lost;
-            if (const auto rtt = number(o, "rtt_us")) p.rttMs = *rtt / 1000.0;
-            p.farRssi = dbm(o, "far_rssi");
-            p.ackRssi = dbm(o, "ack_rssi");
-            p.noise = dbm(o, "noise");
-            p.position = position(o);
-            currentRun().points.push_back(std::move(p));
-        } else if (type == QLatin1String("late")) {
-            const auto packet = number(o, "packet");
-            if (!packet) {
-                problem(lineNo, QStringLiteral("late record without a packet number"));
-                continue;
-            }
-            std::vector<Point>& points = currentRun().points;
-            for (auto it = points.rbegin(); it != points.rend(); ++it) {
-                if (it->packet == static_cast<std::int64_t>(*packet)) {
-                    if (it->outcome == Outcome::Lost) it->outcome = Outcome::Late;
-                    break;
-                }
-            }
-        } else if (type.isEmpty()) {
-            problem(lineNo, QStringLiteral("record without \"type\""));
-        }
-    }
+    readStream(bytes, file, out);
     return out;
-}
-
-QString Problem::text() const {
-    return line > 0 ? QStringLiteral("%1:%2: %3").arg(file).arg(line).arg(message)
-                    : QStringLiteral("%1: %2").arg(file, message);
-}
-
-void Runs::add(Runs&& other) {
-    for (Run& r : other.runs) runs.push_back(std::move(r));
-    for (Problem& p : other.problems) problems.push_back(std::move(p));
-}
-
-QString outcomeName(Outcome outcome) {
-    switch (outcome) {
-    case Outcome::Answered: return QStringLiteral("answered");
-    case Outcome::Lost: return QStringLiteral("lost");
-    case Outcome::Late: return QStringLiteral("late");
-    }
-    return QString();
 }
 
 } // namespace exportdata

@@ -31,6 +31,9 @@ struct Position {
     std::optional<double> hdop;
     bool checksumOk = true;
     std::optional<double> distanceM;
+    // Geoid separation (GGA field 11): the geoid's height above the WGS84
+    // ellipsoid, so alt + geoidM is the height above the ellipsoid.
+    std::optional<double> geoidM;
 
     // A position that may be drawn on a map or exported: a fix and a good
     // checksum.
