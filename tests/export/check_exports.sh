@@ -111,6 +111,15 @@ body=$(page "$work/distance.html")
 [[ $body == *'data-ready="1"'* && $body == *'data-errors="0"'* && $body == *'data-distance-dots="4"'* \
    && $body == *'data-covered="0"'* ]] || fail "HTML distance plot: $body"
 
+# A walk of 3,000 exchanges around the datum point: every marker drawn, on
+# a canvas, none under the distance panel (folded when the window is too
+# small for both).
+python3 "$src/scripts/synthetic-stream.py" 3000 >"$work/walk.jsonl"
+"$tool" --to html --output "$work/walk.html" "$work/walk.jsonl"
+body=$(page "$work/walk.html")
+[[ $body == *'data-ready="1"'* && $body == *'data-errors="0"'* && $body == *'data-markers="3000"'* \
+   && $body == *'data-covered="0"'* ]] || fail "HTML walk: $body"
+
 # A cut stream: named with its line, the rest still exported, exit status 2.
 head -c 1500 "$data/field.jsonl" >"$work/cut.jsonl"
 rc=0
