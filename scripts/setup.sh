@@ -43,6 +43,9 @@ test_packages=(
   # The GPS source tests run a real gpsd under gpsfake (gpsd-clients, which
   # brings python3-gps).
   gpsd gpsd-clients
+  # The export tests read every export with GDAL (ogrinfo, typed fields) and
+  # the GPX and KML with gpsbabel, as GIS users do.
+  gdal-bin gpsbabel
 )
 packages=("${run_packages[@]}")
 ((tests)) && packages+=("${test_packages[@]}")

@@ -290,17 +290,18 @@ void CoverageMap::drawBase(QPainter& p, const QSize& size, const Frame& f) const
             const QRectF m = grid_.rectOf(key);
             const QRectF r(f.toPx(QPointF(m.left(), m.bottom())), QSizeF(side, side));
             const std::optional<double> median = cell.median();
-            const QColor c = view_ == View::GridSuccess ? colourOf(successScale(), cell.successRate() * 100)
-                       : median                   ? colourOf(valueScale(value_), *median)
+            // The class of the value as the label prints it: a cell labelled
+            // "95 %" has the colour of 95 %, not of 94.6 %.
+            const QString rateText = QString::number(cell.successRate() * 100, 'f', 0);
+            const QString medianText = median ? QString::number(*median, 'f', 0) : QStringLiteral("-");
+            const QColor c = view_ == View::GridSuccess ? colourOf(successScale(), rateText.toDouble())
+                       : median                   ? colourOf(valueScale(value_), medianText.toDouble())
                                                   : kNoValueColour;
             p.setPen(QPen(QColor(0x60, 0x60, 0x60), 0.8));
             p.setBrush(c);
             p.drawRect(r);
             if (side >= kCellLabelPx) {
-                const QString text = QStringLiteral("%1 %\n%2\nn=%3")
-                                         .arg(QString::number(cell.successRate() * 100, 'f', 0),
-                                              median ? QString::number(*median, 'f', 0) : QStringLiteral("-"))
-                                         .arg(cell.samples);
+                const QString text = QStringLiteral("%1 %\n%2\nn=%3").arg(rateText, medianText).arg(cell.samples);
                 p.setPen(Qt::black);
                 p.drawText(r, Qt::AlignCenter, text);
             }

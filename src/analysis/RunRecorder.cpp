@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <algorithm>
 #include <cerrno>
@@ -32,6 +34,24 @@ QString pathFor(const QString& logDir, const QString& commLog, const QString& ex
     if (base.endsWith(QLatin1String(".log"), Qt::CaseInsensitive))
         base.chop(4);
     return QFileInfo(base).isAbsolute() ? base + ext : QDir(logDir).filePath(base + ext);
+}
+
+// The run id of the last record in a stream file (every record carries
+// its run's id), 0 when there is none: a new run in the same file
+// continues the count, so run ids stay unique within the file.
+std::uint64_t lastRunIdIn(const QString& path) {
+    QFile f(path);
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly))
+        return 0;
+    const qint64 tail = std::min<qint64>(f.size(), 64 * 1024);
+    f.seek(f.size() - tail);
+    const QList<QByteArray> lines = f.read(tail).split('\n');
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+        const QJsonValue id = QJsonDocument::fromJson(*it).object().value(QLatin1String("run"));
+        if (id.isDouble() && id.toDouble() >= 0)
+            return std::uint64_t(id.toDouble());
+    }
+    return 0;
 }
 
 void printTo(std::FILE* out, const QString& text) {
@@ -79,10 +99,11 @@ void RunRecorder::onRunStart(const records::RunStart& r) {
     stats_.reset();
     streamPath_ = streamPathFor(logDir_, r.commLog);
     summaryPath_ = summaryPathFor(logDir_, r.commLog);
+    streamRunId_ = std::max(r.runId, lastRunIdIn(streamPath_) + 1);
     alarm(AlarmKind::DeadLink, deadLink_.runStarted());
     alarm(AlarmKind::GpsFix, gpsFix_.runStarted(now().us));
     emit runStarted(r);
-    write(recordstream::runLine(r));
+    write(recordstream::runLine(inStream(r)));
     emit figuresChanged();
 }
 
@@ -92,7 +113,7 @@ void RunRecorder::onExchange(const records::Exchange& e) {
     lastPacket_ = std::max(lastPacket_, e.packet);
     stats_.add(e);
     const AlarmChange change = deadLink_.add(e);
-    write(recordstream::exchangeLine(e));
+    write(recordstream::exchangeLine(inStream(e)));
     emit exchangeAdded(e);
     emit figuresChanged();
     alarm(AlarmKind::DeadLink, change);
@@ -102,7 +123,7 @@ void RunRecorder::onLateAnswer(const records::LateAnswer& l) {
     if (!running_ || l.runId != start_.runId)
         return;
     stats_.add(l);
-    write(recordstream::lateLine(l));
+    write(recordstream::lateLine(inStream(l)));
     emit lateAnswerAdded(l);
     emit figuresChanged();
 }
@@ -111,7 +132,7 @@ void RunRecorder::onMarker(const records::Marker& m) {
     if (!running_ || m.runId != start_.runId)
         return;
     markers_.append(m);
-    write(recordstream::markerLine(m));
+    write(recordstream::markerLine(inStream(m)));
     emit markerAdded(m);
 }
 
@@ -140,7 +161,7 @@ void RunRecorder::onRunEnd(const records::RunEnd& r) {
     alarm(AlarmKind::GpsFix, gpsFix_.runEnded());
     running_ = false;
     const Figures f = stats_.figures();
-    write(recordstream::endLine(r, f));
+    write(recordstream::endLine(inStream(r), f));
     const QString report = runReport(start_, r, f, markers_);
     if (!summaryPath_.isEmpty())
         writeSummary(report);
@@ -208,10 +229,14 @@ void RunRecorder::writeTo(const QString& path, const QByteArray& line) {
     emit writeFailed(path, reason);
 }
 
+// Each run's report is appended to the reports of the earlier runs under
+// the same log name, a blank line between two.
 void RunRecorder::writeSummary(const QString& text) {
-    // The whole report or, failing that, the file as it was.
+    // The whole report lands after the earlier ones or, failing that, the
+    // file stays as it was.
     QString error;
-    if (wholefile::replace(summaryPath_, text.toUtf8(), &error))
+    const QByteArray bytes = (QFileInfo(summaryPath_).size() > 0 ? QByteArray("\n") : QByteArray()) + text.toUtf8();
+    if (wholefile::append(summaryPath_, bytes, &error))
         written(summaryPath_);
     else
         fail(summaryPath_, error);

@@ -2,7 +2,10 @@
 // One run's analysis, fed the run's records: the statistics, the two
 // alarms, the record stream (<communication log>.jsonl beside the log when
 // the run start names a log, and optionally standard output) and the run
-// report (<communication log>.summary.txt at the end). No widgets: the
+// report (<communication log>.summary.txt at the end, appended to the
+// reports of earlier runs of the same log name). Run ids are unique within
+// a stream file: a run appended to a file continues the count of the runs
+// already in it. No widgets: the
 // analysis window and the alarm effects listen to its signals.
 //
 // Records outside a run (before its RunStart, after its RunEnd, or of
@@ -133,6 +136,12 @@ private:
     void fail(const QString& path, const QString& reason);
     void written(const QString& path);
     void alarm(AlarmKind kind, AlarmChange change);
+    // A record as the stream file holds it: under the file's run id.
+    template <typename R>
+    R inStream(R r) const {
+        r.runId = streamRunId_;
+        return r;
+    }
 
     QString logDir_;
     AnalysisSettings settings_;
@@ -151,6 +160,7 @@ private:
     std::int64_t lastPacket_ = 0;
     QString streamPath_;
     QString summaryPath_;
+    std::uint64_t streamRunId_ = 0;  // the run's id in its stream file
     QSet<QString> failedPaths_;  // reported on standard error in this run
     QMap<QString, int> failing_;    // path -> lines lost since it failed
     QMap<QString, int> linesLost_;  // path -> lines lost since start

@@ -2,20 +2,17 @@
 // (built in from the system's Leaflet package) and the points as JSON, all
 // in one file that needs nothing beside it. Beside the map, far-end and
 // answer RSSI against the distance from the datum point with the same
-// log-distance path-loss fit the analysis window draws.
+// log-distance path-loss fit the analysis window draws. The points are
+// written into the page as they are read; the JSON escapes every <, > and
+// &, so no text of a record can end its script.
 #include "export/RssiScale.h"
-#include "export/Writers.h"
-#include "stats/PathLoss.h"
+#include "export/WriterParts.h"
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cmath>
-#include <tuple>
 
-namespace exportdata {
+namespace exportdata::parts {
 
 namespace {
 
@@ -24,92 +21,146 @@ QByteArray resource(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QJsonValue orNull(const std::optional<int>& v) { return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null); }
+template <typename T>
+QByteArray opt(const std::optional<T>& v) {
+    return v ? number(*v) : QByteArray("null");
+}
 
-QJsonValue fitJson(const std::vector<analysis::PathLossSample>& samples) {
+// At most this many dots per series in the distance plot (spread evenly
+// over the samples); the fit uses every sample.
+constexpr std::size_t kMaxDistanceDots = 4000;
+
+QByteArray fitJson(const std::vector<analysis::PathLossSample>& samples) {
     const std::optional<analysis::PathLossFit> fit = analysis::fitPathLoss(samples);
-    if (!fit) return QJsonValue(QJsonValue::Null);
-    return QJsonObject{{QStringLiteral("n"), fit->exponent},
-                       {QStringLiteral("a"), fit->referenceDbm},
-                       {QStringLiteral("d0"), fit->referenceM},
-                       {QStringLiteral("rms"), fit->rmsErrorDb},
-                       {QStringLiteral("samples"), fit->samples}};
+    if (!fit)
+        return "null";
+    return "{\"n\":" + number(fit->exponent) + ",\"a\":" + number(fit->referenceDbm) + ",\"d0\":" + number(fit->referenceM)
+        + ",\"rms\":" + number(fit->rmsErrorDb) + ",\"samples\":" + number(fit->samples) + '}';
+}
+
+QByteArray dotsJson(const std::vector<analysis::PathLossSample>& samples) {
+    QByteArray o = "[";
+    const std::size_t step = samples.size() > kMaxDistanceDots ? (samples.size() + kMaxDistanceDots - 1) / kMaxDistanceDots : 1;
+    for (std::size_t i = 0; i < samples.size(); i += step) {
+        if (o.size() > 1)
+            o += ',';
+        o += '[' + number(samples[i].distanceM) + ',' + number(samples[i].rssiDbm) + ']';
+    }
+    return o + ']';
 }
 
 // RSSI against the distance the records carry (the datum point's), of the
 // answered points of every run, with the fit of each and a starting
 // threshold: the mean floor noise, or -110 dBm without one.
-QJsonObject distanceJson(const std::vector<Run>& runs) {
-    std::vector<analysis::PathLossSample> far, ack;
-    QJsonArray farDots, ackDots;
-    double noise = 0;
-    int noiseCount = 0;
-    for (const Run& run : runs) {
-        for (const Point& p : run.points) {
-            if (p.noise) {
-                noise += *p.noise;
-                ++noiseCount;
-            }
-            if (p.outcome != Outcome::Answered || !p.position || !p.position->distanceM
-                || !(*p.position->distanceM >= analysis::kMinDistanceM))
-                continue;
-            const double d = *p.position->distanceM;
-            for (auto [v, samples, dots] : {std::tuple{p.farRssi, &far, &farDots}, std::tuple{p.ackRssi, &ack, &ackDots}}) {
-                if (!v) continue;
-                samples->push_back({d, double(*v)});
-                dots->append(QJsonArray{d, *v});
-            }
-        }
-    }
-    return QJsonObject{{QStringLiteral("far"), farDots},
-                       {QStringLiteral("ack"), ackDots},
-                       {QStringLiteral("farFit"), fitJson(far)},
-                       {QStringLiteral("ackFit"), fitJson(ack)},
-                       {QStringLiteral("threshold"), noiseCount ? std::round(noise / noiseCount) : -110.0}};
+QByteArray distanceJson(const Survey& s) {
+    const double threshold = s.noiseCount ? std::round(s.noiseSum / double(s.noiseCount)) : -110.0;
+    return "{\"far\":" + dotsJson(s.farByDistance) + ",\"ack\":" + dotsJson(s.ackByDistance)
+        + ",\"samples\":" + number(std::int64_t(s.farByDistance.size() + s.ackByDistance.size()))
+        + ",\"farFit\":" + fitJson(s.farByDistance) + ",\"ackFit\":" + fitJson(s.ackByDistance)
+        + ",\"threshold\":" + number(threshold) + '}';
 }
+
+class HtmlWriter : public ExportWriter {
+public:
+    HtmlWriter(QIODevice& device, const Survey& survey) : survey_(survey), out_(device) {
+        QByteArray page = resource(QStringLiteral(":/export/map.html"));
+        page.replace("/*LEAFLET_CSS*/", resource(QStringLiteral(":/export/leaflet.css")));
+        page.replace("/*LEAFLET_JS*/", resource(QStringLiteral(":/export/leaflet.js")));
+        const qsizetype at = page.indexOf("/*DATA*/");
+        tail_ = page.mid(at + 8);
+        QByteArray& o = out_.buffer();
+        o += page.left(at);
+        o += "{\"lost\":";
+        jsonString(o, QString::fromLatin1(kLostRgb));
+        o += ",\"late\":";
+        jsonString(o, QString::fromLatin1(kLateRgb));
+        o += ",\"scale\":[";
+        for (int i = 0; i < kScaleSteps; ++i) {
+            o += i ? ",{\"colour\":" : "{\"colour\":";
+            jsonString(o, QString::fromLatin1(kRssiScale[i].rgb));
+            o += ",\"label\":";
+            jsonString(o, QString::fromLatin1(kRssiScale[i].label));
+            o += '}';
+        }
+        o += "],\"distance\":" + distanceJson(survey) + ",\"runs\":[";
+    }
+
+    void runStart(const records::RunStart&, const QString& layer, const QString&) override {
+        endRun();
+        ++layer_;
+        open_ = true;
+        gap_ = false;
+        QByteArray& o = out_.buffer();
+        o += layer_ > 1 ? ",\n{\"name\":" : "\n{\"name\":";
+        jsonString(o, layer);
+        // Markers: [lat, lon, number, note, time].
+        o += ",\"markers\":[";
+        bool first = true;
+        for (const PlacedMarker& m : info().markers) {
+            if (!m.position)
+                continue;
+            o += first ? "[" : ",[";
+            first = false;
+            o += degrees(m.position->lat) + ',' + degrees(m.position->lon) + ',' + number(m.marker.number) + ',';
+            jsonString(o, m.marker.note);
+            o += ',';
+            jsonString(o, localTime(m.marker.time));
+            o += ']';
+        }
+        o += "],\"points\":[";
+        points_ = 0;
+    }
+
+    // Points: [lat, lon, packet, time, outcome, far, ack, noise, rtt_ms,
+    // colour, 1 when a gap without a position comes before it].
+    void exchange(const records::Exchange& e) override {
+        const records::Position* p = mapPosition(e);
+        if (!p) {
+            gap_ = points_ > 0;
+            return;
+        }
+        const Outcome outcome = outcomeOf(e, info());
+        QByteArray& o = out_.buffer();
+        o += points_++ ? ",\n[" : "\n[";
+        o += degrees(p->lat) + ',' + degrees(p->lon) + ',' + number(e.packet) + ',';
+        jsonString(o, localTime(e.sent));
+        o += ",\"" + outcomeName(outcome).toLatin1() + "\"," + opt(e.farRssi) + ',' + opt(e.ackRssi) + ','
+            + opt(e.noise) + ',' + (e.rttUs ? number(double(*e.rttUs) / 1000.0) : QByteArray("null")) + ",\""
+            + colourOf(outcome, e.farRssi).toLatin1() + "\"," + (gap_ ? '1' : '0') + ']';
+        gap_ = false;
+        out_.flushIfLarge();
+    }
+
+    bool finish() override {
+        endRun();
+        out_.buffer() += "]}" + tail_;
+        return out_.finish();
+    }
+
+private:
+    const Survey::LayerInfo& info() const {
+        static const Survey::LayerInfo none;
+        return layer_ >= 1 && std::size_t(layer_) <= survey_.layers.size() ? survey_.layers[layer_ - 1] : none;
+    }
+    void endRun() {
+        if (open_)
+            out_.buffer() += "]}";
+        open_ = false;
+    }
+
+    const Survey& survey_;
+    Out out_;
+    QByteArray tail_;
+    int layer_ = 0;
+    bool open_ = false;
+    bool gap_ = false;
+    std::int64_t points_ = 0;
+};
 
 } // namespace
 
-QByteArray toHtml(const std::vector<Run>& runs) {
-    QJsonArray layers;
-    for (const Run& run : runs) {
-        QJsonArray points;
-        for (const Point& p : run.points) {
-            if (!p.position) continue;
-            const QString colour = p.outcome == Outcome::Answered ? rssiRgb(p.farRssi)
-                : QString::fromLatin1(p.outcome == Outcome::Late ? kLateRgb : kLostRgb);
-            points.append(QJsonObject{
-                {QStringLiteral("lat"), degreesText(p.position->lat).toDouble()},
-                {QStringLiteral("lon"), degreesText(p.position->lon).toDouble()},
-                {QStringLiteral("packet"), static_cast<double>(p.packet)},
-                {QStringLiteral("time"), p.time},
-                {QStringLiteral("outcome"), outcomeName(p.outcome)},
-                {QStringLiteral("far_rssi"), orNull(p.farRssi)},
-                {QStringLiteral("ack_rssi"), orNull(p.ackRssi)},
-                {QStringLiteral("noise"), orNull(p.noise)},
-                {QStringLiteral("rtt_ms"), p.rttMs ? QJsonValue(*p.rttMs) : QJsonValue(QJsonValue::Null)},
-                {QStringLiteral("colour"), colour},
-            });
-        }
-        layers.append(QJsonObject{{QStringLiteral("name"), run.name}, {QStringLiteral("points"), points}});
-    }
-    QJsonArray scale;
-    for (const ScaleStep& s : kRssiScale)
-        scale.append(QJsonObject{{QStringLiteral("colour"), QString::fromLatin1(s.rgb)},
-                                 {QStringLiteral("label"), QString::fromLatin1(s.label)}});
-    const QJsonObject data{{QStringLiteral("runs"), layers}, {QStringLiteral("scale"), scale},
-                           {QStringLiteral("lost"), QString::fromLatin1(kLostRgb)},
-                           {QStringLiteral("late"), QString::fromLatin1(kLateRgb)},
-                           {QStringLiteral("distance"), distanceJson(runs)}};
-    // "</" inside a script would end it early.
-    QByteArray json = QJsonDocument(data).toJson(QJsonDocument::Compact);
-    json.replace("</", "<\\/");
-
-    QByteArray page = resource(QStringLiteral(":/export/map.html"));
-    page.replace("/*LEAFLET_CSS*/", resource(QStringLiteral(":/export/leaflet.css")));
-    page.replace("/*LEAFLET_JS*/", resource(QStringLiteral(":/export/leaflet.js")));
-    page.replace("/*DATA*/", json);
-    return page;
+std::unique_ptr<ExportWriter> htmlWriter(QIODevice& out, const Survey& survey) {
+    return std::make_unique<HtmlWriter>(out, survey);
 }
 
-} // namespace exportdata
+} // namespace exportdata::parts

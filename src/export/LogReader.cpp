@@ -3,31 +3,39 @@
 #include "common/NumberText.h"
 #include "common/TextFile.h"
 #include "gps/Gga.h"
-#include "results/LogFileNames.h"
+#include "records/LateAnswerWindow.h"
+#include "results/LogLines.h"
 
-#include <QDate>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStringList>
+#include <QTimeZone>
 
-#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <unordered_map>
 
 namespace exportdata {
 
 namespace {
 
-const QString kStart = QStringLiteral("-------< Start:");
-
-struct MapLine {
-    QString rx, ack, noise;
-};
-
-// One line of a log file each, CR LF or LF ended, with its 1-based number.
-QStringList linesOf(const QString& text) {
-    QString t = text;
-    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    return t.split(QLatin1Char('\n'));
+// Calls fn(line, number) for each line of a text, CR LF or LF ended, without
+// copying the text.
+template <typename Fn>
+void eachLine(const QString& text, Fn fn) {
+    qsizetype at = 0;
+    std::int64_t number = 0;
+    while (at <= text.size()) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+        const bool last = end < 0;
+        if (last)
+            end = text.size();
+        qsizetype stop = end;
+        if (stop > at && text.at(stop - 1) == QLatin1Char('\r'))
+            --stop;
+        fn(QStringView(text).mid(at, stop - at).toString(), ++number, last);
+        at = end + 1;
+    }
 }
 
 std::optional<int> integer(const QString& text) {
@@ -36,48 +44,325 @@ std::optional<int> integer(const QString& text) {
     return ok ? std::optional<int>(v) : std::nullopt;
 }
 
-std::vector<MapLine> readMapLog(const QByteArray& bytes, const QString& file, Runs& out) {
-    std::vector<MapLine> lines;
-    const QStringList text = linesOf(textfile::decode(bytes));
-    for (int i = 0; i < text.size(); ++i) {
-        const QString& line = text.at(i);
-        if (line.isEmpty() || (i == 0 && logfiles::kMapHeader.startsWith(line))) continue;
-        const QStringList f = line.split(QLatin1Char(','));
-        if (f.size() != 6) {
-            out.problems.push_back({file, i + 1, QStringLiteral("not a map line (6 fields expected)")});
-            lines.push_back({QStringLiteral("?"), QStringLiteral("?"), QStringLiteral("?")});   // keeps the order
-            continue;
-        }
-        lines.push_back({f[3], f[4], f[5]});
+// ---- the map log ----------------------------------------------------------
+
+// What pairs a map line with its packet: the RSSI texts and, where the
+// packet's sentence gave them, the position texts.
+struct MapKey {
+    QString rssi;                 // far, answer, noise
+    QString position;             // latitude, longitude, height; empty: unknown
+};
+
+class MapLog {
+public:
+    void read(const QByteArray& bytes, const QString& file, RecordSink& sink) {
+        eachLine(textfile::decode(bytes), [&](const QString& line, std::int64_t number, bool last) {
+            if (line.isEmpty() && last)
+                return;
+            if (number == 1 && loglines::isMapHeader(line))
+                return;
+            const auto f = loglines::parseMapLine(line);
+            if (!f)
+                sink.problem({file, number, QStringLiteral("not a map line (6 fields expected)")});
+            add(f);
+        });
     }
-    return lines;
+    bool empty() const { return lines_.empty(); }
+    std::size_t size() const { return lines_.size(); }
+    bool damaged(std::size_t i) const { return i < lines_.size() && !lines_[i].valid; }
+    bool matches(std::size_t i, const MapKey& k) const {
+        return i < lines_.size() && lines_[i].valid && lines_[i].key.rssi == k.rssi
+            && (k.position.isEmpty() || lines_[i].key.position == k.position);
+    }
+    // The first line from `from` on that matches, or size().
+    std::size_t find(const MapKey& k, std::size_t from) const {
+        const auto& index = k.position.isEmpty() ? byRssi_ : byAll_;
+        const auto it = index.find(k.position.isEmpty() ? k.rssi : k.rssi + k.position);
+        if (it == index.end())
+            return size();
+        const auto at = std::lower_bound(it->second.begin(), it->second.end(), from);
+        return at == it->second.end() ? size() : *at;
+    }
+
+private:
+    struct Line {
+        bool valid = false;
+        MapKey key;
+    };
+    void add(const std::optional<loglines::MapFields>& f) {
+        Line l;
+        if (f) {
+            l.valid = true;
+            l.key.rssi = f->farRssi + QLatin1Char(',') + f->ackRssi + QLatin1Char(',') + f->noise;
+            l.key.position = f->lat + QLatin1Char(',') + f->lon + QLatin1Char(',') + f->alt;
+            byRssi_[l.key.rssi].push_back(lines_.size());
+            byAll_[l.key.rssi + l.key.position].push_back(lines_.size());
+        }
+        lines_.push_back(std::move(l));
+    }
+    std::vector<Line> lines_;
+    std::unordered_map<QString, std::vector<std::size_t>> byRssi_, byAll_;
+};
+
+// ---- the communication log ------------------------------------------------
+
+struct Packet {
+    std::int64_t line = 0;
+    loglines::PacketLine text;
+    MapKey key;
+};
+
+struct RunLines {
+    QDateTime started;            // no zone yet
+    std::int64_t line = 0;
+    std::vector<Packet> packets;  // evaluated ones
+    std::vector<std::int64_t> counts;   // the count of each, by the sends before it
+};
+
+// The map texts the window showed with a sentence: it keeps the last
+// position's texts while sentences give none.
+class MapTexts {
+public:
+    QString after(const QString& sentence) {
+        const gga::Fields f = gga::extract(sentence);
+        if (f.positioned) {
+            texts_ = numtext::signBlank(gga::decimalDegrees(numtext::leadingNumber(f.latitude))) + QLatin1Char(',')
+                + numtext::signBlank(gga::decimalDegrees(numtext::leadingNumber(f.longitude))) + QLatin1Char(',')
+                + numtext::signBlank(numtext::leadingNumber(f.altitude));
+        }
+        return texts_;
+    }
+
+private:
+    QString texts_;
+};
+
+// Seconds of the day of a GGA sentence's UTC time (hhmmss.ss), or -1.
+int ggaUtcSecond(const QString& sentence) {
+    const qsizetype comma = sentence.indexOf(QLatin1Char(','));
+    if (comma < 0 || sentence.size() < comma + 7)
+        return -1;
+    bool ok[3] = {};
+    const int h = sentence.mid(comma + 1, 2).toInt(&ok[0]);
+    const int m = sentence.mid(comma + 3, 2).toInt(&ok[1]);
+    const int s = sentence.mid(comma + 5, 2).toInt(&ok[2]);
+    if (!ok[0] || !ok[1] || !ok[2] || h > 23 || m > 59 || s > 60)
+        return -1;
+    return h * 3600 + m * 60 + s;
 }
 
-// The payload digits of the data command among the sent commands.
-QString payloadOf(const QString& commands) {
-    static const QRegularExpression data(QStringLiteral("@DT05(\\d{3})"));
-    const QRegularExpressionMatch m = data.match(commands);
-    return m.hasMatch() ? m.captured(1) : QString();
+// The zone of a run's local times: the offset between a packet's local time
+// and its sentence's UTC time, to the quarter hour; the machine's zone when
+// no sentence tells.
+QTimeZone zoneOf(const RunLines& run) {
+    for (const Packet& p : run.packets) {
+        const int utc = ggaUtcSecond(p.text.answer.gga);
+        if (utc < 0)
+            continue;
+        const QTime local = QTime::fromString(p.text.time, QStringLiteral("HH:mm:ss"));
+        int offset = local.msecsSinceStartOfDay() / 1000 - utc;
+        offset = int(std::lround(offset / 900.0)) * 900;
+        if (offset > 14 * 3600)
+            offset -= 86400;
+        if (offset <= -12 * 3600)
+            offset += 86400;
+        return QTimeZone(offset);
+    }
+    return QTimeZone::systemTimeZone();
 }
 
-// Marks an earlier lost packet late when this answer text carries its
-// answer ("*DR=05" and its digits): it came after its period.
-void markLate(const QString& answer, const QString& ownPayload, std::vector<Point>& points) {
-    static const QRegularExpression reply(QStringLiteral("\\*DR=05(\\d{3})"));
-    auto it = reply.globalMatch(answer);
-    while (it.hasNext()) {
-        const QString digits = it.next().captured(1);
-        if (digits == ownPayload) continue;
-        // Only the packets of the last few periods can still be answered.
-        const std::size_t first = points.size() > 16 ? points.size() - 16 : 0;
-        for (std::size_t i = points.size(); i-- > first;) {
-            if (points[i].payload == digits) {
-                if (points[i].outcome == Outcome::Lost) points[i].outcome = Outcome::Late;
+class LogReading {
+public:
+    LogReading(const QString& file, const MapLog& map, const QString& mapFile, RecordSink& sink)
+        : file_(file), base_(QFileInfo(file).fileName()), map_(map), mapFile_(mapFile), sink_(sink) {
+        static const QRegularExpression lora(QStringLiteral("^\\d{6}_LoRa(\\d+)_"));
+        if (const auto m = lora.match(base_); m.hasMatch()) {
+            mode_ = records::Mode::LoRa;
+            for (int i = 0; i < 6; ++i)
+                if (m.captured(1).toInt() == 1 << (i + 7))
+                    spreading_ = i;
+        }
+    }
+
+    void line(const QString& line, std::int64_t number, bool last) {
+        if (line.isEmpty() || loglines::isColumnHeads(line))
+            return;
+        if (number == 1 && loglines::isMapHeader(line)) {
+            problem(number, QStringLiteral("a map log, not a communication log"));
+            return;
+        }
+        if (const auto started = loglines::parseRunStart(line)) {
+            finishRun();
+            run_ = RunLines{*started, number, {}, {}};
+            open_ = true;
+            return;
+        }
+        QString why;
+        const auto p = loglines::parsePacketLine(line, &why);
+        if (!p) {
+            // A damaged packet line's count is taken up by the next
+            // packet's payload digits.
+            problem(number, why.isEmpty() ? QStringLiteral("not a line of a run") : why);
+            return;
+        }
+        if (!open_) {
+            problem(number, QStringLiteral("packet line before any run-start line"));
+            run_ = RunLines{};
+            open_ = true;
+        }
+        sends_ = nextCount(p->commands);
+        if (!p->evaluated)
+            return;   // the send half alone: the run ended first, or the file was cut here
+        // The last line of a log is never ended; one whose sentence lost
+        // its checksum was cut short while being written or copied.
+        if (last && !p->answer.gga.isEmpty() && !p->answer.gga.contains(QLatin1Char('*')))
+            problem(number, QStringLiteral("last line cut short (GGA sentence without its checksum)"));
+        const loglines::AnswerFields& a = p->answer;
+        Packet packet{number, *p, {a.farRssi + QLatin1Char(',') + a.ackRssi + QLatin1Char(',') + a.noise, {}}};
+        packet.key.position = mapTexts_.after(a.gga);
+        run_.packets.push_back(std::move(packet));
+        run_.counts.push_back(sends_);
+    }
+
+    void finish() {
+        finishRun();
+        if (!map_.empty() && mapUsed_ < map_.size())
+            sink_.problem({mapFile_, 0, QStringLiteral("%1 map lines match no packet of the communication log")
+                                            .arg(map_.size() - mapUsed_)});
+    }
+
+private:
+    void problem(std::int64_t line, const QString& message) { sink_.problem({file_, line, message}); }
+
+    // The count of a packet: one more than the send before it, or, when
+    // damaged lines were lost between, the next count its payload digits
+    // (the count's last three) name.
+    std::int64_t nextCount(const QString& commands) const {
+        const std::int64_t next = sends_ + 1;
+        bool ok = false;
+        const int digits = loglines::payloadOf(commands).toInt(&ok);
+        if (!ok)
+            return next;
+        return next + ((digits - next % 1000) % 1000 + 1000) % 1000;
+    }
+
+    // Whether a packet had its map line (the GPS in use) and which; moves
+    // the pairing on past it.
+    bool pairMap(const RunLines& run, std::size_t i) {
+        if (map_.empty())
+            return true;   // no map log: the sentences alone tell
+        const MapKey& key = run.packets[i].key;
+        const MapKey* next = i + 1 < run.packets.size() ? &run.packets[i + 1].key : nullptr;
+        const auto confirmed = [&](std::size_t at) { return !next || map_.matches(at + 1, *next) || at + 1 >= map_.size(); };
+        std::size_t at = map_.find(key, cursor_);
+        if (at != cursor_ && map_.damaged(cursor_) && confirmed(cursor_))
+            at = cursor_;   // the damaged line is this packet's
+        else if (at >= map_.size() || (at != cursor_ && !confirmed(at)))
+            return false;
+        cursor_ = at + 1;
+        ++mapUsed_;
+        return true;
+    }
+
+    void finishRun() {
+        if (!open_)
+            return;
+        open_ = false;
+        const QTimeZone zone = zoneOf(run_);
+        records::RunStart start;
+        start.runId = ++runs_;
+        start.mode = mode_;
+        start.spreading = spreading_;
+        start.commLog = base_;
+        QDate date = run_.started.date();
+        if (run_.started.isValid())
+            start.started = QDateTime(date, run_.started.time(), zone);
+        sink_.runStart(start, run_.started.isValid() ? layerName(file_, run_.started, runs_) : base_, file_);
+
+        std::deque<records::Exchange> recent;   // for the late answers
+        QTime lastTime;
+        for (std::size_t i = 0; i < run_.packets.size(); ++i) {
+            const Packet& p = run_.packets[i];
+            const QTime t = QTime::fromString(p.text.time, QStringLiteral("HH:mm:ss"));
+            if (lastTime.isValid() && t < lastTime)
+                date = date.addDays(1);   // past midnight
+            lastTime = t;
+            records::Exchange e = exchangeOf(p, run_.counts[i], date.isValid() ? QDateTime(date, t, zone) : QDateTime(),
+                                             start);
+            if (pairMap(run_, i) && !p.text.answer.gga.isEmpty())
+                e.position = gga::position(p.text.answer.gga);
+            lateAnswers(p.text.answer.received, e, recent);
+            sink_.exchange(e);
+            if (e.outcome == records::Outcome::Lost) {
+                recent.push_back(e);
+                if (recent.size() > std::size_t(records::kLateAnswerWindow))
+                    recent.pop_front();
+            }
+        }
+        sends_ = 0;
+    }
+
+    records::Exchange exchangeOf(const Packet& p, std::int64_t count, const QDateTime& sent,
+                                 const records::RunStart& start) {
+        const loglines::AnswerFields& a = p.text.answer;
+        records::Exchange e;
+        e.runId = start.runId;
+        e.packet = count;
+        e.payload = loglines::payloadOf(p.text.commands);
+        e.sent = sent;
+        if (sent.isValid() && start.started.isValid())
+            e.sentUs = start.started.msecsTo(sent) * 1000;
+        e.outcome = a.farRssi.isEmpty() ? records::Outcome::Lost : records::Outcome::Answered;
+        if (e.outcome == records::Outcome::Answered && !a.responseTime.trimmed().isEmpty()) {
+            e.rttUs = std::llround(numtext::leadingNumber(a.responseTime) * 1000);
+            e.answeredUs = e.sentUs + *e.rttUs;
+        }
+        e.farRssi = integer(a.farRssi);
+        e.ackRssi = integer(a.ackRssi);
+        e.noise = integer(a.noise);
+        e.mode = start.mode;
+        e.spreading = start.spreading;
+        return e;
+    }
+
+    // Answers of earlier lost packets in this answer's text ("*DR=05" and
+    // their digits), within the window the cycle watches; each told once.
+    void lateAnswers(const QString& received, const records::Exchange& e, std::deque<records::Exchange>& recent) {
+        static const QRegularExpression reply(QStringLiteral("\\*DR=05(\\d{3})"));
+        for (auto it = reply.globalMatch(received); it.hasNext();) {
+            const QString digits = it.next().captured(1);
+            if (digits == e.payload)
+                continue;
+            for (auto r = recent.rbegin(); r != recent.rend(); ++r) {
+                if (r->payload != digits || e.packet - r->packet > records::kLateAnswerWindow)
+                    continue;
+                records::LateAnswer l;
+                l.runId = e.runId;
+                l.packet = r->packet;
+                l.payload = r->payload;
+                l.rttUs = e.sentUs - r->sentUs;   // to the second the log tells
+                sink_.late(l);
+                recent.erase(std::next(r).base());
                 break;
             }
         }
     }
-}
+
+    const QString& file_;
+    const QString base_;
+    const MapLog& map_;
+    const QString& mapFile_;
+    RecordSink& sink_;
+    records::Mode mode_ = records::Mode::Fsk;
+    int spreading_ = 0;
+    RunLines run_;
+    bool open_ = false;
+    std::int64_t sends_ = 0;
+    std::uint64_t runs_ = 0;
+    MapTexts mapTexts_;
+    std::size_t cursor_ = 0;
+    std::size_t mapUsed_ = 0;
+};
 
 } // namespace
 
@@ -90,105 +375,21 @@ QString mapLogPathFor(const QString& commLogPath) {
     return commLogPath.contains(QLatin1Char('/')) ? info.dir().filePath(name) : name;
 }
 
+void readCommLog(const QByteArray& commLog, const QString& file, const QByteArray& mapLog, const QString& mapFile,
+                 RecordSink& sink) {
+    MapLog map;
+    if (!mapLog.isEmpty())
+        map.read(mapLog, mapFile, sink);
+    LogReading reading(file, map, mapFile, sink);
+    eachLine(textfile::decode(commLog), [&](const QString& line, std::int64_t number, bool last) {
+        reading.line(line, number, last);
+    });
+    reading.finish();
+}
+
 Runs readCommLog(const QByteArray& commLog, const QString& file, const QByteArray& mapLog, const QString& mapFile) {
     Runs out;
-    const bool haveMap = !mapLog.isEmpty();
-    const std::vector<MapLine> map = haveMap ? readMapLog(mapLog, mapFile, out) : std::vector<MapLine>();
-    std::size_t nextMap = 0;
-
-    static const QRegularExpression startLine(
-        QStringLiteral("^-------< Start:(\\d{4})/(\\d{2})/(\\d{2}) (\\d{2}:\\d{2}:\\d{2}) > -------$"));
-    static const QRegularExpression packetLine(QStringLiteral("^(\\d{2}):(\\d{2}):(\\d{2}),([^,]*),(.*)$"));
-    static const QRegularExpression gga(QStringLiteral(",(\\$[A-Z]{2}GGA,.*)$"));
-
-    const QString base = QFileInfo(file).fileName();
-    const QStringList lines = linesOf(textfile::decode(commLog));
-    if (!lines.isEmpty() && logfiles::kMapHeader.startsWith(lines.first()) && !lines.first().isEmpty())
-        out.problems.push_back({file, 1, QStringLiteral("a map log, not a communication log")});
-    QDate date;
-    int lastSecond = -1;
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString& line = lines.at(i);
-        const std::int64_t lineNo = i + 1;
-        if (line.isEmpty() || line.startsWith(QStringLiteral("試験時間,"))) continue;
-        if (const auto m = startLine.match(line); m.hasMatch()) {
-            date = QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-            lastSecond = -1;
-            out.runs.push_back({base + QLatin1Char(' ') + date.toString(Qt::ISODate) + QLatin1Char(' ') + m.captured(4),
-                                file, {}});
-            continue;
-        }
-        const auto m = packetLine.match(line);
-        if (!m.hasMatch()) {
-            out.problems.push_back({file, lineNo, QStringLiteral("not a line of a run")});
-            continue;
-        }
-        if (out.runs.empty()) {
-            out.problems.push_back({file, lineNo, QStringLiteral("packet line before any run-start line")});
-            out.runs.push_back({base, file, {}});
-        }
-        std::vector<Point>& points = out.runs.back().points;
-        Point p;
-        p.packet = static_cast<std::int64_t>(points.size()) + 1;
-        p.payload = payloadOf(m.captured(4));
-        const int second = m.captured(1).toInt() * 3600 + m.captured(2).toInt() * 60 + m.captured(3).toInt();
-        if (lastSecond >= 0 && second < lastSecond) date = date.addDays(1);   // past midnight
-        lastSecond = second;
-        p.time = date.isValid() ? date.toString(Qt::ISODate) + QLatin1Char('T') + line.left(8) : line.left(8);
-        QString rest = m.captured(5);
-        if (rest.isEmpty()) {
-            // The send half alone: the run ended before this packet was
-            // evaluated, or the file was cut here.
-            points.push_back(std::move(p));
-            points.back().packet = -1;
-            continue;
-        }
-        QString sentence;
-        if (const auto g = gga.match(rest); g.hasMatch()) {
-            sentence = g.captured(1);
-            rest.chop(sentence.size() + 1);
-        } else if (rest.endsWith(QLatin1Char(','))) {
-            rest.chop(1);
-        } else {
-            out.problems.push_back({file, lineNo, QStringLiteral("packet line cut short")});
-            continue;
-        }
-        // The last line of a log is never ended; one whose sentence lost
-        // its checksum was cut short while being written or copied.
-        if (i == lines.size() - 1 && !sentence.isEmpty() && !sentence.contains(QLatin1Char('*')))
-            out.problems.push_back({file, lineNo, QStringLiteral("last line cut short (GGA sentence without its checksum)")});
-        QStringList f = rest.split(QLatin1Char(','));
-        if (f.size() < 5) {
-            out.problems.push_back({file, lineNo, QStringLiteral("packet line without its RSSI fields")});
-            continue;
-        }
-        const QString noise = f.takeLast(), ack = f.takeLast(), rx = f.takeLast(), rt = f.takeLast();
-        const QString answer = f.join(QLatin1Char(','));
-        p.outcome = rx.isEmpty() ? Outcome::Lost : Outcome::Answered;
-        if (!rt.trimmed().isEmpty()) p.rttMs = numtext::leadingNumber(rt);
-        p.farRssi = integer(rx);
-        p.ackRssi = integer(ack);
-        p.noise = integer(noise);
-        bool gpsOn = true;
-        if (haveMap) {
-            gpsOn = nextMap < map.size() && map[nextMap].rx == rx && map[nextMap].ack == ack && map[nextMap].noise == noise;
-            if (gpsOn) ++nextMap;
-        }
-        if (gpsOn && !sentence.isEmpty()) {
-            const auto pos = gga::position(sentence);
-            if (pos && pos->usable()) p.position = pos;
-        }
-        markLate(answer, p.payload, points);
-        points.push_back(std::move(p));
-    }
-    // Send halves never evaluated are no exchange.
-    for (Run& run : out.runs) {
-        auto& pts = run.points;
-        pts.erase(std::remove_if(pts.begin(), pts.end(), [](const Point& p) { return p.packet < 0; }), pts.end());
-    }
-    if (haveMap && nextMap < map.size())
-        out.problems.push_back({mapFile, 0,
-                                QStringLiteral("%1 map lines match no packet of the communication log").arg(map.size() - nextMap)});
+    readCommLog(commLog, file, mapLog, mapFile, out);
     return out;
 }
 

@@ -1,7 +1,12 @@
 #include "export/RecordStream.h"
 
 #include "common/WholeFile.h"
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -202,6 +207,7 @@ QByteArray exchangeLine(const records::Exchange& e) {
         l.field("stale_lat", p->lat).field("stale_lon", p->lon);
     else
         l.null("stale_lat").null("stale_lon");
+    l.field("geoid_m", usable ? p->geoidM : std::nullopt);
     return l.line();
 }
 
@@ -287,6 +293,235 @@ bool RecordStreamWriter::append(const QByteArray& line) {
         return false;
     }
     return wholefile::append(path_, line, &error_);
+}
+
+}  // namespace recordstream
+
+// ---- reading back -------------------------------------------------------
+
+namespace recordstream {
+
+namespace {
+
+class Fields {
+public:
+    explicit Fields(const QJsonObject& o) : o_(o) {}
+    std::optional<double> number(const char* key) const {
+        const QJsonValue v = o_.value(QLatin1String(key));
+        if (!v.isDouble() || !std::isfinite(v.toDouble()))
+            return std::nullopt;
+        return v.toDouble();
+    }
+    std::optional<std::int64_t> whole(const char* key) const {
+        const auto v = number(key);
+        if (!v || std::fabs(*v) > 9e15)
+            return std::nullopt;
+        return std::int64_t(std::llround(*v));
+    }
+    std::optional<int> small(const char* key) const {
+        const auto v = number(key);
+        if (!v || std::fabs(*v) > 1e6)
+            return std::nullopt;
+        return int(std::lround(*v));
+    }
+    QString text(const char* key) const { return o_.value(QLatin1String(key)).toString(); }
+    QDateTime time(const char* key) const {
+        return QDateTime::fromString(text(key), Qt::ISODateWithMs);
+    }
+    std::optional<bool> flag(const char* key) const {
+        const QJsonValue v = o_.value(QLatin1String(key));
+        return v.isBool() ? std::optional<bool>(v.toBool()) : std::nullopt;
+    }
+    std::uint64_t runId() const { return std::uint64_t(std::max<std::int64_t>(0, whole("run").value_or(0))); }
+
+private:
+    const QJsonObject& o_;
+};
+
+records::Mode modeOf(const QString& s) { return s == QLatin1String("LoRa") ? records::Mode::LoRa : records::Mode::Fsk; }
+
+// The receiver's state whenever GPS was read ("fix" not null); coordinates
+// only from a usable position, which must then carry them in range.
+records::GpsState gpsStateOf(const Fields& f, const std::optional<records::Position>& p) {
+    const QString s = f.text("gps");
+    if (s == QLatin1String("ok")) return records::GpsState::Ok;
+    if (s == QLatin1String("no_fix")) return records::GpsState::NoFix;
+    if (s == QLatin1String("stale")) return records::GpsState::Stale;
+    if (s == QLatin1String("off")) return records::GpsState::Off;
+    // Schema 1 tells the state by the fix alone.
+    return p && p->usable() ? records::GpsState::Ok : p ? records::GpsState::NoFix : records::GpsState::Off;
+}
+
+// The position fields of an exchange or marker; a stale position keeps its
+// coordinates apart (stale_lat, stale_lon) and is read back as stale.
+std::optional<records::Position> positionOf(const Fields& f) {
+    const auto fix = f.small("fix");
+    const bool stale = f.text("gps") == QLatin1String("stale");
+    if (!fix && !stale)
+        return std::nullopt;
+    records::Position p;
+    p.fix = fix.value_or(0);
+    p.sats = f.small("sats").value_or(0);
+    p.hdop = f.number("hdop");
+    p.checksumOk = f.flag("checksum_ok").value_or(true);
+    const QString how = f.text("pos_how");
+    p.how = how == QLatin1String("interpolated")   ? records::PositionHow::Interpolated
+            : how == QLatin1String("extrapolated") ? records::PositionHow::Extrapolated
+                                                   : records::PositionHow::Held;
+    p.fixAgeUs = f.whole("fix_age_us");
+    p.ggaUtc = f.text("gga_utc");
+    p.speedMps = f.number("speed_mps");
+    p.stale = stale;
+    if (!p.usable() && !stale)
+        return p;
+    const auto lat = f.number(stale ? "stale_lat" : "lat"), lon = f.number(stale ? "stale_lon" : "lon");
+    if (!lat || !lon || std::fabs(*lat) > 90 || std::fabs(*lon) > 180)
+        return std::nullopt;
+    p.lat = *lat;
+    p.lon = *lon;
+    p.alt = f.number("alt").value_or(0);
+    p.distanceM = f.number("dist_m");
+    p.geoidM = f.number("geoid_m");
+    return p;
+}
+
+records::EndCause causeOf(const QString& s) {
+    if (s == QLatin1String("completed")) return records::EndCause::Completed;
+    if (s == QLatin1String("write_failed")) return records::EndCause::WriteFailed;
+    if (s == QLatin1String("init_failed")) return records::EndCause::InitFailed;
+    if (s == QLatin1String("closed")) return records::EndCause::Closed;
+    return records::EndCause::Operator;
+}
+
+void decodeRun(const Fields& f, Decoded& d) {
+    records::RunStart& r = d.run;
+    r.runId = f.runId();
+    r.started = f.time("time");
+    r.version = f.text("version");
+    r.port = f.text("port");
+    r.mode = modeOf(f.text("mode"));
+    r.spreading = f.small("spreading").value_or(0);
+    r.periodMs = f.number("period_ms").value_or(0);
+    r.kind = f.text("kind") == QLatin1String("counted") ? records::RunKind::Counted : records::RunKind::Continuous;
+    r.length = f.whole("length").value_or(0);
+    r.commLog = f.text("comm_log");
+    r.mapCsv = f.text("map_csv");
+    r.mapLog = f.text("map_log");
+}
+
+bool decodeExchange(const Fields& f, Decoded& d) {
+    records::Exchange& e = d.exchange;
+    const auto packet = f.whole("packet");
+    const QString outcome = f.text("outcome");
+    if (!packet || *packet < 0 || (outcome != QLatin1String("answered") && outcome != QLatin1String("lost"))) {
+        d.problem = QStringLiteral("exchange record without a packet number or outcome");
+        return false;
+    }
+    e.runId = f.runId();
+    e.packet = *packet;
+    e.payload = f.text("payload");
+    e.sent = f.time("time");
+    e.outcome = outcome == QLatin1String("answered") ? records::Outcome::Answered : records::Outcome::Lost;
+    e.rttUs = f.whole("rtt_us");
+    e.farRssi = f.small("far_rssi");
+    e.ackRssi = f.small("ack_rssi");
+    e.noise = f.small("noise");
+    e.position = positionOf(f);
+    e.gps = gpsStateOf(f, e.position);
+    e.sentUs = f.whole("sent_us").value_or(0);
+    e.answeredUs = f.whole("answered_us");
+    e.mode = modeOf(f.text("mode"));
+    e.spreading = f.small("spreading").value_or(0);
+    e.periodMs = f.number("period_ms").value_or(0);
+    return true;
+}
+
+bool decodeLate(const Fields& f, Decoded& d) {
+    const auto packet = f.whole("packet");
+    if (!packet) {
+        d.problem = QStringLiteral("late record without a packet number");
+        return false;
+    }
+    d.late.runId = f.runId();
+    d.late.packet = *packet;
+    d.late.payload = f.text("payload");
+    d.late.rttUs = f.whole("rtt_us").value_or(0);
+    d.late.farRssi = f.small("far_rssi");
+    return true;
+}
+
+void decodeMarker(const Fields& f, Decoded& d) {
+    records::Marker& m = d.marker;
+    m.runId = f.runId();
+    m.number = f.small("number").value_or(0);
+    m.note = f.text("note");
+    m.time = f.time("time");
+    m.atUs = f.whole("at_us").value_or(0);
+    m.afterPacket = f.whole("after_packet").value_or(0);
+    if (const auto lat = f.number("lat"), lon = f.number("lon"); lat && lon && std::fabs(*lat) <= 90 && std::fabs(*lon) <= 180) {
+        records::Position p;
+        p.lat = *lat;
+        p.lon = *lon;
+        p.alt = f.number("alt").value_or(0);
+        p.fix = 1;
+        const QString how = f.text("pos_how");
+        p.how = how == QLatin1String("interpolated")   ? records::PositionHow::Interpolated
+                : how == QLatin1String("extrapolated") ? records::PositionHow::Extrapolated
+                                                       : records::PositionHow::Held;
+        p.fixAgeUs = f.whole("fix_age_us");
+        m.position = p;
+    }
+    m.gps = gpsStateOf(f, m.position);
+}
+
+void decodeEnd(const Fields& f, Decoded& d) {
+    records::RunEnd& r = d.end;
+    r.runId = f.runId();
+    r.ended = f.time("time");
+    r.cause = causeOf(f.text("cause"));
+    r.message = f.text("message");
+    r.sent = f.whole("sent").value_or(0);
+}
+
+}  // namespace
+
+Decoded decodeLine(const QByteArray& line) {
+    Decoded d;
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+        d.kind = Decoded::Kind::Bad;
+        d.problem = QStringLiteral("not a JSON record: %1").arg(error.errorString());
+        return d;
+    }
+    const QJsonObject o = doc.object();
+    const Fields f(o);
+    const QJsonValue schema = o.value(QLatin1String("schema"));
+    d.schema = !schema.isUndefined() && !schema.isDouble() ? -1 : f.small("schema").value_or(0);
+    const QString type = f.text("type");
+    bool ok = true;
+    if (type == QLatin1String("run")) {
+        d.kind = Decoded::Kind::Run;
+        decodeRun(f, d);
+    } else if (type == QLatin1String("exchange")) {
+        d.kind = Decoded::Kind::Exchange;
+        ok = decodeExchange(f, d);
+    } else if (type == QLatin1String("late")) {
+        d.kind = Decoded::Kind::Late;
+        ok = decodeLate(f, d);
+    } else if (type == QLatin1String("marker")) {
+        d.kind = Decoded::Kind::Marker;
+        decodeMarker(f, d);
+    } else if (type == QLatin1String("end")) {
+        d.kind = Decoded::Kind::End;
+        decodeEnd(f, d);
+    } else if (type.isEmpty()) {
+        ok = false;
+        d.problem = QStringLiteral("record without \"type\"");
+    }
+    if (!ok)
+        d.kind = Decoded::Kind::Bad;
+    return d;
 }
 
 }  // namespace recordstream

@@ -32,6 +32,22 @@ QString gpsStateText(records::GpsState s);
 QString positionHowText(records::PositionHow h);
 QByteArray endLine(const records::RunEnd& r, const analysis::Figures& stats);
 
+// Reading back: one line (without its LF) as the record it holds. Unknown
+// record types and unknown fields are passed over, so newer streams still
+// read; a record without what it needs is Bad with a reason.
+struct Decoded {
+    enum class Kind { Run, Exchange, Late, Marker, End, Other, Bad };
+    Kind kind = Kind::Other;
+    int schema = 0;               // 0: the record has none
+    QString problem;              // why a record is Bad
+    records::RunStart run;
+    records::Exchange exchange;
+    records::LateAnswer late;
+    records::Marker marker;
+    records::RunEnd end;
+};
+Decoded decodeLine(const QByteArray& line);
+
 // ISO 8601 local date-time with milliseconds and the UTC offset
 // (2024-05-01T09:30:00.250+09:00); empty for an invalid date-time.
 QString isoTime(const QDateTime& t);

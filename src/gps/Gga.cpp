@@ -136,6 +136,7 @@ std::optional<records::Position> position(const QString& sentence) {
     p.sats = field(7, &v) && v >= 0 && v < 1000 ? static_cast<int>(v) : 0;
     if (field(8, &v)) p.hdop = v;
     p.alt = field(9, &v) ? v : 0;
+    if (f.size() > 11 && field(11, &v)) p.geoidM = v;
     p.checksumOk = false;
     if (star >= 0 && sentence.size() >= star + 3) {
         bool ok = false;

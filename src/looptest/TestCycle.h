@@ -7,6 +7,7 @@
 // of an earlier lost packet found in a step's data as a LateAnswer.
 #include "looptest/PeriodKeeper.h"
 #include "records/Exchange.h"
+#include "records/LateAnswerWindow.h"
 
 #include <QDateTime>
 #include <QList>
@@ -47,7 +48,7 @@ public:
     // Sounds are played only from this period on.
     static constexpr double kSoundPeriodMs = 2000;
     // Lost packets whose answer a later step still looks for.
-    static constexpr int kLateWatch = 8;
+    static constexpr int kLateWatch = records::kLateAnswerWindow;
 
 signals:
     // One per evaluated packet, after its log lines.

@@ -55,6 +55,9 @@ struct Position {
     QString ggaUtc;                        // "hhmmss.ss" as the sentence gave it
     std::optional<double> speedMps;        // speed over ground, m/s
     bool stale = false;
+    // Geoid separation (GGA field 11): the geoid's height above the WGS84
+    // ellipsoid, so alt + geoidM is the height above the ellipsoid.
+    std::optional<double> geoidM;
 
     // A position that may be drawn on a map or exported: a current fix and
     // a good checksum.

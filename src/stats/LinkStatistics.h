@@ -24,6 +24,7 @@
 //    (when that packet was judged lost). On a steady cycle both are n periods.
 //  - span: from the first send to the last exchange's send plus the period;
 //    answered per minute = answered / span.
+#include "records/LateAnswerWindow.h"
 #include "stats/Percentiles.h"
 #include "records/Exchange.h"
 
@@ -89,7 +90,7 @@ struct Figures {
 class LinkStatistics {
 public:
     static constexpr int kDefaultRollingWindow = 50;
-    static constexpr std::size_t kRecentPackets = 256;
+    static constexpr std::size_t kRecentPackets = records::kLateAnswerWindow;
 
     explicit LinkStatistics(int rollingWindow = kDefaultRollingWindow);
 

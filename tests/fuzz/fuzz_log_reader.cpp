@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const exportdata::Runs runs = exportdata::readCommLog(comm, QStringLiteral("c.log"), map, QStringLiteral("m.log"));
     for (const exportdata::Problem& p : runs.problems)
         if (p.file.isEmpty()) __builtin_trap();
-    exportdata::toGeoJson(runs.runs);
-    exportdata::toKml(runs.runs);
-    exportdata::toGpx(runs.runs);
-    exportdata::toCsv(runs.runs);
+    exportdata::toGeoJson(runs);
+    exportdata::toKml(runs);
+    exportdata::toGpx(runs);
+    exportdata::toCsv(runs);
     return 0;
 }

@@ -107,7 +107,7 @@ private slots:
         const QByteArray line = exchangeLine(e);
         const QJsonObject o = parse(line);
         QVERIFY(line.contains(R"("checksum_ok":true,"gps":"ok","pos_how":"interpolated","fix_age_us":402113,)"
-                              R"("gga_utc":"003029.00","speed_mps":12,"stale_lat":null,"stale_lon":null})"));
+                              R"("gga_utc":"003029.00","speed_mps":12,"stale_lat":null,"stale_lon":null,"geoid_m":null})"));
         QCOMPARE(o.value("lat").toDouble(), 35.681236);
 
         e.gps = records::GpsState::Stale;
@@ -154,6 +154,52 @@ private slots:
                                    R"("time":"2024-05-01T09:30:00.250+09:00","at_us":12000000})" "\n"));
         QCOMPARE(parse(alarmLine(7, QStringLiteral("gps_fix"), false, {}, 1)).value("state").toString(),
                  QStringLiteral("cleared"));
+    }
+
+    // Every record read back gives the same record: written again, the
+    // same bytes.
+    void linesReadBackAsWritten() {
+        records::Exchange e = answered();
+        e.position->geoidM = 39.3;
+        records::Exchange lost = answered();
+        lost.outcome = records::Outcome::Lost;
+        lost.rttUs.reset();
+        lost.answeredUs.reset();
+        lost.farRssi.reset();
+        lost.position->checksumOk = false;   // receiver state only
+        lost.position->lat = lost.position->lon = lost.position->alt = 0;
+        lost.position->distanceM.reset();
+        records::Exchange noGps = answered();
+        noGps.position.reset();
+        for (const records::Exchange& x : {e, lost, noGps}) {
+            const QByteArray line = exchangeLine(x);
+            const Decoded d = decodeLine(line.chopped(1));
+            QCOMPARE(d.kind, Decoded::Kind::Exchange);
+            QCOMPARE(d.schema, kSchema);
+            QCOMPARE(exchangeLine(d.exchange), line);
+        }
+        records::RunStart start;
+        start.runId = 3;
+        start.started = kTokyo;
+        start.port = QStringLiteral("COM3");
+        start.mode = records::Mode::LoRa;
+        start.spreading = 5;
+        start.periodMs = 66000;
+        start.kind = records::RunKind::Counted;
+        start.length = 12;
+        start.commLog = QStringLiteral("a.log");
+        start.mapLog = QStringLiteral("m.log");
+        start.version = QStringLiteral("0.900.5");
+        QCOMPARE(runLine(decodeLine(runLine(start)).run), runLine(start));
+        const records::LateAnswer late{3, 1001, QStringLiteral("001"), 1'200'000, -90};
+        QCOMPARE(lateLine(decodeLine(lateLine(late)).late), lateLine(late));
+        records::Marker m{3, 2, QStringLiteral("角 \"北\"\n"), kTokyo, 77, 5};
+        QCOMPARE(markerLine(decodeLine(markerLine(m)).marker), markerLine(m));
+        records::RunEnd end{3, kTokyo, records::EndCause::Completed, QStringLiteral("done"), 12};
+        const analysis::Figures none;
+        QCOMPARE(endLine(decodeLine(endLine(end, none)).end, none), endLine(end, none));
+        QCOMPARE(decodeLine("{\"type\":\"exchange\",\"packet\":1}").kind, Decoded::Kind::Bad);
+        QCOMPARE(decodeLine("{\"type\":\"gps\",\"schema\":9}").kind, Decoded::Kind::Other);
     }
 
     void otherRecords() {

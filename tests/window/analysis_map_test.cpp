@@ -180,6 +180,13 @@ void AnalysisMapTest::gridCellsNeedTheirSamples() {
     map.setCellSize(100);
     QCOMPARE(int(map.grid().cells().size()), 2);
     QCOMPARE(map.grid().cells().at({0, 0}).samples, 5);
+
+    // 37 of 39 answered (94.9 %) is labelled "95 %" and coloured as 95 %.
+    for (int i = 0; i < 39; ++i)
+        at(100 + i, 110 + (i % 6) * 5.0, 10 + (i / 6) * 5.0, i < 37 ? std::optional<int>(-70) : std::nullopt);
+    map.setCellSize(50);
+    map.setView(CoverageMap::View::GridSuccess);
+    QCOMPARE(pixel(map.grab().toImage(), px(142, 47)), rgb(exportdata::kRssiScale[1].rgb));  // 95 .. 99 %
 }
 
 void AnalysisMapTest::windowFeedsMapAndPlot() {

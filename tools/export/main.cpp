@@ -7,15 +7,20 @@
 // is still exported; the exit status is then 2. Records of a schema other
 // than 1 and 2 are among what is not read. A run without its end record is
 // exported with a note on standard error and does not change the status.
-#include "common/WholeFile.h"
+//
+// The inputs are read twice, record by record: once for what a format
+// needs before its first point (late answers, markers, the distance fit),
+// once to write. Memory does not grow with the number of exchanges.
 #include "export/LogReader.h"
 #include "export/StreamReader.h"
 #include "export/Writers.h"
+#include "gps/Distance.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cstdio>
 
@@ -23,17 +28,91 @@ namespace {
 
 void err(const QString& text) { std::fprintf(stderr, "qvx-export: %s\n", qPrintable(text)); }
 
-bool readFile(const QString& path, QByteArray* bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    *bytes = f.readAll();
-    return true;
+// A record stream starts with "{"; anything else is read as a log.
+bool isStream(const QString& path, QFile& f) {
+    if (path.endsWith(QLatin1String(".jsonl"), Qt::CaseInsensitive)) return true;
+    return f.peek(4096).trimmed().startsWith('{');
 }
 
-// A record stream starts with "{"; anything else is read as a log.
-bool isStream(const QString& path, const QByteArray& bytes) {
-    if (path.endsWith(QLatin1String(".jsonl"), Qt::CaseInsensitive)) return true;
-    return bytes.trimmed().startsWith('{');
+// Distances from a datum point given on the command line, for records
+// that carry none (logs, runs without a datum point).
+class WithDatum : public exportdata::RecordSink {
+public:
+    WithDatum(exportdata::RecordSink& to, double lat, double lon) : to_(to), lat_(lat), lon_(lon) {}
+    void runStart(const records::RunStart& r, const QString& layer, const QString& source) override {
+        to_.runStart(r, layer, source);
+    }
+    void exchange(const records::Exchange& e) override {
+        if (!exportdata::mapPosition(e) || e.position->distanceM) {
+            to_.exchange(e);
+            return;
+        }
+        records::Exchange d = e;
+        d.position->distanceM = hubeny::distance(d.position->lat, d.position->lon, lat_, lon_);
+        to_.exchange(d);
+    }
+    void late(const records::LateAnswer& l) override { to_.late(l); }
+    void marker(const records::Marker& m) override { to_.marker(m); }
+    void runEnd(const records::RunEnd& r) override { to_.runEnd(r); }
+    void problem(const exportdata::Problem& p) override { to_.problem(p); }
+    void note(const exportdata::Problem& p) override { to_.note(p); }
+
+private:
+    exportdata::RecordSink& to_;
+    double lat_, lon_;
+};
+
+// The second pass's writer, naming and counting the problems on the way
+// (the first pass may pass exchanges over unread, so only this one sees
+// every problem).
+class Writing : public exportdata::RecordSink {
+public:
+    explicit Writing(exportdata::ExportWriter& to) : to_(to) {}
+    void runStart(const records::RunStart& r, const QString& layer, const QString& source) override {
+        to_.runStart(r, layer, source);
+    }
+    void exchange(const records::Exchange& e) override { to_.exchange(e); }
+    void late(const records::LateAnswer& l) override { to_.late(l); }
+    void marker(const records::Marker& m) override { to_.marker(m); }
+    void runEnd(const records::RunEnd& r) override { to_.runEnd(r); }
+    void problem(const exportdata::Problem& p) override {
+        err(p.text());
+        ++count;
+    }
+    void note(const exportdata::Problem& p) override { err(QStringLiteral("note: ") + p.text()); }
+    std::size_t count = 0;
+
+private:
+    exportdata::ExportWriter& to_;
+};
+
+// Reads every input into the sink; false when one could not be opened.
+bool readInputs(const QStringList& inputs, exportdata::RecordSink& sink, bool tell) {
+    bool all = true;
+    for (const QString& path : inputs) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) {
+            if (tell) err(QStringLiteral("%1: cannot be read").arg(path));
+            all = false;
+            continue;
+        }
+        if (isStream(path, f)) {
+            exportdata::readStream(f, path, sink);
+            continue;
+        }
+        const QByteArray log = f.readAll();
+        const QString mapPath = exportdata::mapLogPathFor(path);
+        QByteArray map;
+        if (!mapPath.isEmpty() && QFileInfo::exists(mapPath)) {
+            QFile m(mapPath);
+            if (m.open(QIODevice::ReadOnly))
+                map = m.readAll();
+            else if (tell)
+                err(QStringLiteral("%1: cannot be read; positions from the communication log alone").arg(mapPath));
+        }
+        exportdata::readCommLog(log, path, map, mapPath, sink);
+    }
+    return all;
 }
 
 } // namespace
@@ -46,13 +125,17 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "Exports loopback test runs for maps and GIS tools.\n"
         "Each INPUT is a run's record stream (.jsonl) or a communication log (.log, code page 932);\n"
-        "the map log beside a communication log (<YYMMDD>_<mode>_Map_<name>.log) is read with it.\n"
-        "Each run is its own layer. Packets without a GPS fix (fix quality 0, bad checksum or no\n"
-        "position) are no map points; the CSV keeps them with empty coordinates.\n"
-        "Formats: geojson (FeatureCollection, every field a property), kml (placemarks coloured by\n"
-        "far-end RSSI, lost packets in their own folder, the track as a line), gpx (a track, RSSI in\n"
-        "extensions), csv (UTF-8, header with units), html (a stand-alone Leaflet map, with RSSI\n"
-        "against the distance from the datum point and its log-distance path-loss fit).\n"
+        "the map log beside a communication log (<YYMMDD>_<mode>_Map_<name>.log) is read with it\n"
+        "and paired with its packets by content, so trial runs and damaged lines shift nothing.\n"
+        "Each run is its own layer, named by its start time. Packets without a GPS fix (fix quality\n"
+        "0, bad checksum or no position) are no map points; the CSV keeps them with empty coordinates.\n"
+        "Formats: geojson (FeatureCollection of exchanges and markers, every field a property, the\n"
+        "height above the ellipsoid as third coordinate where the geoid separation is known), kml\n"
+        "(placemarks coloured by far-end RSSI with typed extended data, lost packets and markers in\n"
+        "folders of their own, the track as lines broken at gaps), gpx (markers as waypoints, a track\n"
+        "per run with a new segment after every gap, times in UTC), csv (header with units, a UTF-8\n"
+        "BOM unless told otherwise, formula-like texts kept as text), html (a stand-alone Leaflet map,\n"
+        "with RSSI against the distance from the datum point and its log-distance path-loss fit).\n"
         "Unreadable lines are named on standard error (file:line) and the rest is exported;\n"
         "the exit status is then 2 (1: nothing could be exported or bad options). Records of\n"
         "a schema this program does not know (it reads 1 and 2) are unreadable lines.\n"
@@ -64,23 +147,52 @@ int main(int argc, char** argv) {
                                 QStringLiteral("FORMAT"));
     const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Write to FILE instead of standard output."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption csvEncoding(QStringLiteral("csv-encoding"),
+                                         QStringLiteral("CSV text encoding: utf-8-bom (default), utf-8 or cp932."),
+                                         QStringLiteral("ENCODING"), QStringLiteral("utf-8-bom"));
+    const QCommandLineOption datum(QStringLiteral("datum"),
+                                   QStringLiteral("Datum point (decimal degrees) for the distances of records that carry "
+                                                  "none, such as old logs."),
+                                   QStringLiteral("LAT,LON"));
     parser.addOption(to);
     parser.addOption(output);
+    parser.addOption(csvEncoding);
+    parser.addOption(datum);
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Record streams or communication logs."),
                                  QStringLiteral("INPUT..."));
     parser.process(app);
 
-    const QString format = parser.value(to);
-    QByteArray (*writer)(const std::vector<exportdata::Run>&) = nullptr;
-    if (format == QLatin1String("geojson")) writer = exportdata::toGeoJson;
-    else if (format == QLatin1String("kml")) writer = exportdata::toKml;
-    else if (format == QLatin1String("gpx")) writer = exportdata::toGpx;
-    else if (format == QLatin1String("csv")) writer = exportdata::toCsv;
-    else if (format == QLatin1String("html")) writer = exportdata::toHtml;
-    if (!writer) {
-        err(format.isEmpty() ? QStringLiteral("--to is required (geojson, kml, gpx, csv or html)")
-                             : QStringLiteral("unknown format '%1' (geojson, kml, gpx, csv or html)").arg(format));
+    const QString name = parser.value(to);
+    exportdata::Format format;
+    if (name == QLatin1String("geojson")) format = exportdata::Format::GeoJson;
+    else if (name == QLatin1String("kml")) format = exportdata::Format::Kml;
+    else if (name == QLatin1String("gpx")) format = exportdata::Format::Gpx;
+    else if (name == QLatin1String("csv")) format = exportdata::Format::Csv;
+    else if (name == QLatin1String("html")) format = exportdata::Format::Html;
+    else {
+        err(name.isEmpty() ? QStringLiteral("--to is required (geojson, kml, gpx, csv or html)")
+                           : QStringLiteral("unknown format '%1' (geojson, kml, gpx, csv or html)").arg(name));
         return 1;
+    }
+    exportdata::ExportOptions options;
+    const QString encoding = parser.value(csvEncoding);
+    if (encoding == QLatin1String("utf-8")) options.csvEncoding = exportdata::CsvEncoding::Utf8;
+    else if (encoding == QLatin1String("cp932")) options.csvEncoding = exportdata::CsvEncoding::Cp932;
+    else if (encoding != QLatin1String("utf-8-bom")) {
+        err(QStringLiteral("unknown CSV encoding '%1' (utf-8-bom, utf-8 or cp932)").arg(encoding));
+        return 1;
+    }
+    std::optional<std::pair<double, double>> datumPoint;
+    if (parser.isSet(datum)) {
+        const QStringList f = parser.value(datum).split(QLatin1Char(','));
+        bool okLat = false, okLon = false;
+        const double lat = f.size() == 2 ? f[0].trimmed().toDouble(&okLat) : 0;
+        const double lon = f.size() == 2 ? f[1].trimmed().toDouble(&okLon) : 0;
+        if (!okLat || !okLon || std::fabs(lat) > 90 || std::fabs(lon) > 180) {
+            err(QStringLiteral("--datum wants LAT,LON in decimal degrees, e.g. 35.681,139.767"));
+            return 1;
+        }
+        datumPoint = std::make_pair(lat, lon);
     }
     const QStringList inputs = parser.positionalArguments();
     if (inputs.isEmpty()) {
@@ -88,41 +200,39 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    exportdata::Runs all;
-    bool unreadable = false;
-    for (const QString& path : inputs) {
-        QByteArray bytes;
-        if (!readFile(path, &bytes)) {
-            err(QStringLiteral("%1: cannot be read").arg(path));
-            unreadable = true;
-            continue;
-        }
-        if (isStream(path, bytes)) {
-            all.add(exportdata::readStream(bytes, path));
-            continue;
-        }
-        const QString mapPath = exportdata::mapLogPathFor(path);
-        QByteArray map;
-        if (!mapPath.isEmpty() && QFileInfo::exists(mapPath) && !readFile(mapPath, &map))
-            err(QStringLiteral("%1: cannot be read; positions from the communication log alone").arg(mapPath));
-        all.add(exportdata::readCommLog(bytes, path, map, mapPath));
-    }
-    for (const exportdata::Problem& p : all.problems) err(p.text());
-    for (const exportdata::Problem& n : all.notes) err(QStringLiteral("note: ") + n.text());
+    const auto read = [&](exportdata::RecordSink& sink, bool tell) {
+        if (!datumPoint) return readInputs(inputs, sink, tell);
+        WithDatum d(sink, datumPoint->first, datumPoint->second);
+        return readInputs(inputs, d, tell);
+    };
+    exportdata::Survey survey;
+    survey.light = format != exportdata::Format::Html;
+    const bool allRead = read(survey, false);
+    survey.finish();
 
-    const QByteArray out = writer(all.runs);
+    QSaveFile file(parser.isSet(output) ? parser.value(output) : QString());
+    QFile standardOutput;
+    QIODevice* out = &file;
     if (parser.isSet(output)) {
-        // All of it or, failing that, the file as it was.
-        QString error;
-        if (!wholefile::replace(parser.value(output), out, &error)) {
-            err(QStringLiteral("%1: cannot be written: %2").arg(parser.value(output), error));
+        if (!file.open(QIODevice::WriteOnly)) {
+            err(QStringLiteral("%1: cannot be written: %2").arg(parser.value(output), file.errorString()));
             return 1;
         }
-    } else if (std::fwrite(out.constData(), 1, out.size(), stdout) != static_cast<size_t>(out.size())
-               || std::fflush(stdout) != 0) {
-        err(QStringLiteral("standard output cannot be written"));
+    } else {
+        standardOutput.open(stdout, QIODevice::WriteOnly);
+        out = &standardOutput;
+    }
+    const std::unique_ptr<exportdata::ExportWriter> writer = exportdata::makeWriter(format, *out, survey, options);
+    Writing writing(*writer);
+    read(writing, true);
+    // A failed buffered write shows at the flush: the file is then left as it was.
+    if (!writer->finish() ||
+        (parser.isSet(output) && (!file.flush() || file.error() != QFileDevice::NoError || !file.commit()))) {
+        err(parser.isSet(output) ? QStringLiteral("%1: cannot be written: %2").arg(parser.value(output), file.errorString())
+                                 : QStringLiteral("standard output cannot be written"));
         return 1;
     }
-    if (all.runs.empty()) return 1;
-    return unreadable || !all.problems.empty() ? 2 : 0;
+    standardOutput.close();
+    if (survey.layers.empty()) return 1;
+    return !allRead || writing.count > 0 ? 2 : 0;
 }

@@ -38,20 +38,14 @@ bool readWalk(const QString& path, mapshot::Walk* walk) {
     for (const exportdata::Problem& p : runs.problems)
         std::fprintf(stderr, "qvx-mapshot: %s\n", qPrintable(p.text()));
     walk->datumLat = walk->datumLon = 0;
-    for (const exportdata::Run& run : runs.runs) {
-        for (const exportdata::Point& p : run.points) {
-            records::Exchange e;
+    for (const exportdata::Layer& run : runs.runs) {
+        for (records::Exchange e : run.exchanges) {
             e.runId = 1;
-            e.packet = p.packet;
-            e.outcome = p.outcome == exportdata::Outcome::Answered ? records::Outcome::Answered
-                                                                   : records::Outcome::Lost;
-            e.farRssi = p.farRssi;
-            e.ackRssi = p.ackRssi;
-            e.noise = p.noise;
-            e.position = p.position;
             walk->exchanges.push_back(e);
-            if (p.outcome == exportdata::Outcome::Late)
-                walk->lateAnswers.push_back({1, p.packet, p.payload, 0, std::nullopt});
+        }
+        for (records::LateAnswer l : run.late) {
+            l.runId = 1;
+            walk->lateAnswers.push_back(l);
         }
     }
     return true;
