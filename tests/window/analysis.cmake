@@ -4,3 +4,6 @@ qvx_add_test(analysis_window_test
 qvx_add_test(analysis_records_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/analysis_records_test.cpp
   LIBS qvx_virtualbench)
+qvx_add_test(analysis_long_run_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/analysis_long_run_test.cpp
+  LIBS qvx_analysis_ui qvx_core)
