@@ -22,6 +22,38 @@ constexpr int kHistogramBins = 30;
 constexpr int kDotsBelow = 100;
 constexpr int kUnlaidColumns = 600;  // a plot not laid out yet
 
+// A 1, 2 or 5 times a power of ten near x: at or above it (ceiling) or the
+// nearest.
+double niceNumber(double x, bool ceiling) {
+    const double z = std::pow(10.0, std::floor(std::log10(x)));
+    const double q = x / z;
+    if (ceiling)
+        return (q <= 1 ? 1 : q <= 2 ? 2 : q <= 5 ? 5 : 10) * z;
+    return (q < 1.5 ? 1 : q < 3 ? 2 : q < 7 ? 5 : 10) * z;
+}
+
+// [lo, hi] widened to whole nice steps, as QValueAxis::applyNiceNumbers()
+// after setRange(lo, hi) makes it (from the axis's present tick count), but
+// handed to the axis only when it differs from what the axis shows: every
+// range the axis takes lays its labels out again, and a flush that set the
+// raw range and then the nice one cost two layouts of every axis for a
+// range that mostly stays the same.
+void span(QValueAxis* axis, double lo, double hi) {
+    int ticks = axis->tickCount();
+    if (hi > lo && ticks > 1) {
+        const double range = niceNumber(hi - lo, true);
+        const double step = niceNumber(range / (ticks - 1), false);
+        const double first = std::floor(lo / step), last = std::ceil(hi / step);
+        ticks = int(last - first) + 1;
+        lo = first * step;
+        hi = last * step;
+    }
+    if (axis->min() != lo || axis->max() != hi)
+        axis->setRange(lo, hi);
+    if (axis->tickCount() != ticks)
+        axis->setTickCount(ticks);
+}
+
 // The smallest range of nice whole steps that holds [lo, hi] with a margin.
 void fit(QValueAxis* axis, double lo, double hi, double minSpan) {
     if (hi - lo < minSpan) {
@@ -30,14 +62,7 @@ void fit(QValueAxis* axis, double lo, double hi, double minSpan) {
         hi = mid + minSpan / 2;
     }
     const double pad = (hi - lo) * 0.05;
-    axis->setRange(std::floor(lo - pad), std::ceil(hi + pad));
-    axis->applyNiceNumbers();
-}
-
-// A range from lo that starts at nice ticks (whole packets, seconds, ms).
-void span(QValueAxis* axis, double lo, double hi) {
-    axis->setRange(lo, hi);
-    axis->applyNiceNumbers();
+    span(axis, std::floor(lo - pad), std::ceil(hi + pad));
 }
 
 void widen(std::optional<double>& lo, std::optional<double>& hi, const Spread& s) {
