@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QResizeEvent>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -79,6 +80,7 @@ void CoverageMap::clear() {
     points_.clear();
     markers_.clear();
     unplaced_ = 0;
+    lost_ = 0;
     reproject();
 }
 
@@ -137,10 +139,24 @@ void CoverageMap::invalidate() {
     update();
 }
 
+// Exchanges come up to ten times a second: what they drew shows with the
+// next repaint, at most every kRepaintMs.
+void CoverageMap::scheduleRepaint() {
+    if (repaintScheduled_)
+        return;
+    repaintScheduled_ = true;
+    QTimer::singleShot(kRepaintMs, this, [this] {
+        repaintScheduled_ = false;
+        update();
+    });
+}
+
+bool CoverageMap::imageCurrent() const { return view_ == View::Points && !stale_ && image_.size() == size(); }
+
 void CoverageMap::addExchange(const records::Exchange& e) {
     if (!e.position || !e.position->usable()) {
         ++unplaced_;
-        update();
+        scheduleRepaint();
         return;
     }
     if (!projection_) {
@@ -151,9 +167,11 @@ void CoverageMap::addExchange(const records::Exchange& e) {
     Point pt{e.position->lat, e.position->lon, projection_->toMetres(e.position->lat, e.position->lon),
              e.packet, e.outcome == records::Outcome::Answered, false, e.farRssi, e.ackRssi, e.noise};
     points_.push_back(pt);
+    lost_ += pt.answered ? 0 : 1;
     grid_.add(pt.m, pt.answered, valueOf(pt));
-    if (widenFor(pt.m) || view_ != View::Points || stale_ || image_.size() != size()) {
-        invalidate();
+    if (widenFor(pt.m) || !imageCurrent()) {
+        stale_ = true;
+        scheduleRepaint();
         return;
     }
     // Into the backing image at once, keeping the drawing order: a loss
@@ -172,7 +190,8 @@ void CoverageMap::addExchange(const records::Exchange& e) {
         drawMark(p, spots_.add(c, false));
     }
     redrawMarkersNear(p, c, f);
-    update();
+    ++marksDrawn_;
+    scheduleRepaint();
 }
 
 // Markers are few: each one near a new mark is drawn again over it.
@@ -229,11 +248,18 @@ std::vector<MapMark> CoverageMap::marksFor(const Frame& f) const {
 }
 
 void CoverageMap::markLate(std::int64_t packet) {
-    for (auto it = points_.rbegin(); it != points_.rend(); ++it) {
+    // Points come in packet order: the search stops at an older packet (a
+    // late answer is for one of the last few; one without a position has
+    // no point).
+    for (auto it = points_.rbegin(); it != points_.rend() && it->packet >= packet; ++it) {
         if (it->packet == packet && !it->answered) {
             it->late = true;
-            if (view_ == View::Points)
-                invalidate();
+            if (view_ != View::Points)
+                return;
+            // The spot's count and colour come from every loss at it: the
+            // image is drawn again at the next paint.
+            stale_ = true;
+            scheduleRepaint();
             return;
         }
     }
@@ -253,7 +279,14 @@ LegendContent CoverageMap::legend() const {
 // The legend stands in a strip of its own on the right, so that it never
 // hides a point; a narrow map draws it over the points instead.
 double CoverageMap::legendStrip(const QSize& size) const {
-    const double w = legendWidth(font(), legend()) + 16;
+    // Measuring the legend's texts costs more than drawing a point: once
+    // per legend, font and width asked.
+    const LegendKey key{value_, view_, grid_.cellM(), minSamples_, font().key()};
+    if (!(legendKey_ == key)) {
+        legendKey_ = key;
+        legendPx_ = legendWidth(font(), legend()) + 16;
+    }
+    const double w = legendPx_;
     return size.width() >= 3 * w ? w : 0;
 }
 
@@ -332,11 +365,8 @@ void CoverageMap::drawOverlays(QPainter& p, const QSize& size, const Frame& f) c
     const QRectF area(QPointF(0, 0), size);
     if (datum_)
         drawDatum(p, f.toPx(QPointF(0, 0)));
-    int lost = 0;
-    for (const Point& pt : points_)
-        lost += pt.answered ? 0 : 1;
     p.setPen(Qt::black);
-    QString head = QStringLiteral("点 %1 (損失 %2)   位置なし %3").arg(points_.size()).arg(lost).arg(unplaced_);
+    QString head = QStringLiteral("点 %1 (損失 %2)   位置なし %3").arg(points_.size()).arg(lost_).arg(unplaced_);
     if (!projection_)
         head += QStringLiteral("   測位待ち");
     p.drawText(QRectF(8, 4, size.width() - 60, 18), Qt::AlignLeft | Qt::AlignVCenter, head);
@@ -374,6 +404,9 @@ void CoverageMap::paintEvent(QPaintEvent*) {
         for (const Point& pt : points_)
             if (!pt.answered)
                 spots_.add(f.toPx(pt.m), pt.late);
+        ++fullRedraws_;
+        if (view_ == View::Points)
+            marksDrawn_ += std::int64_t(points_.size());
     }
     QPainter p(this);
     p.drawImage(0, 0, image_);

@@ -19,8 +19,10 @@
 // markers it touches again over it); one outside sets the
 // extent to everything plus a quarter on each side (a walk outward redraws
 // the map a logarithmic number of times), and a change of view or size
-// redraws the image at the next paint. The overlays are drawn over the
-// image at each paint; the legend has a strip of its own on the right.
+// redraws the image at the next paint. A late answer draws its purple cross
+// over the red one in the image. The overlays are drawn over the image at
+// each paint; the legend has a strip of its own on the right. New exchanges
+// repaint the widget at most every kRepaintMs; a change of view at once.
 #include "analysis/CoverageGrid.h"
 #include "analysis/MapLegend.h"
 #include "analysis/MapMarks.h"
@@ -40,6 +42,7 @@ public:
     enum class View { Points, GridSuccess, GridMedian };
     static constexpr int kDefaultMinSamples = 5;
     static constexpr double kMinExtentM = 100;  // the smallest span shown
+    static constexpr int kRepaintMs = 250;
 
     explicit CoverageMap(QWidget* parent = nullptr);
 
@@ -67,6 +70,10 @@ public:
     std::vector<MapMark> drawList() const { return marksFor(frameFor(size())); }
 
     int drawnPoints() const { return int(points_.size()); }
+    // The drawing's work so far: marks drawn into the image (one per new
+    // point or late answer, every point at a full redraw) and full redraws.
+    std::int64_t marksDrawn() const { return marksDrawn_; }
+    int fullRedraws() const { return fullRedraws_; }
     int unplacedPoints() const { return unplaced_; }
     const CoverageGrid& grid() const { return grid_; }
     // Where a position lies on the widget now (tests, hover); empty before
@@ -118,7 +125,9 @@ private:
     void rebuildGrid();
     bool widenFor(const QPointF& m);
     void invalidate();
+    void scheduleRepaint();
     void drawBase(QPainter& p, const QSize& size, const Frame& f) const;
+    bool imageCurrent() const;
     void drawOverlays(QPainter& p, const QSize& size, const Frame& f) const;
 
     Datum datum_;
@@ -130,11 +139,28 @@ private:
     QRectF extentM_;  // x east, y north: left/top are the minima
     QRectF dataM_;    // the origin and every point
     int unplaced_ = 0;
+    int lost_ = 0;
     MapValue value_ = MapValue::FarRssi;
     View view_ = View::Points;
     int minSamples_ = kDefaultMinSamples;
+    struct LegendKey {
+        MapValue value;
+        View view;
+        double cellM;
+        int minSamples;
+        QString font;
+        bool operator==(const LegendKey& o) const {
+            return value == o.value && view == o.view && cellM == o.cellM && minSamples == o.minSamples &&
+                   font == o.font;
+        }
+    };
+    mutable std::optional<LegendKey> legendKey_;
+    mutable double legendPx_ = 0;
     QImage image_;
     bool stale_ = true;
+    bool repaintScheduled_ = false;
+    std::int64_t marksDrawn_ = 0;
+    int fullRedraws_ = 0;
 };
 
 }  // namespace analysis

@@ -1,5 +1,6 @@
 #include "analysis/LinkCharts.h"
 
+#include "analysis/Decimation.h"
 #include "stats/Histogram.h"
 
 #include <QAreaSeries>
@@ -19,6 +20,39 @@ namespace {
 
 constexpr int kHistogramBins = 30;
 constexpr int kDotsBelow = 100;
+constexpr int kUnlaidColumns = 600;  // a plot not laid out yet
+
+// A 1, 2 or 5 times a power of ten near x: at or above it (ceiling) or the
+// nearest.
+double niceNumber(double x, bool ceiling) {
+    const double z = std::pow(10.0, std::floor(std::log10(x)));
+    const double q = x / z;
+    if (ceiling)
+        return (q <= 1 ? 1 : q <= 2 ? 2 : q <= 5 ? 5 : 10) * z;
+    return (q < 1.5 ? 1 : q < 3 ? 2 : q < 7 ? 5 : 10) * z;
+}
+
+// [lo, hi] widened to whole nice steps, as QValueAxis::applyNiceNumbers()
+// after setRange(lo, hi) makes it (from the axis's present tick count), but
+// handed to the axis only when it differs from what the axis shows: every
+// range the axis takes lays its labels out again, and a flush that set the
+// raw range and then the nice one cost two layouts of every axis for a
+// range that mostly stays the same.
+void span(QValueAxis* axis, double lo, double hi) {
+    int ticks = axis->tickCount();
+    if (hi > lo && ticks > 1) {
+        const double range = niceNumber(hi - lo, true);
+        const double step = niceNumber(range / (ticks - 1), false);
+        const double first = std::floor(lo / step), last = std::ceil(hi / step);
+        ticks = int(last - first) + 1;
+        lo = first * step;
+        hi = last * step;
+    }
+    if (axis->min() != lo || axis->max() != hi)
+        axis->setRange(lo, hi);
+    if (axis->tickCount() != ticks)
+        axis->setTickCount(ticks);
+}
 
 // The smallest range of nice whole steps that holds [lo, hi] with a margin.
 void fit(QValueAxis* axis, double lo, double hi, double minSpan) {
@@ -28,14 +62,7 @@ void fit(QValueAxis* axis, double lo, double hi, double minSpan) {
         hi = mid + minSpan / 2;
     }
     const double pad = (hi - lo) * 0.05;
-    axis->setRange(std::floor(lo - pad), std::ceil(hi + pad));
-    axis->applyNiceNumbers();
-}
-
-// A range from lo that starts at nice ticks (whole packets, seconds, ms).
-void span(QValueAxis* axis, double lo, double hi) {
-    axis->setRange(lo, hi);
-    axis->applyNiceNumbers();
+    span(axis, std::floor(lo - pad), std::ceil(hi + pad));
 }
 
 void widen(std::optional<double>& lo, std::optional<double>& hi, const Spread& s) {
@@ -99,7 +126,10 @@ LinkCharts::Plot LinkCharts::makePlot(QWidget* parent, const QString& name, cons
     p.view->setAccessibleName(name);
     p.view->setAccessibleDescription(title);
     p.view->setRenderHint(QPainter::Antialiasing, false);
+    p.view->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     p.view->setMinimumSize(320, 200);
+    // A new width asks for new columns.
+    connect(p.chart, &QChart::plotAreaChanged, this, [this] { schedule(); });
     return p;
 }
 
@@ -117,7 +147,7 @@ QLineSeries* LinkCharts::addLine(Plot& p, const QString& name, const QColor& col
 void LinkCharts::clear() {
     for (Line* l : {&rollingLine_, &farLine_, &ackLine_, &noiseLine_, &marginLine_}) {
         l->series->clear();
-        l->pending.clear();
+        l->points.clear();
     }
     histogramLine_->clear();
     originUs_.reset();
@@ -137,24 +167,19 @@ void LinkCharts::clear() {
 }
 
 void LinkCharts::append(Line& l, const QPointF& point) {
-    l.pending.append(point);
-    if (l.pending.size() > kMaxPoints + kMaxPoints / 4)  // hidden for long: only the newest matter
-        l.pending.remove(0, l.pending.size() - kMaxPoints);
+    l.points.push_back(point);
+    if (l.points.size() > std::size_t(kMaxPoints))
+        l.points.pop_front();
 }
 
-void LinkCharts::move(Line& l) {
-    if (l.pending.isEmpty())
-        return;
-    // One replace: appending point by point would lay the whole line out
-    // again for every point.
-    QList<QPointF> all = l.series->points();
-    all += l.pending;
-    l.pending.clear();
-    if (all.size() > kMaxPoints)
-        all.remove(0, all.size() - kMaxPoints);
+// The window's points, a column's extremes each, replace the series' in one
+// go (appending point by point would lay the line out again for every one).
+void LinkCharts::draw(Line& l, const Plot& p) {
+    const int width = int(p.chart->plotArea().width());
+    const int columns = width > 0 ? width : kUnlaidColumns;
     // A lone answer between losses draws no line: dots while the plot is sparse.
-    l.series->setPointsVisible(all.size() < kDotsBelow);
-    l.series->replace(all);
+    l.series->setPointsVisible(l.points.size() < std::size_t(kDotsBelow));
+    l.series->replace(decimateMinMax(l.points, p.x->min(), p.x->max(), columns));
 }
 
 void LinkCharts::addExchange(const records::Exchange& e, const Figures& f) {
@@ -206,15 +231,14 @@ void LinkCharts::flush() {
     if (!dirty_)
         return;
     dirty_ = false;
-    for (Line* l : {&rollingLine_, &farLine_, &ackLine_, &noiseLine_, &marginLine_})
-        move(*l);
-    QLineSeries* rolling = rollingLine_.series;
-    const double firstPoint = rolling->count() ? rolling->at(0).x() : double(firstPacket_);
+    ++flushes_;
+    const std::deque<QPointF>& rolling = rollingLine_.points;
+    const double firstPoint = rolling.empty() ? double(firstPacket_) : rolling.front().x();
     span(rolling_.x, firstPoint, std::max(firstPoint + 10, double(lastPacket_)));
     double firstTime = 0;
     for (const Line* l : {&farLine_, &ackLine_, &noiseLine_})
-        if (l->series->count())
-            firstTime = std::max(firstTime, l->series->at(0).x());
+        if (!l->points.empty())
+            firstTime = std::max(firstTime, l->points.front().x());
     const double seconds = std::max(10.0, std::ceil(lastSeconds_ - firstTime));
     span(rssi_.x, std::floor(firstTime), std::floor(firstTime) + seconds);
     span(margin_.x, std::floor(firstTime), std::floor(firstTime) + seconds);
@@ -222,6 +246,10 @@ void LinkCharts::flush() {
         fit(rssi_.y, *dbmLow_, *dbmHigh_, 10);
     if (dbLow_)
         fit(margin_.y, *dbLow_, *dbHigh_, 10);
+    draw(rollingLine_, rolling_);
+    for (Line* l : {&farLine_, &ackLine_, &noiseLine_})
+        draw(*l, rssi_);
+    draw(marginLine_, margin_);
     rebuildHistogram();
 }
 
@@ -249,8 +277,15 @@ void LinkCharts::rebuildHistogram() {
     span(histogram_.y, 0, std::ceil(top * 1.1));
 }
 
-int LinkCharts::rollingPoints() const { return rollingLine_.series->count(); }
-int LinkCharts::rssiPoints() const { return farLine_.series->count(); }
-int LinkCharts::marginPoints() const { return marginLine_.series->count(); }
+int LinkCharts::rollingPoints() const { return int(rollingLine_.points.size()); }
+int LinkCharts::rssiPoints() const { return int(farLine_.points.size()); }
+int LinkCharts::marginPoints() const { return int(marginLine_.points.size()); }
+
+int LinkCharts::drawnPoints() const {
+    int n = histogramLine_->count();
+    for (const Line* l : {&rollingLine_, &farLine_, &ackLine_, &noiseLine_, &marginLine_})
+        n += l->series->count();
+    return n;
+}
 
 }  // namespace analysis

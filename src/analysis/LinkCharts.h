@@ -6,9 +6,14 @@
 // Exchanges are noted as they come (cheap); their points, the axes and the
 // histogram reach the plots at most every kFlushMs (flush()), and not at
 // all while the plots are hidden, so a fast cycle repaints them a few times
-// a second rather than once per exchange. The line plots keep the most recent
-// kMaxPoints exchanges; the histogram covers the whole run (round trips
-// counted per 0.1 ms).
+// a second rather than once per exchange. The line plots cover the most
+// recent kMaxPoints exchanges; what a series draws is that window reduced to
+// the lowest and highest point of each pixel column (Decimation.h), so a
+// redraw strokes at most about twice the plot's width in points however
+// long the run. The histogram covers the whole run (round trips counted per
+// 0.1 ms, drawn as at most a few dozen bins). Each plot repaints its whole
+// view at a change: partial repaints of a chart whose axes moved left
+// erased patches of grid and line behind.
 #include "stats/LinkStatistics.h"
 #include "records/Exchange.h"
 
@@ -16,6 +21,7 @@
 #include <QObject>
 #include <QPointF>
 
+#include <deque>
 #include <map>
 #include <optional>
 
@@ -48,11 +54,15 @@ public:
     // While hidden, flush() waits for the next show.
     void setVisible(bool visible);
 
-    // Points each line plot holds (tests and the cost figures read them).
+    // Points each line plot covers (tests and the cost figures read them).
     int rollingPoints() const;
     int rssiPoints() const;
     int marginPoints() const;
     int histogramTotal() const { return histogramTotal_; }
+    // Points the series hand to the chart to draw, over every plot, and how
+    // many flushes laid them out (the work of a redraw).
+    int drawnPoints() const;
+    int flushes() const { return flushes_; }
 
 private:
     struct Plot {
@@ -66,10 +76,10 @@ private:
     QLineSeries* addLine(Plot& p, const QString& name, const QColor& colour);
     struct Line {
         QLineSeries* series = nullptr;
-        QList<QPointF> pending;  // points not yet in the series
+        std::deque<QPointF> points;  // the most recent kMaxPoints
     };
     static void append(Line& l, const QPointF& point);
-    static void move(Line& l);
+    static void draw(Line& l, const Plot& p);
     void schedule();
     void rebuildHistogram();
 
@@ -84,6 +94,7 @@ private:
     std::optional<double> dbmLow_, dbmHigh_, dbLow_, dbHigh_;
     std::map<std::int64_t, int> rttTenths_;  // round trip in 0.1 ms -> count
     int histogramTotal_ = 0;
+    int flushes_ = 0;
     bool dirty_ = false;
     bool scheduled_ = false;
     bool visible_ = false;

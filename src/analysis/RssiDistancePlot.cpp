@@ -92,6 +92,9 @@ RssiDistancePlot::RssiDistancePlot(QWidget* parent) : QWidget(parent) {
     name(view_, QStringLiteral("RssiDistanceChart"));
     view_->setAccessibleDescription(chart_->title());
     view_->setRenderHint(QPainter::Antialiasing);
+    // Whole repaints: partial ones of a chart whose axes moved leave stale
+    // patches (as the analysis window's plots).
+    view_->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     view_->setMinimumSize(320, 240);
 
     threshold_ = new QSpinBox;
@@ -163,6 +166,7 @@ void RssiDistancePlot::rebuild() {
     ackDotsSeries_->clear();
     nearestM_ = farthestM_ = 0;
     lowDbm_ = highDbm_ = 0;
+    any_ = false;
     for (const Raw& r : raw_)
         take(r);
     schedule();
@@ -179,21 +183,21 @@ void RssiDistancePlot::take(const Raw& r) {
     if (!d || !(*d >= kMinDistanceM))
         return;
     const int bin = int(std::lround(std::log10(*d) * 200));  // 1/200 decade: about 1 %
-    const bool first = far_.empty() && ack_.empty();
-    auto note = [&](std::optional<int> v, std::vector<PathLossSample>& samples, std::set<std::pair<int, int>>& seen,
+    const bool first = !any_;
+    auto note = [&](std::optional<int> v, PathLossSums& sums, std::set<std::pair<int, int>>& seen,
                     std::vector<QPointF>& pending) {
         if (!v)
             return;
-        const bool none = far_.empty() && ack_.empty();
-        samples.push_back({*d, double(*v)});
-        lowDbm_ = none ? *v : std::min(lowDbm_, *v);
-        highDbm_ = none ? *v : std::max(highDbm_, *v);
+        sums.add({*d, double(*v)});
+        lowDbm_ = any_ ? std::min(lowDbm_, *v) : *v;
+        highDbm_ = any_ ? std::max(highDbm_, *v) : *v;
+        any_ = true;
         if (seen.insert({bin, *v}).second)
             pending.emplace_back(*d, *v);
     };
     note(r.far, far_, farDots_, farPending_);
     note(r.ack, ack_, ackDots_, ackPending_);
-    if (far_.empty() && ack_.empty())
+    if (!any_)
         return;
     nearestM_ = first ? *d : std::min(nearestM_, *d);
     farthestM_ = std::max(farthestM_, *d);
@@ -271,21 +275,21 @@ void RssiDistancePlot::flush() {
     };
     move(farPending_, farDotsSeries_);
     move(ackPending_, ackDotsSeries_);
-    farFit_ = fitPathLoss(far_);
-    ackFit_ = fitPathLoss(ack_);
+    farFit_ = far_.fit();
+    ackFit_ = ack_.fit();
 
     // The distance axis: whole decades around the samples, and far enough
     // to show where a fit reaches the threshold (up to ten times the
     // farthest sample).
-    double lo = far_.empty() && ack_.empty() ? 1 : nearestM_;
-    double hi = far_.empty() && ack_.empty() ? 1000 : farthestM_;
+    double lo = any_ ? nearestM_ : 1;
+    double hi = any_ ? farthestM_ : 1000;
     for (const auto& fit : {farFit_, ackFit_})
         if (fit)
             if (const auto reach = fit->distanceAt(threshold()); reach && *reach < farthestM_ * 10)
                 hi = std::max(hi, *reach);
     x_->setRange(decadeBelow(lo), std::max(decadeAbove(hi), decadeBelow(lo) * 10));
-    const double low = std::min(double(far_.empty() && ack_.empty() ? -120 : lowDbm_), double(threshold()));
-    const double high = far_.empty() && ack_.empty() ? -30 : highDbm_;
+    const double low = std::min(double(any_ ? lowDbm_ : -120), double(threshold()));
+    const double high = any_ ? highDbm_ : -30;
     const double bottom = std::floor((low - 5) / 10) * 10, top = std::ceil((high + 5) / 10) * 10;
     y_->setRange(bottom, top);
     const int tens = int(std::lround((top - bottom) / 10));
@@ -296,6 +300,8 @@ void RssiDistancePlot::flush() {
     figures_->setText(fitText(QStringLiteral("相手受信"), farFit_) + QLatin1Char('\n') +
                       fitText(QStringLiteral("自局受信"), ackFit_));
 }
+
+int RssiDistancePlot::drawnDots() const { return farDotsSeries_->count() + ackDotsSeries_->count(); }
 
 bool RssiDistancePlot::savePicture(const QString& path, QString* error) {
     flush();

@@ -13,7 +13,10 @@
 //
 // Exchanges are noted as they come; the dots, the fit and the figures
 // follow at most every kFlushMs, and not while the plot is hidden. A dot
-// is drawn once per (distance to 1 %, dBm): a long walk adds few.
+// is drawn once per (distance to 1 %, dBm): a long walk adds few. The fits
+// come from running sums (PathLossSums), so a refit costs the same at the
+// millionth sample as at the tenth; only a new datum point, which moves
+// every distance, goes over the samples again.
 #include "analysis/CoverageGrid.h"
 #include "stats/PathLoss.h"
 #include "records/Exchange.h"
@@ -62,8 +65,10 @@ public:
 
     std::optional<PathLossFit> farFit() const { return farFit_; }
     std::optional<PathLossFit> ackFit() const { return ackFit_; }
-    int farSamples() const { return int(far_.size()); }
-    int ackSamples() const { return int(ack_.size()); }
+    int farSamples() const { return far_.samples(); }
+    int ackSamples() const { return ack_.samples(); }
+    // Dots the two scatter series hold (the work of a redraw).
+    int drawnDots() const;
     QChartView* chartView() const { return view_; }
     QLabel* figures() const { return figures_; }
     // PNG or SVG (by suffix) of the plot and its figures at the plot's size.
@@ -88,7 +93,7 @@ private:
 
     Datum datum_;
     std::vector<Raw> raw_;
-    std::vector<PathLossSample> far_, ack_;
+    PathLossSums far_, ack_;
     std::set<std::pair<int, int>> farDots_, ackDots_;
     std::vector<QPointF> farPending_, ackPending_;
     double noiseSum_ = 0;
@@ -96,6 +101,7 @@ private:
     double nearestM_ = 0, farthestM_ = 0;
     int lowDbm_ = 0, highDbm_ = 0;
     std::optional<PathLossFit> farFit_, ackFit_;
+    bool any_ = false;  // a sample at kMinDistanceM or farther
     bool dirty_ = false, scheduled_ = false, shown_ = false;
 
     QChart* chart_ = nullptr;

@@ -18,51 +18,48 @@ std::optional<double> PathLossFit::distanceAt(double thresholdDbm) const {
     return d;
 }
 
-std::optional<PathLossFit> fitPathLoss(const std::vector<PathLossSample>& samples, double referenceM) {
-    if (!(referenceM > 0))
+void PathLossSums::add(const PathLossSample& s) {
+    if (!(s.distanceM >= kMinDistanceM) || !std::isfinite(s.distanceM) || !std::isfinite(s.rssiDbm))
+        return;
+    // RSSI = A + n x with x = -10 log10(d / d0): a straight line in x. The
+    // reference distance only shifts x, so the sums use x = -10 log10(d).
+    const double x = -10 * std::log10(s.distanceM), y = s.rssiDbm;
+    nearestM_ = count_ == 0 ? s.distanceM : std::min(nearestM_, s.distanceM);
+    farthestM_ = std::max(farthestM_, s.distanceM);
+    ++count_;
+    const double dx = x - meanX_, dy = y - meanY_;
+    meanX_ += dx / count_;
+    meanY_ += dy / count_;
+    sxx_ += dx * (x - meanX_);
+    sxy_ += dx * (y - meanY_);
+    syy_ += dy * (y - meanY_);
+}
+
+std::optional<PathLossFit> PathLossSums::fit(double referenceM) const {
+    if (!(referenceM > 0) || count_ < 2)
         return std::nullopt;
-    // RSSI = A + n x with x = -10 log10(d / d0): a straight line in x.
-    // Means first, then sums of deviations, which keeps the sums accurate
-    // when every x is large and close to the others.
-    std::vector<std::pair<double, double>> xy;
-    xy.reserve(samples.size());
+    // All at one distance (to the precision of the positions): no slope.
+    if (farthestM_ - nearestM_ < 1e-6 * farthestM_ || !(sxx_ > 0))
+        return std::nullopt;
     PathLossFit fit;
     fit.referenceM = referenceM;
-    for (const PathLossSample& s : samples) {
-        if (!(s.distanceM >= kMinDistanceM) || !std::isfinite(s.distanceM) || !std::isfinite(s.rssiDbm))
-            continue;
-        xy.emplace_back(-10 * std::log10(s.distanceM / referenceM), s.rssiDbm);
-        fit.nearestM = xy.size() == 1 ? s.distanceM : std::min(fit.nearestM, s.distanceM);
-        fit.farthestM = std::max(fit.farthestM, s.distanceM);
-    }
-    if (xy.size() < 2)
-        return std::nullopt;
-    const double count = double(xy.size());
-    double mx = 0, my = 0;
-    for (const auto& [x, y] : xy) {
-        mx += x;
-        my += y;
-    }
-    mx /= count;
-    my /= count;
-    double sxx = 0, sxy = 0;
-    for (const auto& [x, y] : xy) {
-        sxx += (x - mx) * (x - mx);
-        sxy += (x - mx) * (y - my);
-    }
-    // All at one distance (to the precision of the positions): no slope.
-    if (fit.farthestM - fit.nearestM < 1e-6 * fit.farthestM || !(sxx > 0))
-        return std::nullopt;
-    fit.exponent = sxy / sxx;
-    fit.referenceDbm = my - fit.exponent * mx;
-    fit.samples = int(xy.size());
-    double sse = 0;
-    for (const auto& [x, y] : xy) {
-        const double r = y - (fit.referenceDbm + fit.exponent * x);
-        sse += r * r;
-    }
-    fit.rmsErrorDb = std::sqrt(sse / count);
+    fit.nearestM = nearestM_;
+    fit.farthestM = farthestM_;
+    fit.samples = count_;
+    fit.exponent = sxy_ / sxx_;
+    fit.referenceDbm = meanY_ - fit.exponent * (meanX_ + 10 * std::log10(referenceM));
+    // The residuals' sum of squares from the co-moments; rounding can take
+    // a perfect fit a hair below zero.
+    const double sse = std::max(0.0, syy_ - fit.exponent * sxy_);
+    fit.rmsErrorDb = std::sqrt(sse / count_);
     return fit;
+}
+
+std::optional<PathLossFit> fitPathLoss(const std::vector<PathLossSample>& samples, double referenceM) {
+    PathLossSums sums;
+    for (const PathLossSample& s : samples)
+        sums.add(s);
+    return sums.fit(referenceM);
 }
 
 }  // namespace analysis

@@ -37,6 +37,26 @@ struct PathLossFit {
 
 constexpr double kMinDistanceM = 1.0;
 
+// The fit's sums, kept as samples come: the counts, means and co-moments of
+// x = -10 log10(d) and the level (Welford's updates, accurate when every x is
+// large and close to the others), so a live plot refits in constant time
+// however many samples it has seen. Samples fitPathLoss leaves out are left
+// out here too.
+class PathLossSums {
+public:
+    void add(const PathLossSample& s);
+    void clear() { *this = PathLossSums(); }
+    int samples() const { return count_; }
+    // As fitPathLoss over every sample added.
+    std::optional<PathLossFit> fit(double referenceM = 1.0) const;
+
+private:
+    int count_ = 0;
+    double meanX_ = 0, meanY_ = 0;
+    double sxx_ = 0, sxy_ = 0, syy_ = 0;
+    double nearestM_ = 0, farthestM_ = 0;
+};
+
 // Empty unless at least two samples at kMinDistanceM or farther lie at two
 // different distances (one distance fixes no slope). referenceM must be > 0.
 std::optional<PathLossFit> fitPathLoss(const std::vector<PathLossSample>& samples, double referenceM = 1.0);

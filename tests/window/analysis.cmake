@@ -8,3 +8,6 @@ qvx_add_test(gps_records_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_records_test.cpp ${CMAKE_SOURCE_DIR}/tools/nmea/NmeaWalk.cpp
   LIBS qvx_virtualbench)
 target_include_directories(gps_records_test PRIVATE ${CMAKE_SOURCE_DIR}/tools/nmea)
+qvx_add_test(analysis_long_run_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/analysis_long_run_test.cpp
+  LIBS qvx_analysis_ui qvx_core)
