@@ -7,6 +7,7 @@
 #include "shell/SettingsFile.h"
 
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QTextStream>
 #include <QTimer>
 
@@ -88,6 +89,21 @@ StartDriver::StartDriver(Window& window, SettingsFile& settings, RunControl& run
     recorder.setPrintSummary(opt.quit && opt.count > 0);
     connect(&run_, &RunControl::runStarted, this, &StartDriver::runStarted);
     connect(&run_, &RunControl::runEnded, this, &StartDriver::runEnded);
+    // Test hooks, for the timing tests only, standing for a slow redraw:
+    // QVX_TEST_BUSY_AFTER_EXCHANGE_MS=N keeps the window's thread busy for
+    // N ms right after every evaluated exchange, from the event loop as a
+    // posted repaint would; QVX_TEST_BUSY_IN_EXCHANGE_MS=N within the
+    // exchange's own handling, as a synchronous one would.
+    const auto busyFor = [](int ms) {
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.elapsed() < ms) {
+        }
+    };
+    if (const int ms = qEnvironmentVariableIntValue("QVX_TEST_BUSY_AFTER_EXCHANGE_MS"); ms > 0)
+        connect(&recorder, &analysis::RunRecorder::exchangeAdded, this, [=] { busyFor(ms); }, Qt::QueuedConnection);
+    if (const int ms = qEnvironmentVariableIntValue("QVX_TEST_BUSY_IN_EXCHANGE_MS"); ms > 0)
+        connect(&recorder, &analysis::RunRecorder::exchangeAdded, this, [=] { busyFor(ms); });
     // After the window's start-up has run and the event loop is going.
     QTimer::singleShot(0, this, &StartDriver::apply);
 }
