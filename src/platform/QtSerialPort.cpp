@@ -263,6 +263,17 @@ void QtSerialPort::arrived(Received r) {
     QMutexLocker lock(&mutex_);
     if (!open_)
         return;
+    // A flood that the window's thread has fallen far behind: what comes
+    // joins the newest waiting arrival (its instant becomes this one's),
+    // so the receive handler runs once per batch rather than once per
+    // small read, as it does when it reads the port itself.
+    if (received_.size() >= kJoinFrom) {
+        Received& newest = received_.back();
+        newest.bytes += r.bytes;
+        newest.us = r.us;
+        newest.ms = r.ms;
+        return;
+    }
     received_.push_back(std::move(r));
     // After a timed write that the window's thread has not taken yet, the
     // arrival waits for it; otherwise it is told at once. Told while the

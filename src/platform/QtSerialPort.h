@@ -51,6 +51,10 @@ private:
     void releaseHeldLocked();
     void dropTimedLocked();
 
+    // Arrivals waiting for the window's thread from which the next ones
+    // are joined to the newest.
+    static constexpr std::size_t kJoinFrom = 16;
+
     SystemClock clock_;   // same time base as the window's clock
     QThread thread_;
     QtSerialPortWorker* worker_;
