@@ -13,9 +13,9 @@ qint64 PeriodKeeper::stepStart(qint64 nowUs) const {
     return dueUs_ >= 0 && dueUs_ <= nowUs ? dueUs_ : nowUs;
 }
 
-PeriodKeeper::Arm PeriodKeeper::rearm(double periodMs, qint64 t0Us, qint64 nowUs) {
+PeriodKeeper::Arm PeriodKeeper::rearm(double periodMs, qint64 t0Us, qint64 nowUs, qint64 maxCompensationUs) {
     const qint64 overheadUs = nowUs - t0Us;
-    const bool compensated = overheadUs >= 0 && overheadUs < kMaxCompensationUs;
+    const bool compensated = overheadUs >= 0 && overheadUs < maxCompensationUs;
     // An uncompensated step starts the schedule afresh: nothing is carried.
     if (!compensated)
         carryMs_ = 0;
@@ -45,6 +45,10 @@ qint64 PeriodKeeper::sendInstant(qint64 t0Us) const {
     const qint64 at = (exactDueUs_ >= 0 ? exactDueUs_ : t0Us) + kSendOffsetUs;
     const qint64 aligned = at / 1000 * 1000 + kSendPhaseUs - std::max<qint64>(0, sendUs_);
     return aligned >= at ? aligned : aligned + 1000;
+}
+
+std::optional<qint64> PeriodKeeper::nextSendInstant() const {
+    return exactDueUs_ >= 0 ? std::optional<qint64>(sendInstant(exactDueUs_)) : std::nullopt;
 }
 
 void PeriodKeeper::sendTook(qint64 us) {

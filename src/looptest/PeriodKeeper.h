@@ -17,6 +17,8 @@
 // microsecond clock.
 #include <QtGlobal>
 
+#include <optional>
+
 class PeriodKeeper {
 public:
     struct Arm {
@@ -47,8 +49,9 @@ public:
     // due, if that is known and not later than now; otherwise now.
     qint64 stepStart(qint64 nowUs) const;
     // The step that started at t0Us re-arms at nowUs for a period of
-    // periodMs (not negative).
-    Arm rearm(double periodMs, qint64 t0Us, qint64 nowUs);
+    // periodMs (not negative). A step is compensated while it took less
+    // than maxCompensationUs.
+    Arm rearm(double periodMs, qint64 t0Us, qint64 nowUs, qint64 maxCompensationUs = kMaxCompensationUs);
     // When the step that started at t0Us sends: kSendOffsetUs after the
     // exact instant the schedule has for it (its own start when the
     // schedule has none: the first step of a run, the step after one that
@@ -56,6 +59,9 @@ public:
     // clock from which the reading after the send's writes falls on the
     // millisecond's middle (kSendPhaseUs less what the writes take).
     qint64 sendInstant(qint64 t0Us) const;
+    // The next step's send instant as the schedule has it now, whenever
+    // that step starts; empty when it will count from its own start.
+    std::optional<qint64> nextSendInstant() const;
     // A send that started on time took this long from its instant to the
     // clock reading after its writes; sends start earlier in their
     // millisecond by a smoothed average of it (at most kSendPhaseUs).

@@ -79,6 +79,8 @@ void TestCycle::startRun(const records::RunStart& start) {
     keeper_.reset();
     sent_ = 0;
     run_ = start;
+    f.MSComm1->cancelScheduledWrite();
+    scheduledAt_ = -1;
     inFlight_.reset();
     lost_.clear();
 }
@@ -121,35 +123,106 @@ void TestCycle::step() {
     const qint64 sendAt = keeper_.sendInstant(t0);
     const qint64 untilSend = sendAt - f.svc.clock->microseconds();
     const bool waited = untilSend <= PeriodKeeper::kSendOffsetUs + 2000;
-    if (waited)
-        f.svc.clock->sleepUntil(sendAt);
-    const QDateTime sentAt = f.svc.clock->now();
-    QStringList sentCommands;
-    bool sent = true;
-    if (f.st.FirmwareKind >= 2) {
-        sent = sendPacket(cmdset::kNoiseCommand);
-        if (sent)
-            sentCommands << f.st.PendingCommand;
-    }
+    const Sent out = f.MSComm1->timedWrites() ? sendTimed(waited ? sendAt : f.svc.clock->microseconds())
+                                              : sendHere(waited ? sendAt : -1);
+    const bool sent = out.sent;
+    // Started at its instant, not late (a write handed over for that
+    // instant went out then, whenever this step came).
+    const bool onTime = waited && (untilSend >= 0 || scheduledAt_ == sendAt);
     if (sent) {
-        sent = sendPacket(cmdset::dataCommand(f.ui.TxCmd->text(), f.ui.FSKData->text(), f.ui.FSKDmy->text()));
-        if (sent) {
-            f.st.SendTime = f.svc.clock->milliseconds();
-            f.st.SendTimeUs = f.svc.clock->microseconds();
-            if (waited && untilSend >= 0)   // started at its instant, not late
-                keeper_.sendTook(f.st.SendTimeUs - sendAt);
-            f.st.ResponseTime.clear();
-            f.st.ResponseTimeUs.reset();
-            f.st.AwaitingResponse = 1;
-            ++sent_;
-            sentCommands << f.st.PendingCommand;
-            inFlight_ = InFlight{std::int64_t(std::clamp(countValue, 0.0, 9e15)), f.ui.FSKData->text(), sentAt,
-                                 f.st.SendTimeUs, f.ui.GPS_On->isChecked()};
-        }
+        f.st.SendTime = out.ms;
+        f.st.SendTimeUs = out.us;
+        if (onTime)
+            keeper_.sendTook(f.st.SendTimeUs - sendAt);
+        f.st.ResponseTime.clear();
+        f.st.ResponseTimeUs.reset();
+        f.st.AwaitingResponse = 1;
+        ++sent_;
+        inFlight_ = InFlight{std::int64_t(std::clamp(countValue, 0.0, 9e15)), f.ui.FSKData->text(), out.at,
+                             f.st.SendTimeUs, f.ui.GPS_On->isChecked()};
     }
-    logs.AppendCommLog(loglines::sendHalf(sentAt, sentCommands));
-    if (sent)
-        rearm(t0);
+    scheduledAt_ = -1;
+    logs.AppendCommLog(loglines::sendHalf(out.at, out.commands));
+    if (sent) {
+        rearm(t0, onTime);
+        scheduleNext();
+    }
+}
+
+// The commands of a step's packet: the noise query first on firmware that
+// has one, then the data command.
+QStringList TestCycle::packetCommands(const QString& payload) const {
+    QStringList commands;
+    if (f.st.FirmwareKind >= 2)
+        commands << cmdset::kNoiseCommand;
+    commands << cmdset::dataCommand(f.ui.TxCmd->text(), payload, f.ui.FSKDmy->text());
+    return commands;
+}
+
+// The step's commands written here, one after another, after waiting for
+// sendAt (-1: at once).
+TestCycle::Sent TestCycle::sendHere(qint64 sendAt) {
+    if (sendAt >= 0)
+        f.svc.clock->sleepUntil(sendAt);
+    Sent out;
+    out.at = f.svc.clock->now();
+    for (const QString& command : packetCommands(f.ui.FSKData->text())) {
+        out.sent = sendPacket(command);
+        if (!out.sent)
+            break;
+        out.commands << f.st.PendingCommand;
+    }
+    if (out.sent) {
+        out.ms = f.svc.clock->milliseconds();
+        out.us = f.svc.clock->microseconds();
+    }
+    return out;
+}
+
+// The step's commands written by the port at sendAt, off this thread: a
+// write handed over at the last step for this instant has gone out then
+// even if this step comes late. The commands are then told one by one as
+// if written here, so a failed one does what it does there.
+TestCycle::Sent TestCycle::sendTimed(qint64 sendAt) {
+    QStringList commands = packetCommands(f.ui.FSKData->text());
+    QList<QByteArray> lines;
+    for (const QString& command : commands)
+        lines << cmdset::commandLine(command);
+    const SerialPort::Written w = f.MSComm1->writeAt(lines, sendAt);
+    if (w.lines != lines)
+        commands = scheduledCommands_;   // what went out is what was handed over
+    Sent out;
+    out.at = f.svc.clock->now().addMSecs(-std::max<qint64>(0, f.svc.clock->microseconds() - w.us) / 1000);
+    for (int i = 0; i < commands.size(); ++i) {
+        f.st.PendingCommand = commands[i];
+        out.sent = i < w.count;
+        if (!out.sent) {
+            radio.writeFailed();
+            break;
+        }
+        out.commands << commands[i];
+    }
+    out.ms = w.ms;
+    out.us = w.us;
+    return out;
+}
+
+// Hands the next step's packet to the port for its instant in the
+// schedule, when the port writes at instants and the run goes on to it.
+// The next step takes it (and sends it itself if what it sends has
+// changed meanwhile and the write is not out yet).
+void TestCycle::scheduleNext() {
+    const auto at = keeper_.nextSendInstant();
+    const double count = numtext::leadingNumber(f.ui.Tx_Count->text());
+    const bool goesOn = f.st.RunKind == 0 || numtext::leadingNumber(f.ui.Tx_CnEnd->text()) > count;
+    if (!f.MSComm1->timedWrites() || !at || !goesOn)
+        return;
+    scheduledCommands_ = packetCommands((QStringLiteral("000") + numtext::plain(count + 1)).right(3));
+    QList<QByteArray> lines;
+    for (const QString& command : scheduledCommands_)
+        lines << cmdset::commandLine(command);
+    f.MSComm1->scheduleWrite(lines, *at);
+    scheduledAt_ = *at;
 }
 
 // Sends one command; false when the write failed and the run was stopped
@@ -159,11 +232,19 @@ bool TestCycle::sendPacket(const QString& command) {
     return radio.SendModuleCommand();
 }
 
-void TestCycle::rearm(qint64 t0Us) {
+void TestCycle::rearm(qint64 t0Us, bool sentOnTime) {
     // A period beyond what the timers serve (1e14 typed in a box) is held at
     // the longest one, so every conversion stays in range.
     const double period = std::clamp(f.st.TxPeriod, 0.0, kMaxPeriodMs);
-    const PeriodKeeper::Arm arm = keeper_.rearm(period, t0Us, f.svc.clock->microseconds());
+    // When the port wrote the packet at its instant, a step that ends late
+    // has not delayed the send: the schedule holds while the next step
+    // still comes before its instant. A packet that went out late itself
+    // starts the schedule afresh as before, so the next one does not follow
+    // it closer than the answer needs.
+    const qint64 maxCompensationUs =
+        f.MSComm1->timedWrites() && sentOnTime ? std::max(PeriodKeeper::kMaxCompensationUs, qint64(period * 1000) - kLateStepMarginUs)
+                                 : PeriodKeeper::kMaxCompensationUs;
+    const PeriodKeeper::Arm arm = keeper_.rearm(period, t0Us, f.svc.clock->microseconds(), maxCompensationUs);
     SubTickCount = SubTicksLeft = arm.firings;
     f.Tx_Timer->setInterval(arm.intervalMs);
     f.Tx_Timer->setEnabled(true);

@@ -13,6 +13,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -49,6 +50,9 @@ public:
     static constexpr double kSoundPeriodMs = 2000;
     // Lost packets whose answer a later step still looks for.
     static constexpr int kLateWatch = records::kLateAnswerWindow;
+    // With timed writes, how long before the next step's instant a late
+    // step must end for the schedule to hold.
+    static constexpr qint64 kLateStepMarginUs = 20'000;
 
 signals:
     // One per evaluated packet, after its log lines.
@@ -76,7 +80,19 @@ private:
     void evaluateFailure(const QString& oldNoise);
     void writeAnswerLines(bool answered);
     bool sendPacket(const QString& command);
-    void rearm(qint64 t0Us);
+    // How a step's packet went out.
+    struct Sent {
+        bool sent = true;        // every command written
+        QStringList commands;    // the commands written
+        QDateTime at;            // when it went out, local time
+        qint32 ms = 0;           // the clocks right after the last write
+        qint64 us = 0;
+    };
+    QStringList packetCommands(const QString& payload) const;
+    Sent sendHere(qint64 sendAt);
+    Sent sendTimed(qint64 sendAt);
+    void scheduleNext();
+    void rearm(qint64 t0Us, bool sentOnTime);
 
     Window& f;
     LogWriters& logs;
@@ -90,4 +106,6 @@ private:
     records::RunStart run_;
     std::optional<InFlight> inFlight_;
     std::deque<InFlight> lost_;   // newest last, at most kLateWatch
+    QStringList scheduledCommands_;   // the next packet, handed to the port
+    qint64 scheduledAt_ = -1;         // for this instant; -1 none
 };

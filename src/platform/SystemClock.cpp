@@ -41,19 +41,17 @@ private:
 
 } // namespace
 
-SystemClock::SystemClock() {
-    elapsed_.start();
-    // Start the counter where the machine's uptime-like monotonic clock is,
-    // so that separate processes (the simulator, the benchmarks) agree.
-    offset_ = elapsed_.msecsSinceReference();
-}
+SystemClock::SystemClock() = default;
 
-qint32 SystemClock::milliseconds() const {
-    return static_cast<qint32>(static_cast<quint32>(offset_ + elapsed_.elapsed()));
-}
+qint32 SystemClock::milliseconds() const { return millisecondsAt(microseconds()); }
 
 qint64 SystemClock::microseconds() const {
-    return offset_ * 1000 + elapsed_.nsecsElapsed() / 1000;
+    // The machine's monotonic clock itself, so that every clock of the
+    // program (the window's, the ports' threads) and separate processes
+    // (the simulator, the benchmarks) read the same instant alike, to the
+    // microsecond.
+    using namespace std::chrono;
+    return duration_cast<std::chrono::microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void SystemClock::sleepUntil(qint64 us) {

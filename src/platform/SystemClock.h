@@ -1,10 +1,8 @@
 #pragma once
-// The real clock: a monotonic millisecond counter taken as a signed 32-bit
-// count, a microsecond count on the same origin, local time, and precise
-// QTimers.
+// The real clock: the machine's monotonic clock as a microsecond count and
+// as a millisecond counter taken as a signed 32-bit count, local time, and
+// precise QTimers.
 #include "platform/Clock.h"
-
-#include <QElapsedTimer>
 
 class SystemClock : public Clock {
 public:
@@ -14,8 +12,7 @@ public:
     void sleepUntil(qint64 us) override;
     QDateTime now() const override;
     Timer* createTimer(QObject* parent) override;
-
-private:
-    QElapsedTimer elapsed_;
-    qint64 offset_;
+    // The millisecond counter's value at an instant of microseconds():
+    // milliseconds() is exactly this of a microseconds() reading.
+    static qint32 millisecondsAt(qint64 us) { return static_cast<qint32>(static_cast<quint32>(us / 1000)); }
 };

@@ -19,9 +19,13 @@ RadioChannel::RadioChannel(Window& window)
 bool RadioChannel::SendModuleCommand() {
     if (f.MSComm1->write(cmdset::commandLine(f.st.PendingCommand)))
         return true;
+    writeFailed();
+    return false;
+}
+
+void RadioChannel::writeFailed() {
     f.ui.ComMessage->setText(QStringLiteral("Comポート異常検出"));
     emit portFailed();
-    return false;
 }
 
 void RadioChannel::MSComm1_Lost() {
@@ -31,12 +35,19 @@ void RadioChannel::MSComm1_Lost() {
 
 void RadioChannel::MSComm1_OnComm() {
     // The arrival time is taken first, so the response time does not
-    // include this handler's own work.
-    const qint32 now = f.svc.clock->milliseconds();
-    const std::int64_t nowUs = f.svc.clock->microseconds();
-    const QByteArray bytes = f.MSComm1->readAll();
+    // include this handler's own work; a port that stamps its arrivals has
+    // taken it when the bytes came, however long they waited for this
+    // thread.
+    qint32 now = f.svc.clock->milliseconds();
+    std::int64_t nowUs = f.svc.clock->microseconds();
+    const SerialPort::Received received = f.MSComm1->readReceived();
+    const QByteArray& bytes = received.bytes;
     if (bytes.isEmpty())
         return;
+    if (received.us >= 0) {
+        now = received.ms;
+        nowUs = received.us;
+    }
 
     // Everything new is rendered once per event and appended at the end of
     // the document, without reading the accumulated text back.

@@ -22,6 +22,8 @@ public:
     // failed write shows "Comポート異常検出", emits portFailed and returns
     // false.
     bool SendModuleCommand();
+    // What a failed write does: "Comポート異常検出" and portFailed.
+    void writeFailed();
     // Receive handler of MSComm1 (its readyRead).
     void MSComm1_OnComm();
     // The radio port vanished (adapter pulled): handled at once like a

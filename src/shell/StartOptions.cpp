@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QTextStream>
 #include <QTimer>
 
@@ -118,6 +119,21 @@ StartDriver::StartDriver(Window& window, SettingsFile& settings, RunControl& run
     connect(&recorder, &analysis::RunRecorder::writeFailed, this,
             [this](const QString& path, const QString&) { noteFileFailures(path); });
     connect(&recorder, &analysis::RunRecorder::exchangeAdded, this, [this] { noteFileFailures(); });
+    // Test hooks, for the timing tests only, standing for a slow redraw:
+    // QVX_TEST_BUSY_AFTER_EXCHANGE_MS=N keeps the window's thread busy for
+    // N ms right after every evaluated exchange, from the event loop as a
+    // posted repaint would; QVX_TEST_BUSY_IN_EXCHANGE_MS=N within the
+    // exchange's own handling, as a synchronous one would.
+    const auto busyFor = [](int ms) {
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.elapsed() < ms) {
+        }
+    };
+    if (const int ms = qEnvironmentVariableIntValue("QVX_TEST_BUSY_AFTER_EXCHANGE_MS"); ms > 0)
+        connect(&recorder, &analysis::RunRecorder::exchangeAdded, this, [=] { busyFor(ms); }, Qt::QueuedConnection);
+    if (const int ms = qEnvironmentVariableIntValue("QVX_TEST_BUSY_IN_EXCHANGE_MS"); ms > 0)
+        connect(&recorder, &analysis::RunRecorder::exchangeAdded, this, [=] { busyFor(ms); });
     // After the window's start-up has run and the event loop is going.
     QTimer::singleShot(0, this, &StartDriver::apply);
 }

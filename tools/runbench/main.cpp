@@ -318,7 +318,27 @@ double floorCpuPerMinute(const QProcessEnvironment& env, const QStringList& args
 
 } // namespace
 
+constexpr const char* kUsage =
+    "Usage: qvx-runbench [COUNT [IDLE_SECONDS]]\n"
+    "The program's timing against the machine's floor, side by side, against one\n"
+    "qvx-sim on a pseudo-terminal (FSK, 300 ms): a reference loop of COUNT packets\n"
+    "(default 200), then the built program's counted run of COUNT (on $DISPLAY when\n"
+    "set, else offscreen), then IDLE_SECONDS (default 20) of the program idle and the\n"
+    "window floors. Prints the send period's error, the response-time excess over the\n"
+    "simulator's own answer time and CPU per minute of each.\n";
+
 int main(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    if (argc > 1 && argv[1][0] == '-' && qstrcmp(argv[1], "--window-floor") != 0 &&
+        qstrcmp(argv[1], "--form-floor") != 0) {
+        std::fprintf(stderr, "qvx-runbench: unknown option %s\n%s", argv[1], kUsage);
+        return 2;
+    }
     if (argc > 1 && qstrcmp(argv[1], "--window-floor") == 0)
         return windowFloor(argc, argv);
     if (argc > 1 && qstrcmp(argv[1], "--form-floor") == 0)

@@ -12,6 +12,8 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <pthread.h>
+#include <sched.h>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -74,6 +76,16 @@ int main(int argc, char** argv) {
                          });
     }
     PtyServer pty(module);
+#ifdef Q_OS_LINUX
+    if (trace.isOpen()) {
+        // The trace's instants are measurements: where the system allows
+        // it, a low real-time priority, so that a busy machine does not
+        // preempt the simulator between a write and its instant.
+        sched_param p{};
+        p.sched_priority = 10;
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &p);
+    }
+#endif
     if (trace.isOpen()) {
         // After the terminal's own connection: the bytes are written when
         // this runs, so receive-to-answer times can be taken from the trace.

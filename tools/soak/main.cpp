@@ -17,6 +17,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <unistd.h>
 
 namespace {
@@ -26,9 +29,29 @@ long residentKiB() {
     const QList<QByteArray> v = f.readAll().split(' ');
     return v.size() > 1 ? v[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
 }
+
+constexpr const char* kUsage =
+    "Usage: qvx-soak [CYCLES [START_MS]]\n"
+    "A continuous FSK run of CYCLES packets (default 100000) on the virtual clock, the\n"
+    "simulated module on a fake device, logs saved. START_MS sets the millisecond\n"
+    "counter's start (default 1000000), so that a run can carry it across 2^31 and\n"
+    "2^32. Prints resident memory, the log's size and the counters every tenth of the\n"
+    "way, then stops the run and checks it ended.\n";
 } // namespace
 
 int main(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        char* end = nullptr;
+        std::strtoll(argv[i], &end, 10);
+        if (i > 2 || end == argv[i] || *end != '\0') {
+            std::fprintf(stderr, "qvx-soak: unexpected argument %s\n%s", argv[i], kUsage);
+            return 2;
+        }
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(QVX_VERSION));
