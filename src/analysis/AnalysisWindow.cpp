@@ -1,4 +1,5 @@
 #include "analysis/AnalysisWindow.h"
+#include "analysis/ControlNames.h"
 
 #include "analysis/CoveragePane.h"
 #include "analysis/LinkCharts.h"
@@ -42,10 +43,7 @@ QString percent(std::optional<double> v) { return number(v, 2, QStringLiteral("%
 
 QString seconds(std::int64_t us) { return QString::number(double(us) / 1e6, 'f', 1) + QStringLiteral(" s"); }
 
-void name(QWidget* w, const QString& n) {
-    w->setObjectName(n);
-    w->setAccessibleName(n);
-}
+void name(QWidget* w, const QString& n) { nameControl(w, n); }
 
 QLabel* caption(const QString& text) {
     auto* l = new QLabel(text);
@@ -64,12 +62,10 @@ QScrollArea* scrolling(QWidget* page) {
     return area;
 }
 
-// Screen readers announce a button by its caption and a box or figure by the
-// caption laid out just before it; the accessible names of boxes and figures
-// stay the names tools address them by.
+// Screen readers announce a box or figure with the caption laid out just
+// before it; the accessible names of boxes and figures stay the names tools
+// address them by.
 void tieCaptions(QWidget* root) {
-    for (auto* b : root->findChildren<QAbstractButton*>())
-        b->setAccessibleName(QString());
     for (QLayout* layout : root->findChildren<QLayout*>()) {
         QLabel* pending = nullptr;
         for (int i = 0; i < layout->count(); ++i) {

@@ -256,9 +256,22 @@ void CoverageMap::markLate(std::int64_t packet) {
             it->late = true;
             if (view_ != View::Points)
                 return;
-            // The spot's count and colour come from every loss at it: the
-            // image is drawn again at the next paint.
-            stale_ = true;
+            if (!imageCurrent()) {
+                stale_ = true;
+                scheduleRepaint();
+                return;
+            }
+            // The spot's cross drawn again in the late colour over the red one.
+            const Frame f = frameFor(size());
+            const std::vector<const MapMark*> at = spots_.near(f.toPx(it->m), 1);
+            if (!at.empty()) {
+                MapMark late = *at.front();
+                late.late = true;
+                QPainter p(&image_);
+                p.setRenderHint(QPainter::Antialiasing);
+                drawMark(p, late);
+                ++marksDrawn_;
+            }
             scheduleRepaint();
             return;
         }

@@ -1,4 +1,5 @@
 #include "analysis/CoveragePane.h"
+#include "analysis/ControlNames.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -13,9 +14,7 @@ namespace {
 
 template <typename W>
 W* named(W* w, const char* n) {
-    w->setObjectName(QLatin1String(n));
-    w->setAccessibleName(QLatin1String(n));
-    return w;
+    return nameControl(w, QLatin1String(n));
 }
 
 }  // namespace

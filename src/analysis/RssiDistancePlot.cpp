@@ -1,4 +1,5 @@
 #include "analysis/RssiDistancePlot.h"
+#include "analysis/ControlNames.h"
 
 #include "analysis/Pictures.h"
 #include "gps/Distance.h"
@@ -32,10 +33,7 @@ constexpr double kReachShownUpTo = 10;
 const QColor kFarColour(0x20, 0x80, 0x20);
 const QColor kAckColour(0x20, 0x40, 0xC0);
 
-void name(QWidget* w, const QString& n) {
-    w->setObjectName(n);
-    w->setAccessibleName(n);
-}
+void name(QWidget* w, const QString& n) { nameControl(w, n); }
 
 QScatterSeries* dots(const QString& title, const QColor& colour) {
     auto* s = new QScatterSeries;

@@ -222,7 +222,8 @@ void RunRecorder::writeTo(const QString& path, const QByteArray& line) {
     }
     // Standard output closed (the reader of a pipe went away): the stream
     // there stops for good, told once; the run and its files go on.
-    const QString reason = w.error().isEmpty() ? QString::fromLocal8Bit(std::strerror(errno)) : w.error();
+    // The system's own reason (a pipe whose reader went: "Broken pipe").
+    const QString reason = errno ? QString::fromLocal8Bit(std::strerror(errno)) : w.error();
     stdoutStopped_ = true;
     printTo(stderr, QStringLiteral("qvx-loopback: standard output cannot be written (%1): the record stream there "
                                    "stops; the run goes on\n").arg(reason));

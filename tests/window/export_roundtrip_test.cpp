@@ -38,7 +38,9 @@ QByteArray gga(const QDateTime& utc, int second) {
     return '$' + body + '*' + QByteArray::number(sum, 16).toUpper().rightJustified(2, '0') + "\r\n";
 }
 
-// What a communication log carries of an exchange.
+// What a communication log carries of an exchange. The map log keeps the
+// position at the evaluation, the stream the one at the send: they are
+// compared to 4 decimals (about 10 m; the walk here moves far less a period).
 QString logView(const records::Exchange& e, bool late) {
     const records::Position* p = exportdata::mapPosition(e);
     return QStringLiteral("%1 %2 %3 %4 rtt%5 %6/%7/%8 %9")
@@ -48,7 +50,7 @@ QString logView(const records::Exchange& e, bool late) {
         .arg(e.outcome == records::Outcome::Answered ? "answered" : late ? "late" : "lost")
         .arg(e.rttUs ? QString::number(std::llround(*e.rttUs / 1000.0)) : QStringLiteral("-"))
         .arg(e.farRssi.value_or(0)).arg(e.ackRssi.value_or(0)).arg(e.noise.value_or(0))
-        .arg(p ? QStringLiteral("%1 %2 %3 %4 %5 %6 %7").arg(exportdata::degreesText(p->lat), exportdata::degreesText(p->lon))
+        .arg(p ? QStringLiteral("%1 %2 %3 %4 %5 %6 %7").arg(QString::number(p->lat, 'f', 4), QString::number(p->lon, 'f', 4))
                      .arg(p->alt).arg(p->fix).arg(p->sats).arg(p->hdop.value_or(-1)).arg(p->geoidM.value_or(-1))
                : QStringLiteral("-"));
 }

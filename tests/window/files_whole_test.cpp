@@ -199,16 +199,16 @@ void FilesWholeTest::runThroughAFullDisk() {
     QVERIFY(!log.contains("@DT05006") && !log.contains("@DT05008"));
 
     // Each file read back: no problem, and each exchange one the run measured.
-    const auto same = [&](const exportdata::Point& p) {
+    const auto same = [&](const records::Exchange& p) {
         for (const records::Exchange& e : measured)
             if (e.payload == p.payload)
-                return (e.outcome == records::Outcome::Answered) == (p.outcome == exportdata::Outcome::Answered) &&
+                return (e.outcome == records::Outcome::Answered) == (p.outcome == records::Outcome::Answered) &&
                        e.farRssi == p.farRssi && e.ackRssi == p.ackRssi && e.noise == p.noise;
         return false;
     };
     const auto payloads = [&](const exportdata::Runs& r) {
         QStringList out;
-        for (const exportdata::Point& p : r.runs.at(0).points) {
+        for (const records::Exchange& p : r.runs.at(0).exchanges) {
             out << p.payload;
             if (!same(p)) return QStringList{QStringLiteral("invented: ") + p.payload};
             if (!p.position) return QStringList{QStringLiteral("no position: ") + p.payload};

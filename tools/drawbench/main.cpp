@@ -155,8 +155,12 @@ void print(const char* name, const Side& s) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (argc > 1 && (!std::strcmp(argv[1], "--version") || !std::strcmp(argv[1], "-v"))) {
+        std::printf("qvx-drawbench %s\n", qPrintable(versionText()));
+        return 0;
+    }
     if (argc > 1 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
-        std::printf("usage: qvx-drawbench [EXCHANGES [BLOCK [PAGE]]]\n"
+        std::printf("Usage: qvx-drawbench [--help] [--version] [EXCHANGES [BLOCK [PAGE]]]\n"
                     "A continuous FSK run at 300 ms in virtual time (default 288000 exchanges: 24 hours),\n"
                     "first the main window alone, then with the analysis window shown on PAGE (0 statistics,\n"
                     "1 map, 2 RSSI against distance); prints time and CPU per exchange of the first and the\n"
