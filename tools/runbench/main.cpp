@@ -319,7 +319,7 @@ double floorCpuPerMinute(const QProcessEnvironment& env, const QStringList& args
 } // namespace
 
 constexpr const char* kUsage =
-    "Usage: qvx-runbench [COUNT [IDLE_SECONDS]]\n"
+    "Usage: qvx-runbench [--help] [--version] [COUNT [IDLE_SECONDS]]\n"
     "The program's timing against the machine's floor, side by side, against one\n"
     "qvx-sim on a pseudo-terminal (FSK, 300 ms): a reference loop of COUNT packets\n"
     "(default 200), then the built program's counted run of COUNT (on $DISPLAY when\n"
@@ -331,6 +331,10 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (qstrcmp(argv[i], "--version") == 0) {
+            std::printf("qvx-runbench %s\n", QVX_VERSION);
             return 0;
         }
     }

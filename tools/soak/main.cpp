@@ -31,7 +31,7 @@ long residentKiB() {
 }
 
 constexpr const char* kUsage =
-    "Usage: qvx-soak [CYCLES [START_MS]]\n"
+    "Usage: qvx-soak [--help] [--version] [CYCLES [START_MS]]\n"
     "A continuous FSK run of CYCLES packets (default 100000) on the virtual clock, the\n"
     "simulated module on a fake device, logs saved. START_MS sets the millisecond\n"
     "counter's start (default 1000000), so that a run can carry it across 2^31 and\n"
@@ -43,6 +43,10 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (qstrcmp(argv[i], "--version") == 0) {
+            std::printf("qvx-soak %s\n", QVX_VERSION);
             return 0;
         }
         char* end = nullptr;
