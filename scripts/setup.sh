@@ -17,6 +17,8 @@ fi
 run_packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev libgl-dev
+  # The X11 client library: the windows name their desktop file on X11.
+  libxcb1-dev
   # The analysis window saves its map and plots as SVG (QSvgGenerator).
   qt6-svg-dev
   # The window's platform plugins (X11, and off-screen for scripts).

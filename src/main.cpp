@@ -1,4 +1,5 @@
 #include "common/Headless.h"
+#include "platform/DesktopIdentity.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtPortEnumerator.h"
 #include "platform/QtSerialPort.h"
@@ -55,6 +56,7 @@ int main(int argc, char* argv[]) {
     // The desktop's name for the running window (its menu entry) and the
     // icon it shows in the task bar and window switcher.
     QGuiApplication::setDesktopFileName(QStringLiteral(QVX_APP_ID));
+    announceDesktopFile(QStringLiteral(QVX_APP_ID));
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/qvx-loopback-%1.png").arg(size), QSize(size, size));

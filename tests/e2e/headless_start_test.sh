@@ -77,4 +77,13 @@ class=$(grep -m1 '^StartupWMClass=' "$entry" | cut -d= -f2)
 # The icon: its sizes as _NET_WM_ICON lists them (width, height, pixels).
 sizes=$(grep -o 'Icon ([0-9]* x [0-9]*)' <<<"$props" | sort -u | tr '\n' ' ')
 [[ $sizes == *"(16 x 16)"* && $sizes == *"(48 x 48)"* ]] || fail "_NET_WM_ICON: $sizes"
+# The desktop file name, as the desktops that match a window to its menu
+# entry by that name read it (the installed entry is named for the
+# application id, as its icon is).
+id=$(grep -m1 '^Icon=' "$entry" | cut -d= -f2)
+for property in _GTK_APPLICATION_ID _KDE_NET_WM_DESKTOP_FILE; do
+    [[ $props == *"$property(UTF8_STRING) = \""*"\""* ]] || fail "$property missing: $props"
+    named=$(grep "^$property" <<<"$props" | sed 's/.*= "\(.*\)"/\1/')
+    [[ $named == "$id" ]] || fail "$property names $named, the entry is $id"
+done
 echo "headless_start: $programs programs answer without a display; window class $class, icons $sizes"
