@@ -31,7 +31,7 @@ void RunControl::TestStartSW_Click(int index) {
     // The port list goes out of view.
     portsel::hideList(f.ui.Com_PortList);
 
-    if (f.st.RunState == 0 && !f.MSComm1->isOpen()) {
+    if (f.st.RunState == FormState::kNoStopPending && !f.MSComm1->isOpen()) {
         f.ui.Message->clear();
         logs.clearViews();
         f.st.RunKind = index;
@@ -55,7 +55,7 @@ void RunControl::BeginTestRun() {
     f.ui.TestStartSW_0->setEnabled(false);
     f.ui.TestStartSW_1->setEnabled(false);
     setFramesEnabled(false);
-    if (f.st.RunKind == 0) {
+    if (f.st.RunKind == FormState::kContinuousRun) {
         f.ui.TestStartSW_0->setText(kContinuousRunning);
         f.ui.TestStartSW_0->setEnabled(true);
     } else {
@@ -96,7 +96,7 @@ void RunControl::BeginTestRun() {
     f.Tx_Timer->setInterval(kFirstCycleMs);
     f.Tx_Timer->setEnabled(true);
     f.Timer1->setEnabled(true);
-    f.st.RunState = 0;
+    f.st.RunState = FormState::kNoStopPending;
 
     if (phase_ == Phase::Idle)
         ++runId_;
@@ -115,7 +115,7 @@ records::RunStart RunControl::startRecord(const QDateTime& now, bool fsk, int sp
     start.mode = fsk ? records::Mode::Fsk : records::Mode::LoRa;
     start.spreading = spreading;
     start.periodMs = f.st.TxPeriod;
-    start.kind = f.st.RunKind == 0 ? records::RunKind::Continuous : records::RunKind::Counted;
+    start.kind = f.st.RunKind == FormState::kContinuousRun ? records::RunKind::Continuous : records::RunKind::Counted;
     if (start.kind == records::RunKind::Counted)
         start.length = std::int64_t(std::clamp(numtext::leadingNumber(f.ui.Tx_CnEnd->text()), 0.0, 9e15));
     if (f.ui.LogFile_Flg->isChecked())
@@ -144,7 +144,7 @@ void RunControl::StopTestRun(records::EndCause cause) {
     if (!f.Timer1->isEnabled())
         f.Timer1->setEnabled(true);  // a running Timer1 keeps its pace
     f.InitialTimer->setEnabled(false);
-    f.st.RunState = 1;
+    f.st.RunState = FormState::kStopPending;
     endRun(cause);
 }
 
@@ -177,7 +177,7 @@ void RunControl::Timer1_Timer() {
     // counter's wrap and a pending stop always comes to an end.
     const qint64 elapsed = elapsedMs(f.svc.clock->milliseconds(), f.st.SendTime);
     f.ui.KeikaTime->setText(numtext::plain(double(elapsed)));
-    if (f.st.RunState != 0 && numtext::leadingNumber(f.ui.KeikaTime->text()) >= f.st.MinTxPeriod)
+    if (f.st.RunState != FormState::kNoStopPending && numtext::leadingNumber(f.ui.KeikaTime->text()) >= f.st.MinTxPeriod)
         completeStop();
 }
 
@@ -197,7 +197,7 @@ void RunControl::completeStop() {
     f.ui.TestStartSW_0->setEnabled(true);
     f.ui.TestStartSW_1->setText(kCountedIdle);
     f.ui.TestStartSW_1->setEnabled(true);
-    f.st.RunState = 0;
+    f.st.RunState = FormState::kNoStopPending;
 }
 
 void RunControl::setFramesEnabled(bool enabled) {

@@ -100,7 +100,7 @@ void TestCycle::step() {
     f.ui.RxText->clear();
     radio.beginPeriod();
 
-    const bool goesOn = f.st.RunKind == 0
+    const bool goesOn = f.st.RunKind == FormState::kContinuousRun
         || numtext::leadingNumber(f.ui.Tx_CnEnd->text()) > numtext::leadingNumber(f.ui.Tx_Count->text());
     if (!goesOn) {
         emit lengthReached();
@@ -153,7 +153,7 @@ void TestCycle::step() {
 // has one, then the data command.
 QStringList TestCycle::packetCommands(const QString& payload) const {
     QStringList commands;
-    if (f.st.FirmwareKind >= 2)
+    if (f.st.FirmwareKind >= FormState::kFirmwareFvForm)
         commands << cmdset::kNoiseCommand;
     commands << cmdset::dataCommand(f.ui.TxCmd->text(), payload, f.ui.FSKDmy->text());
     return commands;
@@ -214,7 +214,7 @@ TestCycle::Sent TestCycle::sendTimed(qint64 sendAt) {
 void TestCycle::scheduleNext() {
     const auto at = keeper_.nextSendInstant();
     const double count = numtext::leadingNumber(f.ui.Tx_Count->text());
-    const bool goesOn = f.st.RunKind == 0 || numtext::leadingNumber(f.ui.Tx_CnEnd->text()) > count;
+    const bool goesOn = f.st.RunKind == FormState::kContinuousRun || numtext::leadingNumber(f.ui.Tx_CnEnd->text()) > count;
     if (!f.MSComm1->timedWrites() || !at || !goesOn)
         return;
     scheduledCommands_ = packetCommands((QStringLiteral("000") + numtext::plain(count + 1)).right(3));

@@ -1,6 +1,7 @@
 #include "module/CommandSet.h"
 
 #include "common/HexDump.h"
+#include "form/FormState.h"
 #include "common/NumberText.h"
 
 #include <cmath>
@@ -82,10 +83,10 @@ std::optional<QString> answerRssi(const QString& rxText) {
 
 int firmwareKind(const QString& rxText) {
     if (rxText.contains(kFirmwareAnswerNew))
-        return 2;
+        return FormState::kFirmwareFvForm;
     if (rxText.contains(kFirmwareAnswerOld))
-        return 1;
-    return 0;
+        return FormState::kFirmwareVersionForm;
+    return FormState::kNoFirmwareAnswer;
 }
 
 Mode moduleMode(const QString& rxText) {

@@ -1,7 +1,8 @@
 #pragma once
 // The serial-port seam. Everything in the program that talks to a serial
 // port goes through this interface; QtSerialPort is the real implementation,
-// tests use the fake device ports of tests/support.
+// tests and the virtual bench use the fake device ports of
+// tools/virtualbench (FakeSerialPort).
 #include <QByteArray>
 #include <QList>
 #include <QObject>

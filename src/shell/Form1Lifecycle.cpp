@@ -5,6 +5,7 @@
 #include "common/Twips.h"
 #include "analysis/AnalysisWindow.h"
 #include "looptest/RunControl.h"
+#include "module/CommandSet.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/SerialPort.h"
@@ -35,10 +36,11 @@ constexpr int kLogTextWidth = 12495;
 constexpr int kLogTextHeight = 975;
 constexpr int kLogTextGrowBase = 875;
 
+// Every control and the form itself: 9 points in the given families.
 QFont fontWith(const QFont& base, const QStringList& families) {
     QFont f = base;
     f.setFamilies(families);
-    f.setPointSizeF(11.25);
+    f.setPointSizeF(9);
     return f;
 }
 
@@ -99,13 +101,10 @@ void Form1::bindControlArrays() {
                                                                      : gothicP;
         const bool bold = w->font().bold();
         QFont f = fontWith(w->font(), families);
-        f.setPointSizeF(9);
         f.setBold(bold);
         w->setFont(f);
     }
-    QFont form = fontWith(font(), gothicP);
-    form.setPointSizeF(9);
-    setFont(form);
+    setFont(fontWith(font(), gothicP));
     // What shows a value keeps its colours in a locked group box; the port
     // boxes are entry fields only and look locked when they are.
     for (QWidget* w : children) {
@@ -156,7 +155,7 @@ void Form1::Form_Load() {
     ui.GPS_Baudrate->setCurrentIndex(1);
     // 7. Test packet.
     ui.TxCmd->setText(QStringLiteral("@DT05"));
-    st.ExpectedAnswerHex = QStringLiteral("2A 44 52 3D 30 35 ");
+    st.ExpectedAnswerHex = cmdset::kExpectedAnswerHex;
     // 8, 9. Minimum periods and the period fields.
     st.FSKMinTxTime = 300;
     ui.FSKTxTime->setText(QString::number(st.FSKMinTxTime));

@@ -134,13 +134,13 @@ void PlatformClockTest::portEntriesShape() {
     // carries the port name between the first "(" and ")".
     QtPortEnumerator ports;
     const QStringList entries = ports.entries();
+    if (entries.isEmpty())
+        QSKIP("no serial devices on this machine: the entries' shape is not checked");
     const QRegularExpression shape(QStringLiteral("^.+ \\(([^()]+)\\) , .*$"));
     for (const QString& e : entries) {
         const auto m = shape.match(e);
         QVERIFY2(m.hasMatch(), qPrintable(e));
     }
-    if (entries.isEmpty())
-        qInfo("no serial devices on this machine");
 }
 
 QTEST_GUILESS_MAIN(PlatformClockTest)
