@@ -20,7 +20,7 @@
 
 struct LinkLaw {
     bool enabled = false;
-    double levelDbm = -28.0;       // A: far-end level at the reference distance
+    double levelDbm = -22.0;       // A: far-end level at the reference distance
     double exponent = 3.0;         // n
     double referenceM = 1.0;       // d0
     double answerOffsetDb = -3.0;  // answer level less far-end level (the units' powers and antennas)

@@ -125,7 +125,8 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
         "a repeating list (-75,-80,-91), or a random walk: wander[:CENTRE[:SPAN]].\n"
         "With --distance-trace the link follows the distance d to the loopback unit instead: far-end RSSI\n"
         "= A - 10 n log10(d / d0) + shadowing + fading, the answer RSSI the same plus --answer-offset;\n"
-        "each leg (out and back) is lost with probability 1 / (1 + exp((RSSI - midpoint) / slope))."));
+        "each leg (out and back) is lost with probability 1 / (1 + exp((RSSI - midpoint) / slope));\n"
+        "--loss and --loss-pattern still lose packets on top."));
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
@@ -159,7 +160,7 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
                                          QStringLiteral("Repeating per-packet pattern, x = lost, e.g. ..x..x"),
                                          QStringLiteral("PATTERN"));
     const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Random seed for loss, jitter, wander and garbage (default 1)."),
+                                  QStringLiteral("Random seed for loss, jitter, wander, garbage and the link law (default 1)."),
                                   QStringLiteral("N"));
     const QCommandLineOption farRssi(QStringLiteral("far-rssi"),
                                      QStringLiteral("RSSI at the loopback unit, carried in the packet (default -75)."),
@@ -184,7 +185,7 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
                                     QStringLiteral("LAT,LON"));
     const QCommandLineOption pathLoss(QStringLiteral("path-loss"),
                                       QStringLiteral("Far-end level A dBm at D0 m (default 1), falling 10 N dB a decade "
-                                                     "of distance (default -28:3)."),
+                                                     "of distance (default -22:3)."),
                                       QStringLiteral("A[:N[:D0]]"));
     const QCommandLineOption answerOffset(QStringLiteral("answer-offset"),
                                           QStringLiteral("Answer level less far-end level, dB (default -3)."),
