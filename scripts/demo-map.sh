@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The coverage pictures and exports of a demo walk, re-made from scratch: a
 # headless demo run of COUNT packets (default 200, one every 300 ms) with
-# the GPS walking north-east at 12 m/s (a drive), logged under a fresh name;
+# the GPS walking north-east at 12 m/s (a drive), logged under a fresh name
+# (the simulated link follows the drive: over its 720 m the levels fall by
+# some 30 dB and the first packets go missing past 400 m);
 # then docs/map.png, docs/map-grid.png and docs/rssi-distance.png from its
 # record stream (datum point: the walk's start), and the run exported by
 # qvx-export as an HTML map, GeoJSON, KML, GPX and CSV beside its logs.

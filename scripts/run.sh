@@ -52,11 +52,21 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 source "$root/scripts/pty-path.sh"
-"$bin/qvx-sim" --mode fsk --wander --trace "$demo/sim-trace.log" >"$demo/sim.out" 2>"$demo/sim.out.err" &
+# The simulated link follows the walker: the loopback unit stands where the
+# walk starts, and the levels fall and packets get lost with the distance
+# to it (qvx-sim --help: the path-loss law's defaults), read from where the
+# GPS walk writes where it is. The floor noise wanders; no loss but the
+# law's. A trace left by an earlier demo is removed first, so the simulator
+# never follows it.
+truth=$demo/gps-truth.csv
+rm -f "$truth"
+"$bin/qvx-sim" --mode fsk --wander --loss 0 --distance-trace "$truth" --trace "$demo/sim-trace.log" \
+    >"$demo/sim.out" 2>"$demo/sim.out.err" &
 pids+=($!)
 # A walk north-east from a point in central Tokyo at walking pace
 # (QVX_DEMO_SPEED m/s for a faster one).
-"$bin/qvx-nmea" --lat 35.6812 --lon 139.7671 --speed "${QVX_DEMO_SPEED:-1.4}" --heading 45 --baud 9600 >"$demo/gps.out" 2>"$demo/gps.out.err" &
+"$bin/qvx-nmea" --lat 35.6812 --lon 139.7671 --speed "${QVX_DEMO_SPEED:-1.4}" --heading 45 --baud 9600 \
+    --truth "$truth" >"$demo/gps.out" 2>"$demo/gps.out.err" &
 pids+=($!)
 radio=$(pty_path "$demo/sim.out")
 gps=$(pty_path "$demo/gps.out")

@@ -91,7 +91,8 @@ private slots:
         const QString help = QString::fromLocal8Bit(p.readAllStandardOutput());
         for (const char* o : {"--mode", "--sf", "--firmware", "--no-mode-answer", "--loss", "--loss-pattern",
                               "--far-rssi", "--chunk", "--garbage-before", "--flood", "--swap-every", "--unplug-after",
-                              "--trace", "--link"})
+                              "--trace", "--link", "--distance-trace", "--far-end", "--path-loss", "--shadowing", "--fading",
+                              "--answer-offset", "--loss-midpoint", "--loss-slope"})
             QVERIFY2(help.contains(QLatin1String(o)), o);
     }
 

@@ -42,6 +42,42 @@ private slots:
         QCOMPARE(o.linkPath, QString("/tmp/l"));
     }
 
+    void linkLaw() {
+        SimOptions o;
+        QString e;
+        QVERIFY(parseSimOptions({"qvx-sim", "--wander"}, &o, &e));
+        QVERIFY(!o.config.law.enabled);   // only a distance source turns it on
+        QVERIFY2(parseSimOptions({"qvx-sim", "--mode", "lora", "--sf", "2", "--distance-trace", "walk.csv", "--far-end",
+                                  "35.5,139.25", "--path-loss", "-20:2.5:10", "--shadowing", "6", "--fading", "0"},
+                                 &o, &e),
+                 qPrintable(e));
+        const LinkLaw& law = o.config.law;
+        QVERIFY(law.enabled);
+        QCOMPARE(o.distanceTracePath, QString("walk.csv"));
+        QVERIFY(o.haveFarEnd);
+        QCOMPARE(o.farEndLat, 35.5);
+        QCOMPARE(o.farEndLon, 139.25);
+        QCOMPARE(law.levelDbm, -20.0);
+        QCOMPARE(law.exponent, 2.5);
+        QCOMPARE(law.referenceM, 10.0);
+        QCOMPARE(law.meanLevel(100.0), -45.0);   // a decade past d0
+        QCOMPARE(law.meanLevel(1.0), -20.0);   // nearer than d0: the level at d0
+        QCOMPARE(law.shadowingDb, 6.0);
+        QCOMPARE(law.shadowingDistanceM, 25.0);
+        QCOMPARE(law.fadingDb, 0.0);
+        QCOMPARE(o.config.lawMidpoint(), -128.0);   // LoRa decodes lower, more so at higher spreading
+        SimOptions hard;
+        QVERIFY(parseSimOptions({"qvx-sim", "--distance-trace", "w.csv", "--loss-midpoint", "-100", "--loss-slope", "0"},
+                                &hard, &e));
+        QCOMPARE(hard.config.lawMidpoint(), -100.0);
+        QCOMPARE(hard.config.law.lossProbability(-100.5, -100), 1.0);
+        QCOMPARE(hard.config.law.lossProbability(-99.5, -100), 0.0);
+        SimOptions fsk;
+        QVERIFY(parseSimOptions({"qvx-sim", "--distance-trace", "w.csv"}, &fsk, &e));
+        QCOMPARE(fsk.config.lawMidpoint(), -108.0);
+        QCOMPARE(fsk.config.law.lossProbability(-108, -108), 0.5);
+    }
+
     void refused_data() {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("mode") << QStringList{"--mode", "am"};
@@ -52,6 +88,13 @@ private slots:
         QTest::newRow("wander span") << QStringList{"--ack-rssi", "wander:-80:x"};
         QTest::newRow("negative delay") << QStringList{"--loop-delay", "-5"};
         QTest::newRow("unplug 0") << QStringList{"--unplug-after", "0"};
+        QTest::newRow("law without distance") << QStringList{"--path-loss", "-30:3"};
+        QTest::newRow("far end without distance") << QStringList{"--far-end", "35,139"};
+        QTest::newRow("law and far rssi") << QStringList{"--distance-trace", "w.csv", "--far-rssi", "-70"};
+        QTest::newRow("path-loss text") << QStringList{"--distance-trace", "w.csv", "--path-loss", "-30:x"};
+        QTest::newRow("path-loss d0 0") << QStringList{"--distance-trace", "w.csv", "--path-loss", "-30:3:0"};
+        QTest::newRow("negative shadowing") << QStringList{"--distance-trace", "w.csv", "--shadowing", "-1"};
+        QTest::newRow("far end latitude") << QStringList{"--distance-trace", "w.csv", "--far-end", "95,139"};
         QTest::newRow("unknown option") << QStringList{"--frobnicate"};
         QTest::newRow("positional") << QStringList{"extra"};
     }

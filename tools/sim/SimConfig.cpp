@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <cmath>
+
 bool RssiSpec::parse(const QString& text, int wanderCentre, RssiSpec* out, QString* error) {
     const QString t = text.trimmed();
     if (t.startsWith(QLatin1String("wander"))) {
@@ -56,4 +58,9 @@ int SimConfig::defaultLoopDelay(Modulation m, int spreadingIndex) {
     if (spreadingIndex > 5)
         spreadingIndex = 5;
     return lora[spreadingIndex];
+}
+
+double SimConfig::lawMidpoint() const {
+    return std::isnan(law.midpointDbm) ? LinkLaw::defaultMidpoint(modulation == Modulation::Lora, spreadingIndex)
+                                       : law.midpointDbm;
 }

@@ -3,6 +3,8 @@
 // loopback unit) does: its modulation, its answer forms, its timing, its
 // losses and its faults. Defaults give a healthy FSK link with realistic,
 // short delays.
+#include "LinkLaw.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -60,6 +62,12 @@ struct SimConfig {
     RssiSpec farRssi = RssiSpec::fixed(-75);    // at the loopback unit, carried in the packet
     RssiSpec ackRssi = RssiSpec::fixed(-78);    // of the answer at the local module ("@RS")
     RssiSpec noiseRssi = RssiSpec::fixed(-112); // floor noise ("@RA")
+
+    // When enabled, the far-end and answer RSSI and the packets' fate follow
+    // the distance to the loopback unit instead of farRssi / ackRssi (the
+    // other losses still apply on top).
+    LinkLaw law;
+    double lawMidpoint() const;   // the law's midpoint, or the modulation's default
 
     int chunkSize = 0;             // > 0: every answer is written in pieces of this many bytes
     int chunkGapMs = 2;            // time between two pieces

@@ -4,6 +4,7 @@
 #include "platform/Timer.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -15,6 +16,9 @@ QByteArray dbm(const char* keyword, int value) {
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A level as the module reports it: whole dBm, signed 16-bit.
+int wholeDbm(double level) { return static_cast<int>(std::clamp<long>(std::lround(level), -32768, 32767)); }
 
 } // namespace
 
@@ -94,7 +98,8 @@ void SimModule::handleCommand(const QByteArray& command) {
         sendAnswer(dbm("*RA=", nextRssi(config_.noiseRssi, noiseIndex_, noiseWalk_)), delay);
     } else if (command == "@RS") {
         if (!haveAck_) {
-            lastAckRssi_ = nextRssi(config_.ackRssi, ackIndex_, ackWalk_);
+            lastAckRssi_ = config_.law.enabled ? wholeDbm(lawPacket().answerLevel)
+                                               : nextRssi(config_.ackRssi, ackIndex_, ackWalk_);
             haveAck_ = true;
         }
         sendAnswer(dbm(config_.rsForm == SimConfig::RsForm::Star ? "*RS=" : "RSSI=", lastAckRssi_), delay);
@@ -130,13 +135,26 @@ int SimModule::handleData(const QByteArray& command) {
         ++lost_;
         return -1;
     }
+    int far = 0, ack = 0;
+    if (config_.law.enabled) {
+        const LinkModel::Packet p = lawPacket();
+        if (p.lost) {
+            ++lost_;
+            return -1;
+        }
+        far = wholeDbm(p.farLevel);
+        ack = wholeDbm(p.answerLevel);
+    }
     int delay = config_.loopDelay();
     if (config_.jitterMs > 0)
         delay = std::max(0, delay + static_cast<int>(rng_.bounded(2 * config_.jitterMs + 1)) - config_.jitterMs);
     const QByteArray digits = command.mid(3, 2);
     const QByteArray payload = command.mid(5);
-    const int far = nextRssi(config_.farRssi, farIndex_, farWalk_);
-    lastAckRssi_ = nextRssi(config_.ackRssi, ackIndex_, ackWalk_);
+    if (!config_.law.enabled) {
+        far = nextRssi(config_.farRssi, farIndex_, farWalk_);
+        ack = nextRssi(config_.ackRssi, ackIndex_, ackWalk_);
+    }
+    lastAckRssi_ = ack;
     haveAck_ = true;
     const QByteArray framed = frame(dataAnswer(digits, payload, far));
 
@@ -268,6 +286,12 @@ QByteArray SimModule::randomBytes(qint64 n) {
     for (char& c : b)
         c = static_cast<char>(rng_.bounded(256));
     return b;
+}
+
+LinkModel::Packet SimModule::lawPacket() {
+    if (!link_)
+        link_ = std::make_unique<LinkModel>(config_.law, config_.lawMidpoint(), config_.seed);
+    return link_->next(walk_ ? walk_(clock_.microseconds()) : WalkPoint{});
 }
 
 bool SimModule::packetLost() {

@@ -15,6 +15,8 @@
 #include <QObject>
 #include <QRandomGenerator>
 #include <deque>
+#include <functional>
+#include <memory>
 
 class Clock;
 class Timer;
@@ -27,6 +29,10 @@ public:
     const SimConfig& config() const { return config_; }
     // Changes take effect for the commands received from now on.
     SimConfig& config() { return config_; }
+
+    // Where the walker is at a monotonic microsecond time, for the link
+    // law (config().law); without one the walker stays at the loopback unit.
+    void setWalk(std::function<WalkPoint(qint64 us)> walk) { walk_ = std::move(walk); }
 
     // Bytes the host wrote; commands may be split over calls or several in one.
     void hostBytes(const QByteArray& bytes);
@@ -71,6 +77,7 @@ private:
     int nextRssi(const RssiSpec& source, int& index, int& walk);
     QByteArray randomBytes(qint64 n);
     bool packetLost();
+    LinkModel::Packet lawPacket();
 
     Clock& clock_;
     SimConfig config_;
@@ -93,4 +100,6 @@ private:
     quint64 nextSeq_ = 0;
     bool haveAck_ = false;
     int lastAckRssi_;
+    std::function<WalkPoint(qint64 us)> walk_;
+    std::unique_ptr<LinkModel> link_;   // made at the first packet, from the config then
 };

@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include <cmath>
+
 namespace {
 
 bool toInt(const QString& text, int min, int max, int* out) {
@@ -22,6 +24,94 @@ bool toProbability(const QString& text, double* out) {
     return true;
 }
 
+// Numbers separated by ':' (or ',' for a place), each finite; fewer than
+// `count` are allowed down to `least`.
+bool toNumbers(const QString& text, QChar sep, int least, int count, QList<double>* out) {
+    const QStringList parts = text.split(sep);
+    if (parts.size() < least || parts.size() > count)
+        return false;
+    out->clear();
+    for (const QString& part : parts) {
+        bool ok = false;
+        const double v = part.trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(v))
+            return false;
+        out->append(v);
+    }
+    return true;
+}
+
+struct LawOptions {
+    const QCommandLineOption &trace, &farEnd, &pathLoss, &answerOffset, &shadowing, &fading, &midpoint, &slope;
+};
+
+bool parseLaw(const QCommandLineParser& p, const LawOptions& o, SimOptions* out, QString* error) {
+    LinkLaw& law = out->config.law;
+    const auto bad = [&](const QCommandLineOption& opt) {
+        *error = QStringLiteral("bad value for --%1: %2").arg(opt.names().last(), p.value(opt));
+        return false;
+    };
+    QList<double> v;
+    if (p.isSet(o.pathLoss)) {
+        if (!toNumbers(p.value(o.pathLoss), QLatin1Char(':'), 1, 3, &v) || (v.size() > 1 && v[1] < 0) ||
+            (v.size() > 2 && v[2] <= 0))
+            return bad(o.pathLoss);
+        law.levelDbm = v[0];
+        if (v.size() > 1)
+            law.exponent = v[1];
+        if (v.size() > 2)
+            law.referenceM = v[2];
+    }
+    if (p.isSet(o.answerOffset)) {
+        if (!toNumbers(p.value(o.answerOffset), QLatin1Char(':'), 1, 1, &v))
+            return bad(o.answerOffset);
+        law.answerOffsetDb = v[0];
+    }
+    if (p.isSet(o.shadowing)) {
+        if (!toNumbers(p.value(o.shadowing), QLatin1Char(':'), 1, 2, &v) || v[0] < 0 || (v.size() > 1 && v[1] < 0))
+            return bad(o.shadowing);
+        law.shadowingDb = v[0];
+        if (v.size() > 1)
+            law.shadowingDistanceM = v[1];
+    }
+    if (p.isSet(o.fading)) {
+        if (!toNumbers(p.value(o.fading), QLatin1Char(':'), 1, 1, &v) || v[0] < 0)
+            return bad(o.fading);
+        law.fadingDb = v[0];
+    }
+    if (p.isSet(o.midpoint)) {
+        if (!toNumbers(p.value(o.midpoint), QLatin1Char(':'), 1, 1, &v))
+            return bad(o.midpoint);
+        law.midpointDbm = v[0];
+    }
+    if (p.isSet(o.slope)) {
+        if (!toNumbers(p.value(o.slope), QLatin1Char(':'), 1, 1, &v) || v[0] < 0)
+            return bad(o.slope);
+        law.slopeDb = v[0];
+    }
+    if (p.isSet(o.farEnd)) {
+        if (!toNumbers(p.value(o.farEnd), QLatin1Char(','), 2, 2, &v) || std::fabs(v[0]) > 90 || std::fabs(v[1]) > 180)
+            return bad(o.farEnd);
+        out->haveFarEnd = true;
+        out->farEndLat = v[0];
+        out->farEndLon = v[1];
+    }
+    out->distanceTracePath = p.value(o.trace);
+    law.enabled = p.isSet(o.trace);
+    if (law.enabled && out->distanceTracePath.isEmpty())
+        return bad(o.trace);
+    if (!law.enabled) {
+        for (const QCommandLineOption* opt : {&o.farEnd, &o.pathLoss, &o.answerOffset, &o.shadowing, &o.fading,
+                                              &o.midpoint, &o.slope}) {
+            if (p.isSet(*opt)) {
+                *error = QStringLiteral("--%1 needs --distance-trace").arg(opt->names().last());
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
@@ -32,7 +122,11 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
         "(19200 8N1). Commands end in CR LF; answers: @FV, @MO, @SF, @RA (floor noise), @RS (answer\n"
         "RSSI) and @DTnn+payload, looped back as \"*DR=nn\", the payload less its last two bytes,\n"
         "the far-end RSSI as signed 16-bit big-endian, CR LF. RSSI values are VALUES: a value (-75),\n"
-        "a repeating list (-75,-80,-91), or a random walk: wander[:CENTRE[:SPAN]]."));
+        "a repeating list (-75,-80,-91), or a random walk: wander[:CENTRE[:SPAN]].\n"
+        "With --distance-trace the link follows the distance d to the loopback unit instead: far-end RSSI\n"
+        "= A - 10 n log10(d / d0) + shadowing + fading, the answer RSSI the same plus --answer-offset;\n"
+        "each leg (out and back) is lost with probability 1 / (1 + exp((RSSI - midpoint) / slope));\n"
+        "--loss and --loss-pattern still lose packets on top."));
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
@@ -66,7 +160,7 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
                                          QStringLiteral("Repeating per-packet pattern, x = lost, e.g. ..x..x"),
                                          QStringLiteral("PATTERN"));
     const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Random seed for loss, jitter, wander and garbage (default 1)."),
+                                  QStringLiteral("Random seed for loss, jitter, wander, garbage and the link law (default 1)."),
                                   QStringLiteral("N"));
     const QCommandLineOption farRssi(QStringLiteral("far-rssi"),
                                      QStringLiteral("RSSI at the loopback unit, carried in the packet (default -75)."),
@@ -79,6 +173,39 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
     const QCommandLineOption wander(QStringLiteral("wander"),
                                     QStringLiteral("A plausible link for demos: far and answer RSSI wander around -85, "
                                                    "noise around -112, 3 % of packets lost (the RSSI and loss options override it)."));
+    const QCommandLineOption distanceTrace(
+        QStringLiteral("distance-trace"),
+        QStringLiteral("Follow the walker in FILE, a CSV file that may still be growing: qvx-nmea --truth's trace, "
+                       "or any whose first line names mono_us (monotonic microseconds) and lat,lon or distance_m. "
+                       "Turns on the link law below (the far and answer RSSI options are then refused)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption farEnd(QStringLiteral("far-end"),
+                                    QStringLiteral("Where the loopback unit stands, decimal degrees (default: the "
+                                                   "trace's first place, where the walk starts)."),
+                                    QStringLiteral("LAT,LON"));
+    const QCommandLineOption pathLoss(QStringLiteral("path-loss"),
+                                      QStringLiteral("Far-end level A dBm at D0 m (default 1), falling 10 N dB a decade "
+                                                     "of distance (default -22:3)."),
+                                      QStringLiteral("A[:N[:D0]]"));
+    const QCommandLineOption answerOffset(QStringLiteral("answer-offset"),
+                                          QStringLiteral("Answer level less far-end level, dB (default -3)."),
+                                          QStringLiteral("DB"));
+    const QCommandLineOption shadowing(QStringLiteral("shadowing"),
+                                       QStringLiteral("Slow shadowing, the same both ways: deviation SIGMA dB, "
+                                                      "correlation exp(-walked / M) (default 4:25; M 0: a new value "
+                                                      "every packet)."),
+                                       QStringLiteral("SIGMA[:M]"));
+    const QCommandLineOption fading(QStringLiteral("fading"),
+                                    QStringLiteral("Fast fading, each packet and each way: deviation dB (default 1.5)."),
+                                    QStringLiteral("SIGMA"));
+    const QCommandLineOption lossMidpoint(QStringLiteral("loss-midpoint"),
+                                          QStringLiteral("Level at which half of one leg's packets are lost (default "
+                                                         "FSK -108; LoRa -123 at --sf 0, 2.5 dB lower each step)."),
+                                          QStringLiteral("DBM"));
+    const QCommandLineOption lossSlope(QStringLiteral("loss-slope"),
+                                       QStringLiteral("Width of the loss curve, dB: 90 % to 10 % lost over 4.4 x this "
+                                                      "(default 1; 0: a hard threshold)."),
+                                       QStringLiteral("DB"));
     const QCommandLineOption chunk(QStringLiteral("chunk"), QStringLiteral("Write every answer in pieces of N bytes."),
                                    QStringLiteral("N"));
     const QCommandLineOption chunkGap(QStringLiteral("chunk-gap"), QStringLiteral("Time between pieces in ms (default 2)."),
@@ -111,7 +238,8 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
                                                   "terminal: t_ms<TAB>>bytes<TAB><TAB>t_us; flushed per line."),
                                    QStringLiteral("FILE"));
     p.addOptions({help, version, mode, sf, sfAnswer, firmware, noMode, rsForm, cmdDelay, loopDelay, jitter, loss, lossPattern,
-                  seed, farRssi, ackRssi, noise, wander, chunk, chunkGap, garbageBefore, garbageAfter, garbageRate,
+                  seed, farRssi, ackRssi, noise, wander, distanceTrace, farEnd, pathLoss, answerOffset, shadowing,
+                  fading, lossMidpoint, lossSlope, chunk, chunkGap, garbageBefore, garbageAfter, garbageRate,
                   flood, floodAt, swap, unplug, link, trace});
     out->helpText = p.helpText();
     if (!p.parse(args)) {
@@ -202,6 +330,13 @@ bool parseSimOptions(const QStringList& args, SimOptions* out, QString* error) {
                              RssiOpt{noise, &c.noiseRssi, -112}}) {
         if (p.isSet(r.o) && !RssiSpec::parse(p.value(r.o), r.centre, r.dest, error))
             return false;
+    }
+    if (!parseLaw(p, {distanceTrace, farEnd, pathLoss, answerOffset, shadowing, fading, lossMidpoint, lossSlope},
+                  out, error))
+        return false;
+    if (c.law.enabled && (p.isSet(farRssi) || p.isSet(ackRssi))) {
+        *error = QStringLiteral("--distance-trace sets the far and answer RSSI: leave out --far-rssi and --ack-rssi");
+        return false;
     }
     if (!intOpt(chunk, 1, 1 << 20, &c.chunkSize))
         return bad(chunk);

@@ -10,6 +10,9 @@ struct SimOptions {
     SimConfig config;
     QString linkPath;    // --link: a symlink to the pty's slave path
     QString tracePath;   // --trace: one line per received command
+    QString distanceTracePath;   // --distance-trace: where the walker is (turns the link law on)
+    bool haveFarEnd = false;     // --far-end: where the loopback unit stands
+    double farEndLat = 0, farEndLon = 0;
     bool help = false;
     bool version = false;
     QString helpText;

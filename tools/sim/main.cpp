@@ -1,6 +1,7 @@
 // qvx-sim: the simulated radio module and loopback unit on a pseudo-terminal.
 // Prints the terminal's path as its first line of output, then serves it
 // until SIGTERM or SIGINT.
+#include "DistanceTrace.h"
 #include "PtyServer.h"
 #include "SimModule.h"
 #include "SimOptions.h"
@@ -12,6 +13,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <optional>
 #include <pthread.h>
 #include <sched.h>
 #include <cstdio>
@@ -60,6 +62,14 @@ int main(int argc, char** argv) {
 
     SystemClock clock;
     SimModule module(clock, options.config);
+    std::optional<DistanceTrace> walk;
+    if (options.config.law.enabled) {
+        std::optional<DistanceTrace::Place> farEnd;
+        if (options.haveFarEnd)
+            farEnd = DistanceTrace::Place{options.farEndLat, options.farEndLon};
+        walk.emplace(options.distanceTracePath, farEnd);
+        module.setWalk([&walk](qint64 us) { return walk->at(us); });
+    }
     QFile trace(options.tracePath);
     if (!options.tracePath.isEmpty()) {
         if (!trace.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
