@@ -1,0 +1,46 @@
+#include "shell/ViewerStart.h"
+
+#include "analysis/AnalysisWindow.h"
+#include "analysis/RunViewer.h"
+#include "shell/DataFolder.h"
+#include "shell/StartOptions.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTextStream>
+#include <QTimer>
+
+namespace {
+
+constexpr int kProblemsPrinted = 20;
+
+}  // namespace
+
+int showRecordedRuns(const StartOptions& options) {
+    const DataFolder data = DataFolder::resolve(QCoreApplication::applicationDirPath(), options.dataDir);
+    const analysis::AnalysisSettings settings =
+        analysis::AnalysisSettings::load(QDir(data.dir).filePath(QLatin1String(analysis::AnalysisSettings::kFileName)));
+    analysis::RunViewer viewer(settings);
+    int status = viewer.open(options.openFiles) ? 0 : 1;
+    QTextStream err(stderr);
+    const QStringList problems = viewer.problems();
+    for (int i = 0; i < problems.size() && i < kProblemsPrinted; ++i)
+        err << "qvx-loopback: " << problems[i] << Qt::endl;
+    if (problems.size() > kProblemsPrinted)
+        err << "qvx-loopback: " << problems.size() - kProblemsPrinted << " more not shown" << Qt::endl;
+    analysis::AnalysisWindow& window = viewer.window();
+    window.show();
+    if (!options.screenshot.isEmpty() || options.quit) {
+        // Once the window has been laid out and painted.
+        QTimer::singleShot(0, &window, [&] {
+            if (!options.screenshot.isEmpty() && !window.grab().save(options.screenshot, "PNG")) {
+                err << "qvx-loopback: could not write the screenshot " << options.screenshot << Qt::endl;
+                status = 1;
+            }
+            if (options.quit)
+                window.close();
+        });
+    }
+    const int rc = QApplication::exec();
+    return rc != 0 ? rc : status;
+}
