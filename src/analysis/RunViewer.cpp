@@ -8,14 +8,16 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileInfo>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 namespace analysis {
 
@@ -108,11 +110,12 @@ RunViewer::RunViewer(const AnalysisSettings& settings, QObject* parent)
 
     auto* bar = new QWidget;
     nameControl(bar, QStringLiteral("ViewerBar"));
-    auto* h = new QHBoxLayout(bar);
-    h->setContentsMargins(0, 0, 0, 0);
+    auto* g = new QGridLayout(bar);
+    g->setContentsMargins(0, 0, 0, 0);
     auto* layerCaption = new QLabel(QStringLiteral("ラン"));
     layerBox_ = nameControl(new QComboBox, QStringLiteral("RunLayer"));
-    layerBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    layerBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    layerBox_->setMinimumContentsLength(40);
     layerCaption->setBuddy(layerBox_);
     layerBox_->setAccessibleDescription(layerCaption->text());
     auto* timeCaption = new QLabel(QStringLiteral("時刻"));
@@ -124,14 +127,15 @@ RunViewer::RunViewer(const AnalysisSettings& settings, QObject* parent)
     time_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status_ = nameControl(new QLabel, QStringLiteral("ViewerStatus"));
     status_->setTextFormat(Qt::PlainText);  // it shows file names
-    h->addWidget(layerCaption);
-    h->addWidget(layerBox_);
-    h->addSpacing(12);
-    h->addWidget(timeCaption);
-    h->addWidget(scrubber_, 1);
-    h->addWidget(time_);
-    h->addSpacing(12);
-    h->addWidget(status_);
+    // The layer and what was read above, the scrubber and its moment below.
+    g->addWidget(layerCaption, 0, 0);
+    g->addWidget(layerBox_, 0, 1);
+    g->addWidget(status_, 0, 2);
+    g->addWidget(timeCaption, 1, 0);
+    g->addWidget(scrubber_, 1, 1);
+    g->addWidget(time_, 1, 2);
+    g->setColumnStretch(1, 1);
+    g->setColumnStretch(2, 1);
     window_->addViewerBar(bar);
 
     debounce_ = new QTimer(this);
@@ -167,23 +171,54 @@ RunViewer* RunViewer::openInNewWindow(const QStringList& files, const AnalysisSe
     return viewer;
 }
 
-bool RunViewer::open(const QStringList& files) {
-    bool all = true;
-    const int before = layerCount();
+// What a reading thread hands back: only its own data, nothing of the viewer.
+struct RunViewer::Read {
+    QStringList files;
+    std::vector<RecordedRun> runs;
+    QStringList problems;
     QStringList failed;
-    for (const QString& path : files) {
-        Collect sink(runs_, problems_);
-        QString why;
-        if (!exportdata::readRunFile(path, sink, &why)) {
-            problems_ << QStringLiteral("%1: %2").arg(path, why);
-            failed << QFileInfo(path).fileName();
-            all = false;
-        } else if (!sink.opened) {
-            problems_ << QStringLiteral("%1: no run in it").arg(path);
-            failed << QFileInfo(path).fileName();
-            all = false;
+};
+
+void RunViewer::open(const QStringList& files) {
+    if (files.isEmpty())
+        return;
+    queued_.append(files);
+    if (!reading_)
+        readNext();
+}
+
+void RunViewer::readNext() {
+    if (queued_.isEmpty())
+        return;
+    reading_ = true;
+    auto read = std::make_shared<Read>();
+    read->files = queued_.takeFirst();
+    status_->setText(QStringLiteral("読込中: %1").arg(QFileInfo(read->files.first()).fileName()));
+    QThread* thread = QThread::create([read] {
+        for (const QString& path : read->files) {
+            Collect sink(read->runs, read->problems);
+            QString why;
+            if (!exportdata::readRunFile(path, sink, &why)) {
+                read->problems << QStringLiteral("%1: %2").arg(path, why);
+                read->failed << QFileInfo(path).fileName();
+            } else if (!sink.opened) {
+                read->problems << QStringLiteral("%1: no run in it").arg(path);
+                read->failed << QFileInfo(path).fileName();
+            }
         }
-    }
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // Gone with the viewer when it is closed first: the thread's data are its own.
+    connect(thread, &QThread::finished, this, [this, read] { take(*read); });
+    thread->start();
+}
+
+void RunViewer::take(Read& read) {
+    const int before = layerCount();
+    for (RecordedRun& r : read.runs)
+        runs_.push_back(std::move(r));
+    problems_ += read.problems;
+    failed_ += read.failed;
     {
         const QSignalBlocker block(layerBox_);
         for (int i = before; i < layerCount(); ++i)
@@ -191,15 +226,17 @@ bool RunViewer::open(const QStringList& files) {
                                    .arg(runs_[std::size_t(i)].exchanges.size()));
     }
     QString status = QStringLiteral("%1 ラン").arg(layerCount());
-    if (!failed.isEmpty())
-        status += QStringLiteral("  読込失敗: ") + failed.join(QStringLiteral(", "));
+    if (!failed_.isEmpty())
+        status += QStringLiteral("  読込失敗: ") + failed_.join(QStringLiteral(", "));
     if (!problems_.isEmpty())
         status += QStringLiteral("  読めない行など %1 件").arg(problems_.size());
     status_->setText(status);
     status_->setToolTip(problems_.mid(0, kProblemsShown).join(QLatin1Char('\n')));
     if (layerCount() > before)
         showLayer(before);
-    return all;
+    reading_ = false;
+    emit opened(read.failed.isEmpty());
+    readNext();
 }
 
 void RunViewer::showLayer(int i) {
@@ -244,6 +281,8 @@ void RunViewer::feedTo(std::int64_t limitUs) {
         return;
     const RecordedRun& run = runs_[std::size_t(current_)];
     limitUs = std::clamp<std::int64_t>(limitUs, 0, run.spanUs());
+    if (fedLayer_ == current_ && limitUs == limitUs_)
+        return;  // shown already (the scrubber let go where it rested)
     const std::size_t n = run.exchangesUpTo(limitUs);
     const bool whole = limitUs >= run.spanUs();
     RunRecorder& rec = *recorder_;

@@ -20,6 +20,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QList>
 #include <QStringList>
 
 #include <memory>
@@ -66,11 +67,14 @@ public:
     // is closed.
     static RunViewer* openInNewWindow(const QStringList& files, const AnalysisSettings& settings);
 
-    // Reads the files: each run becomes a layer, the first new one is shown
-    // whole. A file that cannot be opened, and what the readers could not
-    // read, are named in the viewer's status line and the rest is kept.
-    // False when some file could not be opened or held no run.
-    bool open(const QStringList& files);
+    // Reads the files on a thread of their own, so the windows (a live run
+    // beside) go on meanwhile; then each run becomes a layer and the first
+    // new one is shown whole (opened()). A file that cannot be opened, and
+    // what the readers could not read, are named in the viewer's status
+    // line and the rest is kept. Files asked for while others are read are
+    // read after them.
+    void open(const QStringList& files);
+    bool reading() const { return reading_; }
 
     AnalysisWindow& window() const { return *window_; }
     RunRecorder& recorder() const { return *recorder_; }
@@ -97,17 +101,26 @@ public:
 signals:
     // After each feed: the window shows the moment chosen.
     void shown();
+    // The files of an open() are read and shown; false when one could not
+    // be opened or held no run.
+    void opened(bool allRead);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    struct Read;
+    void readNext();
+    void take(Read& read);
     void feedTo(std::int64_t limitUs);
     void showTime();
     void onScrubberMoved();
 
     std::vector<RecordedRun> runs_;
+    QList<QStringList> queued_;  // open() calls waiting for the one being read
+    bool reading_ = false;
     QStringList problems_;
+    QStringList failed_;  // files that could not be read, by name
     std::unique_ptr<RunRecorder> recorder_;
     std::unique_ptr<AnalysisWindow> window_;
     QComboBox* layerBox_ = nullptr;

@@ -21,16 +21,19 @@ int showRecordedRuns(const StartOptions& options) {
     const analysis::AnalysisSettings settings =
         analysis::AnalysisSettings::load(QDir(data.dir).filePath(QLatin1String(analysis::AnalysisSettings::kFileName)));
     analysis::RunViewer viewer(settings);
-    int status = viewer.open(options.openFiles) ? 0 : 1;
-    QTextStream err(stderr);
-    const QStringList problems = viewer.problems();
-    for (int i = 0; i < problems.size() && i < kProblemsPrinted; ++i)
-        err << "qvx-loopback: " << problems[i] << Qt::endl;
-    if (problems.size() > kProblemsPrinted)
-        err << "qvx-loopback: " << problems.size() - kProblemsPrinted << " more not shown" << Qt::endl;
     analysis::AnalysisWindow& window = viewer.window();
-    window.show();
-    if (!options.screenshot.isEmpty() || options.quit) {
+    int status = 0;
+    QTextStream err(stderr);
+    QObject::connect(&viewer, &analysis::RunViewer::opened, &window, [&](bool allRead) {
+        if (!allRead)
+            status = 1;
+        const QStringList problems = viewer.problems();
+        for (int i = 0; i < problems.size() && i < kProblemsPrinted; ++i)
+            err << "qvx-loopback: " << problems[i] << Qt::endl;
+        if (problems.size() > kProblemsPrinted)
+            err << "qvx-loopback: " << problems.size() - kProblemsPrinted << " more not shown" << Qt::endl;
+        if (options.screenshot.isEmpty() && !options.quit)
+            return;
         // Once the window has been laid out and painted.
         QTimer::singleShot(0, &window, [&] {
             if (!options.screenshot.isEmpty() && !window.grab().save(options.screenshot, "PNG")) {
@@ -40,7 +43,9 @@ int showRecordedRuns(const StartOptions& options) {
             if (options.quit)
                 window.close();
         });
-    }
+    });
+    window.show();
+    viewer.open(options.openFiles);
     const int rc = QApplication::exec();
     return rc != 0 ? rc : status;
 }

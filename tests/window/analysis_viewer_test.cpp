@@ -207,6 +207,7 @@ void AnalysisViewerTest::droppedStreamShowsTheLiveRunAndScrubs() {
     QVERIFY(drop.isAccepted());
     AnalysisWindow* viewer = viewerWindow(&live.window);
     QVERIFY(viewer);
+    QTRY_COMPARE(viewer->findChild<QComboBox*>(QStringLiteral("RunLayer"))->count(), 1);  // read on its own thread
     compareShown(shown(*viewer), whole);
     QCOMPARE(viewer->findChild<QLabel*>(QStringLiteral("RunState"))->text(), QStringLiteral("停止中"));
     // The live window still shows its own run; the file read is untouched
@@ -277,6 +278,7 @@ void AnalysisViewerTest::commLogOpensAsItsRecordsFedLive() {
     open->click();
     AnalysisWindow* viewer = viewerWindow(&live.window);
     QVERIFY(viewer);
+    QTRY_COMPARE(viewer->findChild<QComboBox*>(QStringLiteral("RunLayer"))->count(), int(runs.runs.size()));
     const QMap<QString, QString> got = shown(*viewer), want = shown(live.window);
     QVERIFY(got.value(QStringLiteral("map")).startsWith(QStringLiteral("%1 drawn").arg(live.window.map().drawnPoints())));
     QVERIFY(live.window.map().drawnPoints() > 0);  // positions came from the map log
@@ -303,7 +305,7 @@ void AnalysisViewerTest::twoRunsAreTwoLayers() {
     QVERIFY(viewer);
     auto* layers = viewer->findChild<QComboBox*>(QStringLiteral("RunLayer"));
     QVERIFY(layers);
-    QCOMPARE(layers->count(), 2);
+    QTRY_COMPARE(layers->count(), 2);
     QVERIFY(layers->itemText(1).contains(QStringLiteral("(40 パケット)")));
     QVERIFY(viewer->findChild<QLabel*>(QStringLiteral("ViewerStatus"))->text().contains(QStringLiteral("読込失敗: missing.jsonl")));
     QCOMPARE(layers->currentIndex(), 0);
