@@ -15,6 +15,7 @@
 #include "analysis/AnalysisWindow.h"
 #include "analysis/RunRecorder.h"
 #include "analysis/RunViewer.h"
+#include "common/Headless.h"
 #include "export/RunFiles.h"
 
 #include <QApplication>
@@ -79,7 +80,25 @@ bool openAndWait(analysis::RunViewer& viewer, const QString& file) {
 
 }  // namespace
 
+constexpr const char* kUsage = "Usage: qvx-viewbench [--help] [--version] FILE [--per-exchange] [--scrubs N]\n";
+
 int main(int argc, char** argv) {
+    // Answered without a display, as every program here does.
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--version") || !std::strcmp(argv[i], "-v")) {
+            std::printf("qvx-viewbench %s\n", QVX_VERSION);
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::printf("%sOpens a recorded run in the analysis window's viewer and prints the time to read,\n"
+                        "feed and paint it, to scrub it and to drag the scrubber.\n", kUsage);
+            return 0;
+        }
+    }
+    if (!headless::canShowWindows(argc, argv)) {
+        std::fprintf(stderr, "%s\n", headless::noDisplayAdvice("qvx-viewbench").constData());
+        return 1;
+    }
     QApplication app(argc, argv);
     QString file;
     bool perExchange = false;
@@ -92,12 +111,12 @@ int main(int argc, char** argv) {
         else if (argv[i][0] != '-')
             file = QString::fromLocal8Bit(argv[i]);
         else {
-            std::fprintf(stderr, "usage: qvx-viewbench FILE [--per-exchange] [--scrubs N]\n");
+            std::fputs(kUsage, stderr);
             return 2;
         }
     }
     if (file.isEmpty()) {
-        std::fprintf(stderr, "usage: qvx-viewbench FILE [--per-exchange] [--scrubs N]\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
 
