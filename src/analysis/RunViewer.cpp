@@ -6,6 +6,7 @@
 #include "export/RunFiles.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -208,6 +209,10 @@ void RunViewer::readNext() {
         }
     });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // The program does not end under a reading thread (it would read on
+    // through the toolkit's shutdown): the end waits for the read.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, thread, [thread] { thread->wait(); });
     // Gone with the viewer when it is closed first: the thread's data are its own.
     connect(thread, &QThread::finished, this, [this, read] { take(*read); });
     thread->start();
