@@ -9,6 +9,7 @@
 #include "shell/Form1.h"
 #include "shell/QuitSignals.h"
 #include "shell/StartOptions.h"
+#include "shell/ViewerStart.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -61,6 +62,11 @@ int main(int argc, char* argv[]) {
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/qvx-loopback-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
+    // Recorded runs only: no main window, no ports, nothing written.
+    if (options.viewing()) {
+        QObject::connect(&quitSignals, &QuitSignals::received, &app, &QCoreApplication::quit);
+        return showRecordedRuns(options);
+    }
 
     SystemClock clock;
     QtSerialPortFactory ports;

@@ -113,6 +113,8 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     top->addWidget(sinceLast_);
     top->addSpacing(12);
     top->addWidget(alarmState_, 1);
+    top->addWidget(openButton());
+    setAcceptDrops(true);
 
     auto* left = new QVBoxLayout;
     left->addWidget(countsBox());
@@ -156,7 +158,7 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
 
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("AnalysisContent"));
-    auto* all = new QVBoxLayout(content);
+    auto* all = content_ = new QVBoxLayout(content);
     all->addLayout(top);
     all->addWidget(tabs_, 1);
     all->addWidget(markerRow());
@@ -340,6 +342,12 @@ void AnalysisWindow::set(const QString& key, const QString& text) {
 }
 
 void AnalysisWindow::refreshFigures() {
+    if (bulk_) {
+        if (pending_)
+            charts_->addExchange(*pending_, rec_.statistics().runningFigures());
+        pending_.reset();
+        return;
+    }
     const Figures f = rec_.figures();
     if (pending_) {
         charts_->addExchange(*pending_, f);

@@ -16,6 +16,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -31,6 +32,9 @@ class QPushButton;
 class QSpinBox;
 class QTabWidget;
 class QTimer;
+class QVBoxLayout;
+class QDragEnterEvent;
+class QDropEvent;
 
 namespace analysis {
 
@@ -65,12 +69,32 @@ public:
     using SavePathChooser = std::function<QString(const QString& suggested)>;
     void setSavePathChooser(SavePathChooser chooser) { chooser_ = std::move(chooser); }
 
+    // Recorded runs (AnalysisWindowFiles.cpp): the "開く…" button and files
+    // dropped on the window open them. By default in a viewer window of
+    // their own (RunViewer), so a live run here goes on undisturbed; a
+    // viewer's own window hands them to its viewer instead.
+    using OpenHandler = std::function<void(const QStringList& files)>;
+    void setOpenHandler(OpenHandler handler) { openHandler_ = std::move(handler); }
+    void openFiles(const QStringList& files);
+    // Asks which files to open (the button); a file dialog unless set.
+    using OpenChooser = std::function<QStringList()>;
+    void setOpenChooser(OpenChooser chooser) { openChooser_ = std::move(chooser); }
+    // A viewer's controls go above the pages; the marker row, which only
+    // a live run can use, goes.
+    void addViewerBar(QWidget* bar);
+    // While a recorded run is fed in bulk the figures and plots take the
+    // exchanges without showing each; endBulk() shows where they ended.
+    void beginBulk() { bulk_ = true; }
+    void endBulk();
+
     // Updates every figure from the recorder.
     void refreshFigures();
     // Updates the alarm state and the time since the last answer.
     void refreshClock();
 
 protected:
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
 
@@ -104,6 +128,8 @@ private:
     void showSettings(const AnalysisSettings& s);
     void dropMarker();
     void showRunState();
+    QPushButton* openButton();
+    void chooseFiles();
 
     RunRecorder& rec_;
     QString settingsPath_;
@@ -127,6 +153,10 @@ private:
     QCheckBox* alarmSound_ = nullptr;
     QCheckBox* gpsAlarm_ = nullptr;
     QTimer* clock_ = nullptr;
+    QVBoxLayout* content_ = nullptr;
+    OpenHandler openHandler_;
+    OpenChooser openChooser_;
+    bool bulk_ = false;
 };
 
 }  // namespace analysis

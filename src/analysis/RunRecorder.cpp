@@ -97,8 +97,8 @@ void RunRecorder::onRunStart(const records::RunStart& r) {
     lastPacket_ = 0;
     failedPaths_.clear();
     stats_.reset();
-    streamPath_ = streamPathFor(logDir_, r.commLog);
-    summaryPath_ = summaryPathFor(logDir_, r.commLog);
+    streamPath_ = writesFiles_ ? streamPathFor(logDir_, r.commLog) : QString();
+    summaryPath_ = writesFiles_ ? summaryPathFor(logDir_, r.commLog) : QString();
     streamRunId_ = std::max(r.runId, lastRunIdIn(streamPath_) + 1);
     alarm(AlarmKind::DeadLink, deadLink_.runStarted());
     alarm(AlarmKind::GpsFix, gpsFix_.runStarted(now().us));
@@ -113,7 +113,8 @@ void RunRecorder::onExchange(const records::Exchange& e) {
     lastPacket_ = std::max(lastPacket_, e.packet);
     stats_.add(e);
     const AlarmChange change = deadLink_.add(e);
-    write(recordstream::exchangeLine(inStream(e)));
+    if (writing())  // encoded only when it goes somewhere
+        write(recordstream::exchangeLine(inStream(e)));
     emit exchangeAdded(e);
     emit figuresChanged();
     alarm(AlarmKind::DeadLink, change);
@@ -123,7 +124,8 @@ void RunRecorder::onLateAnswer(const records::LateAnswer& l) {
     if (!running_ || l.runId != start_.runId)
         return;
     stats_.add(l);
-    write(recordstream::lateLine(inStream(l)));
+    if (writing())
+        write(recordstream::lateLine(inStream(l)));
     emit lateAnswerAdded(l);
     emit figuresChanged();
 }
@@ -132,7 +134,8 @@ void RunRecorder::onMarker(const records::Marker& m) {
     if (!running_ || m.runId != start_.runId)
         return;
     markers_.append(m);
-    write(recordstream::markerLine(inStream(m)));
+    if (writing())
+        write(recordstream::markerLine(inStream(m)));
     emit markerAdded(m);
 }
 

@@ -58,6 +58,12 @@ public:
     void setPlace(PlaceFn place) { place_ = std::move(place); }
     Instant now() const { return clock_(); }
 
+    // Off: the recorder writes no file at all (no record stream, no run
+    // report), whatever the run start names: a viewer of recorded runs
+    // feeds it the records read from those very files. On by default.
+    void setWritesFiles(bool on) { writesFiles_ = on; }
+    // The folder relative log names are taken from (the next run's).
+    void setLogDir(const QString& dir) { logDir_ = dir; }
     // Records of every run also go to standard output (one JSON line each).
     void setStreamToStdout(bool on) { toStdout_ = on; }
     // The run report is also printed at the end of each run: on standard
@@ -130,6 +136,7 @@ public:
     static constexpr int kMaxNoteLength = 200;
 
 private:
+    bool writing() const { return !streamPath_.isEmpty() || (toStdout_ && !stdoutStopped_); }
     void write(const QByteArray& line);
     void writeTo(const QString& path, const QByteArray& line);
     void writeSummary(const QString& text);
@@ -147,6 +154,7 @@ private:
     AnalysisSettings settings_;
     ClockFn clock_;
     PlaceFn place_;
+    bool writesFiles_ = true;
     bool toStdout_ = false;
     bool printSummary_ = false;
     bool stdoutStopped_ = false;  // standard output failed: no more records there

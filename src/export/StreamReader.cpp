@@ -5,6 +5,12 @@
 #include <QBuffer>
 #include <QIODevice>
 
+#include <algorithm>
+#include <future>
+#include <system_error>
+#include <thread>
+#include <vector>
+
 namespace exportdata {
 
 namespace {
@@ -18,17 +24,71 @@ public:
         const QByteArray text = raw.trimmed();
         if (text.isEmpty())
             return;
-        if (!cut && text.startsWith(kExchangeStart) && !sink_.wantsEveryExchange()) {
-            skipped_ = QByteArray(text.constData(), text.size());   // the chunk it stands in is reused
-            skippedLine_ = lineNo_;
-            return;
+        Pending p;
+        p.line = lineNo_;
+        p.text = QByteArray(text.constData(), text.size());   // the chunk it stands in is reused
+        p.cut = cut;
+        p.exchange = !cut && text.startsWith(kExchangeStart);
+        // Whether the sink will want it is asked when it is handed over;
+        // decoded ahead when the sink wants exchanges now.
+        p.decode = !p.exchange || sink_.wantsEveryExchange();
+        pending_.push_back(std::move(p));
+        if (pending_.size() >= kBatch)
+            flush();
+    }
+
+    // Decodes the lines read so far, a share on each core (decoding is the
+    // reader's cost and each line is decoded on its own), then hands their
+    // records over in the order of the lines.
+    void flush() {
+        const std::size_t parts = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kMaxThreads);
+        const std::size_t share = (pending_.size() + parts - 1) / parts;
+        const auto decode = [this](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to && i < pending_.size(); ++i)
+                if (pending_[i].decode)
+                    pending_[i].decoded = recordstream::decodeLine(pending_[i].text);
+        };
+        std::vector<std::future<void>> others;
+        for (std::size_t k = 1; k < parts && k * share < pending_.size(); ++k) {
+            try {
+                others.push_back(std::async(std::launch::async, decode, k * share, (k + 1) * share));
+            } catch (const std::system_error&) {  // no thread to be had: here, then
+                decode(k * share, (k + 1) * share);
+            }
         }
-        deliver(text, cut);
+        decode(0, share);
+        for (std::future<void>& f : others)
+            f.get();
+        const std::int64_t last = lineNo_;
+        for (Pending& p : pending_) {
+            lineNo_ = p.line;
+            if (p.exchange && !sink_.wantsEveryExchange()) {
+                skipped_ = std::move(p.text);
+                skippedLine_ = lineNo_;
+            } else if (p.decode) {
+                deliver(p.decoded, p.cut);
+            } else {
+                deliver(p.text, p.cut);
+            }
+        }
+        pending_.clear();
+        lineNo_ = last;
     }
 
 private:
-    void deliver(const QByteArray& text, bool cut) {
-        const recordstream::Decoded d = recordstream::decodeLine(text);
+    struct Pending {
+        std::int64_t line = 0;
+        QByteArray text;
+        bool cut = false;
+        bool exchange = false;   // an exchange record, which a sink may do without
+        bool decode = true;      // decoded before it is handed over
+        recordstream::Decoded decoded;
+    };
+    static constexpr std::size_t kBatch = 4096;
+    static constexpr std::size_t kMaxThreads = 4;
+
+    void deliver(const QByteArray& text, bool cut) { deliver(recordstream::decodeLine(text), cut); }
+    void deliver(const recordstream::Decoded& d, bool cut) {
         if (d.kind == recordstream::Decoded::Kind::Bad) {
             const bool json = !d.problem.startsWith(QLatin1String("not a JSON"));
             problem(cut && !json ? QStringLiteral("last line cut short, not a complete record") : d.problem);
@@ -99,6 +159,7 @@ private:
 
     const QString& file_;
     RecordSink& sink_;
+    std::vector<Pending> pending_;  // read, not yet decoded
     QByteArray skipped_;          // the last exchange passed over unread
     std::int64_t skippedLine_ = 0;
     std::int64_t lineNo_ = 0;
@@ -129,6 +190,7 @@ void readStream(QIODevice& in, const QString& file, RecordSink& sink) {
     }
     if (!pending.isEmpty())
         reading.line(pending, true);
+    reading.flush();
     reading.noteUnended();
 }
 

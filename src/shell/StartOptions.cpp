@@ -32,6 +32,9 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
     const QCommandLineOption analysisOpt(QStringLiteral("analysis"), QStringLiteral("Open the link analysis window at start."));
     const QCommandLineOption jsonlOpt(QStringLiteral("jsonl"), QStringLiteral("Stream every run's records, one JSON object a line; - for standard output."), QStringLiteral("-"));
     p.addOptions({analysisOpt, jsonlOpt});
+    const QCommandLineOption openOpt(QStringLiteral("open"), QStringLiteral("Show the recorded runs in the files given after the options (.jsonl record streams, communication logs) in the analysis window, without a run; --screenshot and --quit then apply to that window."));
+    p.addOption(openOpt);
+    p.addPositionalArgument(QStringLiteral("[FILE...]"), QStringLiteral("With --open: the files to show."));
     const bool parsed = p.parse(arguments);  // --help names the folder in use when it is not the executable's
     const QString note = DataFolder::resolve(QCoreApplication::applicationDirPath(), p.value(dataOpt)).helpNote();
     if (!note.isEmpty())
@@ -42,9 +45,21 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
         return false;
     }
     p.process(arguments);  // --help and --version print and exit here
-    if (!p.positionalArguments().isEmpty()) {
+    if (!p.isSet(openOpt) && !p.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument: ") + p.positionalArguments().first();
         return false;
+    }
+    if (p.isSet(openOpt)) {
+        openFiles = p.positionalArguments();
+        if (openFiles.isEmpty()) {
+            *error = QStringLiteral("--open needs the files to show");
+            return false;
+        }
+        for (const QCommandLineOption& o : {portOpt, gpsOpt, baudOpt, logOpt, countOpt, startOpt, analysisOpt, jsonlOpt})
+            if (p.isSet(o)) {
+                *error = QStringLiteral("--open shows recorded runs and starts none: it does not take --") + o.names().first();
+                return false;
+            }
     }
     dataDir = p.value(dataOpt);
 
@@ -75,7 +90,7 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
         *error = QStringLiteral("--start and --count exclude each other");
         return false;
     }
-    if ((quit || !screenshot.isEmpty()) && count == 0) {
+    if ((quit || !screenshot.isEmpty()) && count == 0 && openFiles.isEmpty()) {
         *error = QStringLiteral("--quit and --screenshot need a counted run (--count N)");
         return false;
     }

@@ -32,10 +32,14 @@ struct StartOptions {
     QString dataDir;      // --data-dir DIR: settings and logs there (DataFolder)
     bool analysis = false;     // --analysis: the analysis window opens beside the main one
     bool jsonlStdout = false;  // --jsonl -: every run's records on standard output
+    // --open FILE...: recorded runs (record streams, communication logs) in
+    // an analysis window of their own, no main window and no run.
+    QStringList openFiles;
 
     QString usage;        // the --help text, for a refusal
 
     bool runRequested() const { return count > 0 || start; }
+    bool viewing() const { return !openFiles.isEmpty(); }
     // Nobody may be there to answer a question: a run was asked for.
     bool unattended() const { return runRequested() || quit; }
 

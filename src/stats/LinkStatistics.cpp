@@ -136,6 +136,18 @@ void LinkStatistics::add(const records::LateAnswer& late) {
 }
 
 Figures LinkStatistics::figures() const {
+    Figures out = runningFigures();
+    RttFigures& r = out.rtt;
+    if (r.count) {
+        r.p50Us = rtts_.at(50);
+        r.p95Us = rtts_.at(95);
+        r.p99Us = rtts_.at(99);
+        r.percentilesExact = rtts_.exact();
+    }
+    return out;
+}
+
+Figures LinkStatistics::runningFigures() const {
     Figures out = f_;
     out.rollingWindow = rollingWindow();
     if (out.evaluated) {
@@ -154,10 +166,6 @@ Figures LinkStatistics::figures() const {
         r.maxUs = std::int64_t(*rttSpread_.max());
         r.meanUs = rttSpread_.mean();
         r.mdevUs = rttSpread_.stddev();
-        r.p50Us = rtts_.at(50);
-        r.p95Us = rtts_.at(95);
-        r.p99Us = rtts_.at(99);
-        r.percentilesExact = rtts_.exact();
     }
     return out;
 }

@@ -104,6 +104,10 @@ public:
     void add(const records::LateAnswer& late);
 
     Figures figures() const;
+    // The same without the round-trip percentiles (left empty), at a cost
+    // that does not grow with the run: what a plot takes at every exchange
+    // of a recorded run fed in bulk.
+    Figures runningFigures() const;
     // Microseconds from the last answer to nowUs (monotonic), empty before
     // the first answer of the run.
     std::optional<std::int64_t> sinceLastAnswerUs(std::int64_t nowUs) const;
