@@ -189,9 +189,13 @@ void drawAnswered(QPainter& p, const QPointF& c, const QColor& fill) {
 
 void drawLost(QPainter& p, const QPointF& c, bool late) {
     const QColor colour(QLatin1String(late ? exportdata::kLateRgb : exportdata::kLostRgb));
-    p.setPen(QPen(colour, 2.2, Qt::SolidLine, Qt::FlatCap));
-    p.drawLine(c + QPointF(-kMark, -kMark), c + QPointF(kMark, kMark));
-    p.drawLine(c + QPointF(-kMark, kMark), c + QPointF(kMark, -kMark));
+    // A white edge first: the cross stays readable on the darkest dots and
+    // on streets.
+    for (const QPen& pen : {QPen(Qt::white, 4.4, Qt::SolidLine, Qt::FlatCap), QPen(colour, 2.2, Qt::SolidLine, Qt::FlatCap)}) {
+        p.setPen(pen);
+        p.drawLine(c + QPointF(-kMark, -kMark), c + QPointF(kMark, kMark));
+        p.drawLine(c + QPointF(-kMark, kMark), c + QPointF(kMark, -kMark));
+    }
 }
 
 void drawDatum(QPainter& p, const QPointF& c) {

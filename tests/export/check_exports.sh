@@ -6,8 +6,9 @@
 # reads the GPX and the KML, the CSV reads back through Python's csv module
 # with its BOM; the HTML map opens in headless Chromium without a script
 # error, with one marker per point and none under its distance panel, even
-# with "<!--<script>" in its texts; a cut input is named and the rest still
-# exported. Usage: check_exports.sh <qvx-export> <source dir> <npm dir>
+# with "<!--<script>" in its texts, every loss visible at shared spots, and
+# with a base map built in from a tile set the test makes (or an online
+# template); a cut input is named and the rest still exported. Usage: check_exports.sh <qvx-export> <source dir> <npm dir>
 set -euo pipefail
 tool=$1 src=$2 npm=$3
 data=$src/tests/data/export

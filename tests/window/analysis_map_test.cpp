@@ -118,9 +118,9 @@ void AnalysisMapTest::pointsLandWhereTheDistancesSay() {
     QCOMPARE(pixel(img, eastPx), rgb(exportdata::kRssiScale[0].rgb));
     QCOMPARE(pixel(img, northPx), rgb(exportdata::kRssiScale[3].rgb));
     // A cross, not a dot: its centre is the lost colour, beside it (where a
-    // dot would be) the ground.
+    // dot would be) the ground or the cross's white edge.
     QVERIFY(near(pixel(img, westPx), rgb(exportdata::kLostRgb)));
-    QCOMPARE(pixel(img, westPx + QPointF(3, 0)), kMapGround);
+    QVERIFY(pixel(img, westPx + QPointF(3, 0)).lightness() >= kMapGround.lightness());
     QCOMPARE(pixel(img, eastPx + QPointF(2, 0)), rgb(exportdata::kRssiScale[0].rgb));
     // Unusable positions left no mark.
     for (const auto& e : {noFix, badSum})
