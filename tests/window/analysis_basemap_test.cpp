@@ -5,6 +5,8 @@
 // the picture); online tiles come from the disk cache once the server is
 // gone; without a source the map is drawn exactly as without one.
 #include "analysis/AnalysisSettings.h"
+#include "analysis/AnalysisWindow.h"
+#include "analysis/RunRecorder.h"
 #include "analysis/BaseMap.h"
 #include "analysis/CoverageMap.h"
 #include "export/RssiScale.h"
@@ -13,6 +15,7 @@
 #include <QtTest>
 #include <QBuffer>
 #include <QDir>
+#include <QSpinBox>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -298,6 +301,16 @@ void AnalysisBaseMapTest::noSourceDrawsAsBefore() {
     QVERIFY(s.save(ini));
     QCOMPARE(AnalysisSettings::load(ini), s);
 
+    {
+        // The window takes the source from its settings and keeps it when
+        // another setting is edited.
+        RunRecorder recorder(dir.path(), AnalysisSettings::load(ini));
+        AnalysisWindow window(recorder, ini);
+        QVERIFY(window.map().baseMap());
+        window.findChild<QSpinBox*>(QStringLiteral("RollingWindow"))->setValue(77);
+        QCOMPARE(AnalysisSettings::load(ini).rollingWindow, 77);
+        QCOMPARE(AnalysisSettings::load(ini).tiles, s.tiles);
+    }
     CoverageMap map;
     feed(map);
     QVERIFY(map.setTileSource(AnalysisSettings::load(ini).tiles));
