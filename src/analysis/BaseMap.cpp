@@ -34,6 +34,7 @@ std::unique_ptr<BaseMap> BaseMap::open(const QString& source, const QString& att
     }
     std::unique_ptr<BaseMap> map(new BaseMap);
     map->source_ = text;
+    map->given_ = attribution.trimmed();
     if (tiles::isUrlTemplate(text)) {
         if (!text.contains(QLatin1String("{z}")) || !text.contains(QLatin1String("{x}")) ||
             !text.contains(QLatin1String("{y}"))) {
@@ -68,7 +69,15 @@ std::unique_ptr<BaseMap> BaseMap::open(const QString& source, const QString& att
     return map;
 }
 
-BaseMap::~BaseMap() = default;
+// Replies still under way are cut off from this map before its members go:
+// the manager aborts them as it is deleted, and their handlers must not run.
+BaseMap::~BaseMap() {
+    if (net_) {
+        for (QNetworkReply* reply : net_->findChildren<QNetworkReply*>())
+            disconnect(reply, nullptr, this, nullptr);
+        delete net_;
+    }
+}
 
 // The held level nearest the ideal one, the finer on a tie.
 int BaseMap::zoomFor(double zIdeal) const {

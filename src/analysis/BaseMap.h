@@ -51,6 +51,8 @@ public:
     ~BaseMap() override;
 
     QString source() const { return source_; }
+    // The attribution open() was given (empty: the set's own).
+    QString givenAttribution() const { return given_; }
     // What the map must show beside the tiles (the set's attribution, the
     // one given, or for an online source without either its host).
     QString attribution() const { return attribution_; }
@@ -78,6 +80,7 @@ private:
     void fetch(const tiles::TileKey& k, bool cacheOnly) const;
 
     QString source_;
+    QString given_;
     QString attribution_;
     std::unique_ptr<tiles::TileSet> set_;
     QString urlTemplate_;

@@ -91,7 +91,7 @@ bool CoverageMap::setTileSource(const QString& source, const QString& attributio
         setBaseMap(nullptr);
         return true;
     }
-    if (base_ && base_->source() == source.trimmed() && base_->attribution() == attribution.trimmed())
+    if (base_ && base_->source() == source.trimmed() && base_->givenAttribution() == attribution.trimmed())
         return true;
     std::unique_ptr<BaseMap> base = BaseMap::open(source, attribution, error);
     const bool ok = base != nullptr;
