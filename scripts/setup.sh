@@ -29,6 +29,9 @@ run_packages=(
   xvfb xauth
   # qvx-export builds Leaflet into its HTML maps.
   libjs-leaflet
+  # The maps' base map from an MBTiles file (an SQLite database) is read
+  # through Qt's SQLite driver.
+  libqt6sql6-sqlite
 )
 # The tests, the package and the fuzz/sanitizer builds, on top.
 test_packages=(

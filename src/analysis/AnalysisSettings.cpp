@@ -11,6 +11,17 @@ const char* const kRolling = "analysis/rolling_window";
 const char* const kLosses = "alarm/dead_link_losses";
 const char* const kSound = "alarm/sound";
 const char* const kGps = "alarm/gps_fix";
+const char* const kTiles = "map/tiles";
+const char* const kTilesAttribution = "map/tiles_attribution";
+
+// The map keys are written only when set, so a file of a user who never
+// set a tile source stays as it was.
+void setOrRemove(QSettings& s, const char* key, const QString& value) {
+    if (value.isEmpty())
+        s.remove(QLatin1String(key));
+    else
+        s.setValue(QLatin1String(key), value);
+}
 
 int readInt(const QSettings& s, const char* key, int lo, int hi, int fallback) {
     bool ok = false;
@@ -41,6 +52,8 @@ AnalysisSettings AnalysisSettings::load(const QString& path) {
     out.alarmLosses = readInt(s, kLosses, 0, kMaxAlarmLosses, d.alarmLosses);
     out.alarmSound = readBool(s, kSound, d.alarmSound);
     out.gpsAlarm = readBool(s, kGps, d.gpsAlarm);
+    out.tiles = s.value(QLatin1String(kTiles)).toString().trimmed();
+    out.tilesAttribution = s.value(QLatin1String(kTilesAttribution)).toString().trimmed();
     return out;
 }
 
@@ -50,6 +63,8 @@ bool AnalysisSettings::save(const QString& path, QString* error) const {
     s.setValue(QLatin1String(kLosses), alarmLosses);
     s.setValue(QLatin1String(kSound), alarmSound);
     s.setValue(QLatin1String(kGps), gpsAlarm);
+    setOrRemove(s, kTiles, tiles);
+    setOrRemove(s, kTilesAttribution, tilesAttribution);
     s.sync();
     if (s.status() == QSettings::NoError)
         return true;

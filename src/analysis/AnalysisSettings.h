@@ -9,6 +9,11 @@
 //   dead_link_losses=5     consecutive losses that raise the alarm (0 = off)
 //   sound=true             play the alarm tone when it is raised
 //   gps_fix=false          alarm when the GPS gives no position for 10 s
+//   [map]
+//   tiles=                 the map's streets: an MBTiles file, a folder of
+//                          XYZ tiles or an http(s) URL template with {z}, {x},
+//                          {y}; empty or absent: none
+//   tiles_attribution=     shown on the map (default: the tile set's own)
 //
 // A missing file or key, or a value out of range or not a number, gives the
 // default for that key; the others are kept.
@@ -25,6 +30,8 @@ struct AnalysisSettings {
     int alarmLosses = 5;
     bool alarmSound = true;
     bool gpsAlarm = false;
+    QString tiles;
+    QString tilesAttribution;
 
     // The file beside the executable (needs a QCoreApplication).
     static QString defaultPath();
@@ -34,7 +41,7 @@ struct AnalysisSettings {
 
     bool operator==(const AnalysisSettings& o) const {
         return rollingWindow == o.rollingWindow && alarmLosses == o.alarmLosses && alarmSound == o.alarmSound &&
-               gpsAlarm == o.gpsAlarm;
+               gpsAlarm == o.gpsAlarm && tiles == o.tiles && tilesAttribution == o.tilesAttribution;
     }
 };
 

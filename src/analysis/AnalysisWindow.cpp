@@ -420,10 +420,11 @@ void AnalysisWindow::onAlarmChanged() {
                                                                  "font-weight: bold"));
 }
 
-void AnalysisWindow::onRunStarted(const records::RunStart&) {
+void AnalysisWindow::onRunStarted(const records::RunStart& start) {
     pending_.reset();
     charts_->clear();
     mapPane_->map().clear();
+    mapPane_->map().setMode(start.mode);
     distance_->clear();
     lastMarker_->clear();
     status_->clear();
@@ -512,10 +513,12 @@ void AnalysisWindow::showSettings(const AnalysisSettings& s) {
     alarmLosses_->setValue(s.alarmLosses);
     alarmSound_->setChecked(s.alarmSound);
     gpsAlarm_->setChecked(s.gpsAlarm);
+    if (QString error; !mapPane_->map().setTileSource(s.tiles, s.tilesAttribution, &error))
+        status_->setText(QStringLiteral("地図タイル: %1").arg(error));
 }
 
 void AnalysisWindow::onSettingsEdited() {
-    AnalysisSettings s;
+    AnalysisSettings s = rec_.settings();
     s.rollingWindow = rollingWindow_->value();
     s.alarmLosses = alarmLosses_->value();
     s.alarmSound = alarmSound_->isChecked();

@@ -1,4 +1,5 @@
 #include "analysis/CoverageGrid.h"
+#include "stats/LinkStatistics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +28,19 @@ QPointF LocalProjection::toMetres(double lat, double lon) const {
     if (dLon > 180) dLon -= 360;   // across the antimeridian the short way
     if (dLon < -180) dLon += 360;
     return {dLon * metresPerDegreeLon_, (lat - lat0_) * metresPerDegreeLat_};
+}
+
+std::pair<double, double> LocalProjection::toDegrees(const QPointF& m) const {
+    return {lat0_ + m.y() / metresPerDegreeLat_, lon0_ + m.x() / metresPerDegreeLon_};
+}
+
+// A hair of slack so that a bound of exactly 95 % prints as 95, not 94.
+int CoverageGrid::Cell::lowerPercent() const {
+    return samples ? int(std::floor(wilson95(std::uint64_t(answered), std::uint64_t(samples)).low * 100 + 1e-9)) : 0;
+}
+
+int CoverageGrid::Cell::upperPercent() const {
+    return samples ? int(std::ceil(wilson95(std::uint64_t(answered), std::uint64_t(samples)).high * 100 - 1e-9)) : 100;
 }
 
 std::optional<double> CoverageGrid::Cell::median() const {

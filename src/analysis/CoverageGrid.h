@@ -31,8 +31,9 @@ public:
     LocalProjection(double originLat, double originLon);
     double originLat() const { return lat0_; }
     double originLon() const { return lon0_; }
-    // Metres east and north of the origin.
+    // Metres east and north of the origin, and back.
     QPointF toMetres(double lat, double lon) const;
+    std::pair<double, double> toDegrees(const QPointF& metres) const;
 
 private:
     double lat0_, lon0_;
@@ -49,6 +50,13 @@ public:
         int answered = 0;
         std::vector<int> values;
         double successRate() const { return samples ? double(answered) / samples : 0.0; }
+        // The 95 % Wilson interval of the success rate, in percent, with
+        // its bounds as the map prints them (whole percent, the lower one
+        // rounded down and the upper one up, so that the printed interval
+        // holds the true one). A cell's class is that of its printed lower
+        // bound: "95 .. 99 %" only when the data say at least 95 %.
+        int lowerPercent() const;
+        int upperPercent() const;
         // The median of the values (the mean of the middle two of an even
         // count); empty without values.
         std::optional<double> median() const;

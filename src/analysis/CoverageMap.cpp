@@ -2,6 +2,7 @@
 
 #include "analysis/Pictures.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QTimer>
@@ -15,6 +16,8 @@ namespace {
 
 constexpr double kEdgePx = 20;           // free border around the extent
 constexpr double kCellLabelPx = 44;      // cells this wide carry their figures
+constexpr double kCellCountPx = 16;      // cells this wide carry their sample count
+constexpr int kCellAlphaOverTiles = 170; // cells let the streets show through
 const QSize kUnshownSize(1200, 900);
 
 QRectF around(const QPointF& m, double half) { return {m.x() - half, m.y() - half, 2 * half, 2 * half}; }
@@ -73,6 +76,36 @@ void CoverageMap::setMinSamples(int n) {
     if (n == minSamples_)
         return;
     minSamples_ = n;
+    invalidate();
+}
+
+void CoverageMap::setMode(records::Mode mode) {
+    if (mode == mode_)
+        return;
+    mode_ = mode;
+    invalidate();
+}
+
+bool CoverageMap::setTileSource(const QString& source, const QString& attribution, QString* error) {
+    if (source.trimmed().isEmpty()) {
+        setBaseMap(nullptr);
+        return true;
+    }
+    if (base_ && base_->source() == source.trimmed() && base_->givenAttribution() == attribution.trimmed())
+        return true;
+    std::unique_ptr<BaseMap> base = BaseMap::open(source, attribution, error);
+    const bool ok = base != nullptr;
+    setBaseMap(std::move(base));
+    return ok;
+}
+
+void CoverageMap::setBaseMap(std::unique_ptr<BaseMap> base) {
+    if (!base && !base_)
+        return;
+    base_ = std::move(base);
+    // Tiles that come later draw the map again, in one redraw per batch.
+    if (base_)
+        connect(base_.get(), &BaseMap::tilesArrived, this, &CoverageMap::invalidate);
     invalidate();
 }
 
@@ -227,7 +260,7 @@ MapMark CoverageMap::answeredMark(const Point& pt, const Frame& f) const {
     const std::optional<int> v = valueOf(pt);
     MapMark m;
     m.px = f.toPx(pt.m);
-    m.fill = v ? colourOf(valueScale(value_), *v) : kNoValueColour;
+    m.fill = v ? colourOf(levelScale(), *v) : kNoValueColour;
     return m;
 }
 
@@ -279,13 +312,17 @@ void CoverageMap::markLate(std::int64_t packet) {
 }
 
 LegendContent CoverageMap::legend() const {
-    LegendContent legend{valueScale(value_), view_ == View::Points, {}};
+    LegendContent legend{levelScale(), true, {}};
     if (view_ == View::GridSuccess)
         legend.scale = successScale();
     else if (view_ == View::GridMedian)
         legend.scale.title = QStringLiteral("中央値: ") + legend.scale.title;
+    if (view_ != View::GridSuccess && value_ != MapValue::Margin)
+        legend.note = mode_ == records::Mode::LoRa ? QStringLiteral("目盛: LoRa 用") : QStringLiteral("目盛: FSK 用");
+    if (view_ == View::GridSuccess)
+        legend.note = QStringLiteral("色: 95 % 区間の下限");
     if (view_ != View::Points)
-        legend.note = QStringLiteral("格子 %1 m, %2 点以上").arg(grid_.cellM()).arg(minSamples_);
+        legend.note += QStringLiteral("\n格子 %1 m, %2 点以上").arg(grid_.cellM()).arg(minSamples_);
     return legend;
 }
 
@@ -294,7 +331,7 @@ LegendContent CoverageMap::legend() const {
 double CoverageMap::legendStrip(const QSize& size) const {
     // Measuring the legend's texts costs more than drawing a point: once
     // per legend, font and width asked.
-    const LegendKey key{value_, view_, grid_.cellM(), minSamples_, font().key()};
+    const LegendKey key{value_, view_, grid_.cellM(), minSamples_, mode_, font().key()};
     if (!(legendKey_ == key)) {
         legendKey_ = key;
         legendPx_ = legendWidth(font(), legend()) + 16;
@@ -320,38 +357,65 @@ std::optional<QPointF> CoverageMap::pixelOf(double lat, double lon) const {
     return frameFor(size()).toPx(projection_->toMetres(lat, lon));
 }
 
-// The ground, the grid cells, the distance rings and (point view) the
-// points: what the backing image holds.
+// The cells of the grid views, each with its figures (the success rate,
+// its interval or the median, and the sample count) as far as it is wide
+// enough for them.
+void CoverageMap::drawCells(QPainter& p, const Frame& f) const {
+    const double side = grid_.cellM() * f.scale;
+    QFont small = p.font();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() - 1));
+    p.setFont(small);
+    for (const auto& [key, cell] : grid_.cells()) {
+        if (cell.samples < minSamples_)
+            continue;
+        const QRectF m = grid_.rectOf(key);
+        const QRectF r(f.toPx(QPointF(m.left(), m.bottom())), QSizeF(side, side));
+        const std::optional<double> median = cell.median();
+        // The class of the value as the label prints it: a success cell
+        // by its printed lower bound, a median cell by its printed median.
+        const QString rateText = QString::number(cell.successRate() * 100, 'f', 0) + QStringLiteral(" %");
+        const QString bounds = QStringLiteral("%1-%2").arg(cell.lowerPercent()).arg(cell.upperPercent());
+        const QString medianText = median ? QString::number(*median, 'f', 0) : QStringLiteral("-");
+        QColor c = view_ == View::GridSuccess ? colourOf(successScale(), cell.lowerPercent())
+                 : median                     ? colourOf(levelScale(), medianText.toDouble())
+                                              : kNoValueColour;
+        if (base_)
+            c.setAlpha(kCellAlphaOverTiles);
+        p.setPen(QPen(QColor(0x60, 0x60, 0x60), 0.8));
+        p.setBrush(c);
+        p.drawRect(r);
+        const QString count = QStringLiteral("n=%1").arg(cell.samples);
+        QString text;
+        if (side >= kCellLabelPx)
+            text = view_ == View::GridSuccess ? QStringLiteral("%1\n%2\n%3").arg(rateText, bounds, count)
+                                              : QStringLiteral("%1\n%2\n%3").arg(medianText, rateText, count);
+        else if (side >= kCellCountPx)
+            text = QString::number(cell.samples);
+        if (!text.isEmpty()) {
+            // Black on the light classes, white on the dark ones.
+            p.setPen(c.lightnessF() > 0.45 || base_ ? Qt::black : Qt::white);
+            p.drawText(r, Qt::AlignCenter, text);
+        }
+    }
+}
+
+// The ground (or the streets), the grid cells, the distance rings and the
+// marks: what the backing image holds. The grid views draw the losses and
+// markers above their cells, so that no loss hides in a cell.
 void CoverageMap::drawBase(QPainter& p, const QSize& size, const Frame& f) const {
     p.fillRect(QRect(QPoint(0, 0), size), kMapGround);
     p.setRenderHint(QPainter::Antialiasing);
+    if (base_ && projection_) {
+        const LocalProjection& proj = *projection_;
+        base_->draw(
+            p, QRectF(QPointF(0, 0), size),
+            [&](double lat, double lon) { return f.toPx(proj.toMetres(lat, lon)); },
+            [&](const QPointF& px) { return proj.toDegrees(f.toMetres(px)); }, f.scale);
+    }
     if (view_ != View::Points) {
-        const double side = grid_.cellM() * f.scale;
-        QFont small = p.font();
-        small.setPointSizeF(std::max(6.0, small.pointSizeF() - 1));
-        p.setFont(small);
-        for (const auto& [key, cell] : grid_.cells()) {
-            if (cell.samples < minSamples_)
-                continue;
-            const QRectF m = grid_.rectOf(key);
-            const QRectF r(f.toPx(QPointF(m.left(), m.bottom())), QSizeF(side, side));
-            const std::optional<double> median = cell.median();
-            // The class of the value as the label prints it: a cell labelled
-            // "95 %" has the colour of 95 %, not of 94.6 %.
-            const QString rateText = QString::number(cell.successRate() * 100, 'f', 0);
-            const QString medianText = median ? QString::number(*median, 'f', 0) : QStringLiteral("-");
-            const QColor c = view_ == View::GridSuccess ? colourOf(successScale(), rateText.toDouble())
-                       : median                   ? colourOf(valueScale(value_), medianText.toDouble())
-                                                  : kNoValueColour;
-            p.setPen(QPen(QColor(0x60, 0x60, 0x60), 0.8));
-            p.setBrush(c);
-            p.drawRect(r);
-            if (side >= kCellLabelPx) {
-                const QString text = QStringLiteral("%1 %\n%2\nn=%3").arg(rateText, medianText).arg(cell.samples);
-                p.setPen(Qt::black);
-                p.drawText(r, Qt::AlignCenter, text);
-            }
-        }
+        p.save();
+        drawCells(p, f);
+        p.restore();
     }
     if (datum_) {
         const QPointF c = f.toPx(QPointF(0, 0));
@@ -368,8 +432,8 @@ void CoverageMap::drawBase(QPainter& p, const QSize& size, const Frame& f) const
             p.drawText(QPointF(c.x() + 3, c.y() - r * f.scale - 3), metresLabel(r));
         }
     }
-    if (view_ == View::Points)
-        for (const MapMark& m : marksFor(f))
+    for (const MapMark& m : marksFor(f))
+        if (view_ == View::Points || m.kind != MapMark::Kind::Answered)
             drawMark(p, m);
 }
 
@@ -385,6 +449,16 @@ void CoverageMap::drawOverlays(QPainter& p, const QSize& size, const Frame& f) c
     p.drawText(QRectF(8, 4, size.width() - 60, 18), Qt::AlignLeft | Qt::AlignVCenter, head);
     drawNorthArrow(p, area);
     drawScaleBar(p, area, f.scale);
+    if (base_ && !base_->attribution().isEmpty()) {
+        // Beside the scale bar, clear of the legend's strip.
+        const QRectF at(size.width() * 0.2 + 90, size.height() - 20, size.width() * 0.8 - 98 - legendStrip(size), 18);
+        const QFontMetricsF fm(p.font());
+        const QString text = fm.elidedText(QStringLiteral("地図: ") + base_->attribution(), Qt::ElideRight, at.width());
+        const QRectF box(at.right() - fm.horizontalAdvance(text) - 6, at.top(), fm.horizontalAdvance(text) + 6, at.height());
+        p.fillRect(box, QColor(255, 255, 255, 200));
+        p.setPen(Qt::black);
+        p.drawText(box, Qt::AlignCenter, text);
+    }
     drawLegend(p, area, legend());
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The live coverage map: every exchange a point where it was sent, on a
 // local flat projection around the datum point (or the first fix when no
-// datum is set); no tiles, nothing from the network.
+// datum is set), over a base map of streets when a tile source is set
+// (BaseMap.h: its tiles drawn into the projection's frame, its attribution
+// at the bottom); without one, on the plain ground.
 //
 // Answered exchanges are dots coloured by far-end RSSI, answer RSSI or
 // margin on a fixed labelled scale; lost ones are crosses (purple once their
@@ -11,7 +13,10 @@
 // a north arrow and the legend go with it. The grid view gathers
 // the exchanges into square cells coloured by success rate or by the median
 // of the chosen value, drawn only for cells holding at least the minimum
-// number of samples. Exchanges without a usable position (no fix, a bad
+// number of samples; a cell's success class is that of the lower bound of
+// its 95 % Wilson interval, and it prints its sample count. The lost marks
+// and markers stand above the cells as above the dots. The level scale is
+// the run's mode's (LoRa decodes far weaker signals than FSK). Exchanges without a usable position (no fix, a bad
 // checksum, no GPS) are counted, never drawn.
 //
 // The map owns its pixels: an exchange that falls inside the current extent
@@ -23,6 +28,7 @@
 // over the red one in the image. The overlays are drawn over the image at
 // each paint; the legend has a strip of its own on the right. New exchanges
 // repaint the widget at most every kRepaintMs; a change of view at once.
+#include "analysis/BaseMap.h"
 #include "analysis/CoverageGrid.h"
 #include "analysis/MapLegend.h"
 #include "analysis/MapMarks.h"
@@ -31,6 +37,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -55,6 +62,17 @@ public:
     void setView(View v);
     void setCellSize(double metres);
     void setMinSamples(int n);
+    // The level scale: the mode's (a new run's mode is set before its
+    // exchanges come).
+    void setMode(records::Mode mode);
+    records::Mode mode() const { return mode_; }
+    // The streets under the points: an MBTiles file, an XYZ folder or an
+    // online URL template; empty for none (the plain ground). False with
+    // the reason in *error when the source cannot be used: the map then
+    // has none.
+    bool setTileSource(const QString& source, const QString& attribution = {}, QString* error = nullptr);
+    void setBaseMap(std::unique_ptr<BaseMap> base);
+    const BaseMap* baseMap() const { return base_.get(); }
     MapValue value() const { return value_; }
     View view() const { return view_; }
     double cellSize() const { return grid_.cellM(); }
@@ -108,6 +126,9 @@ private:
         QPointF toPx(const QPointF& m) const {
             return {centrePx.x() + (m.x() - centreM.x()) * scale, centrePx.y() - (m.y() - centreM.y()) * scale};
         }
+        QPointF toMetres(const QPointF& px) const {
+            return {centreM.x() + (px.x() - centrePx.x()) / scale, centreM.y() - (px.y() - centrePx.y()) / scale};
+        }
     };
     struct MarkerPoint {
         QPointF m;
@@ -127,6 +148,8 @@ private:
     void invalidate();
     void scheduleRepaint();
     void drawBase(QPainter& p, const QSize& size, const Frame& f) const;
+    void drawCells(QPainter& p, const Frame& f) const;
+    MapScale levelScale() const { return valueScale(value_, mode_); }
     bool imageCurrent() const;
     void drawOverlays(QPainter& p, const QSize& size, const Frame& f) const;
 
@@ -143,15 +166,18 @@ private:
     MapValue value_ = MapValue::FarRssi;
     View view_ = View::Points;
     int minSamples_ = kDefaultMinSamples;
+    records::Mode mode_ = records::Mode::Fsk;
+    std::unique_ptr<BaseMap> base_;
     struct LegendKey {
         MapValue value;
         View view;
         double cellM;
         int minSamples;
+        records::Mode mode;
         QString font;
         bool operator==(const LegendKey& o) const {
             return value == o.value && view == o.view && cellM == o.cellM && minSamples == o.minSamples &&
-                   font == o.font;
+                   mode == o.mode && font == o.font;
         }
     };
     mutable std::optional<LegendKey> legendKey_;

@@ -13,8 +13,8 @@ namespace {
 using exportdata::kScaleSteps;
 using exportdata::ScaleStep;
 
-// Margin (answer RSSI − floor noise) in dB and success rate in percent, on
-// the colours of the RSSI scale.
+// Margin (answer RSSI − floor noise) in dB on the colours of the RSSI
+// scale; the success rate in percent from blue (good) to orange (bad).
 const ScaleStep kMarginScale[kScaleSteps] = {
     {30, exportdata::kRssiScale[0].rgb, ">= 30 dB"},
     {20, exportdata::kRssiScale[1].rgb, "20 .. 29 dB"},
@@ -23,11 +23,11 @@ const ScaleStep kMarginScale[kScaleSteps] = {
     {-1000000, exportdata::kRssiScale[4].rgb, "< 5 dB"},
 };
 const ScaleStep kSuccessScale[kScaleSteps] = {
-    {99, exportdata::kRssiScale[0].rgb, ">= 99 %"},
-    {95, exportdata::kRssiScale[1].rgb, "95 .. 99 %"},
-    {80, exportdata::kRssiScale[2].rgb, "80 .. 95 %"},
-    {50, exportdata::kRssiScale[3].rgb, "50 .. 80 %"},
-    {-1000000, exportdata::kRssiScale[4].rgb, "< 50 %"},
+    {99, "#2166ac", ">= 99 %"},
+    {95, "#92c5de", "95 .. 99 %"},
+    {80, "#f7f7f7", "80 .. 95 %"},
+    {50, "#fdb863", "50 .. 80 %"},
+    {-1000000, "#e66101", "< 50 %"},
 };
 
 constexpr double kMark = 4.5;  // radius of a point mark, px
@@ -37,12 +37,13 @@ constexpr double kMark = 4.5;  // radius of a point mark, px
 const QColor kMapGround(0xF4, 0xF4, 0xF0);
 const QColor kNoValueColour(0xB8, 0xB8, 0xB8);
 
-MapScale valueScale(MapValue v) {
+MapScale valueScale(MapValue v, records::Mode mode) {
+    const exportdata::ScaleStep* levels = exportdata::rssiScale(mode == records::Mode::LoRa);
     switch (v) {
     case MapValue::FarRssi:
-        return {QStringLiteral("相手受信 RSSI"), exportdata::kRssiScale};
+        return {QStringLiteral("相手受信 RSSI"), levels};
     case MapValue::AckRssi:
-        return {QStringLiteral("自局受信 RSSI"), exportdata::kRssiScale};
+        return {QStringLiteral("自局受信 RSSI"), levels};
     case MapValue::Margin:
         break;
     }
@@ -118,7 +119,7 @@ QStringList legendLines(const LegendContent& legend, const QStringList& marks) {
     if (legend.pointMarks)
         labels += marks;
     if (!legend.note.isEmpty())
-        labels << legend.note;
+        labels += legend.note.split(QLatin1Char('\n'));
     return labels;
 }
 
@@ -173,7 +174,10 @@ void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
         }
     }
     if (!legend.note.isEmpty())
-        text(legend.note, 6);
+        for (const QString& l : legend.note.split(QLatin1Char('\n'))) {
+            text(l, 6);
+            y += line;
+        }
     p.restore();
 }
 
@@ -185,9 +189,13 @@ void drawAnswered(QPainter& p, const QPointF& c, const QColor& fill) {
 
 void drawLost(QPainter& p, const QPointF& c, bool late) {
     const QColor colour(QLatin1String(late ? exportdata::kLateRgb : exportdata::kLostRgb));
-    p.setPen(QPen(colour, 2.2, Qt::SolidLine, Qt::FlatCap));
-    p.drawLine(c + QPointF(-kMark, -kMark), c + QPointF(kMark, kMark));
-    p.drawLine(c + QPointF(-kMark, kMark), c + QPointF(kMark, -kMark));
+    // A white edge first: the cross stays readable on the darkest dots and
+    // on streets.
+    for (const QPen& pen : {QPen(Qt::white, 4.4, Qt::SolidLine, Qt::FlatCap), QPen(colour, 2.2, Qt::SolidLine, Qt::FlatCap)}) {
+        p.setPen(pen);
+        p.drawLine(c + QPointF(-kMark, -kMark), c + QPointF(kMark, kMark));
+        p.drawLine(c + QPointF(-kMark, kMark), c + QPointF(kMark, -kMark));
+    }
 }
 
 void drawDatum(QPainter& p, const QPointF& c) {

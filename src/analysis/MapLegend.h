@@ -1,10 +1,12 @@
 #pragma once
-// What the coverage map draws besides its points: the fixed colour scales
-// (far-end and answer RSSI on the exports' scale, so one colour means one
-// level on every map; the margin and the success rate on scales of their
-// own with the same colours), the scale bar, the north arrow, the distance
-// ring spacing and the legend box.
+// What the coverage map draws besides its points: the colour scales
+// (far-end and answer RSSI on the exports' scale of the run's mode, so one
+// colour means one level on every map of that mode; the margin on a scale
+// of its own with the same colour-blind safe colours; the success rate on a
+// diverging blue-orange scale), the scale bar, the north arrow, the
+// distance ring spacing and the legend box.
 #include "export/RssiScale.h"
+#include "records/Exchange.h"
 
 #include <QColor>
 #include <QRectF>
@@ -24,7 +26,7 @@ struct MapScale {
     const exportdata::ScaleStep* steps;  // exportdata::kScaleSteps of them, strongest first
 };
 
-MapScale valueScale(MapValue v);
+MapScale valueScale(MapValue v, records::Mode mode = records::Mode::Fsk);
 MapScale successScale();               // percent
 // The step of a value on a scale (0 strongest; the last step below all).
 int stepOf(const MapScale& scale, double value);
@@ -47,7 +49,7 @@ void drawNorthArrow(QPainter& p, const QRectF& area);
 struct LegendContent {
     MapScale scale;
     bool pointMarks = true;            // lost / late / no-value marks (point view)
-    QString note;                      // a line below the scale (grid size, minimum samples)
+    QString note;                      // lines below the scale (which scale, grid size, minimum samples)
 };
 // The legend box at the bottom right of area, and its width in a font.
 void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend);

@@ -14,7 +14,7 @@ std::unique_ptr<ExportWriter> makeWriter(Format format, QIODevice& out, const Su
     case Format::Csv: return parts::csvWriter(out, survey, options.csvEncoding);
     case Format::Kml: return parts::kmlWriter(out, survey);
     case Format::Gpx: return parts::gpxWriter(out, survey);
-    case Format::Html: return parts::htmlWriter(out, survey);
+    case Format::Html: return parts::htmlWriter(out, survey, options);
     }
     return nullptr;
 }

@@ -5,11 +5,21 @@
 // log-distance path-loss fit the analysis window draws. The points are
 // written into the page as they are read; the JSON escapes every <, > and
 // &, so no text of a record can end its script.
+//
+// A base map from an offline tile set is built into the page too (the page
+// stays one file that opens anywhere; a browser cannot read an MBTiles file
+// and a folder beside the page would be lost when the page is sent on):
+// the tiles around the points at the level that shows them whole and the
+// levels next to it, at most kMaxEmbeddedTiles of them, as data URLs.
+// Leaflet enlarges the finest level beyond it. An online template becomes
+// the page's tile layer with its attribution.
 #include "export/RssiScale.h"
+#include "export/TileSet.h"
 #include "export/WriterParts.h"
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace exportdata::parts {
@@ -24,6 +34,61 @@ QByteArray resource(const QString& path) {
 template <typename T>
 QByteArray opt(const std::optional<T>& v) {
     return v ? number(*v) : QByteArray("null");
+}
+
+constexpr int kMaxEmbeddedTiles = 400;
+constexpr int kEmbedMarginTiles = 2;   // tiles beyond the points' box on each side
+constexpr double kPagePx = 900;        // the points' box fits about this wide
+
+QByteArray mimeOf(const QByteArray& data) {
+    if (data.startsWith("\x89PNG"))
+        return "image/png";
+    if (data.startsWith("\xff\xd8"))
+        return "image/jpeg";
+    if (data.startsWith("RIFF") && data.mid(8, 4) == "WEBP")
+        return "image/webp";
+    return {};
+}
+
+// The tiles of the set around the box south..north, west..east: the level
+// at which the box is about kPagePx across, one coarser and two finer, as
+// long as the count stays within kMaxEmbeddedTiles (coarse levels first).
+QByteArray embeddedTilesJson(const tiles::TileSet& set, const QString& attribution, double south, double north,
+                             double west, double east) {
+    const double spanPx0 = std::max(tiles::tileX(east, 0) - tiles::tileX(west, 0),
+                                    tiles::tileY(south, 0) - tiles::tileY(north, 0)) * tiles::kTilePx;
+    const int fit = std::clamp(int(std::floor(std::log2(kPagePx / std::max(spanPx0, 1e-9)))), 0, tiles::kMaxZoom);
+    QByteArray images;
+    int count = 0, lo = -1, hi = -1;
+    for (int z = std::max(0, fit - 1); z <= std::min(tiles::kMaxZoom, fit + 2); ++z) {
+        if (!std::binary_search(set.zooms().begin(), set.zooms().end(), z))
+            continue;
+        const int n = 1 << z;
+        const int x0 = int(std::floor(tiles::tileX(west, z))) - kEmbedMarginTiles;
+        const int x1 = int(std::floor(tiles::tileX(east, z))) + kEmbedMarginTiles;
+        const int y0 = std::max(0, int(std::floor(tiles::tileY(north, z))) - kEmbedMarginTiles);
+        const int y1 = std::min(n - 1, int(std::floor(tiles::tileY(south, z))) + kEmbedMarginTiles);
+        if (count + (x1 - x0 + 1) * (y1 - y0 + 1) > kMaxEmbeddedTiles)
+            break;
+        for (int x = x0; x <= x1; ++x) {
+            for (int y = y0; y <= y1; ++y) {
+                const int wx = ((x % n) + n) % n;
+                const QByteArray data = set.tile({z, wx, y});
+                const QByteArray mime = mimeOf(data);
+                if (mime.isEmpty())
+                    continue;
+                images += (count++ ? ",\"" : "\"") + QByteArray::number(z) + '/' + QByteArray::number(wx) + '/'
+                    + QByteArray::number(y) + "\":\"data:" + mime + ";base64," + data.toBase64() + '"';
+            }
+        }
+        lo = lo < 0 ? z : lo;
+        hi = z;
+    }
+    if (!count)
+        return "null";
+    QByteArray o = "{\"min\":" + QByteArray::number(lo) + ",\"max\":" + QByteArray::number(hi) + ",\"attribution\":";
+    jsonString(o, attribution);
+    return o + ",\"images\":{" + images + "}}";
 }
 
 // At most this many dots per series in the distance plot (spread evenly
@@ -62,7 +127,8 @@ QByteArray distanceJson(const Survey& s) {
 
 class HtmlWriter : public ExportWriter {
 public:
-    HtmlWriter(QIODevice& device, const Survey& survey) : survey_(survey), out_(device) {
+    HtmlWriter(QIODevice& device, const Survey& survey, const ExportOptions& options)
+        : survey_(survey), options_(options), out_(device) {
         QByteArray page = resource(QStringLiteral(":/export/map.html"));
         page.replace("/*LEAFLET_CSS*/", resource(QStringLiteral(":/export/leaflet.css")));
         page.replace("/*LEAFLET_JS*/", resource(QStringLiteral(":/export/leaflet.js")));
@@ -119,6 +185,10 @@ public:
             gap_ = points_ > 0;
             return;
         }
+        south_ = std::min(south_, p->lat);
+        north_ = std::max(north_, p->lat);
+        west_ = std::min(west_, p->lon);
+        east_ = std::max(east_, p->lon);
         const Outcome outcome = outcomeOf(e, info());
         QByteArray& o = out_.buffer();
         o += points_++ ? ",\n[" : "\n[";
@@ -133,11 +203,30 @@ public:
 
     bool finish() override {
         endRun();
-        out_.buffer() += "]}" + tail_;
+        out_.buffer() += "],\"tiles\":" + tilesJson() + '}' + tail_;
         return out_.finish();
     }
 
 private:
+    // The base map: null for the page's usual online map.
+    QByteArray tilesJson() const {
+        const QString source = options_.tiles.trimmed();
+        if (source.isEmpty())
+            return "null";
+        QByteArray o;
+        if (tiles::isUrlTemplate(source)) {
+            o = "{\"url\":";
+            jsonString(o, source);
+            o += ",\"attribution\":";
+            jsonString(o, options_.tilesAttribution);
+            return o + '}';
+        }
+        const std::unique_ptr<tiles::TileSet> set = tiles::openTileSet(source);
+        if (!set || south_ > north_)
+            return "null";
+        const QString attribution = options_.tilesAttribution.isEmpty() ? set->attribution() : options_.tilesAttribution;
+        return embeddedTilesJson(*set, attribution, south_, north_, west_, east_);
+    }
     const Survey::LayerInfo& info() const {
         static const Survey::LayerInfo none;
         return layer_ >= 1 && std::size_t(layer_) <= survey_.layers.size() ? survey_.layers[layer_ - 1] : none;
@@ -149,7 +238,9 @@ private:
     }
 
     const Survey& survey_;
+    const ExportOptions options_;
     Out out_;
+    double south_ = 90, north_ = -90, west_ = 180, east_ = -180;
     QByteArray tail_;
     int layer_ = 0;
     bool open_ = false;
@@ -159,8 +250,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<ExportWriter> htmlWriter(QIODevice& out, const Survey& survey) {
-    return std::make_unique<HtmlWriter>(out, survey);
+std::unique_ptr<ExportWriter> htmlWriter(QIODevice& out, const Survey& survey, const ExportOptions& options) {
+    return std::make_unique<HtmlWriter>(out, survey, options);
 }
 
 } // namespace exportdata::parts

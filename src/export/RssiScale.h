@@ -1,6 +1,9 @@
 #pragma once
-// The fixed colour scale of far-end RSSI that every map uses (KML, HTML),
-// so that one colour means one level on every map of every run.
+// The colour scales of RSSI that every map uses (KML, HTML, the live map),
+// so that one colour means one level on every map of a mode: cividis
+// colours (read alike by colour-blind eyes and in grey), on FSK steps
+// (-70 .. -110 dBm) or, as LoRa decodes far weaker signals, on LoRa steps
+// (-90 .. -130 dBm).
 #include <QString>
 
 #include <optional>
@@ -14,7 +17,9 @@ struct ScaleStep {
 };
 
 constexpr int kScaleSteps = 5;
-extern const ScaleStep kRssiScale[kScaleSteps];
+extern const ScaleStep kRssiScale[kScaleSteps];      // FSK
+extern const ScaleStep kLoraRssiScale[kScaleSteps];
+const ScaleStep* rssiScale(bool lora);
 extern const char* const kLostRgb;   // a lost packet
 extern const char* const kLateRgb;   // a lost packet whose answer came late
 

@@ -82,6 +82,6 @@ std::unique_ptr<ExportWriter> geoJsonWriter(QIODevice& out, const Survey& survey
 std::unique_ptr<ExportWriter> csvWriter(QIODevice& out, const Survey& survey, CsvEncoding encoding);
 std::unique_ptr<ExportWriter> kmlWriter(QIODevice& out, const Survey& survey);
 std::unique_ptr<ExportWriter> gpxWriter(QIODevice& out, const Survey& survey);
-std::unique_ptr<ExportWriter> htmlWriter(QIODevice& out, const Survey& survey);
+std::unique_ptr<ExportWriter> htmlWriter(QIODevice& out, const Survey& survey, const ExportOptions& options = {});
 
 } // namespace exportdata::parts

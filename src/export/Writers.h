@@ -29,6 +29,12 @@ enum class CsvEncoding { Utf8Bom, Utf8, Cp932 };
 
 struct ExportOptions {
     CsvEncoding csvEncoding = CsvEncoding::Utf8Bom;
+    // The HTML map's base map: an MBTiles file or an XYZ folder (its tiles
+    // around the points built into the page) or an http(s) URL template;
+    // empty: the page's usual online map. The attribution replaces the
+    // set's own.
+    QString tiles;
+    QString tilesAttribution;
 };
 
 // A marker and the position it was dropped at: between the send positions

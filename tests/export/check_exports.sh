@@ -6,8 +6,9 @@
 # reads the GPX and the KML, the CSV reads back through Python's csv module
 # with its BOM; the HTML map opens in headless Chromium without a script
 # error, with one marker per point and none under its distance panel, even
-# with "<!--<script>" in its texts; a cut input is named and the rest still
-# exported. Usage: check_exports.sh <qvx-export> <source dir> <npm dir>
+# with "<!--<script>" in its texts, every loss visible at shared spots, and
+# with a base map built in from a tile set the test makes (or an online
+# template); a cut input is named and the rest still exported. Usage: check_exports.sh <qvx-export> <source dir> <npm dir>
 set -euo pipefail
 tool=$1 src=$2 npm=$3
 data=$src/tests/data/export
@@ -119,6 +120,87 @@ python3 "$src/scripts/synthetic-stream.py" 3000 >"$work/walk.jsonl"
 body=$(page "$work/walk.html")
 [[ $body == *'data-ready="1"'* && $body == *'data-errors="0"'* && $body == *'data-markers="3000"'* \
    && $body == *'data-covered="0"'* ]] || fail "HTML walk: $body"
+
+# Lost packets at shared spots (a 1 Hz fix held over 300 ms exchanges):
+# the losses a reader can see on the map, the figures of the uncovered
+# crosses, are every lost packet with a position.
+python3 - "$work/walk.jsonl" >"$work/held.jsonl" <<'PY'
+import json, sys
+held = {}
+for line in open(sys.argv[1]):
+    r = json.loads(line)
+    if r.get('type') == 'exchange' and r.get('lat') is not None:
+        second = r['sent_us'] // 1000000
+        r['lat'], r['lon'] = held.setdefault(second, (r['lat'], r['lon']))
+    print(json.dumps(r, ensure_ascii=False))
+PY
+lost=$(python3 -c '
+import json, sys
+print(sum(1 for l in open(sys.argv[1]) for r in [json.loads(l)]
+          if r.get("type") == "exchange" and r["outcome"] != "answered" and r.get("lat") is not None))' "$work/held.jsonl")
+"$tool" --to html --output "$work/held.html" "$work/held.jsonl"
+body=$(page "$work/held.html")
+[[ $lost -gt 100 && $body == *'data-errors="0"'* && $body == *"data-lost=\"$lost\""* \
+   && $body == *"data-lost-visible=\"$lost\""* ]] || fail "HTML lost marks ($lost lost): $body"
+
+# A base map from an XYZ folder and from an MBTiles file (rows from the
+# south) the test makes, solid colours: built into the page, drawn under
+# the points with the network off; an online template becomes the page's
+# tile layer with its attribution; without --tiles the page is as before.
+python3 - "$work" <<'PY'
+import math, os, sqlite3, struct, sys, zlib
+work = sys.argv[1]
+def png(rgb):
+    raw = b''.join(b'\0' + bytes(rgb) * 256 for _ in range(256))
+    chunk = lambda t, d: struct.pack('>I', len(d)) + t + d + struct.pack('>I', zlib.crc32(t + d))
+    return b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 256, 256, 8, 2, 0, 0, 0)) + \
+        chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b'')
+def tiles(z):
+    n = 2 ** z
+    tx = lambda lon: int((lon + 180) / 360 * n)
+    ty = lambda lat: int((1 - math.asinh(math.tan(math.radians(lat))) / math.pi) / 2 * n)
+    for x in range(tx(139.767125 - 0.03), tx(139.767125 + 0.03) + 1):
+        for y in range(ty(35.681236 + 0.025), ty(35.681236 - 0.025) + 1):
+            yield x, y
+magenta, cyan = png((255, 0, 255)), png((0, 255, 255))
+db = sqlite3.connect(os.path.join(work, 'streets.mbtiles'))
+db.execute('CREATE TABLE metadata (name text, value text)')
+db.execute("INSERT INTO metadata VALUES ('attribution', 'Test <streets>')")
+db.execute('CREATE TABLE tiles (zoom_level integer, tile_column integer, tile_row integer, tile_data blob)')
+for z in range(12, 18):
+    for x, y in tiles(z):
+        db.execute('INSERT INTO tiles VALUES (?, ?, ?, ?)', (z, x, 2 ** z - 1 - y, cyan))
+        d = os.path.join(work, 'xyz', str(z), str(x))
+        os.makedirs(d, exist_ok=True)
+        open(os.path.join(d, '%d.png' % y), 'wb').write(magenta)
+db.commit()
+PY
+shot() {
+  timeout 90 "$chromium" --headless --no-sandbox --disable-gpu --user-data-dir="$work/profile" --window-size=1000,700 \
+      --virtual-time-budget=3000 --screenshot="$2" "file://$1" >/dev/null 2>&1
+}
+at() { convert "$1" -format "%[fx:int(255*p{$2}.r)],%[fx:int(255*p{$2}.g)],%[fx:int(255*p{$2}.b)]" info:; }
+for set in xyz:255,0,255 streets.mbtiles:0,255,255; do
+  "$tool" --to html --tiles "$work/${set%%:*}" --output "$work/tiles.html" "$work/walk.jsonl"
+  body=$(page "$work/tiles.html")
+  [[ $body == *'data-errors="0"'* && $body != *'data-tiles="0"'* && $body == *'data-markers="3000"'* ]] \
+      || fail "HTML tiles from ${set%%:*}: $body"
+  shot "$work/tiles.html" "$work/tiles.png"
+  [[ $(at "$work/tiles.png" 500,80) == "${set#*:}" && $(at "$work/tiles.png" 120,300) == "${set#*:}" ]] \
+      || fail "HTML tiles from ${set%%:*}: $(at "$work/tiles.png" 500,80) under the map"
+done
+grep -q 'Test &lt;streets&gt;' <(timeout 90 "$chromium" --headless --no-sandbox --disable-gpu --user-data-dir="$work/profile" \
+    --virtual-time-budget=3000 --dump-dom "file://$work/tiles.html" 2>/dev/null) || fail "HTML tiles: attribution"
+"$tool" --to html --tiles 'https://tiles.example.invalid/{z}/{x}/{y}.png' --tiles-attribution 'Survey <office>' \
+    --output "$work/online.html" "$work/walk.jsonl"
+dom=$(timeout 90 "$chromium" --headless --no-sandbox --disable-gpu --user-data-dir="$work/profile" \
+    --virtual-time-budget=3000 --dump-dom "file://$work/online.html" 2>/dev/null)
+[[ $dom == *'src="https://tiles.example.invalid/'* && $dom != *'src="https://tile.openstreetmap.org/'* \
+   && $dom == *'Survey &lt;office&gt;'* ]] || fail "HTML online template"
+grep -q '"tiles":null' "$work/walk.html" || fail "HTML without --tiles"
+rc=0
+"$tool" --to html --tiles "$work/none.mbtiles" "$work/walk.jsonl" >/dev/null 2>"$work/tiles.err" || rc=$?
+[[ $rc -eq 1 ]] && grep -q 'none.mbtiles' "$work/tiles.err" || fail "--tiles without a tile set: exit $rc"
 
 # A cut stream: named with its line, the rest still exported, exit status 2.
 head -c 1500 "$data/field.jsonl" >"$work/cut.jsonl"

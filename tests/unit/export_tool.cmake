@@ -3,4 +3,4 @@
 # scripts/setup.sh under build-tools/npm.
 add_test(NAME export_tool_test
   COMMAND ${CMAKE_SOURCE_DIR}/tests/export/check_exports.sh $<TARGET_FILE:qvx-export> ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/build-tools/npm)
-set_tests_properties(export_tool_test PROPERTIES TIMEOUT 120)
+set_tests_properties(export_tool_test PROPERTIES TIMEOUT 300)

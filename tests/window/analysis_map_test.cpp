@@ -118,9 +118,9 @@ void AnalysisMapTest::pointsLandWhereTheDistancesSay() {
     QCOMPARE(pixel(img, eastPx), rgb(exportdata::kRssiScale[0].rgb));
     QCOMPARE(pixel(img, northPx), rgb(exportdata::kRssiScale[3].rgb));
     // A cross, not a dot: its centre is the lost colour, beside it (where a
-    // dot would be) the ground.
+    // dot would be) the ground or the cross's white edge.
     QVERIFY(near(pixel(img, westPx), rgb(exportdata::kLostRgb)));
-    QCOMPARE(pixel(img, westPx + QPointF(3, 0)), kMapGround);
+    QVERIFY(pixel(img, westPx + QPointF(3, 0)).lightness() >= kMapGround.lightness());
     QCOMPARE(pixel(img, eastPx + QPointF(2, 0)), rgb(exportdata::kRssiScale[0].rgb));
     // Unusable positions left no mark.
     for (const auto& e : {noFix, badSum})
@@ -166,13 +166,18 @@ void AnalysisMapTest::gridCellsNeedTheirSamples() {
     map.setView(CoverageMap::View::GridSuccess);
     const auto px = [&](double eastM, double northM) { return *map.pixelOf(kLat0 + northM / perLat, kLon0 + eastM / perLon); };
     const QPointF inA = px(5, 45), inB = px(-45, 45);
+    // A cell's success class is that of the lower bound of its 95 % Wilson
+    // interval: 5 of 5 is at least 56 %, 3 of 4 at least 30 %.
+    const auto success = [](int step) { return rgb(successScale().steps[step].rgb); };
     QImage img = map.grab().toImage();
-    QCOMPARE(pixel(img, inA), rgb(exportdata::kRssiScale[0].rgb));  // 100 %
+    QCOMPARE(pixel(img, inA), success(3));                           // 5/5: 56 .. 100: "50 .. 80 %"
     QCOMPARE(pixel(img, inB), kMapGround);                           // 4 < 5: not drawn
-    QCOMPARE(marked(img, px(-25, 25)), 0);                            // nor its points
+    QCOMPARE(marked(img, px(-25, 25)), 0);                            // nor its answered points
     map.setMinSamples(4);
     img = map.grab().toImage();
-    QCOMPARE(pixel(img, inB), rgb(exportdata::kRssiScale[3].rgb));  // 75 %: 50 .. 80
+    QCOMPARE(pixel(img, inB), success(4));                           // 3/4: 30 .. 95: "< 50 %"
+    // The loss of that cell stays a cross above the cell.
+    QVERIFY(near(pixel(img, px(-34, 34)), rgb(exportdata::kLostRgb)));
     map.setView(CoverageMap::View::GridMedian);
     QCOMPARE(pixel(map.grab().toImage(), inA), rgb(exportdata::kRssiScale[1].rgb));  // -82 dBm
     // A cell size of 100 m puts all nine in one cell from -100 to 0 m east?
@@ -181,12 +186,25 @@ void AnalysisMapTest::gridCellsNeedTheirSamples() {
     QCOMPARE(int(map.grid().cells().size()), 2);
     QCOMPARE(map.grid().cells().at({0, 0}).samples, 5);
 
-    // 37 of 39 answered (94.9 %) is labelled "95 %" and coloured as 95 %.
-    for (int i = 0; i < 39; ++i)
-        at(100 + i, 110 + (i % 6) * 5.0, 10 + (i / 6) * 5.0, i < 37 ? std::optional<int>(-70) : std::nullopt);
+    // 19 of 20 (95 %) is not "95 .. 99 %": its interval is 76.4 .. 99.1 %, so
+    // "50 .. 80 %". Only
+    // 300 of 300 (98.7 .. 100 %) is, and 400 of 400 (99.05 ..) is ">= 99 %".
+    struct Case {
+        double eastM;
+        int answered, samples, step;
+    };
+    const Case cases[] = {{110, 19, 20, 3}, {160, 300, 300, 1}, {210, 400, 400, 0}};
+    std::int64_t n = 100;
+    for (const Case& c : cases)
+        for (int i = 0; i < c.samples; ++i)
+            at(++n, c.eastM + (i % 6) * 5.0, 10 + (i / 6 % 6) * 5.0, i < c.answered ? std::optional<int>(-70) : std::nullopt);
     map.setCellSize(50);
     map.setView(CoverageMap::View::GridSuccess);
-    QCOMPARE(pixel(map.grab().toImage(), px(142, 47)), rgb(exportdata::kRssiScale[1].rgb));  // 95 .. 99 %
+    QCOMPARE(map.grid().cells().at({2, 0}).lowerPercent(), 76);
+    QCOMPARE(map.grid().cells().at({2, 0}).upperPercent(), 100);
+    img = map.grab().toImage();
+    for (const Case& c : cases)
+        QCOMPARE(pixel(img, px(c.eastM - 8, 47)), success(c.step));
 }
 
 void AnalysisMapTest::windowFeedsMapAndPlot() {

@@ -13,6 +13,7 @@
 // once to write. Memory does not grow with the number of exchanges.
 #include "export/LogReader.h"
 #include "export/StreamReader.h"
+#include "export/TileSet.h"
 #include "export/Writers.h"
 #include "gps/Distance.h"
 
@@ -154,8 +155,20 @@ int main(int argc, char** argv) {
                                    QStringLiteral("Datum point (decimal degrees) for the distances of records that carry "
                                                   "none, such as old logs."),
                                    QStringLiteral("LAT,LON"));
+    const QCommandLineOption tilesOption(
+        QStringLiteral("tiles"),
+        QStringLiteral("Base map of the HTML map: an MBTiles file or a folder of XYZ tiles (the tiles around the "
+                       "points are built into the page, which then needs no network), or an http(s) URL template "
+                       "with {z}, {x}, {y}."),
+        QStringLiteral("PATH|URL"));
+    const QCommandLineOption tilesAttribution(QStringLiteral("tiles-attribution"),
+                                              QStringLiteral("Attribution shown with the base map (default: the tile "
+                                                             "set's own)."),
+                                              QStringLiteral("TEXT"));
     parser.addOption(to);
     parser.addOption(output);
+    parser.addOption(tilesOption);
+    parser.addOption(tilesAttribution);
     parser.addOption(csvEncoding);
     parser.addOption(datum);
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("Record streams or communication logs."),
@@ -181,6 +194,25 @@ int main(int argc, char** argv) {
     else if (encoding != QLatin1String("utf-8-bom")) {
         err(QStringLiteral("unknown CSV encoding '%1' (utf-8-bom, utf-8 or cp932)").arg(encoding));
         return 1;
+    }
+    options.tiles = parser.value(tilesOption).trimmed();
+    options.tilesAttribution = parser.value(tilesAttribution).trimmed();
+    if (!options.tiles.isEmpty()) {
+        QString why;
+        if (format != exportdata::Format::Html) {
+            err(QStringLiteral("--tiles is for --to html"));
+            return 1;
+        }
+        if (tiles::isUrlTemplate(options.tiles)) {
+            if (!options.tiles.contains(QLatin1String("{z}")) || !options.tiles.contains(QLatin1String("{x}")) ||
+                !options.tiles.contains(QLatin1String("{y}"))) {
+                err(QStringLiteral("--tiles: a tile URL needs {z}, {x} and {y}"));
+                return 1;
+            }
+        } else if (!tiles::openTileSet(options.tiles, &why)) {
+            err(QStringLiteral("--tiles: %1").arg(why));
+            return 1;
+        }
     }
     std::optional<std::pair<double, double>> datumPoint;
     if (parser.isSet(datum)) {

@@ -1,5 +1,5 @@
 // qvx-mapshot [--output FILE] [--grid FILE] [--distance FILE] [--window FILE]
-//             [--size WxH] [--datum LAT,LON] [INPUT.jsonl]
+//             [--size WxH] [--datum LAT,LON] [--tiles PATH|URL] [INPUT.jsonl]
 //
 // Feeds the analysis window a walk (a run's record stream, or without one
 // a synthetic walk) and saves pictures of its coverage map (points, and
@@ -16,6 +16,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QPainter>
 #include <QFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -83,7 +85,10 @@ int main(int argc, char** argv) {
                                    QStringLiteral("LAT,LON"));
     const QCommandLineOption shot(QStringLiteral("window"), QStringLiteral("Also the whole window on its map page (PNG)."),
                                   QStringLiteral("FILE"));
-    parser.addOptions({output, grid, distance, size, datum, shot});
+    const QCommandLineOption tiles(QStringLiteral("tiles"),
+                                   QStringLiteral("Base map: an MBTiles file, a folder of XYZ tiles or a tile URL template."),
+                                   QStringLiteral("PATH|URL"));
+    parser.addOptions({output, grid, distance, size, datum, shot, tiles});
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("A run's record stream (.jsonl)."),
                                  QStringLiteral("[INPUT]"));
     parser.process(app);
@@ -124,6 +129,18 @@ int main(int argc, char** argv) {
     window.show();
     QString error;
     analysis::CoverageMap& map = window.map();
+    if (parser.isSet(tiles) && !map.setTileSource(parser.value(tiles), {}, &error))
+        return fail(QStringLiteral("--tiles: %1").arg(error));
+    if (map.baseMap()) {
+        // Online tiles come later: the picture waits for them (at most 20 s).
+        QImage probe(pictureSize, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&probe);
+        map.render(painter, pictureSize);
+        QElapsedTimer waited;
+        waited.start();
+        while (map.baseMap()->pending() > 0 && waited.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
     if (!map.savePicture(parser.value(output), &error, pictureSize))
         return fail(QStringLiteral("%1: %2").arg(parser.value(output), error));
     if (parser.isSet(grid)) {
