@@ -422,7 +422,7 @@ LevelAnalysis analyseLevels(const std::vector<LevelPoint>& points, double fallba
             sens.lostLevel = LostLevel::Neighbours;
     }
     for (const auto& [from, b] : bins)
-        if (b.second > 1e-3)
+        if (b.second >= 1)  // less than a packet's share says nothing
             sens.bins.push_back({from, b.first, b.second, wilsonOf(b.first, b.second)});
 
     if (model.curve) {
