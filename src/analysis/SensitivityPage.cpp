@@ -4,6 +4,7 @@
 #include "analysis/Pictures.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace analysis {
@@ -209,8 +211,10 @@ void SensitivityPage::setShown(bool shown) {
 }
 
 void SensitivityPage::schedule() {
+    // A long run's fit takes a while: it never takes more than a tenth of
+    // the time.
     if (!timer_->isActive())
-        timer_->start(shown_ ? kRefitMs : kHiddenRefitMs);
+        timer_->start(std::max(shown_ ? kRefitMs : kHiddenRefitMs, int(10 * lastFitMs_)));
 }
 
 void SensitivityPage::setLevel(Level level) { level_->setCurrentIndex(int(level)); }
@@ -218,10 +222,13 @@ void SensitivityPage::setLevel(Level level) { level_->setCurrentIndex(int(level)
 void SensitivityPage::refit() {
     timer_->stop();
     dirty_ = false;
+    QElapsedTimer took;
+    took.start();
     const double fallback = defaultThresholdDbm(lora_);
     results_[Far] = analyseLevels(levels_.far, fallback);
     results_[Ack] = analyseLevels(levels_.ack, fallback);
     results_[Margin] = analyseLevels(levels_.margin, fallback);
+    lastFitMs_ = took.elapsed();
     show(Level(level_->currentIndex()));
     if (results_[Far].sensitivity.p90)
         emit farP90Measured(results_[Far].sensitivity.p90->value);

@@ -7,7 +7,8 @@
 //
 // Exchanges are noted as they come; the fit follows at most every
 // kRefitMs while the page is shown, every kHiddenRefitMs while it is not
-// (the far-end 90 % level is the distance page's threshold).
+// (the far-end 90 % level is the distance page's threshold), and never
+// more often than ten times the last fit took.
 #include "records/Exchange.h"
 #include "stats/Sensitivity.h"
 
@@ -57,6 +58,7 @@ private:
     bool lora_ = false;
     std::array<LevelAnalysis, 3> results_;
     bool dirty_ = false, shown_ = false;
+    qint64 lastFitMs_ = 0;
     QTimer* timer_ = nullptr;
     QComboBox* level_ = nullptr;
     SensitivityChart* chart_ = nullptr;

@@ -190,9 +190,10 @@ QString summaryText(const SummarySink::Result& r) {
     o += QLatin1Char('\n');
     const auto level = [&](const QString& name, const analysis::LevelAnalysis& a, bool withReach) {
         const analysis::Sensitivity& s = a.sensitivity;
+        const QString unit = withReach ? QStringLiteral("dBm") : QStringLiteral("dB");
         o += QStringLiteral("\n%1\n").arg(name);
-        o += QStringLiteral("  50 % success  %1\n").arg(estimateText(s.p50, 1, QStringLiteral("dB")));
-        o += QStringLiteral("  90 % success  %1\n").arg(estimateText(s.p90, 1, QStringLiteral("dB")));
+        o += QStringLiteral("  50 % success  %1\n").arg(estimateText(s.p50, 1, unit));
+        o += QStringLiteral("  90 % success  %1\n").arg(estimateText(s.p90, 1, unit));
         o += QStringLiteral("  (%1; %2 answered, %3 lost, %4 without a level)\n")
                  .arg(lostLevelText(s.lostLevel)).arg(s.answered).arg(s.lost).arg(s.unplaced);
         if (!withReach)
@@ -203,8 +204,8 @@ QString summaryText(const SummarySink::Result& r) {
         }
         const analysis::Reach& p = *a.reach;
         o += QStringLiteral("  path loss    n %1 (se %2), A %3 dBm at 1 m (se %4), shadowing %5\n")
-                 .arg(QString::number(p.fit.exponent, 'f', 2), fixed(p.nSe, 2), QString::number(p.fit.referenceDbm, 'f', 1),
-                      fixed(p.aSe, 1), estimateText(p.sigma, 1, QStringLiteral("dB")));
+                 .arg(QString::number(p.fit.exponent, 'f', 2), fixed(p.nSe, 3), QString::number(p.fit.referenceDbm, 'f', 1),
+                      fixed(p.aSe, 2), estimateText(p.sigma, 1, QStringLiteral("dB")));
         o += QStringLiteral("               fitted on %1 .. %2 m, %3 answered, %4 lost as censored\n")
                  .arg(QString::number(p.fit.nearestM, 'f', 0), QString::number(p.fit.farthestM, 'f', 0))
                  .arg(p.fit.samples)
