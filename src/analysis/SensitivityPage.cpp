@@ -254,7 +254,7 @@ void SensitivityPage::show(Level level) {
     }
     QString text = QStringLiteral("成功率 50 %: %1    成功率 90 %: %2\n")
                        .arg(estimateText(s.p50, unit), estimateText(s.p90, unit));
-    text += QStringLiteral("%1   応答 %2, 損失 %3 (レベル不明 %4)   区間: 観測情報量による Wald 区間")
+    text += QStringLiteral("%1   応答 %2, 損失 %3 (レベル不明 %4)   区間: プロファイル尤度")
                 .arg(lostLevelText(s.lostLevel))
                 .arg(s.answered)
                 .arg(s.lost)

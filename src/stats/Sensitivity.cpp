@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 
 namespace analysis {
@@ -74,6 +75,12 @@ struct Model {
     double xMean = 0;        // x = -10 log10(d) less this
     bool pathLoss = false;
     bool curve = false;
+    // The likelihood the curve was fitted with, over its own parameters
+    // (the joint ones, or the curve's alone), for the profile intervals.
+    std::function<double(const ml::Vector&)> curveLoglik;
+    ml::Vector curveTheta;
+    int mAt = 0, sAt = 1;
+    double curveMax = 0;
 
     double a(const ml::Vector& t) const { return yMean + t[kB] - t[kN] * xMean; }
     double p90(const ml::Vector& t) const { return t[kM] + std::exp(t[kLnS]) * kLn9; }
@@ -123,7 +130,7 @@ bool fitCurve(const std::map<double, std::pair<double, double>>& byLevel, Model&
     }
     if (byLevel.size() < 3 || won < 5 || lost < 5)
         return false;
-    const auto f = [&](const ml::Vector& t) {
+    const auto f = [byLevel](const ml::Vector& t) {
         const double s = std::exp(t[1]);
         double l = 0;
         for (const auto& [level, kn] : byLevel) {
@@ -152,6 +159,11 @@ bool fitCurve(const std::map<double, std::pair<double, double>>& byLevel, Model&
     model.cov[kM * kParams + kLnS] = model.cov[kLnS * kParams + kM] = max.covariance[1];
     model.cov[kLnS * kParams + kLnS] = max.covariance[3];
     model.curve = true;
+    model.curveLoglik = f;
+    model.curveTheta = max.theta;
+    model.mAt = 0;
+    model.sAt = 1;
+    model.curveMax = max.value;
     return true;
 }
 
@@ -211,7 +223,7 @@ bool fitJoint(const std::vector<Answered>& ans, const std::map<long long, std::p
         lost.push_back({group.first / group.second, group.second});
     const ml::Hermite& gh = ml::hermite();
     const double yMean = model.yMean;
-    const auto f = [&](const ml::Vector& t) {
+    const auto f = [=, &gh](const ml::Vector& t) {
         const double b = t[kB], n = t[kN], sigma = std::exp(t[kLnSigma]), m = t[kM], s = std::exp(t[kLnS]);
         const double ss = syy - 2 * b * sy - 2 * n * sxy + na * b * b + 2 * b * n * sx + n * n * sxx;
         double l = -na * t[kLnSigma] - ss / (2 * sigma * sigma);
@@ -239,6 +251,11 @@ bool fitJoint(const std::vector<Answered>& ans, const std::map<long long, std::p
     model.theta = max.theta;
     model.cov = max.covariance;
     model.pathLoss = model.curve = true;
+    model.curveLoglik = f;
+    model.curveTheta = max.theta;
+    model.mAt = kM;
+    model.sAt = kLnS;
+    model.curveMax = max.value;
     return true;
 }
 
@@ -247,6 +264,81 @@ bool fitJoint(const std::vector<Answered>& ans, const std::map<long long, std::p
 bool curvePlausible(const Model& m, double lowest, double highest) {
     const double s = std::exp(m.theta[kLnS]);
     return s > 0.05 && s < 30 && m.theta[kM] > lowest - 15 && m.theta[kM] < highest + 15;
+}
+
+// The 95 % profile-likelihood interval of the level at which the curve
+// reaches a success rate: level = m + s c (c = 0 at 50 %, ln 9 at 90 %).
+// Each bound is where the likelihood maximised with the level held there
+// falls 1.92 (half the 95 % point of chi-square with one degree of freedom)
+// below the maximum; a bound not found falls back to the Wald one.
+std::optional<Estimate> profileLevel(const Model& model, double c, std::optional<Estimate> wald) {
+    if (!model.curveLoglik || !wald)
+        return wald;
+    const ml::Vector& top = model.curveTheta;
+    const int k = int(top.size()), mAt = model.mAt, sAt = model.sAt;
+    const double best = top[mAt] + std::exp(top[sAt]) * c;
+    const double target = model.curveMax - 1.9207294103;
+    // The reduced parameters: all but m, which the level held fixes.
+    const auto reduce = [&](const ml::Vector& t) {
+        ml::Vector r;
+        for (int i = 0; i < k; ++i)
+            if (i != mAt)
+                r.push_back(t[i]);
+        return r;
+    };
+    const auto expand = [&](const ml::Vector& r, double level) {
+        ml::Vector t(k);
+        for (int i = 0, j = 0; i < k; ++i)
+            if (i != mAt)
+                t[i] = r[std::size_t(j++)];
+        t[mAt] = level - std::exp(t[sAt]) * c;
+        return t;
+    };
+    ml::Vector warm = reduce(top);
+    const auto excess = [&](double level) {
+        const ml::Maximum m = ml::maximise([&](const ml::Vector& r) { return model.curveLoglik(expand(r, level)); }, warm, 15);
+        if (std::isfinite(m.value))
+            warm = m.theta;
+        return m.value - target;
+    };
+    Estimate out{best, wald->low, wald->high};
+    for (const int side : {-1, 1}) {
+        warm = reduce(top);
+        double in = best, inH = model.curveMax - target;
+        double step = side < 0 ? best - wald->low : wald->high - best;
+        if (!(step > 0))
+            continue;
+        double outL = best + side * step, outH = excess(outL);
+        for (int grow = 0; grow < 8 && outH > 0; ++grow) {
+            in = outL;
+            inH = outH;
+            step *= 2;
+            outL = best + side * step;
+            outH = excess(outL);
+        }
+        if (!(outH <= 0))
+            continue;
+        // Regula falsi (Illinois) between a level inside and one outside.
+        double bound = outL;
+        for (int it = 0; it < 30; ++it) {
+            const double mid = in + (outL - in) * inH / (inH - outH);
+            const double h = excess(mid);
+            bound = mid;
+            if (std::fabs(h) < 1e-3)
+                break;
+            if (h > 0) {
+                in = mid;
+                inH = h;
+                outH /= 2;
+            } else {
+                outL = mid;
+                outH = h;
+                inH /= 2;
+            }
+        }
+        (side < 0 ? out.low : out.high) = bound;
+    }
+    return out;
 }
 
 }  // namespace
@@ -302,9 +394,11 @@ LevelAnalysis analyseLevels(const std::vector<LevelPoint>& points, double fallba
 
     // The points the path loss can use: a distance of at least 1 m.
     std::vector<Answered> withDistance;
-    // Lost points grouped by 0.1 dB of x, each group at its mean x (sum, count).
+    // Lost points grouped by 0.25 dB of x (n times that in level), each group
+    // at its mean x (sum, count): the spread within a group is nothing
+    // beside the shadowing.
     std::map<long long, std::pair<double, double>> lostByX;
-    constexpr double kXStep = 0.1;
+    constexpr double kXStep = 0.25;
     double xSum = 0, nearest = 1e300, farthest = 0;
     std::size_t xCount = 0;
     for (const LevelPoint& p : points) {
@@ -373,6 +467,11 @@ LevelAnalysis analyseLevels(const std::vector<LevelPoint>& points, double fallba
             model.theta[kLnS] = curveOnly.theta[kLnS];
             model.cov = curveOnly.cov;
             model.curve = true;
+            model.curveLoglik = curveOnly.curveLoglik;
+            model.curveTheta = curveOnly.curveTheta;
+            model.mAt = curveOnly.mAt;
+            model.sAt = curveOnly.sAt;
+            model.curveMax = curveOnly.curveMax;
         }
         if (!fitAnswered(withDistance, model))
             model.pathLoss = false;
@@ -428,8 +527,8 @@ LevelAnalysis analyseLevels(const std::vector<LevelPoint>& points, double fallba
     if (model.curve) {
         sens.midpointDbm = model.theta[kM];
         sens.scaleDb = std::exp(model.theta[kLnS]);
-        sens.p50 = delta(model, [](const ml::Vector& t) { return t[kM]; });
-        sens.p90 = delta(model, [&](const ml::Vector& t) { return model.p90(t); });
+        sens.p50 = profileLevel(model, 0, delta(model, [](const ml::Vector& t) { return t[kM]; }));
+        sens.p90 = profileLevel(model, kLn9, delta(model, [&](const ml::Vector& t) { return model.p90(t); }));
     }
 
     if (!model.pathLoss)

@@ -20,10 +20,13 @@
 // shadowing over seconds; the median ignores a stray reading); lost packets
 // with no answered one that close are left out (counted as unplaced).
 //
-// Intervals are 95 % Wald intervals from the observed information (the
-// curvature of the log-likelihood at its maximum), by the delta method for
-// the 90 % level and the reach, on the log scale for the shadowing spread
-// and the reach.
+// Intervals are 95 %: profile-likelihood ones for the levels at 50 % and
+// 90 % (the likelihood maximised with the level held, 1.92 below its
+// maximum: right where the curve is skewed, as it is near few losses);
+// Wald ones from the observed information (the curvature of the
+// log-likelihood at its maximum) for n, A and the shadowing spread (on the
+// log scale), and by the delta method for the reach, which so carries the
+// uncertainty of both fits.
 #include "stats/LinkStatistics.h"
 #include "stats/PathLoss.h"
 #include "records/Exchange.h"

@@ -14,7 +14,7 @@ modules do); the packet is answered with the logistic probability
    difference matches statsmodels' Newcombe interval and the p-value
    scipy's Fisher test to 1e-6.
 Usage: check_summary.py QVX_EXPORT"""
-import json, math, os, subprocess, sys, tempfile
+import concurrent.futures, json, math, os, subprocess, sys, tempfile
 
 import numpy as np
 from scipy import optimize, special, stats
@@ -104,15 +104,21 @@ def inside(v, ci):
 
 
 with tempfile.TemporaryDirectory() as work:
-    path = os.path.join(work, 'run.jsonl')
     hits = {k: 0 for k in ('p50', 'p90', 'n', 'a', 'sigma', 'reach')}
     true_reach = 10 ** ((A - P90) / (10 * N_EXP))
     reps = 100
-    for seed in range(reps):
+
+    def one(seed):
         rng = np.random.default_rng(seed)
         d, far, lost = walk(rng)
+        path = os.path.join(work, 'run%d.jsonl' % seed)
         stream(path, lost, far, d)
-        s = summary(path)
+        return seed, d, far, lost, summary(path)
+
+    # Two at a time: the machine's two cores.
+    with concurrent.futures.ThreadPoolExecutor(2) as pool:
+        results = list(pool.map(one, range(reps)))
+    for seed, d, far, lost, s in results:
         if s is None:
             break
         sens, pl = s['sensitivity']['far_rssi'], s['pathloss']['far_rssi']
