@@ -64,6 +64,11 @@ public:
             lo = s_.bins.front().fromDbm - 4;
             hi = s_.bins.back().fromDbm + kSensitivityBinDb + 4;
         }
+        // With a curve, the levels around it (the table lists every bin).
+        if (s_.p50 && s_.p90) {
+            lo = std::max(lo, std::min(s_.p50->low, s_.p90->low) - 20);
+            hi = std::min(hi, std::max(s_.p50->high, s_.p90->high) + 20);
+        }
         const auto sx = [&](double v) { return plot.left() + (v - lo) / (hi - lo) * plot.width(); };
         const auto sy = [&](double r) { return plot.bottom() - r * plot.height(); };
         QFont small = font();
@@ -84,6 +89,8 @@ public:
         p.drawText(QRectF(plot.left(), plot.bottom() + 18, plot.width(), 16), Qt::AlignHCenter,
                    QStringLiteral("レベル (%1)").arg(unit_));
         // The levels at 50 % and 90 %: intervals shaded, values dashed.
+        // The labels one under the other: the two levels may stand close.
+        double labelY = plot.top() + 12;
         for (const auto& [e, name] : {std::pair{s_.p50, QStringLiteral("50 %")}, std::pair{s_.p90, QStringLiteral("90 %")}}) {
             if (!e)
                 continue;
@@ -92,7 +99,8 @@ public:
             p.setPen(QPen(kCurveColour, 1, Qt::DashLine));
             p.drawLine(QPointF(sx(e->value), plot.top()), QPointF(sx(e->value), plot.bottom()));
             p.setPen(kCurveColour.darker(130));
-            p.drawText(QPointF(sx(e->value) + 3, plot.top() + 12), name);
+            p.drawText(QPointF(sx(e->value) + 3, labelY), name);
+            labelY += 14;
         }
         if (s_.midpointDbm && s_.scaleDb) {
             QPainterPath curve;
@@ -104,8 +112,14 @@ public:
             p.setPen(QPen(kCurveColour, 2));
             p.drawPath(curve);
         }
+        // Counts over every bin, or every few where bins stand close.
+        const double binPixels = plot.width() * kSensitivityBinDb / (hi - lo);
+        const int labelEvery = std::max(1, int(std::ceil(22 / binPixels)));
+        int index = 0;
         for (const SensitivityBin& b : s_.bins) {
             const double x = sx(b.fromDbm + kSensitivityBinDb / 2);
+            if (b.fromDbm < lo || b.fromDbm + kSensitivityBinDb > hi)
+                continue;
             p.setPen(QPen(kBinColour, 1.5));
             p.drawLine(QPointF(x, sy(b.ci.low)), QPointF(x, sy(b.ci.high)));
             p.drawLine(QPointF(x - 3, sy(b.ci.low)), QPointF(x + 3, sy(b.ci.low)));
@@ -114,7 +128,8 @@ public:
             p.drawEllipse(QPointF(x, sy(b.answered / b.total)), 3, 3);
             p.setBrush(Qt::NoBrush);
             p.setPen(QColor(0x50, 0x50, 0x50));
-            p.drawText(QRectF(x - 20, sy(b.ci.high) - 15, 40, 13), Qt::AlignHCenter | Qt::AlignBottom,
+            if (index++ % labelEvery == 0)
+                p.drawText(QRectF(x - 20, sy(b.ci.high) - 15, 40, 13), Qt::AlignHCenter | Qt::AlignBottom,
                        QString::number(std::lround(b.total)));
         }
         p.setPen(QColor(0x88, 0x88, 0x88));
