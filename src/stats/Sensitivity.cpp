@@ -477,11 +477,13 @@ LevelAnalysis analyseLevels(const std::vector<LevelPoint>& points, double fallba
             model.pathLoss = false;
     }
 
-    // The bins.
+    // The bins: with the joint fit, of the points it used (the lost ones
+    // need their distance), so that a stretch without a fix tilts nothing.
     std::map<double, std::pair<double, double>> bins;  // from -> answered, total
     for (std::size_t i = 0; i < points.size(); ++i) {
         const LevelPoint& p = points[i];
-        if (p.answered && p.level) {
+        const bool placed = !joint || (p.distanceM && *p.distanceM >= kMinDistanceM && std::isfinite(*p.distanceM));
+        if (p.answered && p.level && placed) {
             auto& b = bins[binOf(*p.level)];
             b.first += 1;
             b.second += 1;
