@@ -51,6 +51,10 @@ test_packages=(
   # The export tests read every export with GDAL (ogrinfo, typed fields) and
   # the GPX and KML with gpsbabel, as GIS users do.
   gdal-bin gpsbabel
+  # The summary test checks the sensitivity and path-loss fits against an
+  # independent fit (numpy, scipy) and the comparison's interval against
+  # statsmodels.
+  python3-numpy python3-scipy python3-statsmodels
 )
 packages=("${run_packages[@]}")
 ((tests)) && packages+=("${test_packages[@]}")

@@ -4,6 +4,9 @@
 #include "analysis/CoveragePane.h"
 #include "analysis/LinkCharts.h"
 #include "analysis/RssiDistancePlot.h"
+#include "analysis/SensitivityPage.h"
+
+#include <cmath>
 
 #include <QChartView>
 #include <QCheckBox>
@@ -145,6 +148,17 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     tabs_->addTab(statistics, QStringLiteral("統計"));
     tabs_->addTab(mapPane_, QStringLiteral("地図"));
     tabs_->addTab(distance_, QStringLiteral("距離と RSSI"));
+    sensitivity_ = new SensitivityPage;
+    tabs_->addTab(sensitivity_, QStringLiteral("感度"));
+    connect(sensitivity_, &SensitivityPage::saveRequested, this,
+            [this](const QString& suffix) { savePicture(sensitivity_, suffix); });
+    // The reach threshold follows the measured 90 % level until the
+    // operator sets one.
+    defaultThreshold_ = distance_->threshold();
+    connect(sensitivity_, &SensitivityPage::farP90Measured, this, [this](double dbm) {
+        if (distance_->threshold() == defaultThreshold_)
+            distance_->setThreshold(defaultThreshold_ = int(std::lround(dbm)));
+    });
     connect(tabs_, &QTabWidget::currentChanged, this, &AnalysisWindow::showPlotWhenVisible);
     connect(mapPane_, &CoveragePane::saveRequested, this,
             [this](const QString& suffix) { savePicture(mapPane_, suffix); });
@@ -420,11 +434,14 @@ void AnalysisWindow::onAlarmChanged() {
                                                                  "font-weight: bold"));
 }
 
-void AnalysisWindow::onRunStarted(const records::RunStart& start) {
+void AnalysisWindow::onRunStarted(const records::RunStart& r) {
     pending_.reset();
+    sensitivity_->clear(r.mode == records::Mode::LoRa);
+    if (distance_->threshold() == defaultThreshold_)
+        distance_->setThreshold(defaultThreshold_ = int(defaultThresholdDbm(r.mode == records::Mode::LoRa)));
     charts_->clear();
     mapPane_->map().clear();
-    mapPane_->map().setMode(start.mode);
+    mapPane_->map().setMode(r.mode);
     distance_->clear();
     lastMarker_->clear();
     status_->clear();
@@ -437,6 +454,7 @@ void AnalysisWindow::onExchangeAdded(const records::Exchange& e) {
     pending_ = e;
     mapPane_->map().addExchange(e);
     distance_->addExchange(e);
+    sensitivity_->addExchange(e);
 }
 
 void AnalysisWindow::onLateAnswer(const records::LateAnswer& l) { mapPane_->map().markLate(l.packet); }
@@ -457,7 +475,8 @@ bool AnalysisWindow::saveMapPicture(const QString& path, QString* error) const {
 void AnalysisWindow::savePicture(QWidget* page, const QString& suffix) {
     const bool map = page == mapPane_;
     QString suggested = rec_.mapPicturePath();
-    const QString kind = map ? QStringLiteral(".map.") : QStringLiteral(".rssi-distance.");
+    const bool sens = page == sensitivity_;
+    const QString kind = map ? QStringLiteral(".map.") : sens ? QStringLiteral(".sensitivity.") : QStringLiteral(".rssi-distance.");
     suggested = suggested.isEmpty() ? QDir::current().filePath(QStringLiteral("coverage") + kind + suffix)
                                     : suggested.chopped(int(qstrlen(".map.png"))) + kind + suffix;
     const QString path = chooser_ ? chooser_(suggested)
@@ -467,11 +486,15 @@ void AnalysisWindow::savePicture(QWidget* page, const QString& suffix) {
     if (path.isEmpty())
         return;
     QString error;
-    const bool ok = map ? saveMapPicture(path, &error) : distance_->savePicture(path, &error);
+    const bool ok = map ? saveMapPicture(path, &error)
+                  : sens ? sensitivity_->savePicture(path, &error) : distance_->savePicture(path, &error);
     status_->setText(ok ? QString() : QStringLiteral("図の保存失敗: %1 (%2)").arg(QFileInfo(path).fileName(), error));
 }
 
-void AnalysisWindow::showPlotWhenVisible() { distance_->setShown(isVisible() && tabs_->currentWidget() == distance_); }
+void AnalysisWindow::showPlotWhenVisible() {
+    distance_->setShown(isVisible() && tabs_->currentWidget() == distance_);
+    sensitivity_->setShown(isVisible() && tabs_->currentWidget() == sensitivity_);
+}
 
 void AnalysisWindow::onRunEnded(const records::RunEnd&) {
     clock_->stop();
@@ -542,6 +565,7 @@ void AnalysisWindow::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
     charts_->setVisible(false);
     distance_->setShown(false);
+    sensitivity_->setShown(false);
     clock_->stop();
 }
 

@@ -42,6 +42,7 @@ class CoverageMap;
 class CoveragePane;
 class LinkCharts;
 class RssiDistancePlot;
+class SensitivityPage;
 
 class AnalysisWindow : public QWidget {
     Q_OBJECT
@@ -56,6 +57,7 @@ public:
     LinkCharts& charts() const { return *charts_; }
     CoverageMap& map() const;
     RssiDistancePlot& distancePlot() const { return *distance_; }
+    SensitivityPage& sensitivityPage() const { return *sensitivity_; }
 
     // The datum point of the map's rings and of the distances (decimal
     // degrees; 0 latitude or longitude: none).
@@ -137,6 +139,8 @@ private:
     QTabWidget* tabs_ = nullptr;
     CoveragePane* mapPane_ = nullptr;
     RssiDistancePlot* distance_ = nullptr;
+    SensitivityPage* sensitivity_ = nullptr;
+    int defaultThreshold_ = 0;  // the distance page's threshold as last set here
     SavePathChooser chooser_;
     QMap<QString, QLabel*> figures_;
     std::optional<records::Exchange> pending_;  // awaiting the figures after it

@@ -44,7 +44,9 @@ class RssiDistancePlot : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kFlushMs = 250;
-    static constexpr int kDefaultThresholdDbm = -110;
+    // The starting threshold: defaultThresholdDbm (Sensitivity.h) of FSK;
+    // the analysis window sets the run's mode's and the measured level.
+    static constexpr int kDefaultThresholdDbm = -105;
 
     explicit RssiDistancePlot(QWidget* parent = nullptr);
 

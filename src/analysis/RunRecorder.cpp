@@ -97,6 +97,7 @@ void RunRecorder::onRunStart(const records::RunStart& r) {
     lastPacket_ = 0;
     failedPaths_.clear();
     stats_.reset();
+    levels_.clear();
     streamPath_ = writesFiles_ ? streamPathFor(logDir_, r.commLog) : QString();
     summaryPath_ = writesFiles_ ? summaryPathFor(logDir_, r.commLog) : QString();
     streamRunId_ = std::max(r.runId, lastRunIdIn(streamPath_) + 1);
@@ -112,6 +113,7 @@ void RunRecorder::onExchange(const records::Exchange& e) {
         return;
     lastPacket_ = std::max(lastPacket_, e.packet);
     stats_.add(e);
+    levels_.add(e);
     const AlarmChange change = deadLink_.add(e);
     if (writing())  // encoded only when it goes somewhere
         write(recordstream::exchangeLine(inStream(e)));
@@ -165,7 +167,7 @@ void RunRecorder::onRunEnd(const records::RunEnd& r) {
     running_ = false;
     const Figures f = stats_.figures();
     write(recordstream::endLine(inStream(r), f));
-    const QString report = runReport(start_, r, f, markers_);
+    const QString report = runReport(start_, r, f, markers_, &levels_);
     if (!summaryPath_.isEmpty())
         writeSummary(report);
     if (printSummary_)

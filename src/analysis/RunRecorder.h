@@ -17,6 +17,7 @@
 #include "analysis/AnalysisSettings.h"
 #include "analysis/LinkAlarms.h"
 #include "stats/LinkStatistics.h"
+#include "stats/Sensitivity.h"
 #include "records/Exchange.h"
 
 #include <QList>
@@ -76,6 +77,8 @@ public:
     const records::RunStart& runStart() const { return start_; }
     const LinkStatistics& statistics() const { return stats_; }
     Figures figures() const { return stats_.figures(); }
+    // The levels of the run's exchanges (its sensitivity and reach).
+    const LevelSeries& levels() const { return levels_; }
     const QList<records::Marker>& markers() const { return markers_; }
     std::int64_t lastPacket() const { return lastPacket_; }
     bool alarmActive(AlarmKind kind) const;
@@ -160,6 +163,7 @@ private:
     bool stdoutStopped_ = false;  // standard output failed: no more records there
 
     LinkStatistics stats_;
+    LevelSeries levels_;
     DeadLinkAlarm deadLink_;
     GpsFixAlarm gpsFix_;
     bool running_ = false;

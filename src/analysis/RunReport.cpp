@@ -81,10 +81,63 @@ QString line(const QString& label, const QString& value) {
     return out + QLatin1Char('\n');
 }
 
+QString estimate(const std::optional<Estimate>& e, int decimals) {
+    if (!e)
+        return kNone;
+    return QStringLiteral("%1 (%2 .. %3)")
+        .arg(QString::number(e->value, 'f', decimals), QString::number(e->low, 'f', decimals),
+             QString::number(e->high, 'f', decimals));
+}
+
+QString lostLevelNote(LostLevel l) {
+    switch (l) {
+    case LostLevel::PathLoss: return QStringLiteral("損失パケットのレベル: 距離と伝搬損失則から推定");
+    case LostLevel::Neighbours: return QStringLiteral("損失パケットのレベル: 前後 5 秒の応答の中央値");
+    case LostLevel::None: break;
+    }
+    return QString();
+}
+
+// Sensitivity, path loss and reach of the far-end and answer RSSI.
+QString levelsPart(const records::RunStart& start, const LevelSeries& levels) {
+    const double fallback = defaultThresholdDbm(start.mode == records::Mode::LoRa);
+    const LevelAnalysis far = analyseLevels(levels.far, fallback);
+    const LevelAnalysis ack = analyseLevels(levels.ack, fallback);
+    const LevelAnalysis margin = analyseLevels(levels.margin, fallback);
+    QString out = QStringLiteral("\n感度 (95 % 区間)      成功率 50 %              成功率 90 %\n");
+    const auto sens = [&](const QString& label, const LevelAnalysis& a) {
+        out += left(label, kLabel) + left(estimate(a.sensitivity.p50, 1), 26) + estimate(a.sensitivity.p90, 1);
+        out += QLatin1Char('\n');
+    };
+    sens(QStringLiteral("相手受信 RSSI dBm"), far);
+    sens(QStringLiteral("自局受信 RSSI dBm"), ack);
+    sens(QStringLiteral("マージン dB"), margin);
+    if (const QString note = lostLevelNote(far.sensitivity.lostLevel); !note.isEmpty())
+        out += QStringLiteral("  (%1)\n").arg(note);
+    const auto reach = [&](const QString& label, const LevelAnalysis& a) {
+        if (!a.reach)
+            return;
+        const Reach& r = *a.reach;
+        out += line(label, QStringLiteral("n %1 (標準誤差 %2)  A %3 dBm @1 m  シャドウイング %4 dB  %5 .. %6 m")
+                               .arg(QString::number(r.fit.exponent, 'f', 2), fixed(r.nSe, 2),
+                                    QString::number(r.fit.referenceDbm, 'f', 1), estimate(r.sigma, 1),
+                                    QString::number(r.fit.nearestM, 'f', 0), QString::number(r.fit.farthestM, 'f', 0)));
+        QString text = estimate(r.reachM, 0) + QStringLiteral(" m  しきい値 ") + fixed(r.thresholdDbm, 1) +
+                       (r.thresholdMeasured ? QStringLiteral(" dBm (90 % 感度)") : QStringLiteral(" dBm (既定値)"));
+        if (r.reachOutsideRange)
+            text += QStringLiteral("  ※測定距離の範囲外");
+        out += line(QStringLiteral("  到達距離"), text);
+    };
+    out += QLatin1Char('\n');
+    reach(QStringLiteral("伝搬損失 相手受信"), far);
+    reach(QStringLiteral("伝搬損失 自局受信"), ack);
+    return out;
+}
+
 }  // namespace
 
 QString runReport(const records::RunStart& start, const records::RunEnd& end, const Figures& f,
-                  const QList<records::Marker>& markers) {
+                  const QList<records::Marker>& markers, const LevelSeries* levels) {
     QString out = QStringLiteral("qvx-loopback %1  リンク試験結果\n\n").arg(start.version);
     out += line(QStringLiteral("開始"), when(start.started));
     QString cause = causeText(end.cause);
@@ -136,6 +189,9 @@ QString runReport(const records::RunStart& start, const records::RunEnd& end, co
     out += spreadRow(QStringLiteral("自局受信 RSSI dBm"), f.ackRssi);
     out += spreadRow(QStringLiteral("ノイズ dBm"), f.noise);
     out += spreadRow(QStringLiteral("マージン dB"), f.margin);
+
+    if (levels)
+        out += levelsPart(start, *levels);
 
     if (!markers.isEmpty()) {
         out += QStringLiteral("\nマーカー\n");

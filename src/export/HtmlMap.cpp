@@ -95,12 +95,32 @@ QByteArray embeddedTilesJson(const tiles::TileSet& set, const QString& attributi
 // over the samples); the fit uses every sample.
 constexpr std::size_t kMaxDistanceDots = 4000;
 
-QByteArray fitJson(const std::vector<analysis::PathLossSample>& samples) {
-    const std::optional<analysis::PathLossFit> fit = analysis::fitPathLoss(samples);
+QByteArray optNumber(std::optional<double> v) { return v && std::isfinite(*v) ? number(*v) : QByteArray("null"); }
+
+QByteArray estimateJson(const std::optional<analysis::Estimate>& e) {
+    return e ? '[' + number(e->value) + ',' + number(e->low) + ',' + number(e->high) + ']' : QByteArray("null");
+}
+
+// The path-loss fit of a level: the one with the lost packets censored
+// (Sensitivity.h) when there is one, else least squares on the dots.
+QByteArray fitJson(const std::vector<analysis::PathLossSample>& samples, const analysis::LevelAnalysis& levels) {
+    const std::optional<analysis::PathLossFit> fit =
+        levels.reach ? std::optional<analysis::PathLossFit>(levels.reach->fit) : analysis::fitPathLoss(samples);
     if (!fit)
         return "null";
-    return "{\"n\":" + number(fit->exponent) + ",\"a\":" + number(fit->referenceDbm) + ",\"d0\":" + number(fit->referenceM)
-        + ",\"rms\":" + number(fit->rmsErrorDb) + ",\"samples\":" + number(fit->samples) + '}';
+    QByteArray o = "{\"n\":" + number(fit->exponent) + ",\"a\":" + number(fit->referenceDbm) + ",\"d0\":" +
+                   number(fit->referenceM) + ",\"rms\":" + number(fit->rmsErrorDb) + ",\"samples\":" + number(fit->samples);
+    if (const auto& r = levels.reach)
+        o += ",\"nSe\":" + optNumber(r->nSe) + ",\"sigma\":" + estimateJson(r->sigma) + ",\"censored\":" +
+             number(std::int64_t(r->censored)) + ",\"reach\":" + estimateJson(r->reachM) + ",\"reachAt\":" +
+             optNumber(r->thresholdDbm) + ",\"near\":" + number(fit->nearestM) + ",\"far\":" + number(fit->farthestM);
+    const analysis::Sensitivity& s = levels.sensitivity;
+    o += ",\"p50\":" + estimateJson(s.p50) + ",\"p90\":" + estimateJson(s.p90) + ",\"lostLevel\":\"" +
+         (s.lostLevel == analysis::LostLevel::PathLoss     ? QByteArray("path-loss law at its distance")
+          : s.lostLevel == analysis::LostLevel::Neighbours ? QByteArray("median of the answered within 5 s")
+                                                           : QByteArray()) +
+         '"';
+    return o + '}';
 }
 
 QByteArray dotsJson(const std::vector<analysis::PathLossSample>& samples) {
@@ -116,12 +136,14 @@ QByteArray dotsJson(const std::vector<analysis::PathLossSample>& samples) {
 
 // RSSI against the distance the records carry (the datum point's), of the
 // answered points of every run, with the fit of each and a starting
-// threshold: the mean floor noise, or -110 dBm without one.
+// threshold as everywhere: the measured 90 % level of the far-end RSSI, or
+// the mode's default without one.
 QByteArray distanceJson(const Survey& s) {
-    const double threshold = s.noiseCount ? std::round(s.noiseSum / double(s.noiseCount)) : -110.0;
+    const double threshold = s.far.sensitivity.p90 ? std::round(s.far.sensitivity.p90->value * 10) / 10
+                                                   : analysis::defaultThresholdDbm(s.lora);
     return "{\"far\":" + dotsJson(s.farByDistance) + ",\"ack\":" + dotsJson(s.ackByDistance)
         + ",\"samples\":" + number(std::int64_t(s.farByDistance.size() + s.ackByDistance.size()))
-        + ",\"farFit\":" + fitJson(s.farByDistance) + ",\"ackFit\":" + fitJson(s.ackByDistance)
+        + ",\"farFit\":" + fitJson(s.farByDistance, s.far) + ",\"ackFit\":" + fitJson(s.ackByDistance, s.ack)
         + ",\"threshold\":" + number(threshold) + '}';
 }
 

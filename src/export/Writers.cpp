@@ -145,7 +145,9 @@ Survey::LayerInfo& Survey::current() {
     return layers.back();
 }
 
-void Survey::runStart(const records::RunStart&, const QString& layer, const QString&) {
+void Survey::runStart(const records::RunStart& r, const QString& layer, const QString&) {
+    if (layers.empty())
+        lora = r.mode == records::Mode::LoRa;
     placePending(nullptr);
     last_ = {};
     layers.push_back({layer, {}, {}, 0});
@@ -160,6 +162,8 @@ void Survey::exchange(const records::Exchange& e) {
         noiseSum += *e.noise;
         ++noiseCount;
     }
+    if (!light)
+        levels.add(e, int(layers.size()));
     if (p && e.outcome == records::Outcome::Answered && p->distanceM && *p->distanceM >= analysis::kMinDistanceM) {
         if (e.farRssi) farByDistance.push_back({*p->distanceM, double(*e.farRssi)});
         if (e.ackRssi) ackByDistance.push_back({*p->distanceM, double(*e.ackRssi)});
@@ -217,7 +221,14 @@ void Survey::marker(const records::Marker& m) {
 
 void Survey::runEnd(const records::RunEnd&) { placePending(nullptr); }
 
-void Survey::finish() { placePending(nullptr); }
+void Survey::finish() {
+    placePending(nullptr);
+    if (light)
+        return;
+    const double fallback = analysis::defaultThresholdDbm(lora);
+    far = analysis::analyseLevels(levels.far, fallback);
+    ack = analysis::analyseLevels(levels.ack, fallback);
+}
 
 // ---- GeoJSON --------------------------------------------------------------
 

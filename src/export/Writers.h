@@ -15,6 +15,7 @@
 // number of exchanges.
 #include "export/Layers.h"
 #include "stats/PathLoss.h"
+#include "stats/Sensitivity.h"
 
 #include <QByteArray>
 
@@ -60,6 +61,12 @@ public:
     std::vector<analysis::PathLossSample> farByDistance, ackByDistance;
     double noiseSum = 0;
     std::int64_t noiseCount = 0;
+    // The levels of every exchange (not when light), and after finish()
+    // the sensitivity and reach of the far-end and answer RSSI; the mode of
+    // the first run picks the reach's default threshold.
+    analysis::LevelSeries levels;
+    bool lora = false;
+    analysis::LevelAnalysis far, ack;
 
     void runStart(const records::RunStart& r, const QString& layer, const QString& source) override;
     void exchange(const records::Exchange& e) override;

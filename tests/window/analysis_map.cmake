@@ -4,3 +4,6 @@ qvx_add_test(analysis_map_test
 qvx_add_test(analysis_basemap_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/analysis_basemap_test.cpp
   LIBS qvx_analysis_ui qvx_core)
+qvx_add_test(analysis_sensitivity_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/analysis_sensitivity_test.cpp
+  LIBS qvx_analysis_ui qvx_core)

@@ -1,4 +1,5 @@
 // qvx-export --to geojson|kml|gpx|csv|html [--output FILE] INPUT...
+// qvx-export --to summary|summary-text [--compare] [--threshold DBM] INPUT...
 //
 // Each INPUT is a run's record stream (.jsonl) or a communication log
 // (.log, code page 932); the map log beside a communication log is found by
@@ -14,6 +15,7 @@
 #include "export/LogReader.h"
 #include "export/StreamReader.h"
 #include "export/TileSet.h"
+#include "export/Summary.h"
 #include "export/Writers.h"
 #include "gps/Distance.h"
 
@@ -21,9 +23,12 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSaveFile>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -116,6 +121,78 @@ bool readInputs(const QStringList& inputs, exportdata::RecordSink& sink, bool te
     return all;
 }
 
+// The summary formats: the figures of one group of runs, or with
+// --compare, of two groups and their comparison; one pass over the records.
+int writeSummary(const QStringList& inputs, bool compare, bool text, std::optional<double> threshold,
+                 const std::function<bool(const QStringList&, exportdata::RecordSink&)>& read, QIODevice& out,
+                 bool toFile, QSaveFile& file) {
+    QList<QStringList> groups;
+    if (compare) {
+        const qsizetype vs = inputs.indexOf(QStringLiteral("vs"));
+        if (vs > 0 && vs < inputs.size() - 1)
+            groups = {inputs.mid(0, vs), inputs.mid(vs + 1)};
+        else if (vs < 0 && inputs.size() == 2)
+            groups = {{inputs[0]}, {inputs[1]}};
+        else {
+            err(QStringLiteral("--compare wants two inputs, or two groups of inputs with a lone vs between them"));
+            return 1;
+        }
+    } else {
+        groups = {inputs};
+    }
+    struct Counting : exportdata::RecordSink {
+        exportdata::SummarySink sink;
+        std::size_t problems = 0;
+        bool any = false;
+        void runStart(const records::RunStart& r, const QString& l, const QString& s) override { any = true; sink.runStart(r, l, s); }
+        void exchange(const records::Exchange& e) override { any = true; sink.exchange(e); }
+        void late(const records::LateAnswer& l) override { sink.late(l); }
+        void problem(const exportdata::Problem& p) override { err(p.text()); ++problems; }
+        void note(const exportdata::Problem& p) override { err(QStringLiteral("note: ") + p.text()); }
+    };
+    std::vector<exportdata::SummarySink::Result> results;
+    bool allRead = true, any = false;
+    std::size_t problems = 0;
+    for (const QStringList& g : groups) {
+        Counting c;
+        allRead = read(g, c) && allRead;
+        problems += c.problems;
+        any = any || c.any;
+        results.push_back(c.sink.result(threshold));
+    }
+    QByteArray o;
+    std::optional<analysis::Comparison> cmp;
+    if (compare)
+        cmp = analysis::compareRuns(results[0].setUp, results[1].setUp);
+    if (text) {
+        QString t;
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            if (compare)
+                t += i ? QStringLiteral("\nsecond group\n") : QStringLiteral("first group\n");
+            t += exportdata::summaryText(results[i]);
+        }
+        if (compare)
+            t += cmp ? exportdata::comparisonText(*cmp) : QStringLiteral("\ncomparison    - (a group without exchanges)\n");
+        o = t.toUtf8();
+    } else {
+        QJsonObject doc;
+        if (compare) {
+            doc[QStringLiteral("groups")] = QJsonArray{exportdata::summaryJson(results[0]), exportdata::summaryJson(results[1])};
+            doc[QStringLiteral("compare")] = cmp ? QJsonValue(exportdata::comparisonJson(*cmp)) : QJsonValue();
+        } else {
+            doc = exportdata::summaryJson(results[0]);
+        }
+        o = QJsonDocument(doc).toJson(QJsonDocument::Indented);
+    }
+    if (out.write(o) != o.size() || (toFile && (!file.flush() || !file.commit()))) {
+        err(toFile ? QStringLiteral("%1: cannot be written: %2").arg(file.fileName(), file.errorString())
+                   : QStringLiteral("standard output cannot be written"));
+        return 1;
+    }
+    if (!any) return 1;
+    return !allRead || problems > 0 ? 2 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -124,7 +201,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(QVX_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Exports loopback test runs for maps and GIS tools.\n"
+        "Exports loopback test runs for maps and GIS tools, or sums them up (summary, summary-text:\n"
+        "error rate, sensitivity, path loss and reach; with --compare, two runs or groups compared).\n"
         "Each INPUT is a run's record stream (.jsonl) or a communication log (.log, code page 932);\n"
         "the map log beside a communication log (<YYMMDD>_<mode>_Map_<name>.log) is read with it\n"
         "and paired with its packets by content, so trial runs and damaged lines shift nothing.\n"
@@ -144,7 +222,7 @@ int main(int argc, char** argv) {
         "as it was written, with a note on standard error; that alone keeps the status 0."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Output format: geojson, kml, gpx, csv or html."),
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Output format: geojson, kml, gpx, csv, html, summary (JSON) or summary-text."),
                                 QStringLiteral("FORMAT"));
     const QCommandLineOption output(QStringLiteral("output"), QStringLiteral("Write to FILE instead of standard output."),
                                     QStringLiteral("FILE"));
@@ -165,7 +243,16 @@ int main(int argc, char** argv) {
                                               QStringLiteral("Attribution shown with the base map (default: the tile "
                                                              "set's own)."),
                                               QStringLiteral("TEXT"));
+    const QCommandLineOption compare(QStringLiteral("compare"),
+                                     QStringLiteral("With summary: compare the first input with the second (or the inputs "
+                                                    "before a lone vs with those after it)."));
+    const QCommandLineOption threshold(QStringLiteral("threshold"),
+                                       QStringLiteral("With summary: the reach is taken at this level instead of the "
+                                                      "measured 90 % level."),
+                                       QStringLiteral("DBM"));
     parser.addOption(to);
+    parser.addOption(compare);
+    parser.addOption(threshold);
     parser.addOption(output);
     parser.addOption(tilesOption);
     parser.addOption(tilesAttribution);
@@ -176,15 +263,20 @@ int main(int argc, char** argv) {
     parser.process(app);
 
     const QString name = parser.value(to);
-    exportdata::Format format;
+    exportdata::Format format = exportdata::Format::Csv;
+    const bool summary = name.startsWith(QLatin1String("summary"));
+    if (parser.isSet(compare) && !summary) {
+        err(QStringLiteral("--compare goes with --to summary or summary-text"));
+        return 1;
+    }
     if (name == QLatin1String("geojson")) format = exportdata::Format::GeoJson;
     else if (name == QLatin1String("kml")) format = exportdata::Format::Kml;
     else if (name == QLatin1String("gpx")) format = exportdata::Format::Gpx;
     else if (name == QLatin1String("csv")) format = exportdata::Format::Csv;
     else if (name == QLatin1String("html")) format = exportdata::Format::Html;
-    else {
-        err(name.isEmpty() ? QStringLiteral("--to is required (geojson, kml, gpx, csv or html)")
-                           : QStringLiteral("unknown format '%1' (geojson, kml, gpx, csv or html)").arg(name));
+    else if (name != QLatin1String("summary") && name != QLatin1String("summary-text")) {
+        err(name.isEmpty() ? QStringLiteral("--to is required (geojson, kml, gpx, csv, html, summary or summary-text)")
+                           : QStringLiteral("unknown format '%1' (geojson, kml, gpx, csv, html, summary or summary-text)").arg(name));
         return 1;
     }
     exportdata::ExportOptions options;
@@ -232,6 +324,37 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    std::optional<double> thresholdDbm;
+    if (parser.isSet(threshold)) {
+        bool ok = false;
+        const double v = parser.value(threshold).toDouble(&ok);
+        if (!ok || !(v > -200 && v < 50)) {
+            err(QStringLiteral("--threshold wants a level in dBm, e.g. -110"));
+            return 1;
+        }
+        thresholdDbm = v;
+    }
+    const auto readSome = [&](const QStringList& some, exportdata::RecordSink& sink) {
+        if (!datumPoint) return readInputs(some, sink, true);
+        WithDatum d(sink, datumPoint->first, datumPoint->second);
+        return readInputs(some, d, true);
+    };
+    if (summary) {
+        QSaveFile summaryFile(parser.value(output));
+        QFile standardOut;
+        QIODevice* device = &summaryFile;
+        if (parser.isSet(output)) {
+            if (!summaryFile.open(QIODevice::WriteOnly)) {
+                err(QStringLiteral("%1: cannot be written: %2").arg(parser.value(output), summaryFile.errorString()));
+                return 1;
+            }
+        } else {
+            standardOut.open(stdout, QIODevice::WriteOnly);
+            device = &standardOut;
+        }
+        return writeSummary(inputs, parser.isSet(compare), name == QLatin1String("summary-text"), thresholdDbm, readSome,
+                            *device, parser.isSet(output), summaryFile);
+    }
     const auto read = [&](exportdata::RecordSink& sink, bool tell) {
         if (!datumPoint) return readInputs(inputs, sink, tell);
         WithDatum d(sink, datumPoint->first, datumPoint->second);

@@ -1,4 +1,4 @@
-// qvx-mapshot [--output FILE] [--grid FILE] [--distance FILE] [--window FILE]
+// qvx-mapshot [--output FILE] [--grid FILE] [--distance FILE] [--sensitivity FILE] [--window FILE]
 //             [--size WxH] [--datum LAT,LON] [--tiles PATH|URL] [INPUT.jsonl]
 //
 // Feeds the analysis window a walk (a run's record stream, or without one
@@ -10,6 +10,7 @@
 #include "analysis/CoverageMap.h"
 #include "analysis/RssiDistancePlot.h"
 #include "analysis/RunRecorder.h"
+#include "analysis/SensitivityPage.h"
 #include "export/StreamReader.h"
 
 #include "common/Headless.h"
@@ -88,7 +89,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption tiles(QStringLiteral("tiles"),
                                    QStringLiteral("Base map: an MBTiles file, a folder of XYZ tiles or a tile URL template."),
                                    QStringLiteral("PATH|URL"));
-    parser.addOptions({output, grid, distance, size, datum, shot, tiles});
+    const QCommandLineOption sensitivity(QStringLiteral("sensitivity"),
+                                         QStringLiteral("Also the success rate against the far-end RSSI."),
+                                         QStringLiteral("FILE"));
+    parser.addOptions({output, grid, distance, sensitivity, size, datum, shot, tiles});
     parser.addPositionalArgument(QStringLiteral("INPUT"), QStringLiteral("A run's record stream (.jsonl)."),
                                  QStringLiteral("[INPUT]"));
     parser.process(app);
@@ -149,10 +153,18 @@ int main(int argc, char** argv) {
             return fail(QStringLiteral("%1: %2").arg(parser.value(grid), error));
         map.setView(analysis::CoverageMap::View::Points);
     }
+    // The reach threshold as everywhere: the measured 90 % level, else the
+    // mode's default.
+    window.sensitivityPage().refit();
+    if (parser.isSet(sensitivity)) {
+        tabs->setCurrentWidget(&window.sensitivityPage());
+        QCoreApplication::processEvents();
+        if (!window.sensitivityPage().savePicture(parser.value(sensitivity), &error))
+            return fail(QStringLiteral("%1: %2").arg(parser.value(sensitivity), error));
+    }
     if (parser.isSet(distance)) {
         tabs->setCurrentWidget(&window.distancePlot());
         QCoreApplication::processEvents();
-        window.distancePlot().useNoiseThreshold();
         if (!window.distancePlot().savePicture(parser.value(distance), &error))
             return fail(QStringLiteral("%1: %2").arg(parser.value(distance), error));
     }
