@@ -4,6 +4,7 @@
 #include "analysis/ControlNames.h"
 #include "analysis/RunRecorder.h"
 #include "export/RunFiles.h"
+#include "export/Summary.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -135,9 +136,25 @@ RunViewer::RunViewer(const AnalysisSettings& settings, QObject* parent)
     g->addWidget(timeCaption, 1, 0);
     g->addWidget(scrubber_, 1, 1);
     g->addWidget(time_, 1, 2);
+    auto* compareCaption = new QLabel(QStringLiteral("比較"));
+    compareBox_ = nameControl(new QComboBox, QStringLiteral("CompareLayer"));
+    compareBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    compareBox_->setMinimumContentsLength(40);
+    compareBox_->addItem(QStringLiteral("なし"));
+    compareCaption->setBuddy(compareBox_);
+    compareBox_->setAccessibleDescription(QStringLiteral("表示中のラン (B) と比べるラン (A)"));
+    compareBox_->setToolTip(compareBox_->accessibleDescription());
+    verdict_ = nameControl(new QLabel, QStringLiteral("CompareVerdict"));
+    verdict_->setTextFormat(Qt::PlainText);
+    verdict_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    verdict_->setWordWrap(true);
+    g->addWidget(compareCaption, 2, 0);
+    g->addWidget(compareBox_, 2, 1);
+    g->addWidget(verdict_, 2, 2);
     g->setColumnStretch(1, 1);
     g->setColumnStretch(2, 1);
     window_->addViewerBar(bar);
+    connect(compareBox_, &QComboBox::currentIndexChanged, this, &RunViewer::showComparison);
 
     debounce_ = new QTimer(this);
     debounce_->setSingleShot(true);
@@ -230,6 +247,12 @@ void RunViewer::take(Read& read) {
             layerBox_->addItem(QStringLiteral("%1 (%2 パケット)").arg(runs_[std::size_t(i)].name)
                                    .arg(runs_[std::size_t(i)].exchanges.size()));
     }
+    {
+        const QSignalBlocker block(compareBox_);
+        for (int i = before; i < layerCount(); ++i)
+            compareBox_->addItem(layerBox_->itemText(i));
+    }
+    setUps_.resize(runs_.size());
     QString status = QStringLiteral("%1 ラン").arg(layerCount());
     if (!failed_.isEmpty())
         status += QStringLiteral("  読込失敗: ") + failed_.join(QStringLiteral(", "));
@@ -263,6 +286,41 @@ void RunViewer::showLayer(int i) {
         scrubber_->setValue(scrubber_->maximum());
     }
     feedTo(run.spanUs());
+    showComparison();
+}
+
+// What a comparison needs of a whole run, through the same summary the
+// exporter writes, so the window's verdict and `qvx-export --to summary
+// --compare` agree.
+const SetUpFigures& RunViewer::setUpOf(int layer) {
+    std::optional<SetUpFigures>& kept = setUps_[std::size_t(layer)];
+    if (!kept) {
+        const RecordedRun& run = runs_[std::size_t(layer)];
+        exportdata::SummarySink sink;
+        sink.runStart(run.start, run.name, run.source);
+        for (const records::Exchange& e : run.exchanges)
+            sink.exchange(e);
+        for (const auto& late : run.late)
+            sink.late(late.second);
+        kept = sink.result().setUp;
+    }
+    return *kept;
+}
+
+void RunViewer::showComparison() {
+    const int other = compareBox_->currentIndex() - 1;  // "なし" first
+    if (other < 0 || other >= layerCount() || current_ < 0) {
+        verdict_->clear();
+        return;
+    }
+    if (other == current_) {
+        verdict_->setText(QStringLiteral("表示中のランと同じ"));
+        return;
+    }
+    const auto c = compareRuns(setUpOf(other), setUpOf(current_));
+    verdict_->setText(c ? QStringLiteral("A = %1\n%2 (p = %3)")
+                              .arg(runs_[std::size_t(other)].name, verdictSentence(*c), QString::number(c->pValue, 'g', 3))
+                        : QStringLiteral("比較できない (交換のないラン)"));
 }
 
 void RunViewer::scrubTo(std::int64_t offsetUs) {

@@ -17,6 +17,7 @@
 // the end, not per exchange.
 #include "analysis/AnalysisSettings.h"
 #include "records/Exchange.h"
+#include "stats/Compare.h"
 
 #include <QObject>
 #include <QString>
@@ -85,6 +86,10 @@ public:
     QSlider* scrubber() const { return scrubber_; }
     QLabel* timeLabel() const { return time_; }
     QLabel* statusLabel() const { return status_; }
+    // The run the shown one is compared with ("なし" first), and the
+    // verdict: the shown run is B, the chosen one A, both whole.
+    QComboBox* compareBox() const { return compareBox_; }
+    QLabel* verdictLabel() const { return verdict_; }
     QStringList problems() const { return problems_; }
 
     // Shows layer i whole.
@@ -115,6 +120,8 @@ private:
     void feedTo(std::int64_t limitUs);
     void showTime();
     void onScrubberMoved();
+    void showComparison();
+    const SetUpFigures& setUpOf(int layer);
 
     std::vector<RecordedRun> runs_;
     QList<QStringList> queued_;  // open() calls waiting for the one being read
@@ -127,6 +134,9 @@ private:
     QSlider* scrubber_ = nullptr;
     QLabel* time_ = nullptr;
     QLabel* status_ = nullptr;
+    QComboBox* compareBox_ = nullptr;
+    QLabel* verdict_ = nullptr;
+    std::vector<std::optional<SetUpFigures>> setUps_;  // by layer, made when first compared
     QTimer* debounce_ = nullptr;
     int current_ = -1;
     int fedLayer_ = -1;

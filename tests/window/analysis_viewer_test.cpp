@@ -139,7 +139,7 @@ QMap<QString, QString> shown(AnalysisWindow& w) {
         const QString name = l->objectName();
         if ((l->textInteractionFlags() & Qt::TextSelectableByMouse) || name == QLatin1String("RunState") ||
             name == QLatin1String("AlarmState") || name == QLatin1String("MarkerLast"))
-            if (!name.isEmpty() && name != QLatin1String("ScrubTime"))
+            if (!name.isEmpty() && name != QLatin1String("ScrubTime") && name != QLatin1String("CompareVerdict"))
                 out.insert(name, l->text());
     }
     out.insert(QStringLiteral("distance figures"), w.distancePlot().figures()->text());
@@ -315,6 +315,26 @@ void AnalysisViewerTest::twoRunsAreTwoLayers() {
     QVERIFY(viewer->windowTitle().contains(QStringLiteral("2024-05-01 11:30:00")));
     layers->setCurrentIndex(0);
     compareShown(shown(*viewer), first);
+
+    // The shown run (B) against the one chosen (A): the second run loses 5
+    // of 40 against the first's 12 of 90, lower but far from significant;
+    // the direction follows the choice, and "なし" clears it.
+    auto* against = viewer->findChild<QComboBox*>(QStringLiteral("CompareLayer"));
+    auto* verdict = viewer->findChild<QLabel*>(QStringLiteral("CompareVerdict"));
+    QVERIFY(against && verdict);
+    QCOMPARE(against->count(), 3);
+    layers->setCurrentIndex(1);
+    against->setCurrentIndex(1);
+    QVERIFY2(verdict->text().startsWith(QStringLiteral("A = ") + layers->itemText(0).section(QStringLiteral(" ("), 0, 0)),
+             qPrintable(verdict->text()));
+    QVERIFY2(verdict->text().contains(QStringLiteral("B: error rate 0.8 % lower")) &&
+                 verdict->text().contains(QStringLiteral("not significant")),
+             qPrintable(verdict->text()));
+    layers->setCurrentIndex(0);
+    against->setCurrentIndex(2);
+    QVERIFY2(verdict->text().contains(QStringLiteral("B: error rate 0.8 % higher")), qPrintable(verdict->text()));
+    against->setCurrentIndex(0);
+    QVERIFY(verdict->text().isEmpty());
 }
 
 // The command line: --open takes files and no run options; the program
