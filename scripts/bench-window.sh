@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Two real runs side by side, each against its own qvx-sim on a
 # pseudo-terminal (FSK, 300 ms), started together: one with the analysis
-# window open (on its statistics page, where it opens), one without. Prints
+# window open (on its statistics page, where it opens, or on PAGE), one without. Prints
 # for the last LAST packets of each: round-trip p95 (the record stream's
 # microsecond round trips), the period error (|interval between sends -
 # 300 ms|: p95, mean, share within 1 ms) and the program's CPU per minute,
 # and the machine's load.
 #
-# Usage: scripts/bench-window.sh [COUNT [LAST [BIN_DIR]]]
+# Usage: scripts/bench-window.sh [COUNT [LAST [BIN_DIR [PAGE]]]]
 #   COUNT    packets per run (default 1200); LAST the tail measured (default 600)
 #   BIN_DIR  where qvx-loopback and qvx-sim are (default build/bin)
+#   PAGE     the analysis window's page in view: 0 statistics (default),
+#            1 map, 2 RSSI against distance. Several pairs may run at once.
 # The windows go to $DISPLAY; without one the script runs itself under
 # xvfb-run (or offscreen when that is missing). The runs' folders (records,
 # logs, CPU samples) are kept when QVX_BENCH_KEEP=1 and printed;
@@ -17,19 +19,20 @@
 set -euo pipefail
 
 if [[ "${1:-}" == "-h" || "${1:-}" == "--help" ]]; then
-  sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
 fi
 count=${1:-1200}
 last=${2:-600}
 bin=${3:-"$(cd "$(dirname "$0")/.." && pwd)/build/bin"}
+page=${4:-0}
 period_us=300000
 hz=$(getconf CLK_TCK)
 ((count >= last + 1)) || { echo "bench-window: COUNT must exceed LAST" >&2; exit 2; }
 
 if [[ -z "${DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" && -z "${QVX_BENCH_REPORT_DIR:-}" ]]; then
   if command -v xvfb-run >/dev/null; then
-    exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$count" "$last" "$bin"
+    exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$count" "$last" "$bin" "$page"
   fi
   export QT_QPA_PLATFORM=offscreen
 fi
@@ -63,8 +66,8 @@ start() {
 }
 
 if [[ -z "${QVX_BENCH_REPORT_DIR:-}" ]]; then
-echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at start; $count packets a run, last $last measured"
-start window --analysis
+echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at start; $count packets a run, last $last measured; analysis page $page"
+QVX_BENCH_ANALYSIS_PAGE=$page start window --analysis
 start plain
 
 # Every 5 s: seconds, the program's CPU ticks, exchanges recorded so far.

@@ -28,6 +28,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace analysis {
 
 namespace {
@@ -47,6 +49,18 @@ QString percent(std::optional<double> v) { return number(v, 2, QStringLiteral("%
 QString seconds(std::int64_t us) { return QString::number(double(us) / 1e6, 'f', 1) + QStringLiteral(" s"); }
 
 void name(QWidget* w, const QString& n) { nameControl(w, n); }
+
+// A figure's label takes a fixed size, at least its text's: a label of
+// fixed size that changes its text lays out no window around it, it only
+// repaints itself. A text that does not fit widens it (one layout then).
+constexpr int kTextRoom = 8;  // beside the text's advance: the label's document margins
+
+void holdSize(QLabel* l) {
+    QSize want = l->sizeHint().expandedTo(l->minimumSize());
+    want.setWidth(std::max(want.width(), l->fontMetrics().horizontalAdvance(l->text()) + kTextRoom));
+    if (want != l->minimumSize() || l->minimumSize() != l->maximumSize())
+        l->setFixedSize(want);
+}
 
 QLabel* caption(const QString& text) {
     auto* l = new QLabel(text);
@@ -127,6 +141,7 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     left->addStretch(1);
 
     charts_ = new LinkCharts(this);
+    charts_->setOwnTimer(false);  // drawn in the window's pass (refreshPass)
     auto* plots = new QGridLayout;
     plots->addWidget(charts_->rollingView(), 0, 0);
     plots->addWidget(charts_->histogramView(), 0, 1);
@@ -134,6 +149,7 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     plots->addWidget(charts_->marginView(), 1, 1);
 
     auto* statistics = new QWidget;
+    statistics_ = statistics;
     name(statistics, QStringLiteral("StatisticsPage"));
     auto* middle = new QHBoxLayout(statistics);
     middle->setContentsMargins(0, 0, 0, 0);
@@ -184,12 +200,25 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
 
     clock_ = new QTimer(this);
     clock_->setInterval(kClockRefreshMs);
-    connect(clock_, &QTimer::timeout, this, &AnalysisWindow::refreshClock);
+    connect(clock_, &QTimer::timeout, this, [this] {
+        // During a run the pass rides on every other tick of the clock, so
+        // one repaint shows the clock, the figures and the plots.
+        if (figuresStale_ && figuresInView() &&
+            (!lastPass_.isValid() || lastPass_.elapsed() >= kFiguresMs - kClockRefreshMs / 2))
+            refreshPass();
+        else
+            refreshClock();
+    });
+    // Outside a run (no clock going) a change is shown after kFiguresMs.
+    figuresTimer_ = new QTimer(this);
+    figuresTimer_->setSingleShot(true);
+    figuresTimer_->setInterval(kFiguresMs);
+    connect(figuresTimer_, &QTimer::timeout, this, &AnalysisWindow::refreshPass);
 
     connect(&rec_, &RunRecorder::runStarted, this, &AnalysisWindow::onRunStarted);
     connect(&rec_, &RunRecorder::exchangeAdded, this, &AnalysisWindow::onExchangeAdded);
     connect(&rec_, &RunRecorder::lateAnswerAdded, this, &AnalysisWindow::onLateAnswer);
-    connect(&rec_, &RunRecorder::figuresChanged, this, &AnalysisWindow::refreshFigures);
+    connect(&rec_, &RunRecorder::figuresChanged, this, &AnalysisWindow::onFiguresChanged);
     connect(&rec_, &RunRecorder::runEnded, this, &AnalysisWindow::onRunEnded);
     connect(&rec_, &RunRecorder::markerAdded, this, &AnalysisWindow::onMarkerAdded);
     connect(&rec_, &RunRecorder::alarmRaised, this, &AnalysisWindow::onAlarmChanged);
@@ -200,6 +229,8 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     showSettings(rec_.settings());
     showRunState();
     refreshFigures();
+    for (QLabel* l : std::as_const(figures_))
+        holdSize(l);
     tieCaptions(this);
     // The design size, within the screen's free area.
     QSize size(1180, 760);
@@ -217,7 +248,7 @@ QLabel* AnalysisWindow::addFigure(QGridLayout* grid, int row, int column, const 
     auto* value = new QLabel(kNone);
     name(value, objectName);
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    value->setMinimumWidth(88);
+    value->setMinimumWidth(88);   // held at its size (holdSize) once the window is built
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(value, row, column);
     figures_.insert(objectName, value);
@@ -351,22 +382,46 @@ QWidget* AnalysisWindow::settingsRow() {
 }
 
 void AnalysisWindow::set(const QString& key, const QString& text) {
-    if (QLabel* l = figures_.value(key); l && l->text() != text)
-        l->setText(text);
+    QLabel* l = figures_.value(key);
+    if (!l || l->text() == text)
+        return;
+    l->setText(text);
+    // Measured by the text's advance: a size hint would lay the document out again.
+    if (l->minimumSize() == l->maximumSize() &&
+        l->fontMetrics().horizontalAdvance(text) + kTextRoom > l->width())
+        holdSize(l);
+}
+
+bool AnalysisWindow::figuresInView() const { return isVisible() && tabs_->currentWidget() == statistics_; }
+
+// The plots note every exchange as it comes (they draw it at their next
+// update); the labels wait for the next pass.
+void AnalysisWindow::onFiguresChanged() {
+    if (pending_) {
+        // A recorded run fed in bulk: the running figures only (no
+        // percentiles per exchange); endBulk() shows where it ended.
+        charts_->addExchange(*pending_, bulk_ ? rec_.statistics().runningFigures() : rec_.figures());
+        pending_.reset();
+    }
+    if (bulk_)
+        return;
+    figuresStale_ = true;
+    if (figuresInView() && !clock_->isActive() && !figuresTimer_->isActive())
+        figuresTimer_->start();
+}
+
+// One pass: the plots and the figures together, so one repaint shows both.
+void AnalysisWindow::refreshPass() {
+    charts_->flush();
+    refreshFigures();
 }
 
 void AnalysisWindow::refreshFigures() {
-    if (bulk_) {
-        if (pending_)
-            charts_->addExchange(*pending_, rec_.statistics().runningFigures());
-        pending_.reset();
-        return;
-    }
+    lastPass_.start();
+    figuresStale_ = false;
+    figuresTimer_->stop();
+    ++figureRefreshes_;
     const Figures f = rec_.figures();
-    if (pending_) {
-        charts_->addExchange(*pending_, f);
-        pending_.reset();
-    }
     set(QStringLiteral("Evaluated"), QString::number(f.evaluated));
     set(QStringLiteral("Answered"), QString::number(f.answered));
     set(QStringLiteral("Lost"), QString::number(f.lost));
@@ -491,13 +546,19 @@ void AnalysisWindow::savePicture(QWidget* page, const QString& suffix) {
     status_->setText(ok ? QString() : QStringLiteral("図の保存失敗: %1 (%2)").arg(QFileInfo(path).fileName(), error));
 }
 
+// Only the page in view does any work; the one coming into view catches up.
 void AnalysisWindow::showPlotWhenVisible() {
     distance_->setShown(isVisible() && tabs_->currentWidget() == distance_);
     sensitivity_->setShown(isVisible() && tabs_->currentWidget() == sensitivity_);
+    charts_->setVisible(figuresInView());
+    if (figuresInView() && figuresStale_)
+        refreshPass();
 }
 
 void AnalysisWindow::onRunEnded(const records::RunEnd&) {
     clock_->stop();
+    if (figuresStale_ && figuresInView())
+        refreshPass();  // the run's last figures, with no clock left to bring them
     showRunState();
     refreshClock();
 }
@@ -554,7 +615,6 @@ void AnalysisWindow::onSettingsEdited() {
 
 void AnalysisWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    charts_->setVisible(true);
     showPlotWhenVisible();
     if (rec_.running())
         clock_->start();

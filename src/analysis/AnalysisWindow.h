@@ -1,6 +1,6 @@
 #pragma once
 // The analysis window ("リンク解析"): a separate top-level window that shows
-// a RunRecorder's figures live (once per exchange), its plots, the alarm
+// a RunRecorder's figures live, its plots, the alarm
 // state and the time since the last answer; drops markers (button or F2,
 // with an optional note); and edits the analysis settings, saving them to
 // their file at each change.
@@ -9,11 +9,19 @@
 // coverage map and RSSI against distance with its path-loss fit, each
 // saved as PNG or SVG from its buttons.
 //
+// The figures follow the run at most every kFiguresMs (several exchanges
+// in between are shown together, with the plots' own update in the same
+// pass), and not at all while the statistics page is not in view: showing
+// it brings them up to date at once. A figure's label keeps its size while
+// its text changes (it widens once for a longer text), so a new value
+// repaints that label alone rather than laying the whole window out again.
+//
 // Every control has an objectName and the same accessibleName; a figure's
 // label carries its unit in its text.
 #include "analysis/AnalysisSettings.h"
 #include "analysis/RunRecorder.h"
 
+#include <QElapsedTimer>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -48,6 +56,7 @@ class AnalysisWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kClockRefreshMs = 500;
+    static constexpr int kFiguresMs = 1000;
 
     AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWidget* parent = nullptr);
     ~AnalysisWindow() override;
@@ -89,8 +98,11 @@ public:
     void beginBulk() { bulk_ = true; }
     void endBulk();
 
-    // Updates every figure from the recorder.
+    // Updates every figure from the recorder now (what the window shows
+    // after its next pass; tests read the labels after it).
     void refreshFigures();
+    // Passes that updated the figures so far (tests count them).
+    int figureRefreshes() const { return figureRefreshes_; }
     // Updates the alarm state and the time since the last answer.
     void refreshClock();
 
@@ -116,6 +128,9 @@ private:
     QWidget* settingsRow();
     QLabel* addFigure(QGridLayout* grid, int row, int column, const QString& name, const QString& caption = {});
     void set(const QString& name, const QString& text);
+    bool figuresInView() const;
+    void onFiguresChanged();
+    void refreshPass();
 
     void onRunStarted(const records::RunStart& r);
     void onExchangeAdded(const records::Exchange& e);
@@ -161,6 +176,11 @@ private:
     OpenHandler openHandler_;
     OpenChooser openChooser_;
     bool bulk_ = false;
+    QTimer* figuresTimer_ = nullptr;
+    QWidget* statistics_ = nullptr;
+    QElapsedTimer lastPass_;
+    bool figuresStale_ = false;
+    int figureRefreshes_ = 0;
 };
 
 }  // namespace analysis

@@ -49,7 +49,7 @@ public:
     enum class View { Points, GridSuccess, GridMedian };
     static constexpr int kDefaultMinSamples = 5;
     static constexpr double kMinExtentM = 100;  // the smallest span shown
-    static constexpr int kRepaintMs = 250;
+    static constexpr int kRepaintMs = 500;
 
     explicit CoverageMap(QWidget* parent = nullptr);
 

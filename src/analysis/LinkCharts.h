@@ -53,6 +53,9 @@ public:
     void flush();
     // While hidden, flush() waits for the next show.
     void setVisible(bool visible);
+    // Off: no flush of its own after kFlushMs; the owner calls flush() (the
+    // analysis window does, in the same pass as its figures).
+    void setOwnTimer(bool on) { ownTimer_ = on; }
 
     // Points each line plot covers (tests and the cost figures read them).
     int rollingPoints() const;
@@ -82,6 +85,7 @@ private:
     static void draw(Line& l, const Plot& p);
     void schedule();
     void rebuildHistogram();
+    void cacheTexts();
 
     Plot rolling_, histogram_, rssi_, margin_;
     Line rollingLine_, farLine_, ackLine_, noiseLine_, marginLine_;
@@ -98,6 +102,7 @@ private:
     bool dirty_ = false;
     bool scheduled_ = false;
     bool visible_ = false;
+    bool ownTimer_ = true;
 };
 
 }  // namespace analysis

@@ -6,7 +6,9 @@
 #include "shell/DataFolder.h"
 #include "shell/SettingsFile.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
+#include <QTabWidget>
 #include <QFileInfo>
 #include <QElapsedTimer>
 #include <QTextStream>
@@ -154,8 +156,15 @@ StartDriver::StartDriver(Window& window, SettingsFile& settings, RunControl& run
 }
 
 void StartDriver::apply() {
-    if (opt.analysis)
+    if (opt.analysis) {
         showAnalysis_();
+        // Benchmark hook: QVX_BENCH_ANALYSIS_PAGE=N opens the analysis
+        // window on page N (0 statistics, 1 map, 2 RSSI against distance).
+        if (qEnvironmentVariableIsSet("QVX_BENCH_ANALYSIS_PAGE"))
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* tabs = w->findChild<QTabWidget*>(QStringLiteral("AnalysisTabs")))
+                    tabs->setCurrentIndex(qEnvironmentVariableIntValue("QVX_BENCH_ANALYSIS_PAGE"));
+    }
     SettingsFile& settings = settings_;
     if (!opt.radioPort.isEmpty())
         settings.setForThisStart(f.ui.Com_Port, opt.radioPort);

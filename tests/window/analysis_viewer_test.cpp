@@ -133,6 +133,7 @@ struct Live {
 // Everything the window shows of a run, by name.
 QMap<QString, QString> shown(AnalysisWindow& w) {
     QMap<QString, QString> out;
+    w.refreshFigures();
     w.charts().flush();
     w.distancePlot().flush();
     for (const QLabel* l : w.findChildren<QLabel*>()) {

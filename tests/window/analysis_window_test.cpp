@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -56,7 +57,9 @@ struct Bench {
     T* find(const char* name) const {
         return window.findChild<T*>(QLatin1String(name));
     }
-    QString text(const char* name) const {
+    // A figure as the window shows it after its next pass.
+    QString text(const char* name) {
+        window.refreshFigures();
         const QLabel* l = find<QLabel>(name);
         return l ? l->text() : QStringLiteral("<no label %1>").arg(QLatin1String(name));
     }
@@ -137,6 +140,7 @@ private slots:
     void unwritableStreamIsReportedAndRunGoesOn();
     void streamOnStandardOutputStaysJsonWithSummary();
     void feedingThousandExchangesWithWindowShown();
+    void figuresFollowAtBoundedRateAndSettleExact();
     void fitsSmallScreenAndSpeaksCaptions();
 };
 
@@ -423,6 +427,68 @@ void AnalysisWindowTest::feedingThousandExchangesWithWindowShown() {
         QVERIFY(shown.save(shot));
     // Generous bound: a step of the fastest cycle is 100 ms.
     QVERIFY2(perExchangeMs < 20, qPrintable(QString::number(perExchangeMs)));
+}
+
+// Exchanges much faster than the figures' pass: the labels are updated a
+// bounded number of times (about once per kFiguresMs of real time, not once
+// per exchange), none while another page is in view, and once the pass
+// has come they hold exactly the recorder's figures, in labels whose fixed
+// size fits their text.
+void AnalysisWindowTest::figuresFollowAtBoundedRateAndSettleExact() {
+    Bench b;
+    b.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&b.window));
+    b.start(QStringLiteral("rate.log"));
+    const auto labelText = [&b](const char* name) { return b.find<QLabel>(name)->text(); };
+    const int before = b.window.figureRefreshes();
+    QElapsedTimer t;
+    t.start();
+    feedWalk(b, 400);
+    const qint64 elapsed = t.elapsed();
+    const int passes = b.window.figureRefreshes() - before;
+    // A pass at most once per kFiguresMs, less half a clock tick of slack.
+    const int spacingMs = AnalysisWindow::kFiguresMs - AnalysisWindow::kClockRefreshMs / 2;
+    QVERIFY2(passes <= elapsed / spacingMs + 1,
+             qPrintable(QStringLiteral("%1 passes in %2 ms").arg(passes).arg(elapsed)));
+    QVERIFY(passes < 400 / 4);
+    // The pass comes by itself.
+    QTRY_COMPARE(labelText("Evaluated"), QStringLiteral("400"));
+    QStringList shown;
+    for (QLabel* l : b.window.findChildren<QLabel*>())
+        if (b.window.figure(l->objectName()) == l)
+            shown << l->objectName() + QLatin1Char('=') + l->text();
+    QVERIFY(shown.size() >= 30);
+    b.window.refreshFigures();  // what a pass made is what the figures are now
+    for (const QString& entry : shown) {
+        const QString name = entry.section(QLatin1Char('='), 0, 0);
+        QCOMPARE(QString(name + QLatin1Char('=') + labelText(qPrintable(name))), entry);
+        const QLabel* l = b.find<QLabel>(qPrintable(name));
+        QCOMPARE(l->minimumSize(), l->maximumSize());
+        QVERIFY2(l->sizeHint().width() <= l->width(), qPrintable(entry));
+    }
+    QCOMPARE(labelText("Answered"), QString::number(b.rec.figures().answered));
+
+    // Another page in view: no pass at all; back on the statistics page the
+    // figures are brought up to date at once.
+    auto* tabs = b.find<QTabWidget>("AnalysisTabs");
+    tabs->setCurrentIndex(1);
+    const int hiddenBefore = b.window.figureRefreshes();
+    for (int n = 401; n <= 450; ++n) {
+        b.exchange(n, 80'000);
+        QCoreApplication::processEvents();
+    }
+    QTest::qWait(2 * AnalysisWindow::kFiguresMs);
+    QCOMPARE(b.window.figureRefreshes(), hiddenBefore);
+    QCOMPARE(labelText("Evaluated"), QStringLiteral("400"));
+    tabs->setCurrentIndex(0);
+    QCOMPARE(labelText("Evaluated"), QStringLiteral("450"));
+    QCOMPARE(b.window.charts().rollingPoints(), 450);
+    // The run's end stops the clock: its last figures are shown at once.
+    for (int n = 451; n <= 455; ++n)
+        b.exchange(n, std::nullopt);
+    b.end(455);
+    QCOMPARE(labelText("Evaluated"), QStringLiteral("455"));
+    QCOMPARE(labelText("Lost"), QString::number(b.rec.figures().lost));
 }
 
 QTEST_MAIN(AnalysisWindowTest)

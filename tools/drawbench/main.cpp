@@ -7,7 +7,9 @@
 //
 // The window's timers fire on the virtual clock; the event loop (repaints)
 // runs every 100 ms of run time, the analysis window's plots are brought up
-// to date every 250 ms of run time as its own timers do live. In the middle
+// to date every 250 ms of run time (live the window draws them with its
+// figures once a second, the map every 500 ms: the bench asks for more) and
+// its figures every AnalysisWindow::kFiguresMs. In the middle
 // of the run, between the first and the last BLOCK exchanges (default
 // 10000), both run every 10 s of run time only: what the windows hold at
 // the end is the same, and the bench takes minutes, not hours. For the first and last BLOCK it prints the wall time and the
@@ -96,7 +98,7 @@ Side run(long count, long block, int page) {
     double cpu0 = 0;
     long blockStart = -1;
     Block* measuring = nullptr;
-    qint64 sinceEvents = 0, sincePlots = 0;
+    qint64 sinceEvents = 0, sincePlots = 0, sinceFigures = 0;
     while (sim.dataCommands() < count) {
         const long n = sim.dataCommands();
         const bool firstStarts = blockStart < 0, lastStarts = n >= count - block && side.first.exchanges;
@@ -116,7 +118,12 @@ Side run(long count, long block, int page) {
         device->clearWrites();
         sinceEvents += kEventsMs;
         sincePlots += kEventsMs;
+        sinceFigures += kEventsMs;
         const bool live = n < block || n >= count - block;
+        if (aw && sinceFigures >= (live ? analysis::AnalysisWindow::kFiguresMs : kSparseMs)) {
+            sinceFigures = 0;
+            aw->refreshFigures();
+        }
         if (sincePlots >= (live ? kPlotsMs : kSparseMs)) {
             sincePlots = 0;
             bringPlotsUp();
