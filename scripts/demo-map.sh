@@ -4,7 +4,8 @@
 # the GPS walking north-east at 12 m/s (a drive), logged under a fresh name
 # (the simulated link follows the drive: over its 720 m the levels fall by
 # some 30 dB and the first packets go missing past 400 m);
-# then docs/map.png, docs/map-grid.png and docs/rssi-distance.png from its
+# then docs/map.png, docs/map-grid.png, docs/rssi-distance.png and
+# docs/sensitivity.png from its
 # record stream (datum point: the walk's start), and the run exported by
 # qvx-export as an HTML map, GeoJSON, KML, GPX and CSV beside its logs.
 # Usage: scripts/demo-map.sh [COUNT]

@@ -9,5 +9,6 @@ cd "$(dirname "$0")/.."
 build_dir="${QVX_BUILD_DIR:-build}"
 cmake --build "$build_dir" -j2 --target qvx-mapshot >/dev/null
 QT_QPA_PLATFORM=offscreen "$build_dir/bin/qvx-mapshot" \
-  --output docs/map.png --grid docs/map-grid.png --distance docs/rssi-distance.png "$@"
-echo "docs/map.png docs/map-grid.png docs/rssi-distance.png"
+  --output docs/map.png --grid docs/map-grid.png --distance docs/rssi-distance.png \
+  --sensitivity docs/sensitivity.png "$@"
+echo "docs/map.png docs/map-grid.png docs/rssi-distance.png docs/sensitivity.png"
