@@ -254,21 +254,6 @@ void LinkCharts::flush() {
         draw(*l, rssi_);
     draw(marginLine_, margin_);
     rebuildHistogram();
-    cacheTexts();
-}
-
-// A plot repaints its whole view at every flush, and its texts (title, axis
-// titles, tick labels: small rich-text documents) would be laid out and
-// drawn again each time although they rarely change. Each is kept as a
-// picture at screen resolution, drawn again only when its text or place
-// changes. Tick labels come and go with the axes' ranges: new ones are
-// found after each flush.
-void LinkCharts::cacheTexts() {
-    for (const Plot* p : {&rolling_, &histogram_, &rssi_, &margin_})
-        for (QGraphicsItem* item : p->chart->scene()->items())
-            if ((item->type() == QGraphicsTextItem::Type || item->type() == QGraphicsSimpleTextItem::Type) &&
-                item->cacheMode() == QGraphicsItem::NoCache)
-                item->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
 }
 
 void LinkCharts::rebuildHistogram() {

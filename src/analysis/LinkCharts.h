@@ -85,7 +85,6 @@ private:
     static void draw(Line& l, const Plot& p);
     void schedule();
     void rebuildHistogram();
-    void cacheTexts();
 
     Plot rolling_, histogram_, rssi_, margin_;
     Line rollingLine_, farLine_, ackLine_, noiseLine_, marginLine_;
