@@ -1,6 +1,7 @@
 #include "analysis/Pictures.h"
 
 #include <QBuffer>
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QSaveFile>
@@ -41,6 +42,22 @@ bool writePicture(const QString& path, const QSize& size, const QString& title, 
         return false;
     }
     return true;
+}
+
+bool writeChartWithFigures(const QString& path, const QSize& chartSize, const QString& title, const DrawFn& drawChart,
+                           const QString& figures, const QFont& font, int figuresHeight, QString* error) {
+    const int textHeight = figuresHeight + 8;
+    const QSize size(chartSize.width(), chartSize.height() + textHeight);
+    return writePicture(path, size, title,
+                        [&](QPainter& p, const QSize&) {
+                            p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+                            drawChart(p, chartSize);
+                            p.setPen(Qt::black);
+                            p.setFont(font);
+                            p.drawText(QRectF(8, chartSize.height() + 4, size.width() - 16, textHeight),
+                                       Qt::AlignLeft | Qt::AlignTop, figures);
+                        },
+                        error);
 }
 
 }  // namespace analysis

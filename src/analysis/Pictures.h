@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class QFont;
+
 class QPainter;
 
 namespace analysis {
@@ -15,5 +17,10 @@ using DrawFn = std::function<void(QPainter& painter, const QSize& size)>;
 
 bool writePicture(const QString& path, const QSize& size, const QString& title, const DrawFn& draw,
                   QString* error = nullptr);
+
+// A plot's picture: the chart (drawn into chartSize) on white, and below it
+// the plot's figures as plain text in `font`, as the pages show them.
+bool writeChartWithFigures(const QString& path, const QSize& chartSize, const QString& title, const DrawFn& drawChart,
+                           const QString& figures, const QFont& font, int figuresHeight, QString* error = nullptr);
 
 }  // namespace analysis

@@ -306,18 +306,10 @@ bool RssiDistancePlot::savePicture(const QString& path, QString* error) {
     // The chart lays its axes out in posted events: let them run first.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const QSize chartSize = view_->size().isEmpty() ? QSize(900, 600) : view_->size();
-    const int textHeight = figures_->sizeHint().height() + 8;
-    const QSize size(chartSize.width(), chartSize.height() + textHeight);
-    return writePicture(path, size, chart_->title(),
-                        [&](QPainter& p, const QSize&) {
-                            p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-                            view_->render(&p, QRectF(QPointF(0, 0), chartSize));
-                            p.setPen(Qt::black);
-                            p.setFont(font());
-                            p.drawText(QRectF(8, chartSize.height() + 4, size.width() - 16, textHeight),
-                                       Qt::AlignLeft | Qt::AlignTop, figures_->text());
-                        },
-                        error);
+    return writeChartWithFigures(
+        path, chartSize, chart_->title(),
+        [&](QPainter& p, const QSize& s) { view_->render(&p, QRectF(QPointF(0, 0), s)); }, figures_->text(), font(),
+        figures_->sizeHint().height(), error);
 }
 
 }  // namespace analysis

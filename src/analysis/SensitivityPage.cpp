@@ -281,18 +281,10 @@ bool SensitivityPage::savePicture(const QString& path, QString* error) {
     if (dirty_)
         refit();
     const QSize chartSize = chart_->size().isEmpty() || !chart_->isVisible() ? QSize(900, 520) : chart_->size();
-    const int textHeight = figures_->sizeHint().height() + 8;
-    const QSize size(chartSize.width(), chartSize.height() + textHeight);
-    return writePicture(path, size, QStringLiteral("感度 (レベルに対する成功率)"),
-                        [&](QPainter& p, const QSize&) {
-                            p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-                            chart_->draw(p, chartSize);
-                            p.setPen(Qt::black);
-                            p.setFont(font());
-                            p.drawText(QRectF(8, chartSize.height() + 4, size.width() - 16, textHeight),
-                                       Qt::AlignLeft | Qt::AlignTop, figures_->text());
-                        },
-                        error);
+    return writeChartWithFigures(
+        path, chartSize, QStringLiteral("感度 (レベルに対する成功率)"),
+        [&](QPainter& p, const QSize& s) { chart_->draw(p, s); }, figures_->text(), font(),
+        figures_->sizeHint().height(), error);
 }
 
 }  // namespace analysis
