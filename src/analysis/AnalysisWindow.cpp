@@ -412,8 +412,17 @@ void AnalysisWindow::onFiguresChanged() {
 
 // One pass: the plots and the figures together, so one repaint shows both.
 void AnalysisWindow::refreshPass() {
-    charts_->flush();
+    // During a run the plots wait for every other pass; outside one (a
+    // change, the run's end, a file) they are drawn with the figures.
+    if (!clock_->isActive() || !lastPlots_.isValid() ||
+        lastPlots_.elapsed() >= kPlotsMs - kClockRefreshMs / 2)
+        refreshPlots();
     refreshFigures();
+}
+
+void AnalysisWindow::refreshPlots() {
+    charts_->flush();
+    lastPlots_.start();
 }
 
 void AnalysisWindow::refreshFigures() {
@@ -551,14 +560,21 @@ void AnalysisWindow::showPlotWhenVisible() {
     distance_->setShown(isVisible() && tabs_->currentWidget() == distance_);
     sensitivity_->setShown(isVisible() && tabs_->currentWidget() == sensitivity_);
     charts_->setVisible(figuresInView());
-    if (figuresInView() && figuresStale_)
-        refreshPass();
+    if (figuresInView()) {
+        refreshPlots();  // no-op when nothing is new
+        if (figuresStale_)
+            refreshFigures();
+    }
 }
 
 void AnalysisWindow::onRunEnded(const records::RunEnd&) {
     clock_->stop();
-    if (figuresStale_ && figuresInView())
-        refreshPass();  // the run's last figures, with no clock left to bring them
+    if (figuresInView()) {
+        // The run's last figures and points, with no clock left to bring them.
+        refreshPlots();
+        if (figuresStale_)
+            refreshFigures();
+    }
     showRunState();
     refreshClock();
 }

@@ -57,6 +57,9 @@ class AnalysisWindow : public QWidget {
 public:
     static constexpr int kClockRefreshMs = 500;
     static constexpr int kFiguresMs = 1000;
+    // The plots span up to their last 4,000 points (20 minutes at 300 ms):
+    // during a run they are redrawn at every other pass.
+    static constexpr int kPlotsMs = 2000;
 
     AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWidget* parent = nullptr);
     ~AnalysisWindow() override;
@@ -131,6 +134,7 @@ private:
     bool figuresInView() const;
     void onFiguresChanged();
     void refreshPass();
+    void refreshPlots();
 
     void onRunStarted(const records::RunStart& r);
     void onExchangeAdded(const records::Exchange& e);
@@ -179,6 +183,7 @@ private:
     QTimer* figuresTimer_ = nullptr;
     QWidget* statistics_ = nullptr;
     QElapsedTimer lastPass_;
+    QElapsedTimer lastPlots_;
     bool figuresStale_ = false;
     int figureRefreshes_ = 0;
 };
