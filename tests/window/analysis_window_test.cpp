@@ -441,11 +441,17 @@ void AnalysisWindowTest::figuresFollowAtBoundedRateAndSettleExact() {
     b.start(QStringLiteral("rate.log"));
     const auto labelText = [&b](const char* name) { return b.find<QLabel>(name)->text(); };
     const int before = b.window.figureRefreshes();
+    const int plotsBefore = b.window.charts().flushes();
     QElapsedTimer t;
     t.start();
     feedWalk(b, 400);
     const qint64 elapsed = t.elapsed();
     const int passes = b.window.figureRefreshes() - before;
+    // The plots at every other pass at most.
+    const int plotSpacingMs = AnalysisWindow::kPlotsMs - AnalysisWindow::kClockRefreshMs / 2;
+    const int plotPasses = b.window.charts().flushes() - plotsBefore;
+    QVERIFY2(plotPasses <= elapsed / plotSpacingMs + 1,
+             qPrintable(QStringLiteral("%1 plot passes in %2 ms").arg(plotPasses).arg(elapsed)));
     // A pass at most once per kFiguresMs, less half a clock tick of slack.
     const int spacingMs = AnalysisWindow::kFiguresMs - AnalysisWindow::kClockRefreshMs / 2;
     QVERIFY2(passes <= elapsed / spacingMs + 1,
@@ -486,8 +492,10 @@ void AnalysisWindowTest::figuresFollowAtBoundedRateAndSettleExact() {
     // The run's end stops the clock: its last figures are shown at once.
     for (int n = 451; n <= 455; ++n)
         b.exchange(n, std::nullopt);
+    const int plotsAtEnd = b.window.charts().flushes();
     b.end(455);
     QCOMPARE(labelText("Evaluated"), QStringLiteral("455"));
+    QCOMPARE(b.window.charts().flushes(), plotsAtEnd + 1);  // its last points drawn too
     QCOMPARE(labelText("Lost"), QString::number(b.rec.figures().lost));
 }
 
