@@ -178,6 +178,7 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     connect(tabs_, &QTabWidget::currentChanged, this, &AnalysisWindow::showPlotWhenVisible);
     connect(mapPane_, &CoveragePane::saveRequested, this,
             [this](const QString& suffix) { savePicture(mapPane_, suffix); });
+    connect(&mapPane_->tiles(), &TileSourceControl::chosen, this, &AnalysisWindow::onTilesChosen);
     connect(distance_, &RssiDistancePlot::saveRequested, this,
             [this](const QString& suffix) { savePicture(distance_, suffix); });
 
@@ -341,43 +342,6 @@ QWidget* AnalysisWindow::markerRow() {
     auto* f2 = new QShortcut(QKeySequence(Qt::Key_F2), this);
     f2->setObjectName(QStringLiteral("MarkerShortcut"));
     connect(f2, &QShortcut::activated, this, &AnalysisWindow::dropMarker);
-    return row;
-}
-
-QWidget* AnalysisWindow::settingsRow() {
-    auto* row = new QGroupBox(QStringLiteral("設定"));
-    name(row, QStringLiteral("SettingsBox"));
-    auto* h = new QHBoxLayout(row);
-    rollingWindow_ = new QSpinBox;
-    name(rollingWindow_, QStringLiteral("RollingWindow"));
-    rollingWindow_->setRange(1, AnalysisSettings::kMaxRollingWindow);
-    rollingWindow_->setSuffix(QStringLiteral(" パケット"));
-    alarmLosses_ = new QSpinBox;
-    name(alarmLosses_, QStringLiteral("AlarmLosses"));
-    alarmLosses_->setRange(0, AnalysisSettings::kMaxAlarmLosses);
-    alarmLosses_->setSuffix(QStringLiteral(" 回連続"));
-    alarmLosses_->setSpecialValueText(QStringLiteral("切"));
-    // Typed numbers take effect when complete (Enter or leaving the field),
-    // not at each digit: a new window size restarts the rolling rate.
-    for (QSpinBox* s : {rollingWindow_, alarmLosses_}) {
-        s->setKeyboardTracking(false);
-        connect(s, &QSpinBox::valueChanged, this, &AnalysisWindow::onSettingsEdited);
-    }
-    alarmSound_ = new QCheckBox(QStringLiteral("警報音"));
-    name(alarmSound_, QStringLiteral("AlarmSound"));
-    gpsAlarm_ = new QCheckBox(QStringLiteral("GPS 測位断警報 (10 s)"));
-    name(gpsAlarm_, QStringLiteral("GpsAlarm"));
-    for (QCheckBox* c : {alarmSound_, gpsAlarm_})
-        connect(c, &QCheckBox::toggled, this, &AnalysisWindow::onSettingsEdited);
-    h->addWidget(caption(QStringLiteral("直近の誤り率の幅")));
-    h->addWidget(rollingWindow_);
-    h->addSpacing(12);
-    h->addWidget(caption(QStringLiteral("回線断警報")));
-    h->addWidget(alarmLosses_);
-    h->addSpacing(12);
-    h->addWidget(alarmSound_);
-    h->addWidget(gpsAlarm_);
-    h->addStretch(1);
     return row;
 }
 
@@ -605,28 +569,6 @@ void AnalysisWindow::dropMarker() {
 
 void AnalysisWindow::onWriteFailed(const QString& path, const QString& reason) {
     status_->setText(QStringLiteral("書込失敗: %1 (%2)").arg(QFileInfo(path).fileName(), reason));
-}
-
-void AnalysisWindow::showSettings(const AnalysisSettings& s) {
-    const QSignalBlocker b1(rollingWindow_), b2(alarmLosses_), b3(alarmSound_), b4(gpsAlarm_);
-    rollingWindow_->setValue(s.rollingWindow);
-    alarmLosses_->setValue(s.alarmLosses);
-    alarmSound_->setChecked(s.alarmSound);
-    gpsAlarm_->setChecked(s.gpsAlarm);
-    if (QString error; !mapPane_->map().setTileSource(s.tiles, s.tilesAttribution, &error))
-        status_->setText(QStringLiteral("地図タイル: %1").arg(error));
-}
-
-void AnalysisWindow::onSettingsEdited() {
-    AnalysisSettings s = rec_.settings();
-    s.rollingWindow = rollingWindow_->value();
-    s.alarmLosses = alarmLosses_->value();
-    s.alarmSound = alarmSound_->isChecked();
-    s.gpsAlarm = gpsAlarm_->isChecked();
-    QString error;
-    if (!settingsPath_.isEmpty() && !s.save(settingsPath_, &error))
-        status_->setText(QStringLiteral("設定書込失敗: %1").arg(error));
-    rec_.setSettings(s);
 }
 
 void AnalysisWindow::showEvent(QShowEvent* e) {

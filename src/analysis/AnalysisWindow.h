@@ -3,7 +3,7 @@
 // a RunRecorder's figures live, its plots, the alarm
 // state and the time since the last answer; drops markers (button or F2,
 // with an optional note); and edits the analysis settings, saving them to
-// their file at each change.
+// their file at each change (AnalysisWindowSettings.cpp).
 //
 // The figures and plots share the window with two more pages: the live
 // coverage map and RSSI against distance with its path-loss fit, each
@@ -31,6 +31,7 @@
 #include <initializer_list>
 #include <optional>
 
+class Dialogs;
 class QCheckBox;
 class QGridLayout;
 class QGroupBox;
@@ -93,6 +94,9 @@ public:
     // Asks which files to open (the button); a file dialog unless set.
     using OpenChooser = std::function<QStringList()>;
     void setOpenChooser(OpenChooser chooser) { openChooser_ = std::move(chooser); }
+    // The dialogs the map page's base map choice asks (the platform's own
+    // until set).
+    void setDialogs(Dialogs* dialogs);
     // A viewer's controls go above the pages; the marker row, which only
     // a live run can use, goes.
     void addViewerBar(QWidget* bar);
@@ -146,6 +150,8 @@ private:
     void onAlarmChanged();
     void onWriteFailed(const QString& path, const QString& reason);
     void onSettingsEdited();
+    void onTilesChosen(const QString& source, const QString& attribution);
+    void saveSettings(const AnalysisSettings& s);
     void showSettings(const AnalysisSettings& s);
     void dropMarker();
     void showRunState();

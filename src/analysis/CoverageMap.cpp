@@ -38,6 +38,7 @@ CoverageMap::CoverageMap(QWidget* parent) : QWidget(parent) {
     setAccessibleDescription(QStringLiteral("カバレッジ地図"));
     setMinimumSize(320, 240);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    levelScale_ = valueScale(value_, levels_);
 }
 
 void CoverageMap::setDatum(double latitude, double longitude) {
@@ -54,6 +55,8 @@ void CoverageMap::setValue(MapValue v) {
     if (v == value_)
         return;
     value_ = v;
+    updateLevelScale();
+    levelScale_ = valueScale(value_, levels_);
     rebuildGrid();
 }
 
@@ -83,7 +86,20 @@ void CoverageMap::setMode(records::Mode mode) {
     if (mode == mode_)
         return;
     mode_ = mode;
+    updateLevelScale();
     invalidate();
+}
+
+// The scale of the levels drawn so far, by the exports' rule; true when it
+// changed (everything is then drawn again in its colours).
+bool CoverageMap::updateLevelScale() {
+    const exportdata::LevelScale next =
+        exportdata::LevelScale::forRun(mode_ == records::Mode::LoRa, value_ == MapValue::AckRssi ? ackLevels_ : farLevels_);
+    if (next == levels_)
+        return false;
+    levels_ = next;
+    levelScale_ = valueScale(value_, levels_);
+    return true;
 }
 
 bool CoverageMap::setTileSource(const QString& source, const QString& attribution, QString* error) {
@@ -94,9 +110,10 @@ bool CoverageMap::setTileSource(const QString& source, const QString& attributio
     if (base_ && base_->source() == source.trimmed() && base_->givenAttribution() == attribution.trimmed())
         return true;
     std::unique_ptr<BaseMap> base = BaseMap::open(source, attribution, error);
-    const bool ok = base != nullptr;
+    if (!base)
+        return false;
     setBaseMap(std::move(base));
-    return ok;
+    return true;
 }
 
 void CoverageMap::setBaseMap(std::unique_ptr<BaseMap> base) {
@@ -114,6 +131,8 @@ void CoverageMap::clear() {
     markers_.clear();
     unplaced_ = 0;
     lost_ = 0;
+    farLevels_ = ackLevels_ = {};
+    updateLevelScale();
     reproject();
 }
 
@@ -202,7 +221,15 @@ void CoverageMap::addExchange(const records::Exchange& e) {
     points_.push_back(pt);
     lost_ += pt.answered ? 0 : 1;
     grid_.add(pt.m, pt.answered, valueOf(pt));
-    if (widenFor(pt.m) || !imageCurrent()) {
+    bool rescaled = false;
+    if (pt.answered) {
+        if (pt.far)
+            farLevels_.add(*pt.far);
+        if (pt.ack)
+            ackLevels_.add(*pt.ack);
+        rescaled = value_ != MapValue::Margin && updateLevelScale();
+    }
+    if (widenFor(pt.m) || rescaled || !imageCurrent()) {
         stale_ = true;
         scheduleRepaint();
         return;
@@ -318,7 +345,7 @@ LegendContent CoverageMap::legend() const {
     else if (view_ == View::GridMedian)
         legend.scale.title = QStringLiteral("中央値: ") + legend.scale.title;
     if (view_ != View::GridSuccess && value_ != MapValue::Margin)
-        legend.note = mode_ == records::Mode::LoRa ? QStringLiteral("目盛: LoRa 用") : QStringLiteral("目盛: FSK 用");
+        legend.note = levelScale().basis;
     if (view_ == View::GridSuccess)
         legend.note = QStringLiteral("色: 95 % 区間の下限");
     if (view_ != View::Points)
@@ -331,7 +358,7 @@ LegendContent CoverageMap::legend() const {
 double CoverageMap::legendStrip(const QSize& size) const {
     // Measuring the legend's texts costs more than drawing a point: once
     // per legend, font and width asked.
-    const LegendKey key{value_, view_, grid_.cellM(), minSamples_, mode_, font().key()};
+    const LegendKey key{value_, view_, grid_.cellM(), minSamples_, levels_, font().key()};
     if (!(legendKey_ == key)) {
         legendKey_ = key;
         legendPx_ = legendWidth(font(), legend()) + 16;

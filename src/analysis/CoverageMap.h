@@ -16,8 +16,11 @@
 // number of samples; a cell's success class is that of the lower bound of
 // its 95 % Wilson interval, and it prints its sample count. The lost marks
 // and markers stand above the cells as above the dots. The level scale is
-// the run's mode's (LoRa decodes far weaker signals than FSK). Exchanges without a usable position (no fix, a bad
-// checksum, no GPS) are counted, never drawn.
+// the exports' (exportdata::LevelScale::forRun): the run's mode's steps
+// (LoRa decodes far weaker signals than FSK), or the run's own range when
+// its weak end lies far below them, chosen again as the points come (a
+// change redraws the map). Exchanges without a usable position (no fix, a
+// bad checksum, no GPS) are counted, never drawn.
 //
 // The map owns its pixels: an exchange that falls inside the current extent
 // is drawn into the backing image at once (one mark, and the losses and
@@ -62,14 +65,16 @@ public:
     void setView(View v);
     void setCellSize(double metres);
     void setMinSamples(int n);
-    // The level scale: the mode's (a new run's mode is set before its
-    // exchanges come).
+    // The run's mode, for the level scale (a new run's mode is set before
+    // its exchanges come).
     void setMode(records::Mode mode);
     records::Mode mode() const { return mode_; }
+    // The level scale of the value shown, as the legend states it.
+    const exportdata::LevelScale& levelSteps() const { return levels_; }
     // The streets under the points: an MBTiles file, an XYZ folder or an
     // online URL template; empty for none (the plain ground). False with
     // the reason in *error when the source cannot be used: the map then
-    // has none.
+    // keeps the source it had.
     bool setTileSource(const QString& source, const QString& attribution = {}, QString* error = nullptr);
     void setBaseMap(std::unique_ptr<BaseMap> base);
     const BaseMap* baseMap() const { return base_.get(); }
@@ -149,7 +154,8 @@ private:
     void scheduleRepaint();
     void drawBase(QPainter& p, const QSize& size, const Frame& f) const;
     void drawCells(QPainter& p, const Frame& f) const;
-    MapScale levelScale() const { return valueScale(value_, mode_); }
+    const MapScale& levelScale() const { return levelScale_; }
+    bool updateLevelScale();
     bool imageCurrent() const;
     void drawOverlays(QPainter& p, const QSize& size, const Frame& f) const;
 
@@ -167,17 +173,20 @@ private:
     View view_ = View::Points;
     int minSamples_ = kDefaultMinSamples;
     records::Mode mode_ = records::Mode::Fsk;
+    exportdata::LevelRange farLevels_, ackLevels_;  // of the answered points
+    exportdata::LevelScale levels_;
+    MapScale levelScale_;
     std::unique_ptr<BaseMap> base_;
     struct LegendKey {
         MapValue value;
         View view;
         double cellM;
         int minSamples;
-        records::Mode mode;
+        exportdata::LevelScale levels;
         QString font;
         bool operator==(const LegendKey& o) const {
             return value == o.value && view == o.view && cellM == o.cellM && minSamples == o.minSamples &&
-                   mode == o.mode && font == o.font;
+                   levels == o.levels && font == o.font;
         }
     };
     mutable std::optional<LegendKey> legendKey_;

@@ -40,6 +40,7 @@ CoveragePane::CoveragePane(QWidget* parent) : QWidget(parent) {
     minSamples_->setSuffix(QStringLiteral(" 点以上"));
     minSamples_->setKeyboardTracking(false);
     minSamples_->setAccessibleDescription(QStringLiteral("格子の最少点数"));
+    tiles_ = new TileSourceControl(*map_);
     auto* png = named(new QPushButton(QStringLiteral("PNG 保存")), "MapSavePng");
     auto* svg = named(new QPushButton(QStringLiteral("SVG 保存")), "MapSaveSvg");
 
@@ -54,6 +55,8 @@ CoveragePane::CoveragePane(QWidget* parent) : QWidget(parent) {
     row->addWidget(cellSize_);
     row->addWidget(minSamples_);
     row->addStretch(1);
+    row->addWidget(tiles_);
+    row->addSpacing(12);
     row->addWidget(png);
     row->addWidget(svg);
     auto* all = new QVBoxLayout(this);

@@ -1,8 +1,10 @@
 #pragma once
 // The map page of the analysis window: the coverage map under a row of its
 // controls (the value that colours the points, points or grid view, the
-// cell size, the minimum samples of a drawn cell, and the save buttons).
+// cell size, the minimum samples of a drawn cell, the base map's source,
+// and the save buttons).
 #include "analysis/CoverageMap.h"
+#include "analysis/TileSourceControl.h"
 
 #include <QWidget>
 
@@ -18,6 +20,7 @@ public:
 
     explicit CoveragePane(QWidget* parent = nullptr);
     CoverageMap& map() const { return *map_; }
+    TileSourceControl& tiles() const { return *tiles_; }
 
 signals:
     // A save button: "png" or "svg".
@@ -27,6 +30,7 @@ private:
     void apply();
 
     CoverageMap* map_ = nullptr;
+    TileSourceControl* tiles_ = nullptr;
     QComboBox* value_ = nullptr;
     QComboBox* view_ = nullptr;
     QComboBox* cellSize_ = nullptr;

@@ -37,30 +37,48 @@ constexpr double kMark = 4.5;  // radius of a point mark, px
 const QColor kMapGround(0xF4, 0xF4, 0xF0);
 const QColor kNoValueColour(0xB8, 0xB8, 0xB8);
 
-MapScale valueScale(MapValue v, records::Mode mode) {
-    const exportdata::ScaleStep* levels = exportdata::rssiScale(mode == records::Mode::LoRa);
+namespace {
+
+MapScale fixedScale(const QString& title, const ScaleStep* steps) {
+    MapScale s{title, {}, {}};
+    for (int i = 0; i < kScaleSteps; ++i)
+        s.steps[std::size_t(i)] = {double(steps[i].atLeastDbm), steps[i].rgb, QLatin1String(steps[i].label)};
+    return s;
+}
+
+MapScale levelScale(const QString& title, const exportdata::LevelScale& levels) {
+    MapScale s{title, {}, levels.basisTextJa()};
+    for (int i = 0; i < kScaleSteps; ++i)
+        s.steps[std::size_t(i)] = {i + 1 < kScaleSteps ? double(levels.bound(i)) : -1e9,
+                                   exportdata::LevelScale::rgb(i), levels.label(i)};
+    return s;
+}
+
+}  // namespace
+
+MapScale valueScale(MapValue v, const exportdata::LevelScale& levels) {
     switch (v) {
     case MapValue::FarRssi:
-        return {QStringLiteral("相手受信 RSSI"), levels};
+        return levelScale(QStringLiteral("相手受信 RSSI"), levels);
     case MapValue::AckRssi:
-        return {QStringLiteral("自局受信 RSSI"), levels};
+        return levelScale(QStringLiteral("自局受信 RSSI"), levels);
     case MapValue::Margin:
         break;
     }
-    return {QStringLiteral("マージン"), kMarginScale};
+    return fixedScale(QStringLiteral("マージン"), kMarginScale);
 }
 
-MapScale successScale() { return {QStringLiteral("成功率"), kSuccessScale}; }
+MapScale successScale() { return fixedScale(QStringLiteral("成功率"), kSuccessScale); }
 
 int stepOf(const MapScale& scale, double value) {
     for (int i = 0; i < kScaleSteps - 1; ++i)
-        if (value >= scale.steps[i].atLeastDbm)
+        if (value >= scale.steps[std::size_t(i)].atLeast)
             return i;
     return kScaleSteps - 1;
 }
 
 QColor colourOf(const MapScale& scale, double value) {
-    return QColor(QLatin1String(scale.steps[stepOf(scale, value)].rgb));
+    return QColor(QLatin1String(scale.steps[std::size_t(stepOf(scale, value))].rgb));
 }
 
 double niceMetres(double metres) {
@@ -114,8 +132,8 @@ namespace {
 
 QStringList legendLines(const LegendContent& legend, const QStringList& marks) {
     QStringList labels{legend.scale.title};
-    for (int i = 0; i < kScaleSteps; ++i)
-        labels << QLatin1String(legend.scale.steps[i].label);
+    for (const MapScale::Step& step : legend.scale.steps)
+        labels << step.label;
     if (legend.pointMarks)
         labels += marks;
     if (!legend.note.isEmpty())
@@ -155,11 +173,12 @@ void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
     text(legend.scale.title, 6);
     y += line;
     const QPointF markAt(box.left() + 14, 0);
-    for (int i = 0; i < kScaleSteps; ++i, y += line) {
+    for (const MapScale::Step& step : legend.scale.steps) {
         p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
-        p.setBrush(QColor(QLatin1String(legend.scale.steps[i].rgb)));
+        p.setBrush(QColor(QLatin1String(step.rgb)));
         p.drawRect(QRectF(box.left() + 8, y + line / 2 - 5, 12, 10));
-        text(QLatin1String(legend.scale.steps[i].label), 30);
+        text(step.label, 30);
+        y += line;
     }
     if (legend.pointMarks) {
         for (int i = 0; i < marks.size(); ++i, y += line) {

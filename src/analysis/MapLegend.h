@@ -1,7 +1,8 @@
 #pragma once
 // What the coverage map draws besides its points: the colour scales
-// (far-end and answer RSSI on the exports' scale of the run's mode, so one
-// colour means one level on every map of that mode; the margin on a scale
+// (far-end and answer RSSI on the exports' level scale, chosen by the one
+// rule of export/RssiScale.h, so one colour means one level on every map
+// of a run; the margin on a scale
 // of its own with the same colour-blind safe colours; the success rate on a
 // diverging blue-orange scale), the scale bar, the north arrow, the
 // distance ring spacing and the legend box.
@@ -12,6 +13,7 @@
 #include <QRectF>
 #include <QString>
 
+#include <array>
 #include <optional>
 
 class QFont;
@@ -22,11 +24,19 @@ namespace analysis {
 enum class MapValue { FarRssi, AckRssi, Margin };
 
 struct MapScale {
+    struct Step {
+        double atLeast;                // the step holds values >= this (the last: everything below)
+        const char* rgb;               // "#rrggbb"
+        QString label;
+    };
     QString title;                     // e.g. "相手受信 RSSI (dBm)"
-    const exportdata::ScaleStep* steps;  // exportdata::kScaleSteps of them, strongest first
+    std::array<Step, exportdata::kScaleSteps> steps;  // strongest first
+    QString basis;                     // which steps these are (levels only)
 };
 
-MapScale valueScale(MapValue v, records::Mode mode = records::Mode::Fsk);
+// The scale of a value: a level on the level scale given (the run's, by
+// exportdata::LevelScale::forRun), the margin on its own fixed one.
+MapScale valueScale(MapValue v, const exportdata::LevelScale& levels = exportdata::LevelScale());
 MapScale successScale();               // percent
 // The step of a value on a scale (0 strongest; the last step below all).
 int stepOf(const MapScale& scale, double value);

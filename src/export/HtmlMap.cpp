@@ -165,12 +165,14 @@ public:
         o += ",\"scale\":[";
         for (int i = 0; i < kScaleSteps; ++i) {
             o += i ? ",{\"colour\":" : "{\"colour\":";
-            jsonString(o, QString::fromLatin1(kRssiScale[i].rgb));
+            jsonString(o, QString::fromLatin1(LevelScale::rgb(i)));
             o += ",\"label\":";
-            jsonString(o, QString::fromLatin1(kRssiScale[i].label));
+            jsonString(o, survey.scale.label(i));
             o += '}';
         }
-        o += "],\"distance\":" + distanceJson(survey) + ",\"runs\":[";
+        o += "],\"scaleBasis\":";
+        jsonString(o, survey.scale.basisText());
+        o += ",\"distance\":" + distanceJson(survey) + ",\"runs\":[";
     }
 
     void runStart(const records::RunStart&, const QString& layer, const QString&) override {
@@ -218,7 +220,7 @@ public:
         jsonString(o, localTime(e.sent));
         o += ",\"" + outcomeName(outcome).toLatin1() + "\"," + opt(e.farRssi) + ',' + opt(e.ackRssi) + ','
             + opt(e.noise) + ',' + (e.rttUs ? number(double(*e.rttUs) / 1000.0) : QByteArray("null")) + ",\""
-            + colourOf(outcome, e.farRssi).toLatin1() + "\"," + (gap_ ? '1' : '0') + ']';
+            + colourOf(outcome, e.farRssi, survey_.scale).toLatin1() + "\"," + (gap_ ? '1' : '0') + ']';
         gap_ = false;
         out_.flushIfLarge();
     }

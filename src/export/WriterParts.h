@@ -30,7 +30,7 @@ QString localTime(const QDateTime& t);
 QString utcTime(const QDateTime& t);
 
 Outcome outcomeOf(const records::Exchange& e, const Survey::LayerInfo& layer);
-QString colourOf(Outcome o, std::optional<int> farRssi);
+QString colourOf(Outcome o, std::optional<int> farRssi, const LevelScale& scale);
 
 // Height above the WGS84 ellipsoid: altitude plus geoid separation; empty
 // without the separation.

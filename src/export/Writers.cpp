@@ -93,10 +93,10 @@ Outcome outcomeOf(const records::Exchange& e, const Survey::LayerInfo& layer) {
     return layer.late.count(e.packet) ? Outcome::Late : Outcome::Lost;
 }
 
-QString colourOf(Outcome o, std::optional<int> farRssi) {
+QString colourOf(Outcome o, std::optional<int> farRssi, const LevelScale& scale) {
     if (o == Outcome::Lost) return QString::fromLatin1(kLostRgb);
     if (o == Outcome::Late) return QString::fromLatin1(kLateRgb);
-    return rssiRgb(farRssi);
+    return scale.rgbOf(farRssi);
 }
 
 std::optional<double> ellipsoidHeight(const records::Position& p) {
@@ -164,7 +164,9 @@ void Survey::exchange(const records::Exchange& e) {
     }
     if (!light)
         levels.add(e, int(layers.size()));
-    if (p && e.outcome == records::Outcome::Answered && p->distanceM && *p->distanceM >= analysis::kMinDistanceM) {
+    if (p && e.outcome == records::Outcome::Answered && e.farRssi)
+        farRange.add(*e.farRssi);
+    if (!light && p && e.outcome == records::Outcome::Answered && p->distanceM && *p->distanceM >= analysis::kMinDistanceM) {
         if (e.farRssi) farByDistance.push_back({*p->distanceM, double(*e.farRssi)});
         if (e.ackRssi) ackByDistance.push_back({*p->distanceM, double(*e.ackRssi)});
     }
@@ -223,6 +225,7 @@ void Survey::runEnd(const records::RunEnd&) { placePending(nullptr); }
 
 void Survey::finish() {
     placePending(nullptr);
+    scale = LevelScale::forRun(lora, farRange);
     if (light)
         return;
     const double fallback = analysis::defaultThresholdDbm(lora);

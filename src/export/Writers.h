@@ -14,6 +14,7 @@
 // format's writer, record by record, so that memory does not grow with the
 // number of exchanges.
 #include "export/Layers.h"
+#include "export/RssiScale.h"
 #include "stats/PathLoss.h"
 #include "stats/Sensitivity.h"
 
@@ -58,6 +59,12 @@ public:
     // Only what the map formats but HTML need: late answers and markers
     // (exchanges are read only where a marker stands), no distance figures.
     bool light = false;
+    // Whether the format colours levels (KML, HTML): the survey then reads
+    // every exchange for the range of the levels it colours, and after
+    // finish() scale holds the colour scale of the whole export.
+    bool colours = true;
+    LevelRange farRange;
+    LevelScale scale;
     std::vector<analysis::PathLossSample> farByDistance, ackByDistance;
     double noiseSum = 0;
     std::int64_t noiseCount = 0;
@@ -73,9 +80,10 @@ public:
     void late(const records::LateAnswer& l) override;
     void marker(const records::Marker& m) override;
     void runEnd(const records::RunEnd& r) override;
-    bool wantsEveryExchange() const override { return !light || !pending_.empty(); }
+    bool wantsEveryExchange() const override { return !light || colours || !pending_.empty(); }
 
-    // After the last record: places the markers still open.
+    // After the last record: places the markers still open, and picks the
+    // colour scale.
     void finish();
 
 private:

@@ -96,8 +96,13 @@ public:
         QByteArray& o = out_.buffer();
         o += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n"
              "<name>Loopback coverage</name>\n";
+        // The legend: which steps the far-end RSSI styles stand for.
+        QString legend = QStringLiteral("far RSSI colour scale, %1:").arg(survey.scale.basisText());
         for (int i = 0; i < kScaleSteps; ++i)
-            kmlStyle(o, QStringLiteral("rssi%1").arg(i), QString::fromLatin1(kRssiScale[i].rgb));
+            legend += QStringLiteral(" rssi%1 %2%3").arg(i).arg(survey.scale.label(i), i + 1 < kScaleSteps ? ";" : ".");
+        o += element("description", xml(legend)) + '\n';
+        for (int i = 0; i < kScaleSteps; ++i)
+            kmlStyle(o, QStringLiteral("rssi%1").arg(i), QString::fromLatin1(LevelScale::rgb(i)));
         kmlStyle(o, QStringLiteral("lost"), QString::fromLatin1(kLostRgb));
         kmlStyle(o, QStringLiteral("late"), QString::fromLatin1(kLateRgb));
         kmlStyle(o, QStringLiteral("track"), QStringLiteral("#2060c0"));
@@ -164,7 +169,7 @@ private:
         const QString description = QStringLiteral("%1, far RSSI %2 dBm, answer RSSI %3 dBm, noise %4 dBm, %5")
                                         .arg(outcomeName(o), dbm(e.farRssi), dbm(e.ackRssi), dbm(e.noise), time);
         const QString style = o == Outcome::Answered
-            ? QStringLiteral("rssi%1").arg(e.farRssi ? scaleStep(*e.farRssi) : kScaleSteps - 1)
+            ? QStringLiteral("rssi%1").arg(e.farRssi ? survey_.scale.stepOf(*e.farRssi) : kScaleSteps - 1)
             : outcomeName(o);
         return "<Placemark>" + element("name", number(e.packet)) + element("description", xml(description))
             + "<styleUrl>#" + style.toLatin1() + "</styleUrl>"

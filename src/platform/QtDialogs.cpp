@@ -1,5 +1,6 @@
 #include "platform/QtDialogs.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace {
@@ -33,4 +34,23 @@ QString QtDialogs::getSaveFileName(QWidget* parent) { return choose(parent, QFil
 bool QtDialogs::confirm(QWidget* parent, const QString& text, const QString& title) {
     return QMessageBox::warning(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) ==
            QMessageBox::Ok;
+}
+
+QString QtDialogs::getOtherFileName(QWidget* parent, const QString& caption, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}
+
+QString QtDialogs::getFolderName(QWidget* parent, const QString& caption) {
+    return QFileDialog::getExistingDirectory(parent, caption);
+}
+
+std::optional<QString> QtDialogs::getText(QWidget* parent, const QString& title, const QString& label,
+                                          const QString& initial) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
+}
+
+void QtDialogs::tell(QWidget* parent, const QString& text, const QString& title) {
+    QMessageBox::warning(parent, title, text, QMessageBox::Ok, QMessageBox::Ok);
 }

@@ -173,6 +173,7 @@ void Form1::wireAnalysis() {
     alarmEffects->applySettings(settings);
     alarmEffects->setAttentionWidget(this);
     analysisWindow = std::make_unique<analysis::AnalysisWindow>(*recorder, settingsPath);
+    analysisWindow->setDialogs(svc.dialogs);
 
     analysis::RunRecorder* rec = recorder.get();
     connect(run.get(), &RunControl::runStarted, rec, &analysis::RunRecorder::onRunStart);

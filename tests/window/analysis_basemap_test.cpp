@@ -9,12 +9,17 @@
 #include "analysis/RunRecorder.h"
 #include "analysis/BaseMap.h"
 #include "analysis/CoverageMap.h"
+#include "analysis/TileSourceControl.h"
 #include "export/RssiScale.h"
+#include "FakeServices.h"
 #include "export/TileSet.h"
 
 #include <QtTest>
 #include <QBuffer>
+#include <QAction>
 #include <QDir>
+#include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -204,6 +209,7 @@ private slots:
     void offlineTilesUnderThePoints();
     void onlineTilesFromTheCacheWhenOffline();
     void noSourceDrawsAsBefore();
+    void chosenOnTheMapPage();
 };
 
 void AnalysisBaseMapTest::offlineTilesUnderThePoints_data() {
@@ -324,6 +330,92 @@ void AnalysisBaseMapTest::noSourceDrawsAsBefore() {
     QCOMPARE(map.grab().toImage(), before);
     QVERIFY(!map.setTileSource(QStringLiteral("https://tiles.example/{z}/{x}.png"), {}, &error));
     QCOMPARE(map.grab().toImage(), before);
+}
+
+// The map page's 地図タイル… button: a test-made MBTiles file chosen through
+// it draws under the points at once, is shown with its attribution, saved
+// to the analysis settings and taken up by the next window; a file that is
+// no tile set, or a URL without {y}, is told in a message and leaves the map
+// as it was; なし takes the streets away.
+void AnalysisBaseMapTest::chosenOnTheMapPage() {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("qvx-loopback-analysis.ini"));
+    const QString mbtiles = dir.filePath(QStringLiteral("streets.mbtiles"));
+    QCOMPARE(makeMbTiles(mbtiles), QString());
+    const QString junk = dir.filePath(QStringLiteral("junk.mbtiles"));
+    QFile j(junk);
+    QVERIFY(j.open(QIODevice::WriteOnly));
+    j.write("not a tile set\n");
+    j.close();
+    FakeDialogs dialogs;
+    const auto trigger = [](QWidget& w, const char* name) {
+        QAction* a = w.findChild<QAction*>(QLatin1String(name));
+        QVERIFY2(a, name);
+        a->trigger();
+    };
+    {
+        RunRecorder recorder(dir.path(), AnalysisSettings::load(ini));
+        AnalysisWindow window(recorder, ini);
+        window.setDialogs(&dialogs);
+        auto* button = window.findChild<QPushButton*>(QStringLiteral("MapTilesButton"));
+        QVERIFY(button && button->menu());
+        QCOMPARE(button->text(), QStringLiteral("地図タイル…"));
+        auto* shown = window.findChild<QLabel*>(QStringLiteral("MapTilesSource"));
+        QVERIFY(shown);
+        QCOMPARE(shown->accessibleName(), QStringLiteral("MapTilesSource"));
+        QCOMPARE(shown->text(), QStringLiteral("なし"));
+        CoverageMap& map = window.map();
+        feed(map);
+        const QImage plain = map.grab().toImage();
+
+        dialogs.fileAnswers.enqueue(mbtiles);
+        trigger(window, "MapTilesMbTiles");
+        QVERIFY(map.baseMap());
+        QVERIFY(dialogs.told.isEmpty());
+        QCOMPARE(shown->text(), QStringLiteral("streets.mbtiles  (© Test streets)"));
+        const QImage streets = map.grab().toImage();
+        QVERIFY(checkTiles(map, streets, map.baseMap()->lastZoom()) > 200);
+        QCOMPARE(AnalysisSettings::load(ini).tiles, mbtiles);
+
+        // Unusable choices: a message, and the map, label and file as they were.
+        dialogs.fileAnswers.enqueue(junk);
+        trigger(window, "MapTilesMbTiles");
+        QCOMPARE(dialogs.told.size(), 1);
+        QVERIFY2(dialogs.told.last().contains(QStringLiteral("junk.mbtiles")), qPrintable(dialogs.told.last()));
+        dialogs.textAnswers.enqueue(QStringLiteral("https://tiles.example/{z}/{x}.png"));
+        dialogs.textAnswers.enqueue(QStringLiteral("Office"));
+        trigger(window, "MapTilesUrl");
+        QCOMPARE(dialogs.told.size(), 2);
+        QVERIFY(dialogs.told.last().contains(QStringLiteral("{y}")));
+        QCOMPARE(map.baseMap()->source(), mbtiles);
+        QCOMPARE(shown->text(), QStringLiteral("streets.mbtiles  (© Test streets)"));
+        QCOMPARE(map.grab().toImage(), streets);
+        QCOMPARE(AnalysisSettings::load(ini).tiles, mbtiles);
+        // A cancelled question changes nothing either.
+        trigger(window, "MapTilesFolder");
+        QCOMPARE(map.baseMap()->source(), mbtiles);
+        QCOMPARE(dialogs.told.size(), 2);
+
+        // Another setting edited keeps the choice.
+        window.findChild<QSpinBox*>(QStringLiteral("RollingWindow"))->setValue(77);
+        QCOMPARE(AnalysisSettings::load(ini).tiles, mbtiles);
+
+        // None: the plain ground again, until the next window.
+        trigger(window, "MapTilesNone");
+        QCOMPARE(map.baseMap(), nullptr);
+        QCOMPARE(map.grab().toImage(), plain);
+        QCOMPARE(AnalysisSettings::load(ini).tiles, QString());
+        dialogs.fileAnswers.enqueue(mbtiles);
+        trigger(window, "MapTilesMbTiles");
+    }
+    // The next window stands on the saved choice.
+    RunRecorder recorder(dir.path(), AnalysisSettings::load(ini));
+    AnalysisWindow window(recorder, ini);
+    QVERIFY(window.map().baseMap());
+    QCOMPARE(window.map().baseMap()->source(), mbtiles);
+    QCOMPARE(window.findChild<QLabel*>(QStringLiteral("MapTilesSource"))->text(),
+             QStringLiteral("streets.mbtiles  (© Test streets)"));
+    QCOMPARE(AnalysisSettings::load(ini).rollingWindow, 77);
 }
 
 QTEST_MAIN(AnalysisBaseMapTest)

@@ -8,6 +8,7 @@
 #include "analysis/RssiDistancePlot.h"
 #include "analysis/RunRecorder.h"
 #include "export/RssiScale.h"
+#include "export/Writers.h"
 #include "gps/Distance.h"
 
 #include <QtTest>
@@ -82,6 +83,7 @@ private slots:
     void gridCellsNeedTheirSamples();
     void windowFeedsMapAndPlot();
     void lostMarksStayVisibleAtSharedSpots();
+    void levelScaleFollowsTheRunAsTheExportsDo();
     void costPerExchange();
 };
 
@@ -393,6 +395,76 @@ void AnalysisMapTest::lostMarksStayVisibleAtSharedSpots() {
 
 // Drawing into the backing image per exchange stays cheap: a walk of
 // 20,000 exchanges shown on screen.
+// One rule picks the level scale of the live map and of the exports: the
+// mode's steps (LoRa reaches lower), the run's own range only when its weak
+// end lies more than a step below them; a stray reading does not move it.
+// The map draws what it drew before in the new colours once the scale
+// changes.
+void AnalysisMapTest::levelScaleFollowsTheRunAsTheExportsDo() {
+    using exportdata::LevelRange;
+    using exportdata::LevelScale;
+    const auto levels = [](int from, int to) {
+        LevelRange r;
+        for (int v = from; v >= to; --v)
+            for (int k = 0; k < 4; ++k)
+                r.add(v);
+        return r;
+    };
+    for (bool lora : {false, true})
+        for (int i = 0; i < exportdata::kScaleSteps; ++i)
+            QCOMPARE(LevelScale(lora).label(i),
+                     QLatin1String((lora ? exportdata::kLoraRssiScale : exportdata::kRssiScale)[i].label));
+    LevelRange fsk = levels(-45, -110);
+    QCOMPARE(LevelScale::forRun(false, fsk), LevelScale(false));
+    fsk.add(-140);   // one stray reading in 265
+    QCOMPARE(LevelScale::forRun(false, fsk), LevelScale(false));
+    QCOMPARE(LevelScale::forRun(false, levels(-60, -120)), LevelScale(false));   // a step below -110: still FSK's
+    const LevelScale own = LevelScale::forRun(false, levels(-80, -130));
+    QCOMPARE(own.basis(), LevelScale::Basis::RunRange);
+    QCOMPARE(own.label(4), QStringLiteral("< -120 dBm"));
+    QCOMPARE(own.label(3), QStringLiteral("-120 .. -111 dBm"));
+    QVERIFY(own.basisText().contains(QStringLiteral("-130 .. -80 dBm")));
+    const LevelScale lora = LevelScale::forRun(true, levels(-80, -125));
+    QCOMPARE(lora, LevelScale(true));
+    QVERIFY(lora.stepOf(-125) != lora.stepOf(-111));
+
+    // The live map and the exports' first pass over the same exchanges.
+    const auto run = [](CoverageMap& map, records::Mode mode, int weakest) {
+        exportdata::Survey survey;
+        records::RunStart start;
+        start.runId = 1;
+        start.mode = mode;
+        survey.runStart(start, QStringLiteral("run"), QStringLiteral("run"));
+        map.clear();
+        map.setMode(mode);
+        for (int i = 0, level = -80; level >= weakest; ++i, level -= 2) {
+            const records::Exchange e = exchange(i + 1, 0, 0.001 * i, level);
+            map.addExchange(e);
+            survey.exchange(e);
+            (void)map.grab();   // drawn as it comes
+        }
+        survey.finish();
+        return survey.scale;
+    };
+    const auto colourAt = [](CoverageMap& map, int i) {
+        return pixel(map.grab().toImage(), *map.pixelOf(kLat0, kLon0 + 0.001 * i));
+    };
+    CoverageMap map;
+    map.resize(900, 500);
+    QCOMPARE(run(map, records::Mode::LoRa, -124), map.levelSteps());
+    QCOMPARE(map.levelSteps(), LevelScale(true));
+    QCOMPARE(colourAt(map, 16), rgb(LevelScale::rgb(2)));  // -112 dBm
+    QCOMPARE(colourAt(map, 22), rgb(LevelScale::rgb(3)));  // -124 dBm
+
+    // FSK down to -130: the run's range; the -112 dBm point, drawn in the
+    // open FSK step when it came, is now in a step of its own.
+    QCOMPARE(run(map, records::Mode::Fsk, -130), map.levelSteps());
+    QCOMPARE(map.levelSteps().basis(), LevelScale::Basis::RunRange);
+    QCOMPARE(colourAt(map, 16), rgb(LevelScale::rgb(3)));
+    QCOMPARE(colourAt(map, 22), rgb(LevelScale::rgb(4)));
+    QCOMPARE(colourAt(map, 0), rgb(LevelScale::rgb(0)));
+}
+
 void AnalysisMapTest::costPerExchange() {
     CoverageMap map;
     map.resize(900, 700);

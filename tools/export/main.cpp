@@ -362,6 +362,7 @@ int main(int argc, char** argv) {
     };
     exportdata::Survey survey;
     survey.light = format != exportdata::Format::Html;
+    survey.colours = format == exportdata::Format::Html || format == exportdata::Format::Kml;
     const bool allRead = read(survey, false);
     survey.finish();
 

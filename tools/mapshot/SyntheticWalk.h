@@ -17,6 +17,7 @@ struct Walk {
     double datumLon = 139.767125;
     std::vector<records::Exchange> exchanges;
     std::vector<records::LateAnswer> lateAnswers;
+    records::Mode mode = records::Mode::Fsk;  // the level scale's steps
 };
 
 Walk syntheticWalk();

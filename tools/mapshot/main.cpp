@@ -41,6 +41,8 @@ bool readWalk(const QString& path, mapshot::Walk* walk) {
     for (const exportdata::Problem& p : runs.problems)
         std::fprintf(stderr, "qvx-mapshot: %s\n", qPrintable(p.text()));
     walk->datumLat = walk->datumLon = 0;
+    if (!runs.runs.empty())
+        walk->mode = runs.runs.front().start.mode;
     for (const exportdata::Layer& run : runs.runs) {
         for (records::Exchange e : run.exchanges) {
             e.runId = 1;
@@ -120,6 +122,7 @@ int main(int argc, char** argv) {
     window.setDatum(walk.datumLat, walk.datumLon);
     records::RunStart start;
     start.runId = 1;
+    start.mode = walk.mode;
     recorder.onRunStart(start);
     std::size_t late = 0;
     for (const records::Exchange& e : walk.exchanges) {

@@ -32,6 +32,24 @@ public:
         titles << title;
         return confirmAnswers.isEmpty() ? false : confirmAnswers.dequeue();
     }
+    QString getOtherFileName(QWidget*, const QString& caption, const QString&) override {
+        asked << caption;
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+    QString getFolderName(QWidget*, const QString& caption) override {
+        asked << caption;
+        return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
+    }
+    std::optional<QString> getText(QWidget*, const QString& title, const QString&, const QString&) override {
+        asked << title;
+        return textAnswers.isEmpty() ? std::nullopt : textAnswers.dequeue();
+    }
+    void tell(QWidget*, const QString& text, const QString&) override { told << text; }
+    QQueue<QString> fileAnswers;
+    QQueue<QString> folderAnswers;
+    QQueue<std::optional<QString>> textAnswers;
+    QStringList asked;   // the captions of the other questions
+    QStringList told;
     QQueue<QString> openAnswers;
     QQueue<QString> saveAnswers;
     QQueue<bool> confirmAnswers;
