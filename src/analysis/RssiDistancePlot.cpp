@@ -292,7 +292,7 @@ void RssiDistancePlot::schedule() {
     if (scheduled_ || !shown_)
         return;
     scheduled_ = true;
-    QTimer::singleShot(kFlushMs, this, &RssiDistancePlot::update);
+    QTimer::singleShot(kFlushMs, this, &RssiDistancePlot::refresh);
 }
 
 // What a fit on its thread takes and gives: its own copies only.
@@ -316,7 +316,7 @@ bool RssiDistancePlot::fitDue() const {
     return refitNow_ || (!raw_.empty() && raw_.back().atUs - fittedAtUs_ >= kRefitRunUs);
 }
 
-void RssiDistancePlot::update() {
+void RssiDistancePlot::refresh() {
     scheduled_ = false;
     if (!dirty_)
         return;

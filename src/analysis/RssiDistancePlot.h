@@ -82,6 +82,9 @@ public:
     void runEnded();
     // Brings the dots, the fits and the figures up to date now.
     void flush();
+    // What the plot's timer does while shown: the dots now, a fit on its
+    // thread when one is due and none is running.
+    void refresh();
     void setShown(bool shown);
 
     // The path-loss fits shown (the line and the figures).
@@ -121,7 +124,6 @@ private:
     void take(const Raw& r);
     void rebuild();
     void schedule();
-    void update();
     void moveDots();
     std::optional<double> fitThreshold() const;
     bool fitDue() const;
