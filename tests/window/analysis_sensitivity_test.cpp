@@ -177,14 +177,17 @@ void AnalysisSensitivityTest::distancePageShowsTheSummarysFits() {
     start.commLog = QStringLiteral("240501_FSK_walk.log");
     rec.onRunStart(start);
     RssiDistancePlot& plot = window.distancePlot();
-    const std::vector<records::Exchange> run = walk(1200, true, true, 11);
+    // 50 ms apart: a minute of run, a dozen fits.
+    std::vector<records::Exchange> run = walk(1200, true, true, 11);
+    for (std::size_t i = 0; i < run.size(); ++i)
+        run[i].sentUs = std::int64_t(i) * 50'000;
     for (const records::Exchange& e : run) {
         rec.onExchange(e);
         plot.refresh();  // as the page's timer would, however often
         if (plot.fitting())
             QTRY_VERIFY_WITH_TIMEOUT(!plot.fitting(), 20000);
     }
-    // 1200 exchanges 300 ms apart: 360 s of run, a fit per 5 s at most.
+    // 60 s of run: a fit per 5 s at most.
     const int fits = plot.fitsStarted();
     const int most = int((run.back().sentUs - run.front().sentUs) / RssiDistancePlot::kRefitRunUs) + 1;
     QVERIFY2(fits <= most && fits >= most - 2, qPrintable(QStringLiteral("%1 fits, %2 at most").arg(fits).arg(most)));
