@@ -112,9 +112,15 @@ void drawNorthArrow(QPainter& p, const QRectF& area) {
 
 namespace {
 
+// Cut in the middle: runs of one file differ by the start time at the end.
 QString layerLabel(const LegendLayer& l) {
-    return l.name.size() > kLegendLayerChars ? l.name.left(kLegendLayerChars - 1) + QChar(0x2026) : l.name;
+    if (l.name.size() <= kLegendLayerChars)
+        return l.name;
+    const int tail = kLegendLayerChars / 2;  // " yyyy-MM-dd HH:mm:ss"
+    return l.name.left(kLegendLayerChars - tail - 1) + QChar(0x2026) + l.name.right(tail);
 }
+
+void drawShape(QPainter& p, const QPointF& c, double r, int shape);
 
 QStringList legendLines(const LegendContent& legend, const QStringList& marks) {
     QStringList labels{legend.scale.title};
@@ -202,7 +208,9 @@ void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
         }
     }
     for (const LegendLayer& l : legend.layers) {
-        drawAnswered(p, QPointF(markAt.x(), y + line / 2), Qt::white, l.shape);
+        p.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.2));
+        p.setBrush(Qt::white);
+        drawShape(p, QPointF(markAt.x(), y + line / 2), kMark, l.shape);
         text(layerLabel(l), 30);
         y += line;
     }

@@ -66,8 +66,9 @@ double legendWidth(const QFont& font, const LegendContent& legend);
 // The marks of several runs on one map tell them apart by shape: a circle,
 // a square, a triangle, a diamond, a triangle pointing down, again.
 constexpr int kLayerShapes = 5;
-// The layer names in the legend are cut to this many characters.
-constexpr int kLegendLayerChars = 36;
+// The layer names in the legend are cut to this many characters (in the
+// middle, keeping the start time at their end).
+constexpr int kLegendLayerChars = 40;
 
 // The marks the map draws, centred on c: an answered dot in its layer's
 // shape, a lost cross (ringed by its layer's shape but for the first).

@@ -417,8 +417,8 @@ QString RssiDistancePlot::fitText(const QString& title, const LevelAnalysis& a) 
                                         .arg(QString::number(r.sigma->value, 'f', 1), QString::number(r.sigma->low, 'f', 1),
                                              QString::number(r.sigma->high, 'f', 1))
                                   : QStringLiteral("-");
-    return QStringLiteral("%1: n = %2 (SE %3), A(1 m) = %4 dBm (SE %5), σ = %6, %7 dBm 到達 %8 [しきい値: %9]"
-                          "  (%10 点 %11 .. %12 m, 損失 %13 点を打ち切りとして)")
+    return QStringLiteral("%1: n = %2 (SE %3), A(1 m) = %4 dBm (SE %5), σ = %6"
+                          "  (%10 点 %11 .. %12 m, 損失 %13 点を打ち切りとして)\n      %7 dBm 到達 %8 [しきい値: %9]")
         .arg(title, QString::number(fit.exponent, 'f', 2), fixed(r.nSe, 3), QString::number(fit.referenceDbm, 'f', 1),
              fixed(r.aSe, 2), sigma, thresholdText, reachText, source)
         .arg(fit.samples)

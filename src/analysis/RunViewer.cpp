@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
-#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QThread>
@@ -165,15 +164,8 @@ RunViewer::RunViewer(const AnalysisSettings& settings, QObject* parent)
     mapLayers_ = new QHBoxLayout(boxes);
     mapLayers_->setContentsMargins(0, 0, 0, 0);
     mapLayers_->addStretch(1);
-    auto* layersArea = new QScrollArea;
-    layersArea->setObjectName(QStringLiteral("MapLayersScroll"));
-    layersArea->setWidget(boxes);
-    layersArea->setWidgetResizable(true);
-    layersArea->setFrameShape(QFrame::NoFrame);
-    layersArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    layersArea->setFixedHeight(boxes->sizeHint().height() + 24);
     g->addWidget(layersCaption, 3, 0);
-    g->addWidget(layersArea, 3, 1, 1, 2);
+    g->addWidget(boxes, 3, 1, 1, 2);
     g->setColumnStretch(1, 1);
     g->setColumnStretch(2, 1);
     window_->addViewerBar(bar);
