@@ -168,13 +168,9 @@ AnalysisWindow::AnalysisWindow(RunRecorder& recorder, QString settingsPath, QWid
     tabs_->addTab(sensitivity_, QStringLiteral("感度"));
     connect(sensitivity_, &SensitivityPage::saveRequested, this,
             [this](const QString& suffix) { savePicture(sensitivity_, suffix); });
-    // The reach threshold follows the measured 90 % level until the
-    // operator sets one.
-    defaultThreshold_ = distance_->threshold();
-    connect(sensitivity_, &SensitivityPage::farP90Measured, this, [this](double dbm) {
-        if (distance_->threshold() == defaultThreshold_)
-            distance_->setThreshold(defaultThreshold_ = int(std::lround(dbm)));
-    });
+    // The reach threshold shows the measured 90 % level until the operator
+    // sets one.
+    connect(sensitivity_, &SensitivityPage::farP90Measured, distance_, &RssiDistancePlot::showMeasuredThreshold);
     connect(tabs_, &QTabWidget::currentChanged, this, &AnalysisWindow::showPlotWhenVisible);
     connect(mapPane_, &CoveragePane::saveRequested, this,
             [this](const QString& suffix) { savePicture(mapPane_, suffix); });
@@ -465,12 +461,10 @@ void AnalysisWindow::onAlarmChanged() {
 void AnalysisWindow::onRunStarted(const records::RunStart& r) {
     pending_.reset();
     sensitivity_->clear(r.mode == records::Mode::LoRa);
-    if (distance_->threshold() == defaultThreshold_)
-        distance_->setThreshold(defaultThreshold_ = int(defaultThresholdDbm(r.mode == records::Mode::LoRa)));
     charts_->clear();
     mapPane_->map().clear();
     mapPane_->map().setMode(r.mode);
-    distance_->clear();
+    distance_->clear(r.mode == records::Mode::LoRa);
     lastMarker_->clear();
     status_->clear();
     showRunState();
@@ -533,6 +527,7 @@ void AnalysisWindow::showPlotWhenVisible() {
 
 void AnalysisWindow::onRunEnded(const records::RunEnd&) {
     clock_->stop();
+    distance_->runEnded();
     if (figuresInView()) {
         // The run's last figures and points, with no clock left to bring them.
         refreshPlots();

@@ -165,7 +165,6 @@ private:
     CoveragePane* mapPane_ = nullptr;
     RssiDistancePlot* distance_ = nullptr;
     SensitivityPage* sensitivity_ = nullptr;
-    int defaultThreshold_ = 0;  // the distance page's threshold as last set here
     SavePathChooser chooser_;
     QMap<QString, QLabel*> figures_;
     std::optional<records::Exchange> pending_;  // awaiting the figures after it

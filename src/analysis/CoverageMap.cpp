@@ -150,19 +150,35 @@ std::optional<int> CoverageMap::valueOf(const Point& p) const {
     return std::nullopt;
 }
 
-// The projection's origin is the datum point, else the first fix; the
-// extent holds the origin and every point.
+// The projection's origin is the datum point, else the first fix (of the
+// own exchanges, else of an overlay); the extent holds the origin and every
+// point shown.
 void CoverageMap::reproject() {
     projection_.reset();
     if (datum_)
         projection_.emplace(datum_->first, datum_->second);
     else if (!points_.empty())
         projection_.emplace(points_.front().lat, points_.front().lon);
+    for (const Overlay& o : overlays_)
+        if (!projection_ && !o.points.empty())
+            projection_.emplace(o.points.front().lat, o.points.front().lon);
     extentM_ = dataM_ = around(QPointF(0, 0), 1);
+    if (!projection_) {
+        extentM_ = padded(dataM_, 0.05);
+        rebuildGrid();
+        return;
+    }
     for (Point& p : points_) {
         p.m = projection_->toMetres(p.lat, p.lon);
-        dataM_ |= around(p.m, 1);
+        if (ownShown_)
+            dataM_ |= around(p.m, 1);
     }
+    for (Overlay& o : overlays_)
+        for (Point& p : o.points) {
+            p.m = projection_->toMetres(p.lat, p.lon);
+            if (o.shown)
+                dataM_ |= around(p.m, 1);
+        }
     for (MarkerPoint& k : markers_) {
         k.m = projection_->toMetres(k.lat, k.lon);
         dataM_ |= around(k.m, 1);
@@ -173,8 +189,7 @@ void CoverageMap::reproject() {
 
 void CoverageMap::rebuildGrid() {
     grid_.clear();
-    for (const Point& p : points_)
-        grid_.add(p.m, p.answered, valueOf(p));
+    forShown([this](const Point& p, int) { grid_.add(p.m, p.answered, valueOf(p)); });
     invalidate();
 }
 
@@ -220,7 +235,7 @@ void CoverageMap::addExchange(const records::Exchange& e) {
              e.packet, e.outcome == records::Outcome::Answered, false, e.farRssi, e.ackRssi, e.noise};
     points_.push_back(pt);
     lost_ += pt.answered ? 0 : 1;
-    grid_.add(pt.m, pt.answered, valueOf(pt));
+    // The level scale is the run's whether or not its layer is shown.
     bool rescaled = false;
     if (pt.answered) {
         if (pt.far)
@@ -229,6 +244,11 @@ void CoverageMap::addExchange(const records::Exchange& e) {
             ackLevels_.add(*pt.ack);
         rescaled = value_ != MapValue::Margin && updateLevelScale();
     }
+    if (!ownShown_) {  // counted, not drawn
+        scheduleRepaint();
+        return;
+    }
+    grid_.add(pt.m, pt.answered, valueOf(pt));
     if (widenFor(pt.m) || rescaled || !imageCurrent()) {
         stale_ = true;
         scheduleRepaint();
@@ -247,7 +267,7 @@ void CoverageMap::addExchange(const records::Exchange& e) {
         for (const MapMark* s : spots_.near(c, 6))
             drawMark(p, *s);
     } else {
-        drawMark(p, spots_.add(c, false));
+        drawMark(p, spots_.add(c, false, ownShape_));
     }
     redrawMarkersNear(p, c, f);
     ++marksDrawn_;
@@ -288,22 +308,28 @@ MapMark CoverageMap::answeredMark(const Point& pt, const Frame& f) const {
     MapMark m;
     m.px = f.toPx(pt.m);
     m.fill = v ? colourOf(levelScale(), *v) : kNoValueColour;
+    m.shape = ownShape_;
     return m;
 }
 
 std::vector<MapMark> CoverageMap::marksFor(const Frame& f) const {
     std::vector<MapMark> marks;
-    marks.reserve(points_.size() + markers_.size());
-    for (const Point& pt : points_)
-        if (pt.answered)
+    marks.reserve(std::size_t(shownPoints()) + markers_.size());
+    forShown([&](const Point& pt, int shape) {
+        if (pt.answered) {
             marks.push_back(answeredMark(pt, f));
+            marks.back().shape = shape;
+        }
+    });
     LostSpots spots;
-    for (const Point& pt : points_)
+    forShown([&](const Point& pt, int shape) {
         if (!pt.answered)
-            spots.add(f.toPx(pt.m), pt.late);
+            spots.add(f.toPx(pt.m), pt.late, shape);
+    });
     marks.insert(marks.end(), spots.spots().begin(), spots.spots().end());
-    for (const MarkerPoint& k : markers_)
-        marks.push_back(MapMark{MapMark::Kind::Marker, f.toPx(k.m), {}, 1, false, k.number});
+    if (ownShown_)
+        for (const MarkerPoint& k : markers_)
+            marks.push_back(MapMark{MapMark::Kind::Marker, f.toPx(k.m), {}, 1, false, k.number});
     return marks;
 }
 
@@ -323,8 +349,10 @@ void CoverageMap::markLate(std::int64_t packet) {
             }
             // The spot's cross drawn again in the late colour over the red one.
             const Frame f = frameFor(size());
-            const std::vector<const MapMark*> at = spots_.near(f.toPx(it->m), 1);
-            if (!at.empty()) {
+            std::vector<const MapMark*> at = spots_.near(f.toPx(it->m), 1);
+            at.erase(std::remove_if(at.begin(), at.end(), [this](const MapMark* s) { return s->shape != ownShape_; }),
+                     at.end());
+            if (!at.empty() && ownShown_) {
                 MapMark late = *at.front();
                 late.late = true;
                 QPainter p(&image_);
@@ -350,6 +378,7 @@ LegendContent CoverageMap::legend() const {
         legend.note = QStringLiteral("色: 95 % 区間の下限");
     if (view_ != View::Points)
         legend.note += QStringLiteral("\n格子 %1 m, %2 点以上").arg(grid_.cellM()).arg(minSamples_);
+    legend.layers = legendLayers();
     return legend;
 }
 
@@ -358,7 +387,7 @@ LegendContent CoverageMap::legend() const {
 double CoverageMap::legendStrip(const QSize& size) const {
     // Measuring the legend's texts costs more than drawing a point: once
     // per legend, font and width asked.
-    const LegendKey key{value_, view_, grid_.cellM(), minSamples_, levels_, font().key()};
+    const LegendKey key{value_, view_, grid_.cellM(), minSamples_, levels_, font().key(), legendLayers()};
     if (!(legendKey_ == key)) {
         legendKey_ = key;
         legendPx_ = legendWidth(font(), legend()) + 16;
@@ -471,6 +500,8 @@ void CoverageMap::drawOverlays(QPainter& p, const QSize& size, const Frame& f) c
         drawDatum(p, f.toPx(QPointF(0, 0)));
     p.setPen(Qt::black);
     QString head = QStringLiteral("点 %1 (損失 %2)   位置なし %3").arg(points_.size()).arg(lost_).arg(unplaced_);
+    if (const int others = shownPoints() - (ownShown_ ? int(points_.size()) : 0); others || !ownShown_)
+        head += QStringLiteral("   表示中の層: 点 %1").arg(shownPoints());
     if (!projection_)
         head += QStringLiteral("   測位待ち");
     p.drawText(QRectF(8, 4, size.width() - 60, 18), Qt::AlignLeft | Qt::AlignVCenter, head);
@@ -515,12 +546,13 @@ void CoverageMap::paintEvent(QPaintEvent*) {
         stale_ = false;
         // The spots of this frame, for the marks drawn in from now on.
         spots_.clear();
-        for (const Point& pt : points_)
+        forShown([&](const Point& pt, int shape) {
             if (!pt.answered)
-                spots_.add(f.toPx(pt.m), pt.late);
+                spots_.add(f.toPx(pt.m), pt.late, shape);
+        });
         ++fullRedraws_;
         if (view_ == View::Points)
-            marksDrawn_ += std::int64_t(points_.size());
+            marksDrawn_ += std::int64_t(shownPoints());
     }
     QPainter p(this);
     p.drawImage(0, 0, image_);

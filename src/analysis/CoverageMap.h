@@ -31,6 +31,12 @@
 // over the red one in the image. The overlays are drawn over the image at
 // each paint; the legend has a strip of its own on the right. New exchanges
 // repaint the widget at most every kRepaintMs; a change of view at once.
+//
+// Several runs (a viewer's layers) share the map: the map's own exchanges
+// and overlays set whole, each layer with a mark shape of its own and its
+// name in the legend, each shown or hidden. An overlay set, shown or hidden
+// is a change of view: one full redraw. The grid views gather the cells of
+// the layers shown; the markers are the own run's.
 #include "analysis/BaseMap.h"
 #include "analysis/CoverageGrid.h"
 #include "analysis/MapLegend.h"
@@ -89,6 +95,23 @@ public:
     void markLate(std::int64_t packet);
     // A marker with a usable position becomes a flag at it.
     void addMarker(const records::Marker& m);
+    // Another run beside the map's own exchanges: its first `count`
+    // exchanges (in send order; latePackets those answered late), drawn
+    // in mark shape `shape` and named in the legend; replaces what overlay
+    // id held (CoverageLayers.cpp).
+    void setOverlay(int id, const QString& name, int shape, const std::vector<records::Exchange>& exchanges,
+                    std::size_t count, const std::vector<std::int64_t>& latePackets = {});
+    void removeOverlay(int id);
+    void setOverlayShown(int id, bool shown);
+    // The own exchanges' name and shape in the legend beside overlays, and
+    // whether they are drawn (they are counted either way).
+    void setOwnLayer(const QString& name, int shape);
+    void setOwnShown(bool shown);
+    bool ownShown() const { return ownShown_; }
+    int overlayCount() const { return int(overlays_.size()); }
+    // Points drawn now, of every layer shown (the own ones included when shown).
+    int shownPoints() const;
+
     // The point view's marks at the widget's size, in drawing order.
     std::vector<MapMark> drawList() const { return marksFor(frameFor(size())); }
 
@@ -135,6 +158,14 @@ private:
             return {centreM.x() + (px.x() - centrePx.x()) / scale, centreM.y() - (px.y() - centrePx.y()) / scale};
         }
     };
+    struct Overlay {
+        int id;
+        QString name;
+        int shape;
+        bool shown;
+        std::vector<Point> points;
+        int lost;
+    };
     struct MarkerPoint {
         QPointF m;
         int number;
@@ -145,8 +176,22 @@ private:
     MapMark answeredMark(const Point& pt, const Frame& f) const;
     void redrawMarkersNear(QPainter& p, const QPointF& c, const Frame& f) const;
     LegendContent legend() const;
+    std::vector<LegendLayer> legendLayers() const;
     double legendStrip(const QSize& size) const;
     std::optional<int> valueOf(const Point& p) const;
+    // Each point drawn, with its layer's shape: the own ones (when shown),
+    // then the overlays shown.
+    template <typename F>
+    void forShown(F&& f) const {
+        if (ownShown_)
+            for (const Point& p : points_)
+                f(p, ownShape_);
+        for (const Overlay& o : overlays_)
+            if (o.shown)
+                for (const Point& p : o.points)
+                    f(p, o.shape);
+    }
+    Overlay* overlay(int id);
     void reproject();
     void rebuildGrid();
     bool widenFor(const QPointF& m);
@@ -163,6 +208,10 @@ private:
     std::optional<LocalProjection> projection_;
     std::vector<Point> points_;
     std::vector<MarkerPoint> markers_;
+    std::vector<Overlay> overlays_;
+    QString ownName_;
+    int ownShape_ = 0;
+    bool ownShown_ = true;
     LostSpots spots_;  // of the backing image's frame
     CoverageGrid grid_;
     QRectF extentM_;  // x east, y north: left/top are the minima
@@ -184,9 +233,10 @@ private:
         int minSamples;
         exportdata::LevelScale levels;
         QString font;
+        std::vector<LegendLayer> layers;
         bool operator==(const LegendKey& o) const {
             return value == o.value && view == o.view && cellM == o.cellM && minSamples == o.minSamples &&
-                   levels == o.levels && font == o.font;
+                   levels == o.levels && font == o.font && layers == o.layers;
         }
     };
     mutable std::optional<LegendKey> legendKey_;

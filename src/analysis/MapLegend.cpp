@@ -130,15 +130,49 @@ void drawNorthArrow(QPainter& p, const QRectF& area) {
 
 namespace {
 
+// Cut in the middle: runs of one file differ by the start time at the end.
+QString layerLabel(const LegendLayer& l) {
+    if (l.name.size() <= kLegendLayerChars)
+        return l.name;
+    const int tail = kLegendLayerChars / 2;  // " yyyy-MM-dd HH:mm:ss"
+    return l.name.left(kLegendLayerChars - tail - 1) + QChar(0x2026) + l.name.right(tail);
+}
+
+void drawShape(QPainter& p, const QPointF& c, double r, int shape);
+
 QStringList legendLines(const LegendContent& legend, const QStringList& marks) {
     QStringList labels{legend.scale.title};
     for (const MapScale::Step& step : legend.scale.steps)
         labels << step.label;
     if (legend.pointMarks)
         labels += marks;
+    for (const LegendLayer& l : legend.layers)
+        labels << layerLabel(l);
     if (!legend.note.isEmpty())
         labels += legend.note.split(QLatin1Char('\n'));
     return labels;
+}
+
+// A mark's outline in a layer's shape, of radius r, with the pen and brush set.
+void drawShape(QPainter& p, const QPointF& c, double r, int shape) {
+    switch (((shape % kLayerShapes) + kLayerShapes) % kLayerShapes) {
+    case 0:
+        p.drawEllipse(c, r, r);
+        return;
+    case 1:
+        p.drawRect(QRectF(c.x() - r * 0.9, c.y() - r * 0.9, 1.8 * r, 1.8 * r));
+        return;
+    case 2:
+        p.drawPolygon(QPolygonF{c + QPointF(0, -1.2 * r), c + QPointF(1.1 * r, 0.85 * r), c + QPointF(-1.1 * r, 0.85 * r)});
+        return;
+    case 3:
+        p.drawPolygon(QPolygonF{c + QPointF(0, -1.25 * r), c + QPointF(1.25 * r, 0), c + QPointF(0, 1.25 * r),
+                                c + QPointF(-1.25 * r, 0)});
+        return;
+    default:
+        p.drawPolygon(QPolygonF{c + QPointF(0, 1.2 * r), c + QPointF(1.1 * r, -0.85 * r), c + QPointF(-1.1 * r, -0.85 * r)});
+        return;
+    }
 }
 
 QStringList markLabels() {
@@ -192,6 +226,13 @@ void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
             text(marks[i], 30);
         }
     }
+    for (const LegendLayer& l : legend.layers) {
+        p.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.2));
+        p.setBrush(Qt::white);
+        drawShape(p, QPointF(markAt.x(), y + line / 2), kMark, l.shape);
+        text(layerLabel(l), 30);
+        y += line;
+    }
     if (!legend.note.isEmpty())
         for (const QString& l : legend.note.split(QLatin1Char('\n'))) {
             text(l, 6);
@@ -200,14 +241,21 @@ void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend) {
     p.restore();
 }
 
-void drawAnswered(QPainter& p, const QPointF& c, const QColor& fill) {
-    p.setPen(QPen(fill.darker(150), 0.8));
+void drawAnswered(QPainter& p, const QPointF& c, const QColor& fill, int shape) {
+    // The first layer's dots as they always were; the others' with a dark
+    // edge, so that their shape shows on every colour.
+    p.setPen(shape ? QPen(QColor(0x30, 0x30, 0x30), 1.2) : QPen(fill.darker(150), 0.8));
     p.setBrush(fill);
-    p.drawEllipse(c, kMark, kMark);
+    drawShape(p, c, kMark, shape);
 }
 
-void drawLost(QPainter& p, const QPointF& c, bool late) {
+void drawLost(QPainter& p, const QPointF& c, bool late, int shape) {
     const QColor colour(QLatin1String(late ? exportdata::kLateRgb : exportdata::kLostRgb));
+    if (shape) {
+        p.setPen(QPen(colour, 1.2));
+        p.setBrush(Qt::NoBrush);
+        drawShape(p, c, kMark + 2.5, shape);
+    }
     // A white edge first: the cross stays readable on the darkest dots and
     // on streets.
     for (const QPen& pen : {QPen(Qt::white, 4.4, Qt::SolidLine, Qt::FlatCap), QPen(colour, 2.2, Qt::SolidLine, Qt::FlatCap)}) {

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 class QFont;
 class QPainter;
@@ -56,18 +57,33 @@ void drawScaleBar(QPainter& p, const QRectF& area, double pixelsPerMetre);
 // An arrow pointing north with "N", at the top right of area.
 void drawNorthArrow(QPainter& p, const QRectF& area);
 
+struct LegendLayer {
+    QString name;
+    int shape = 0;
+    bool operator==(const LegendLayer& o) const { return name == o.name && shape == o.shape; }
+};
+
 struct LegendContent {
     MapScale scale;
     bool pointMarks = true;            // lost / late / no-value marks (point view)
     QString note;                      // lines below the scale (which scale, grid size, minimum samples)
+    std::vector<LegendLayer> layers;   // several runs on one map: each one's mark and name
 };
 // The legend box at the bottom right of area, and its width in a font.
 void drawLegend(QPainter& p, const QRectF& area, const LegendContent& legend);
 double legendWidth(const QFont& font, const LegendContent& legend);
 
-// The marks the map draws, centred on c.
-void drawAnswered(QPainter& p, const QPointF& c, const QColor& fill);
-void drawLost(QPainter& p, const QPointF& c, bool late);
+// The marks of several runs on one map tell them apart by shape: a circle,
+// a square, a triangle, a diamond, a triangle pointing down, again.
+constexpr int kLayerShapes = 5;
+// The layer names in the legend are cut to this many characters (in the
+// middle, keeping the start time at their end).
+constexpr int kLegendLayerChars = 40;
+
+// The marks the map draws, centred on c: an answered dot in its layer's
+// shape, a lost cross (ringed by its layer's shape but for the first).
+void drawAnswered(QPainter& p, const QPointF& c, const QColor& fill, int shape = 0);
+void drawLost(QPainter& p, const QPointF& c, bool late, int shape = 0);
 void drawDatum(QPainter& p, const QPointF& c);
 
 }  // namespace analysis

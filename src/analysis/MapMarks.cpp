@@ -54,7 +54,7 @@ void LostSpots::clear() {
     lateCounts_.clear();
 }
 
-const MapMark& LostSpots::add(const QPointF& px, bool late) {
+const MapMark& LostSpots::add(const QPointF& px, bool late, int shape) {
     const double cx = std::floor(px.x() / kSpotPx), cy = std::floor(px.y() / kSpotPx);
     for (double dx = -1; dx <= 1; ++dx) {
         for (double dy = -1; dy <= 1; ++dy) {
@@ -63,7 +63,7 @@ const MapMark& LostSpots::add(const QPointF& px, bool late) {
                 continue;
             for (const int i : it->second) {
                 MapMark& s = spots_[std::size_t(i)];
-                if (std::hypot(s.px.x() - px.x(), s.px.y() - px.y()) > kSpotPx)
+                if (s.shape != shape || std::hypot(s.px.x() - px.x(), s.px.y() - px.y()) > kSpotPx)
                     continue;
                 ++s.count;
                 lateCounts_[std::size_t(i)] += late ? 1 : 0;
@@ -76,6 +76,7 @@ const MapMark& LostSpots::add(const QPointF& px, bool late) {
     s.kind = MapMark::Kind::Lost;
     s.px = px;
     s.late = late;
+    s.shape = shape;
     cells_[cellOf(px)].push_back(int(spots_.size()));
     spots_.push_back(s);
     lateCounts_.push_back(late ? 1 : 0);
@@ -113,10 +114,10 @@ std::vector<const MapMark*> LostSpots::near(const QPointF& px, double r) const {
 void drawMark(QPainter& p, const MapMark& m) {
     switch (m.kind) {
     case MapMark::Kind::Answered:
-        drawAnswered(p, m.px, m.fill);
+        drawAnswered(p, m.px, m.fill, m.shape);
         return;
     case MapMark::Kind::Lost:
-        drawLost(p, m.px, m.late);
+        drawLost(p, m.px, m.late, m.shape);
         if (m.count > 1) {
             p.save();
             drawCount(p, m.px, m.count);

@@ -28,6 +28,7 @@ struct MapMark {
     int count = 1;     // lost: exchanges lost at this spot
     bool late = false; // lost: every one of them answered late
     int number = 0;    // a marker's number
+    int shape = 0;     // answered, lost: the layer's mark shape (MapLegend.h)
 };
 
 class LostSpots {
@@ -37,9 +38,9 @@ public:
     static constexpr double kSpotPx = 6;
 
     void clear();
-    // The spot a loss at px joins (an existing one within kSpotPx, else a
-    // new one), counted in.
-    const MapMark& add(const QPointF& px, bool late);
+    // The spot a loss at px joins (an existing one of its layer's shape
+    // within kSpotPx, else a new one), counted in.
+    const MapMark& add(const QPointF& px, bool late, int shape = 0);
     // Spots whose cross or figure a mark drawn at px of radius r may
     // overlap.
     std::vector<const MapMark*> near(const QPointF& px, double r) const;
@@ -52,8 +53,8 @@ private:
     std::vector<int> lateCounts_;
 };
 
-// Draws one mark (a lost spot with its figure, a marker flag with its
-// number).
+// Draws one mark (a dot or a lost spot in its layer's shape, a lost spot
+// with its figure, a marker flag with its number).
 void drawMark(QPainter& p, const MapMark& m);
 
 }  // namespace analysis

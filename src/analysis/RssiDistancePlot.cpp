@@ -15,7 +15,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QSignalBlocker>
 #include <QSpinBox>
+#include <QThread>
 #include <QTimer>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -125,7 +127,12 @@ RssiDistancePlot::RssiDistancePlot(QWidget* parent) : QWidget(parent) {
     all->addWidget(view_, 1);
     all->addWidget(figures_);
 
-    connect(threshold_, &QSpinBox::valueChanged, this, &RssiDistancePlot::schedule);
+    // A threshold typed or stepped is the operator's.
+    connect(threshold_, &QSpinBox::valueChanged, this, [this](int dbm) {
+        handThreshold_ = dbm;
+        refitNow_ = true;
+        schedule();
+    });
     connect(noiseButton_, &QPushButton::clicked, this, &RssiDistancePlot::useNoiseThreshold);
     connect(png, &QPushButton::clicked, this, [this] { emit saveRequested(QStringLiteral("png")); });
     connect(svg, &QPushButton::clicked, this, [this] { emit saveRequested(QStringLiteral("svg")); });
@@ -142,20 +149,50 @@ void RssiDistancePlot::setDatum(double latitude, double longitude) {
 
 void RssiDistancePlot::clearDatum() { setDatum(0, 0); }
 
-void RssiDistancePlot::setThreshold(int dbm) { threshold_->setValue(dbm); }
+void RssiDistancePlot::setThreshold(int dbm) {
+    handThreshold_ = dbm;
+    if (threshold_->value() == dbm) {
+        refitNow_ = true;
+        schedule();
+        return;
+    }
+    threshold_->setValue(dbm);  // refits through valueChanged
+}
+
 int RssiDistancePlot::threshold() const { return threshold_->value(); }
 
-void RssiDistancePlot::clear() {
+void RssiDistancePlot::showMeasuredThreshold(double dbm) {
+    if (handThreshold_)
+        return;
+    const QSignalBlocker block(threshold_);
+    threshold_->setValue(int(std::lround(dbm)));
+}
+
+// The operator's threshold, else none: analyseLevels then takes the
+// measured 90 % level or the mode's default, as the summary does.
+std::optional<double> RssiDistancePlot::fitThreshold() const {
+    return handThreshold_ ? std::optional<double>(*handThreshold_) : std::nullopt;
+}
+
+void RssiDistancePlot::clear(bool lora) {
+    lora_ = lora;
     raw_.clear();
     noiseSum_ = 0;
     noiseCount_ = 0;
     noiseButton_->setEnabled(false);
+    farResult_ = ackResult_ = {};
+    if (!handThreshold_) {
+        const QSignalBlocker block(threshold_);
+        threshold_->setValue(int(defaultThresholdDbm(lora_)));
+    }
     rebuild();
 }
 
 void RssiDistancePlot::rebuild() {
-    far_.clear();
-    ack_.clear();
+    ++generation_;
+    farPoints_.clear();
+    ackPoints_.clear();
+    farSamples_ = ackSamples_ = 0;
     farDots_.clear();
     ackDots_.clear();
     farPending_.clear();
@@ -171,30 +208,49 @@ void RssiDistancePlot::rebuild() {
 }
 
 std::optional<double> RssiDistancePlot::distanceOf(const Raw& r) const {
+    if (!r.placed)
+        return std::nullopt;
+    if (r.distanceM)
+        return r.distanceM;
     if (datum_)
         return hubeny::distance(r.lat, r.lon, datum_->first, datum_->second);
-    return r.distanceM;
+    return std::nullopt;
 }
 
 void RssiDistancePlot::take(const Raw& r) {
     const std::optional<double> d = distanceOf(r);
+    // The fits' points, as LevelSeries makes them: every lost packet, every
+    // answered one with the level.
+    const auto point = [&](std::vector<LevelPoint>& to, std::optional<int> level) {
+        if (r.answered && !level)
+            return;
+        LevelPoint p;
+        p.atUs = r.atUs;
+        p.distanceM = d;
+        p.answered = r.answered;
+        if (r.answered)
+            p.level = double(*level);
+        to.push_back(p);
+    };
+    point(farPoints_, r.far);
+    point(ackPoints_, r.ack);
     if (!d || !(*d >= kMinDistanceM))
         return;
     const int bin = int(std::lround(std::log10(*d) * 200));  // 1/200 decade: about 1 %
     const bool first = !any_;
-    auto note = [&](std::optional<int> v, PathLossSums& sums, std::set<std::pair<int, int>>& seen,
+    auto note = [&](std::optional<int> v, int& samples, std::set<std::pair<int, int>>& seen,
                     std::vector<QPointF>& pending) {
         if (!v)
             return;
-        sums.add({*d, double(*v)});
+        ++samples;
         lowDbm_ = any_ ? std::min(lowDbm_, *v) : *v;
         highDbm_ = any_ ? std::max(highDbm_, *v) : *v;
         any_ = true;
         if (seen.insert({bin, *v}).second)
             pending.emplace_back(*d, *v);
     };
-    note(r.far, far_, farDots_, farPending_);
-    note(r.ack, ack_, ackDots_, ackPending_);
+    note(r.far, farSamples_, farDots_, farPending_);
+    note(r.ack, ackSamples_, ackDots_, ackPending_);
     if (!any_)
         return;
     nearestM_ = first ? *d : std::min(nearestM_, *d);
@@ -207,10 +263,16 @@ void RssiDistancePlot::addExchange(const records::Exchange& e) {
         ++noiseCount_;
         noiseButton_->setEnabled(true);
     }
-    if (!e.position || !e.position->usable() || (!e.farRssi && !e.ackRssi))
-        return;
-    raw_.push_back({e.position->lat, e.position->lon, e.position->distanceM, e.farRssi, e.ackRssi});
+    const bool placed = e.position && e.position->usable();
+    raw_.push_back({e.sentUs, placed, placed ? e.position->lat : 0, placed ? e.position->lon : 0,
+                    placed ? e.position->distanceM : std::nullopt, e.farRssi, e.ackRssi,
+                    e.outcome == records::Outcome::Answered});
     take(raw_.back());
+    schedule();
+}
+
+void RssiDistancePlot::runEnded() {
+    refitNow_ = true;
     schedule();
 }
 
@@ -230,7 +292,95 @@ void RssiDistancePlot::schedule() {
     if (scheduled_ || !shown_)
         return;
     scheduled_ = true;
-    QTimer::singleShot(kFlushMs, this, &RssiDistancePlot::flush);
+    QTimer::singleShot(kFlushMs, this, &RssiDistancePlot::refresh);
+}
+
+// What a fit on its thread takes and gives: its own copies only.
+struct RssiDistancePlot::Fit {
+    int number = 0;  // fitsStarted_ when it started
+    int generation = 0;
+    std::vector<LevelPoint> far, ack;
+    double fallback = 0;
+    std::optional<double> threshold;
+    LevelAnalysis farResult, ackResult;
+};
+
+// A fit is due for points not fitted yet: the first of a feed, after the
+// run's end or a new threshold, or kRefitRunUs of the run after the last.
+bool RssiDistancePlot::fitDue() const {
+    const std::size_t points = farPoints_.size() + ackPoints_.size();
+    if (fittedGeneration_ != generation_)
+        return true;
+    if (points == fittedPoints_ && !refitNow_)
+        return false;
+    return refitNow_ || (!raw_.empty() && raw_.back().atUs - fittedAtUs_ >= kRefitRunUs);
+}
+
+void RssiDistancePlot::refresh() {
+    scheduled_ = false;
+    if (!dirty_)
+        return;
+    dirty_ = false;
+    moveDots();
+    if (!inFlight_ && fitDue())
+        startFit();
+    else if (fitDue())
+        dirty_ = true;  // taken up when the running fit is in
+    showFits();
+}
+
+void RssiDistancePlot::startFit() {
+    auto fit = std::make_shared<Fit>();
+    fit->generation = generation_;
+    fit->far = farPoints_;
+    fit->ack = ackPoints_;
+    fit->fallback = defaultThresholdDbm(lora_);
+    fit->threshold = fitThreshold();
+    fittedGeneration_ = generation_;
+    fittedPoints_ = farPoints_.size() + ackPoints_.size();
+    fittedAtUs_ = raw_.empty() ? 0 : raw_.back().atUs;
+    refitNow_ = false;
+    inFlight_ = true;
+    ++fitsStarted_;
+    fit->number = fitsStarted_;
+    lastFitPoints_ = fittedPoints_;
+    QThread* thread = QThread::create([fit] {
+        fit->farResult = analyseLevels(fit->far, fit->fallback, fit->threshold);
+        fit->ackResult = analyseLevels(fit->ack, fit->fallback, fit->threshold);
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // The program does not end under a fit: the end waits for it.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, thread, [thread] { thread->wait(); });
+    // Gone with the plot when it goes first: the fit's data are its own.
+    connect(thread, &QThread::finished, this, [this, fit] {
+        inFlight_ = false;
+        // A fit of points since cleared or fed again from the start says
+        // nothing of the points now, nor does one overtaken by a later fit.
+        if (fit->generation == generation_ && fit->number == fitsStarted_)
+            applyFit(fit->farResult, fit->ackResult);
+        if (fitDue())
+            schedule();
+    });
+    thread->start();
+}
+
+void RssiDistancePlot::applyFit(const LevelAnalysis& far, const LevelAnalysis& ack) {
+    farResult_ = far;
+    ackResult_ = ack;
+    if (!handThreshold_ && farResult_.reach && farResult_.reach->thresholdDbm) {
+        const QSignalBlocker block(threshold_);
+        threshold_->setValue(int(std::lround(*farResult_.reach->thresholdDbm)));
+    }
+    showFits();
+}
+
+std::optional<PathLossFit> RssiDistancePlot::farFit() const {
+    return farResult_.reach ? std::optional<PathLossFit>(farResult_.reach->fit) : std::nullopt;
+}
+
+std::optional<PathLossFit> RssiDistancePlot::ackFit() const {
+    return ackResult_.reach ? std::optional<PathLossFit>(ackResult_.reach->fit) : std::nullopt;
 }
 
 void RssiDistancePlot::showFit(const std::optional<PathLossFit>& fit, QLineSeries* l) {
@@ -241,28 +391,42 @@ void RssiDistancePlot::showFit(const std::optional<PathLossFit>& fit, QLineSerie
     l->replace(QList<QPointF>{{x_->min(), fit->levelAt(x_->min())}, {x_->max(), fit->levelAt(x_->max())}});
 }
 
-QString RssiDistancePlot::fitText(const QString& title, const std::optional<PathLossFit>& fit) const {
-    if (!fit)
+QString RssiDistancePlot::fitText(const QString& title, const LevelAnalysis& a) const {
+    if (!a.reach)
         return title + QStringLiteral(": 近似なし (2 つ以上の距離の点が必要)");
-    const std::optional<double> reach = fit->distanceAt(threshold());
+    const Reach& r = *a.reach;
+    const PathLossFit& fit = r.fit;
+    const auto fixed = [](std::optional<double> v, int decimals) {
+        return v ? QString::number(*v, 'f', decimals) : QStringLiteral("-");
+    };
     // A nearly flat fit crosses the threshold absurdly far away; past ten
     // times the measured range the figure says only that.
-    const QString reachText = !reach ? QStringLiteral("-")
-        : *reach > kReachShownUpTo * fit->farthestM ? QStringLiteral("測定範囲の 10 倍超")
-                                                    : QString::number(*reach, 'f', 0) + QStringLiteral(" m");
-    return QStringLiteral("%1: n = %2, A(1 m) = %3 dBm, %4 dBm 到達 %5  (%6 点, 残差 %7 dB)")
-        .arg(title, QString::number(fit->exponent, 'f', 2), QString::number(fit->referenceDbm, 'f', 1))
-        .arg(threshold())
-        .arg(reachText)
-        .arg(fit->samples)
-        .arg(QString::number(fit->rmsErrorDb, 'f', 1));
+    QString reachText = QStringLiteral("-");
+    if (r.reachM && r.reachM->value > kReachShownUpTo * fit.farthestM)
+        reachText = QStringLiteral("測定範囲の 10 倍超");
+    else if (r.reachM)
+        reachText = QStringLiteral("%1 m (95 % %2 .. %3 m)%4")
+                        .arg(QString::number(r.reachM->value, 'f', 0), QString::number(r.reachM->low, 'f', 0),
+                             QString::number(r.reachM->high, 'f', 0),
+                             r.reachOutsideRange ? QStringLiteral(" 測定範囲外") : QString());
+    const QString source = handThreshold_ ? QStringLiteral("手動") : r.thresholdMeasured
+                                                                    ? QStringLiteral("90 % 感度 (実測)")
+                                                                    : QStringLiteral("既定値");
+    const QString thresholdText = handThreshold_ ? QString::number(*handThreshold_) : fixed(r.thresholdDbm, 1);
+    const QString sigma = r.sigma ? QStringLiteral("%1 dB (95 % %2 .. %3)")
+                                        .arg(QString::number(r.sigma->value, 'f', 1), QString::number(r.sigma->low, 'f', 1),
+                                             QString::number(r.sigma->high, 'f', 1))
+                                  : QStringLiteral("-");
+    return QStringLiteral("%1: n = %2 (SE %3), A(1 m) = %4 dBm (SE %5), σ = %6"
+                          "  (%10 点 %11 .. %12 m, 損失 %13 点を打ち切りとして)\n      %7 dBm 到達 %8 [しきい値: %9]")
+        .arg(title, QString::number(fit.exponent, 'f', 2), fixed(r.nSe, 3), QString::number(fit.referenceDbm, 'f', 1),
+             fixed(r.aSe, 2), sigma, thresholdText, reachText, source)
+        .arg(fit.samples)
+        .arg(QString::number(fit.nearestM, 'f', 0), QString::number(fit.farthestM, 'f', 0))
+        .arg(r.censored);
 }
 
-void RssiDistancePlot::flush() {
-    scheduled_ = false;
-    if (!dirty_)
-        return;
-    dirty_ = false;
+void RssiDistancePlot::moveDots() {
     auto move = [](std::vector<QPointF>& pending, QScatterSeries* s) {
         if (pending.empty())
             return;
@@ -273,18 +437,40 @@ void RssiDistancePlot::flush() {
     };
     move(farPending_, farDotsSeries_);
     move(ackPending_, ackDotsSeries_);
-    farFit_ = far_.fit();
-    ackFit_ = ack_.fit();
+}
 
+void RssiDistancePlot::flush() {
+    scheduled_ = false;
+    if (!dirty_ && !fitDue())
+        return;
+    dirty_ = false;
+    moveDots();
+    if (fitDue()) {
+        fittedGeneration_ = generation_;
+        fittedPoints_ = farPoints_.size() + ackPoints_.size();
+        fittedAtUs_ = raw_.empty() ? 0 : raw_.back().atUs;
+        refitNow_ = false;
+        ++fitsStarted_;
+        lastFitPoints_ = fittedPoints_;
+        const double fallback = defaultThresholdDbm(lora_);
+        const LevelAnalysis far = analyseLevels(farPoints_, fallback, fitThreshold());
+        applyFit(far, analyseLevels(ackPoints_, fallback, fitThreshold()));
+    }
+    showFits();
+}
+
+// The axes around the dots, the fit lines over them, the threshold and the
+// figures of the fits in.
+void RssiDistancePlot::showFits() {
+    const std::optional<PathLossFit> farFit = this->farFit(), ackFit = this->ackFit();
     // The distance axis: whole decades around the samples, and far enough
     // to show where a fit reaches the threshold (up to ten times the
     // farthest sample).
     double lo = any_ ? nearestM_ : 1;
     double hi = any_ ? farthestM_ : 1000;
-    for (const auto& fit : {farFit_, ackFit_})
-        if (fit)
-            if (const auto reach = fit->distanceAt(threshold()); reach && *reach < farthestM_ * 10)
-                hi = std::max(hi, *reach);
+    for (const LevelAnalysis* a : {&farResult_, &ackResult_})
+        if (a->reach && a->reach->reachM && a->reach->reachM->value < farthestM_ * 10)
+            hi = std::max(hi, a->reach->reachM->value);
     x_->setRange(decadeBelow(lo), std::max(decadeAbove(hi), decadeBelow(lo) * 10));
     const double low = std::min(double(any_ ? lowDbm_ : -120), double(threshold()));
     const double high = any_ ? highDbm_ : -30;
@@ -292,11 +478,14 @@ void RssiDistancePlot::flush() {
     y_->setRange(bottom, top);
     const int tens = int(std::lround((top - bottom) / 10));
     y_->setTickCount(tens <= 12 ? tens + 1 : tens / 2 + 1);  // a line every 10 or 20 dB
-    showFit(farFit_, farLine_);
-    showFit(ackFit_, ackLine_);
-    thresholdLine_->replace(QList<QPointF>{{x_->min(), double(threshold())}, {x_->max(), double(threshold())}});
-    figures_->setText(fitText(QStringLiteral("相手受信"), farFit_) + QLatin1Char('\n') +
-                      fitText(QStringLiteral("自局受信"), ackFit_));
+    showFit(farFit, farLine_);
+    showFit(ackFit, ackLine_);
+    const double level = handThreshold_                                            ? double(*handThreshold_)
+                         : farResult_.reach && farResult_.reach->thresholdDbm ? *farResult_.reach->thresholdDbm
+                                                                              : double(threshold());
+    thresholdLine_->replace(QList<QPointF>{{x_->min(), level}, {x_->max(), level}});
+    figures_->setText(fitText(QStringLiteral("相手受信"), farResult_) + QLatin1Char('\n') +
+                      fitText(QStringLiteral("自局受信"), ackResult_));
 }
 
 int RssiDistancePlot::drawnDots() const { return farDotsSeries_->count() + ackDotsSeries_->count(); }

@@ -2,16 +2,22 @@
 
 #include "analysis/AnalysisWindow.h"
 #include "analysis/ControlNames.h"
+#include "analysis/CoverageMap.h"
+#include "analysis/MapLegend.h"
 #include "analysis/RunRecorder.h"
 #include "export/RunFiles.h"
 #include "export/Summary.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QThread>
@@ -151,6 +157,15 @@ RunViewer::RunViewer(const AnalysisSettings& settings, QObject* parent)
     g->addWidget(compareCaption, 2, 0);
     g->addWidget(compareBox_, 2, 1);
     g->addWidget(verdict_, 2, 2);
+    // One check box a layer: which runs the map shows together.
+    auto* layersCaption = new QLabel(QStringLiteral("地図の層"));
+    auto* boxes = new QWidget;
+    nameControl(boxes, QStringLiteral("MapLayers"));
+    mapLayers_ = new QHBoxLayout(boxes);
+    mapLayers_->setContentsMargins(0, 0, 0, 0);
+    mapLayers_->addStretch(1);
+    g->addWidget(layersCaption, 3, 0);
+    g->addWidget(boxes, 3, 1, 1, 2);
     g->setColumnStretch(1, 1);
     g->setColumnStretch(2, 1);
     window_->addViewerBar(bar);
@@ -253,6 +268,8 @@ void RunViewer::take(Read& read) {
             compareBox_->addItem(layerBox_->itemText(i));
     }
     setUps_.resize(runs_.size());
+    for (int i = before; i < layerCount(); ++i)
+        addMapLayerBox(i);
     QString status = QStringLiteral("%1 ラン").arg(layerCount());
     if (!failed_.isEmpty())
         status += QStringLiteral("  読込失敗: ") + failed_.join(QStringLiteral(", "));
@@ -270,7 +287,22 @@ void RunViewer::take(Read& read) {
 void RunViewer::showLayer(int i) {
     if (i < 0 || i >= layerCount())
         return;
+    // The layer picked goes on the map; the one before leaves it unless
+    // checked by hand.
+    if (current_ >= 0 && current_ != i && autoChecked_[std::size_t(current_)]) {
+        const QSignalBlocker block(mapBoxes_[std::size_t(current_)]);
+        mapBoxes_[std::size_t(current_)]->setChecked(false);
+        autoChecked_[std::size_t(current_)] = false;
+    }
+    if (!mapBoxes_[std::size_t(i)]->isChecked()) {
+        const QSignalBlocker block(mapBoxes_[std::size_t(i)]);
+        mapBoxes_[std::size_t(i)]->setChecked(true);
+        autoChecked_[std::size_t(i)] = true;
+    }
     current_ = i;
+    CoverageMap& map = window_->map();
+    map.setOwnLayer(runs_[std::size_t(i)].name, i % kLayerShapes);
+    map.setOwnShown(true);
     fedLayer_ = -1;
     const RecordedRun& run = runs_[std::size_t(i)];
     {
@@ -383,9 +415,67 @@ void RunViewer::feedTo(std::int64_t limitUs) {
             endFed_ = true;
         }
     }
+    showOverlays();
     window_->endBulk();
     showTime();
     emit shown();
+}
+
+// A layer's box: its mark's shape and its name.
+void RunViewer::addMapLayerBox(int i) {
+    QPixmap mark(14, 14);
+    mark.fill(Qt::transparent);
+    {
+        QPainter p(&mark);
+        p.setRenderHint(QPainter::Antialiasing);
+        drawAnswered(p, QPointF(7, 7), kNoValueColour, i % kLayerShapes);
+    }
+    auto* box = new QCheckBox(runs_[std::size_t(i)].name);
+    box->setObjectName(QStringLiteral("MapLayer(%1)").arg(i));
+    box->setIcon(QIcon(mark));
+    box->setAccessibleDescription(QStringLiteral("地図に表示"));
+    box->setToolTip(QStringLiteral("地図に表示: ") + runs_[std::size_t(i)].source);
+    mapLayers_->insertWidget(mapLayers_->count() - 1, box);  // before the stretch
+    mapBoxes_.push_back(box);
+    autoChecked_.push_back(false);
+    overlaid_.emplace_back();
+    connect(box, &QCheckBox::toggled, this, [this, i] { onMapLayerToggled(i); });
+}
+
+void RunViewer::onMapLayerToggled(int i) {
+    autoChecked_[std::size_t(i)] = false;  // the operator's choice from now on
+    if (i == current_)
+        window_->map().setOwnShown(mapBoxes_[std::size_t(i)]->isChecked());
+    else
+        showOverlays();
+}
+
+// Every other layer checked goes on the map up to the moment shown (its
+// own first send plus the same offset), whole at the scrubber's right end.
+void RunViewer::showOverlays() {
+    if (current_ < 0)
+        return;
+    CoverageMap& map = window_->map();
+    const bool whole = limitUs_ >= runs_[std::size_t(current_)].spanUs();
+    for (int k = 0; k < layerCount(); ++k) {
+        std::optional<std::size_t>& held = overlaid_[std::size_t(k)];
+        if (k == current_ || !mapBoxes_[std::size_t(k)]->isChecked()) {
+            if (held)
+                map.removeOverlay(k);
+            held.reset();
+            continue;
+        }
+        const RecordedRun& run = runs_[std::size_t(k)];
+        const std::size_t count = whole ? run.exchanges.size() : run.exchangesUpTo(limitUs_);
+        if (held == count)
+            continue;
+        std::vector<std::int64_t> late;
+        for (const auto& [before, answer] : run.late)
+            if (before <= count)
+                late.push_back(answer.packet);
+        map.setOverlay(k, run.name, k % kLayerShapes, run.exchanges, count, late);
+        held = count;
+    }
 }
 
 void RunViewer::showTime() {

@@ -6,9 +6,15 @@
 // they were read, so every figure, plot, map and page comes from the same
 // code as in the live run.
 //
-// One layer is shown at a time (the layer box picks it). The time scrubber
-// limits it to the records sent up to a moment after the layer's first
-// send; at its right end the whole run, its end included. A scrub forward
+// One layer is shown at a time (the layer box picks it): its figures, plots
+// and pages. The map shows it and, beside it, every other layer whose box
+// in the map's layer row is checked, each in a mark shape of its own and
+// named in the map's legend; the layer picked is checked when picked (and
+// unchecked again when another is picked, unless checked by hand), and any
+// layer's box hides it. The time scrubber limits the layer shown to the
+// records sent up to a moment after the layer's first send, and each other
+// layer on the map to the same time after its own first send; at its
+// right end every run whole, its end included. A scrub forward
 // feeds only the records between the two moments; one backward (or another
 // layer) feeds the layer again from its start, out of memory. Moves of the
 // scrubber are taken kScrubDebounceMs after it rests, so dragging it over a
@@ -29,7 +35,9 @@
 #include <utility>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QSlider;
 class QTimer;
@@ -90,6 +98,8 @@ public:
     // verdict: the shown run is B, the chosen one A, both whole.
     QComboBox* compareBox() const { return compareBox_; }
     QLabel* verdictLabel() const { return verdict_; }
+    // Layer i on the map ("MapLayer(i)", captioned with the layer's name).
+    QCheckBox* mapLayerBox(int i) const { return mapBoxes_[std::size_t(i)]; }
     QStringList problems() const { return problems_; }
 
     // Shows layer i whole.
@@ -121,6 +131,9 @@ private:
     void showTime();
     void onScrubberMoved();
     void showComparison();
+    void addMapLayerBox(int i);
+    void onMapLayerToggled(int i);
+    void showOverlays();
     const SetUpFigures& setUpOf(int layer);
 
     std::vector<RecordedRun> runs_;
@@ -136,6 +149,11 @@ private:
     QLabel* status_ = nullptr;
     QComboBox* compareBox_ = nullptr;
     QLabel* verdict_ = nullptr;
+    QHBoxLayout* mapLayers_ = nullptr;
+    std::vector<QCheckBox*> mapBoxes_;
+    std::vector<bool> autoChecked_;  // checked by being picked, not by hand
+    // By layer: how many exchanges the map holds of it as an overlay.
+    std::vector<std::optional<std::size_t>> overlaid_;
     std::vector<std::optional<SetUpFigures>> setUps_;  // by layer, made when first compared
     QTimer* debounce_ = nullptr;
     int current_ = -1;

@@ -2,12 +2,16 @@
 // losses follow a known logistic law gives bins, a curve and levels near
 // the law's, the distance page's threshold follows the measured 90 % level
 // until the operator sets one, the page's picture and the run report carry
-// them; and the fits' limits: runs without losses, with losses the level
-// does not explain, and without distances.
+// them; the distance page shows the summary's fits of the run's own
+// stream, refitted on its own thread a bounded number of times; and the
+// fits' limits: runs without losses, with losses the level does not
+// explain, and without distances.
 #include "analysis/AnalysisWindow.h"
 #include "analysis/RssiDistancePlot.h"
 #include "analysis/RunRecorder.h"
 #include "analysis/SensitivityPage.h"
+#include "export/RunFiles.h"
+#include "export/Summary.h"
 #include "stats/Sensitivity.h"
 
 #include <QtTest>
@@ -65,6 +69,7 @@ class AnalysisSensitivityTest : public QObject {
     Q_OBJECT
 private slots:
     void pageThresholdPictureAndReport();
+    void distancePageShowsTheSummarysFits();
     void fitsKnowTheirLimits();
 };
 
@@ -130,6 +135,103 @@ void AnalysisSensitivityTest::pageThresholdPictureAndReport() {
     const QString text = QString::fromUtf8(report.readAll());
     QVERIFY2(text.contains(QStringLiteral("感度 (95 % 区間)")) && text.contains(QStringLiteral("(90 % 感度)")),
              qPrintable(text));
+}
+
+namespace {
+
+void sameEstimate(const std::optional<Estimate>& a, const std::optional<Estimate>& b) {
+    QCOMPARE(a.has_value(), b.has_value());
+    if (a) {
+        QCOMPARE(a->value, b->value);
+        QCOMPARE(a->low, b->low);
+        QCOMPARE(a->high, b->high);
+    }
+}
+
+void sameReach(const std::optional<Reach>& page, const std::optional<Reach>& summary) {
+    QVERIFY(page && summary);
+    QCOMPARE(page->fit.exponent, summary->fit.exponent);
+    QCOMPARE(page->fit.referenceDbm, summary->fit.referenceDbm);
+    QCOMPARE(page->fit.samples, summary->fit.samples);
+    QCOMPARE(page->nSe, summary->nSe);
+    QCOMPARE(page->aSe, summary->aSe);
+    sameEstimate(page->sigma, summary->sigma);
+    sameEstimate(page->reachM, summary->reachM);
+    QCOMPARE(page->thresholdDbm, summary->thresholdDbm);
+    QCOMPARE(page->thresholdMeasured, summary->thresholdMeasured);
+    QCOMPARE(page->censored, summary->censored);
+}
+
+}  // namespace
+
+// The run fed live with the distance page in view: it refits on its own
+// thread as the run goes, once per kRefitRunUs of the run's time at most
+// (never per exchange), and after the end its figures are those of
+// `qvx-export --to summary` over the run's own stream, threshold included.
+void AnalysisSensitivityTest::distancePageShowsTheSummarysFits() {
+    QTemporaryDir dir;
+    RunRecorder rec(dir.path());
+    AnalysisWindow window(rec, {});
+    records::RunStart start;
+    start.runId = 1;
+    start.commLog = QStringLiteral("240501_FSK_walk.log");
+    rec.onRunStart(start);
+    RssiDistancePlot& plot = window.distancePlot();
+    // 50 ms apart: a minute of run, a dozen fits.
+    std::vector<records::Exchange> run = walk(1200, true, true, 11);
+    for (std::size_t i = 0; i < run.size(); ++i)
+        run[i].sentUs = std::int64_t(i) * 50'000;
+    for (const records::Exchange& e : run) {
+        rec.onExchange(e);
+        plot.refresh();  // as the page's timer would, however often
+        if (plot.fitting())
+            QTRY_VERIFY_WITH_TIMEOUT(!plot.fitting(), 20000);
+    }
+    // 60 s of run: a fit per 5 s at most.
+    const int fits = plot.fitsStarted();
+    const int most = int((run.back().sentUs - run.front().sentUs) / RssiDistancePlot::kRefitRunUs) + 1;
+    QVERIFY2(fits <= most && fits >= most - 2, qPrintable(QStringLiteral("%1 fits, %2 at most").arg(fits).arg(most)));
+    records::RunEnd end;
+    end.runId = 1;
+    rec.onRunEnd(end);
+    plot.refresh();
+    QCOMPARE(plot.fitsStarted(), fits + 1);  // the end's points at once
+    QTRY_VERIFY_WITH_TIMEOUT(!plot.fitting(), 20000);
+    // Every point in the last fit: far and answer levels of 1200 exchanges.
+    QCOMPARE(plot.lastFitPoints(), std::size_t(2 * 1200));
+    plot.refresh();
+    QCOMPARE(plot.fitsStarted(), fits + 1);  // nothing new: no fit
+
+    exportdata::SummarySink sink;
+    QVERIFY(exportdata::readRunFile(rec.streamPath(), sink));
+    const exportdata::SummarySink::Result summary = sink.result();
+    sameReach(plot.farAnalysis().reach, summary.far.reach);
+    sameReach(plot.ackAnalysis().reach, summary.ack.reach);
+    QVERIFY(summary.far.reach->thresholdMeasured && summary.far.reach->censored > 50);
+    // The figures say so: n with its standard error, A, sigma, the reach
+    // with its interval, the threshold and where it came from.
+    const Reach& far = *summary.far.reach;
+    const QString text = plot.figures()->text();
+    for (const QString& part : {QStringLiteral("n = %1 (SE %2)").arg(far.fit.exponent, 0, 'f', 2).arg(*far.nSe, 0, 'f', 3),
+                                QStringLiteral("A(1 m) = %1 dBm").arg(far.fit.referenceDbm, 0, 'f', 1),
+                                QStringLiteral("σ = %1 dB").arg(far.sigma->value, 0, 'f', 1),
+                                QStringLiteral("%1 dBm 到達 %2 m (95 % %3 .. %4 m)")
+                                    .arg(*far.thresholdDbm, 0, 'f', 1)
+                                    .arg(far.reachM->value, 0, 'f', 0)
+                                    .arg(far.reachM->low, 0, 'f', 0)
+                                    .arg(far.reachM->high, 0, 'f', 0),
+                                QStringLiteral("[しきい値: 90 % 感度 (実測)]")})
+        QVERIFY2(text.contains(part), qPrintable(part + QStringLiteral("\n") + text));
+    QCOMPARE(plot.threshold(), int(std::lround(*far.thresholdDbm)));
+    QVERIFY(!plot.thresholdSetByHand());
+
+    // The operator's threshold: the summary's with the same one.
+    plot.setThreshold(-100);
+    plot.flush();
+    const exportdata::SummarySink::Result byHand = sink.result(-100.0);
+    sameReach(plot.farAnalysis().reach, byHand.far.reach);
+    QVERIFY(plot.figures()->text().contains(QStringLiteral("-100 dBm 到達")) &&
+            plot.figures()->text().contains(QStringLiteral("[しきい値: 手動]")));
 }
 
 void AnalysisSensitivityTest::fitsKnowTheirLimits() {

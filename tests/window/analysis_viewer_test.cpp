@@ -4,8 +4,9 @@
 // page equals the live window's, and whose time scrubber shows exactly
 // what a live window fed the run up to that moment showed. A communication
 // log opens through the button the same way; a stream of two runs gives two
-// layers; and qvx-loopback --open shows files without touching its data
-// folder.
+// layers, which the map shows together, each shown and hidden by its box
+// while the figures stay the picked layer's; and qvx-loopback --open shows
+// files without touching its data folder.
 #include "analysis/AnalysisWindow.h"
 #include "analysis/CoverageMap.h"
 #include "analysis/LinkCharts.h"
@@ -15,6 +16,7 @@
 #include "shell/StartOptions.h"
 
 #include <QtTest>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -41,6 +44,7 @@ struct KnownRun {
     int packets = 90;
     int markerAfter = 40;
     int farBase = -60;
+    double lonOffset = 0;  // the walk moved east
 
     records::RunStart start() const {
         records::RunStart r;
@@ -67,7 +71,7 @@ struct KnownRun {
         records::Position p;
         const double d = 20.0 * n;
         p.lat = kLat0 + d / 111000.0;
-        p.lon = kLon0 + d / 91000.0 / 2;
+        p.lon = kLon0 + lonOffset + d / 91000.0 / 2;
         p.fix = n % 11 == 5 ? 0 : 1;  // now and then no fix: counted, not drawn
         p.sats = 9;
         p.distanceM = d;
@@ -183,6 +187,7 @@ private slots:
     void droppedStreamShowsTheLiveRunAndScrubs();
     void commLogOpensAsItsRecordsFedLive();
     void twoRunsAreTwoLayers();
+    void layersShareTheMap();
     void openOnTheCommandLine();
 };
 
@@ -336,6 +341,118 @@ void AnalysisViewerTest::twoRunsAreTwoLayers() {
     QVERIFY2(verdict->text().contains(QStringLiteral("B: error rate 0.8 % higher")), qPrintable(verdict->text()));
     against->setCurrentIndex(0);
     QVERIFY(verdict->text().isEmpty());
+}
+
+namespace {
+
+int marksOf(const CoverageMap& map, int shape, MapMark::Kind kind) {
+    int n = 0;
+    for (const MapMark& m : map.drawList())
+        if (m.kind == kind && m.shape == shape)
+            n += kind == MapMark::Kind::Lost ? m.count : 1;
+    return n;
+}
+
+QMap<QString, QString> figuresOnly(QMap<QString, QString> shown) {
+    shown.remove(QStringLiteral("map"));
+    return shown;
+}
+
+}  // namespace
+
+// Two runs in two files: the second goes on the map beside the first by
+// its box, in squares, and off again leaving the map as it was to the
+// pixel; the scrubber limits it to the same time since its own first send;
+// the picked layer hides by its box too; and through all of it the figures
+// are the picked layer's.
+void AnalysisViewerTest::layersShareTheMap() {
+    KnownRun one, two;
+    two.runId = 2;
+    two.packets = 40;
+    two.farBase = -45;
+    two.lonOffset = 0.004;
+    Live a, b;
+    one.feed(a.rec, a.nowUs);
+    two.feed(b.rec, b.nowUs);
+    const QMap<QString, QString> first = figuresOnly(shown(a.window));
+    const QMap<QString, QString> second = figuresOnly(shown(b.window));
+    a.window.openFiles({a.dir.filePath(QStringLiteral("240501_FSK_known.jsonl")),
+                        b.dir.filePath(QStringLiteral("240501_FSK_known.jsonl"))});
+    AnalysisWindow* viewer = viewerWindow(&a.window);
+    QVERIFY(viewer);
+    auto* layers = viewer->findChild<QComboBox*>(QStringLiteral("RunLayer"));
+    QTRY_COMPARE(layers->count(), 2);
+    viewer->resize(1100, 760);
+    viewer->findChild<QTabWidget*>(QStringLiteral("AnalysisTabs"))->setCurrentIndex(1);
+    QVERIFY(QTest::qWaitForWindowExposed(viewer));
+    auto* box0 = viewer->findChild<QCheckBox*>(QStringLiteral("MapLayer(0)"));
+    auto* box1 = viewer->findChild<QCheckBox*>(QStringLiteral("MapLayer(1)"));
+    QVERIFY(box0 && box1);
+    QCOMPARE(box1->text(), layers->itemText(1).section(QStringLiteral(" ("), 0, 0));  // announced by its caption
+    QVERIFY(box0->isChecked() && !box1->isChecked());
+    CoverageMap& map = viewer->map();
+    const int alone = int(map.drawList().size());
+    // Shown and hidden once: the extent is then the one run one's points
+    // alone are given when the layers change.
+    box1->setChecked(true);
+    box1->setChecked(false);
+    QCOMPARE(int(map.drawList().size()), alone);
+    const QImage before = map.grab().toImage();
+
+    // Run two placed: 40 packets, 4 without a fix, 5 of the rest lost.
+    box1->setChecked(true);
+    QCOMPARE(map.overlayCount(), 1);
+    QCOMPARE(marksOf(map, 1, MapMark::Kind::Answered), 31);
+    QCOMPARE(marksOf(map, 1, MapMark::Kind::Lost), 5);
+    const std::vector<MapMark> marks = map.drawList();
+    const auto spots = std::count_if(marks.begin(), marks.end(),
+                                     [](const MapMark& m) { return m.kind == MapMark::Kind::Lost && m.shape == 1; });
+    QCOMPARE(int(marks.size()), alone + 31 + int(spots));
+    QCOMPARE(map.shownPoints(), map.drawnPoints() + 36);
+    const QImage both = map.grab().toImage();
+    int changed = 0;
+    for (int y = 0; y < both.height(); ++y)
+        for (int x = 0; x < both.width(); ++x)
+            changed += both.pixel(x, y) != before.pixel(x, y);
+    QVERIFY2(changed > 31 * 20, qPrintable(QString::number(changed)));
+    QCOMPARE(figuresOnly(shown(*viewer)), first);
+    box1->setChecked(false);
+    QCOMPARE(map.overlayCount(), 0);
+    QCOMPARE(int(map.drawList().size()), alone);
+    QCOMPARE(map.grab().toImage(), before);
+
+    // Scrubbed to packet 20 of run one: run two up to its own packet 20
+    // (two of them without a fix).
+    box1->setChecked(true);
+    auto* scrubber = viewer->findChild<QSlider*>(QStringLiteral("TimeScrubber"));
+    scrubber->setValue(int((one.sentUs(20) - one.sentUs(1)) / 1000 + 100));
+    QTRY_COMPARE(viewer->findChild<QLabel*>(QStringLiteral("Evaluated"))->text(), QStringLiteral("20"));
+    QCOMPARE(map.drawnPoints(), 18);
+    QCOMPARE(map.shownPoints(), 18 + 18);
+    scrubber->setValue(scrubber->maximum());
+    QTRY_COMPARE(viewer->findChild<QLabel*>(QStringLiteral("Evaluated"))->text(), QStringLiteral("90"));
+    QCOMPARE(map.shownPoints(), map.drawnPoints() + 36);
+
+    // The picked layer hidden: only run two's marks, the figures still run one's.
+    box0->setChecked(false);
+    QVERIFY(!map.ownShown());
+    for (const MapMark& m : map.drawList())
+        QCOMPARE(m.shape, 1);
+    QCOMPARE(figuresOnly(shown(*viewer)), first);
+    // Checked again by hand it stays when run two is picked: run two's
+    // figures, run one beside it in circles.
+    box0->setChecked(true);
+    layers->setCurrentIndex(1);
+    QCOMPARE(figuresOnly(shown(*viewer)), second);
+    QVERIFY(box0->isChecked() && box1->isChecked());
+    QCOMPARE(map.overlayCount(), 1);
+    QVERIFY(marksOf(map, 0, MapMark::Kind::Answered) > 50);
+    QCOMPARE(marksOf(map, 1, MapMark::Kind::Answered), 31);
+    // Picked back, run two leaves the map with the pick only if picking
+    // had put it there: here it was checked by hand, so it stays.
+    layers->setCurrentIndex(0);
+    QCOMPARE(map.overlayCount(), 1);
+    QCOMPARE(figuresOnly(shown(*viewer)), first);
 }
 
 // The command line: --open takes files and no run options; the program

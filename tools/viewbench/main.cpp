@@ -13,6 +13,7 @@
 // live run shows them, instead of the window's bulk path (for comparison;
 // perf record it on a shorter stream).
 #include "analysis/AnalysisWindow.h"
+#include "analysis/RssiDistancePlot.h"
 #include "analysis/RunRecorder.h"
 #include "analysis/RunViewer.h"
 #include "common/Headless.h"
@@ -179,6 +180,20 @@ int main(int argc, char** argv) {
         if (p == 0)
             firstPaint = c.ms();
         std::printf("paint %-10s   %7.0f ms wall %7.0f ms CPU\n", pages[p], c.ms(), c.cpuMs());
+    }
+    {
+        // The distance page's path-loss fits, on their own thread since its paint.
+        analysis::RssiDistancePlot& plot = window.distancePlot();
+        while (plot.fitting() || plot.fitsStarted() == 0)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        std::printf("distance fits (far and answer, off the window thread): %7.0f ms wall since the paint, "
+                    "%zu points, %d fits\n", c.ms(), plot.lastFitPoints(), plot.fitsStarted());
+        c.restart();
+        plot.flush();  // nothing new: no fit
+        plot.setThreshold(plot.threshold() - 1);
+        plot.flush();  // the same fits on the window thread, for their cost alone
+        std::printf("distance fits (far and answer, on the window thread): %7.0f ms wall %7.0f ms CPU\n", c.ms(),
+                    c.cpuMs());
     }
     std::printf("OPEN TO SHOWN (read, feed, first page painted): %.0f ms\n", openMs + firstPaint);
     tabs->setCurrentIndex(0);
