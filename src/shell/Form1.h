@@ -78,6 +78,25 @@ public:
     // The least time between two paints of the window.
     static constexpr int kPaintGapMs = 100;
 
+    // Message, where the window's terse reports show (the data folder's
+    // note at start-up).
+    QLabel* messageLabel() const { return ui.Message; }
+
+    // Opens the analysis window (AnalysisButton, Ctrl+L) and raises it.
+    void showAnalysis();
+    // The driver of an unattended start (the command-line options), owned
+    // by the window.
+    StartDriver* startDriver(const StartOptions& options);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Tests and benches see inside through this friend (the window
+    // harness); the program's own parts see only their views.
+    friend struct FormInside;
+
     Ui::Form1 ui;
     FormState st;
     const Services svc;
@@ -119,17 +138,6 @@ public:
     std::unique_ptr<analysis::RunRecorder> recorder;
     std::unique_ptr<analysis::AlarmEffects> alarmEffects;
     std::unique_ptr<analysis::AnalysisWindow> analysisWindow;
-    // Opens the analysis window (AnalysisButton, Ctrl+L) and raises it.
-    void showAnalysis();
-    // The driver of an unattended start (the command-line options), owned
-    // by the window.
-    StartDriver* startDriver(const StartOptions& options);
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     // The parts' views (PartViews.cpp).
     FieldRulesView fieldRulesView();
     SettingsView settingsView();
