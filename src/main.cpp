@@ -94,7 +94,7 @@ int main(int argc, char* argv[]) {
     services.baseName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 
     Form1 window(services);
-    data.showOn(window.ui.Message);
+    data.showOn(window.messageLabel());
     window.show();
     auto* driver = window.startDriver(options);
     QObject::connect(&quitSignals, &QuitSignals::received, &window, [&window](int signo) {

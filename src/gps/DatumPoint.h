@@ -3,7 +3,35 @@
 #include <QObject>
 #include <QString>
 
-struct Window;
+class Dialogs;
+struct FormState;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+// What the datum point touches: the datum point and its corrections (its
+// own), the position last taken (read), GPS使用 and the position boxes
+// (read: which lines a datum file gets), GPSMessage for its reports, and
+// the file dialogs with the window as their parent.
+struct DatumView {
+    explicit DatumView(FormState& st);
+    QWidget* form = nullptr;
+    Dialogs* dialogs = nullptr;
+    QLabel* GPSMessage = nullptr;
+    const QCheckBox* GPS_On = nullptr;
+    const QLineEdit* Npos = nullptr;
+    const QLineEdit* Epos = nullptr;
+    const QLineEdit* Mpos = nullptr;
+    double& DatumLatitude;
+    double& DatumLongitude;
+    double& DatumHeight;
+    double& NorthCorrection;
+    double& EastCorrection;
+    const double& LatitudeDeg;
+    const double& LongitudeDeg;
+    const double& Altitude;
+};
 
 class DatumPoint : public QObject {
     Q_OBJECT
@@ -13,7 +41,7 @@ public:
     static const QString kReadFailed;
     static const QString kWriteFailed;
 
-    explicit DatumPoint(Window& window);
+    DatumPoint(const DatumView& view, QObject* parent);
     void Geten_ReadSW_Click();
     void Geten_SetSW_Click();
     // A datum file could not be saved since start-up.
@@ -25,6 +53,6 @@ signals:
 
 private:
     void report(const QString& message, const QString& reason = QString());
-    Window& f;
+    DatumView f;
     bool saveFailed_ = false;
 };

@@ -1,26 +1,29 @@
 #include "gps/GgaProcessor.h"
 
 #include "common/NumberText.h"
-#include "form/Window.h"
 #include "gps/Distance.h"
 #include "gps/Gga.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <cmath>
 
-GgaProcessor::GgaProcessor(Window& window) : QObject(&window.form), f(window) {
+GgaProcessor::GgaProcessor(const GgaView& view, QObject* parent) : QObject(parent), f(view) {
     // The box is rewritten ten times a second: no undo history builds up.
-    f.ui.GPSdataDisp->document()->setUndoRedoEnabled(false);
+    f.GPSdataDisp->document()->setUndoRedoEnabled(false);
 }
 
 void GgaProcessor::GPSTimer_Timer() {
-    const int processedBefore = f.st.GgaProcessed;
-    const qsizetype bufferBefore = f.st.GpsBuffer.size();  // the sentence search only ever cuts the front
+    const int processedBefore = f.GgaProcessed;
+    const qsizetype bufferBefore = f.GpsBuffer.size();  // the sentence search only ever cuts the front
     const bool shown = showBuffer();
-    const QString sentence = gga::takeSentence(f.st.GpsBuffer, &f.st.GgaProcessed, f.ui.GPSdata_clr->currentText());
+    const QString sentence = gga::takeSentence(f.GpsBuffer, &f.GgaProcessed, f.GPSdata_clr->currentText());
     if (!sentence.isEmpty()) {
         showSentence(sentence);
         return;
@@ -30,8 +33,8 @@ void GgaProcessor::GPSTimer_Timer() {
     // and GPS is not in use, every further tick would change nothing either,
     // so the timer rests (an idle window then has no wake-up of its own)
     // until wake() tells it one of those may have changed.
-    if (!shown && f.st.GgaProcessed == processedBefore && f.st.GpsBuffer.size() == bufferBefore
-        && !f.MSComm2->isOpen() && !f.ui.GPS_On->isChecked())
+    if (!shown && f.GgaProcessed == processedBefore && f.GpsBuffer.size() == bufferBefore
+        && !f.MSComm2->isOpen() && !f.GPS_On->isChecked())
         f.GPSTimer->setEnabled(false);
 }
 
@@ -47,8 +50,8 @@ bool GgaProcessor::showBuffer() {
     // arrived, not the buffer's length. The whole text is set afresh when
     // the buffer was cut, when the box was edited since, or when a CR LF
     // would be split between the two (it must stay one line end).
-    const QString& buffer = f.st.GpsBuffer;
-    QTextDocument* doc = f.ui.GPSdataDisp->document();
+    const QString& buffer = f.GpsBuffer;
+    QTextDocument* doc = f.GPSdataDisp->document();
     const bool untouched = doc->revision() == shownRevision_ && doc->isEmpty() == shownBuffer_.isEmpty();
     if (untouched && buffer == shownBuffer_)
         return false;
@@ -58,7 +61,7 @@ bool GgaProcessor::showBuffer() {
         end.movePosition(QTextCursor::End);
         end.insertText(buffer.mid(shownBuffer_.size()));
     } else {
-        f.ui.GPSdataDisp->setPlainText(buffer);
+        f.GPSdataDisp->setPlainText(buffer);
     }
     shownBuffer_ = buffer;
     shownRevision_ = doc->revision();
@@ -73,9 +76,9 @@ void GgaProcessor::gpsSwitched(bool on) {
 }
 
 void GgaProcessor::setDistance(records::Position& p) const {
-    if (f.st.DatumLatitude != 0 && f.st.DatumLongitude != 0) {
-        const double h = f.ui.Check2->isChecked() ? std::fabs(p.alt - f.st.DatumHeight) : 0.0;
-        p.distanceM = hubeny::distance(p.lat, p.lon, f.st.DatumLatitude, f.st.DatumLongitude, h);
+    if (f.DatumLatitude != 0 && f.DatumLongitude != 0) {
+        const double h = f.Check2->isChecked() ? std::fabs(p.alt - f.DatumHeight) : 0.0;
+        p.distanceM = hubeny::distance(p.lat, p.lon, f.DatumLatitude, f.DatumLongitude, h);
     }
 }
 
@@ -87,7 +90,7 @@ gps::PositionAt GgaProcessor::positionAt(std::int64_t us) const {
 }
 
 void GgaProcessor::showSentence(const QString& sentence) {
-    f.ui.GPposition->setText(sentence);
+    f.GPposition->setText(sentence);
     position_ = gga::position(sentence);
     if (position_)
         setDistance(*position_);
@@ -96,35 +99,33 @@ void GgaProcessor::showSentence(const QString& sentence) {
     const gga::Fields fields = gga::extract(sentence);
     if (!fields.positioned) return;
 
-    FormState& st = f.st;
-    st.LatitudeRaw = numtext::leadingNumber(fields.latitude);
-    f.ui.Npos->setText(numtext::signBlank(st.LatitudeRaw));
-    st.LongitudeRaw = numtext::leadingNumber(fields.longitude);
-    f.ui.Epos->setText(numtext::signBlank(st.LongitudeRaw));
-    st.Altitude = numtext::leadingNumber(fields.altitude);
-    f.ui.Mpos->setText(numtext::signBlank(st.Altitude));
-    f.ui.EiseiN->setText(fields.satellites);
+    f.LatitudeRaw = numtext::leadingNumber(fields.latitude);
+    f.Npos->setText(numtext::signBlank(f.LatitudeRaw));
+    f.LongitudeRaw = numtext::leadingNumber(fields.longitude);
+    f.Epos->setText(numtext::signBlank(f.LongitudeRaw));
+    f.Altitude = numtext::leadingNumber(fields.altitude);
+    f.Mpos->setText(numtext::signBlank(f.Altitude));
+    f.EiseiN->setText(fields.satellites);
 
-    st.LatitudeDeg = gga::decimalDegrees(st.LatitudeRaw);
-    st.LongitudeDeg = gga::decimalDegrees(st.LongitudeRaw);
-    f.ui.NposGmap->setText(numtext::signBlank(st.LatitudeDeg));
-    f.ui.EposGmap->setText(numtext::signBlank(st.LongitudeDeg));
+    f.LatitudeDeg = gga::decimalDegrees(f.LatitudeRaw);
+    f.LongitudeDeg = gga::decimalDegrees(f.LongitudeRaw);
+    f.NposGmap->setText(numtext::signBlank(f.LatitudeDeg));
+    f.EposGmap->setText(numtext::signBlank(f.LongitudeDeg));
 
-    f.ui.Nposition->setText(gga::dmsText(st.LatitudeRaw));
-    f.ui.Eposition->setText(gga::dmsText(st.LongitudeRaw));
+    f.Nposition->setText(gga::dmsText(f.LatitudeRaw));
+    f.Eposition->setText(gga::dmsText(f.LongitudeRaw));
 
     showDistance();
 }
 
 void GgaProcessor::showDistance() {
-    const FormState& st = f.st;
-    if (st.DatumLatitude == 0 || st.DatumLongitude == 0 || f.ui.NposGmap->text().isEmpty()
-        || f.ui.EposGmap->text().isEmpty()) {
-        f.ui.WGS84_Kyori->setText(QString());
+    if (f.DatumLatitude == 0 || f.DatumLongitude == 0 || f.NposGmap->text().isEmpty()
+        || f.EposGmap->text().isEmpty()) {
+        f.WGS84_Kyori->setText(QString());
         return;
     }
-    const double h = f.ui.Check2->isChecked()
-        ? std::fabs(numtext::round15(st.Altitude) - numtext::round15(st.DatumHeight)) : 0.0;
-    const double d = hubeny::distance(st.LatitudeDeg, st.LongitudeDeg, st.DatumLatitude, st.DatumLongitude, h);
-    f.ui.WGS84_Kyori->setText(hubeny::metresText(d));
+    const double h = f.Check2->isChecked()
+        ? std::fabs(numtext::round15(f.Altitude) - numtext::round15(f.DatumHeight)) : 0.0;
+    const double d = hubeny::distance(f.LatitudeDeg, f.LongitudeDeg, f.DatumLatitude, f.DatumLongitude, h);
+    f.WGS84_Kyori->setText(hubeny::metresText(d));
 }

@@ -8,12 +8,53 @@
 
 #include <optional>
 
-struct Window;
+struct FormState;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class SerialPort;
+class Timer;
+
+// What the GPS tick touches: the GPS text buffer and its processed flag,
+// the position figures it takes from a sentence (its own), the datum point
+// (read); the GPS text box, the position, satellite and distance boxes it
+// writes; GPS使用, the height switch and the redisplay condition (read);
+// the GPS port (read: open or not) and its own timer.
+struct GgaView {
+    explicit GgaView(FormState& st);
+    Timer* GPSTimer = nullptr;
+    const SerialPort* MSComm2 = nullptr;
+    const QCheckBox* GPS_On = nullptr;
+    const QCheckBox* Check2 = nullptr;
+    const QComboBox* GPSdata_clr = nullptr;
+    QPlainTextEdit* GPSdataDisp = nullptr;
+    QLineEdit* GPposition = nullptr;
+    QLineEdit* Npos = nullptr;
+    QLineEdit* Epos = nullptr;
+    QLineEdit* Mpos = nullptr;
+    QLineEdit* EiseiN = nullptr;
+    QLineEdit* NposGmap = nullptr;
+    QLineEdit* EposGmap = nullptr;
+    QLineEdit* Nposition = nullptr;
+    QLineEdit* Eposition = nullptr;
+    QLineEdit* WGS84_Kyori = nullptr;
+    QString& GpsBuffer;
+    int& GgaProcessed;
+    double& LatitudeRaw;
+    double& LongitudeRaw;
+    double& Altitude;
+    double& LatitudeDeg;
+    double& LongitudeDeg;
+    const double& DatumLatitude;
+    const double& DatumLongitude;
+    const double& DatumHeight;
+};
 
 class GgaProcessor : public QObject {
     Q_OBJECT
 public:
-    explicit GgaProcessor(Window& window);
+    GgaProcessor(const GgaView& view, QObject* parent);
     void GPSTimer_Timer();
     // Runs the GPS timer again after it rested (a tick with nothing to do
     // while GPS is off): connected to everything that can give a tick
@@ -46,7 +87,7 @@ private:
     void showSentence(const QString& sentence);
     void showDistance();
     void setDistance(records::Position& p) const;
-    Window& f;
+    GgaView f;
     QString shownBuffer_;      // what GPSdataDisp was last given
     int shownRevision_ = -1;   // its document's revision just after
     std::optional<records::Position> position_;

@@ -3,12 +3,20 @@
 #include <QObject>
 #include <QString>
 
-struct Window;
+class SoundPlayer;
+
+// What the sounds need: the player, and the folders a sound file is read
+// from (the data folder first, the install's second).
+struct SoundsView {
+    SoundPlayer* sound = nullptr;
+    QString appDir;
+    QString soundDir;
+};
 
 class ResultSounds : public QObject {
     Q_OBJECT
 public:
-    explicit ResultSounds(Window& window);
+    ResultSounds(const SoundsView& view, QObject* parent);
     void PlaySuccessSound();
     void PlayFailureSound();
     // Where a sound file is read: beside the settings file, or the
@@ -17,5 +25,5 @@ public:
 
 private:
 
-    Window& f;
+    SoundsView f;
 };

@@ -2,7 +2,7 @@
 
 #include "common/Colours.h"
 #include "common/NumberText.h"
-#include "form/Window.h"
+#include "form/FormState.h"
 #include "gps/GgaProcessor.h"
 #include "looptest/ResultSounds.h"
 #include "looptest/RssiGraph.h"
@@ -17,7 +17,10 @@
 #include "results/LogWriters.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -59,9 +62,9 @@ std::optional<int> dbm(const std::optional<QString>& text) {
 
 } // namespace
 
-TestCycle::TestCycle(Window& window, LogWriters& logs, RadioChannel& radio, ResultSounds& sounds, GgaProcessor& gga) : QObject(&window.form), f(window), logs(logs), radio(radio), sounds(sounds), gga(gga) {
-
-}
+TestCycle::TestCycle(const CycleView& view, QObject* parent, LogWriters& logs, RadioChannel& radio,
+                     ResultSounds& sounds, GgaProcessor& gga)
+    : QObject(parent), f(view), logs(logs), radio(radio), sounds(sounds), gga(gga) {}
 
 void TestCycle::Tx_Timer_Timer() {
     // Long periods run as several firings; only the last one steps.
@@ -86,32 +89,32 @@ void TestCycle::startRun(const records::RunStart& start) {
 }
 
 void TestCycle::step() {
-    const qint64 t0 = keeper_.stepStart(f.svc.clock->microseconds());
+    const qint64 t0 = keeper_.stepStart(f.clock->microseconds());
     f.Tx_Timer->setEnabled(false);
     // The log views show this step's lines when it ends, after the packet
     // went out: laying them out does not delay the send.
     const LogWriters::ViewsAtEnd viewsAtEnd(logs);
 
-    if (f.st.ResultPending != 0)
+    if (f.ResultPending != 0)
         evaluateExchange();
 
-    f.st.ResultPending = 1;
-    f.ui.RxData->clear();
-    f.ui.RxText->clear();
+    f.ResultPending = 1;
+    f.RxData->clear();
+    f.RxText->clear();
     radio.beginPeriod();
 
-    const bool goesOn = f.st.RunKind == FormState::kContinuousRun
-        || numtext::leadingNumber(f.ui.Tx_CnEnd->text()) > numtext::leadingNumber(f.ui.Tx_Count->text());
+    const bool goesOn = f.RunKind == FormState::kContinuousRun
+        || numtext::leadingNumber(f.Tx_CnEnd->text()) > numtext::leadingNumber(f.Tx_Count->text());
     if (!goesOn) {
         emit lengthReached();
         return;
     }
 
-    countUp(f.ui.Tx_Count);
-    const double countValue = numtext::leadingNumber(f.ui.Tx_Count->text());
+    countUp(f.Tx_Count);
+    const double countValue = numtext::leadingNumber(f.Tx_Count->text());
     const QString count = numtext::plain(countValue);
-    f.ui.FSKData->setText((QStringLiteral("000") + count).right(3));
-    f.ui.ChkData->setText(cmdset::expectedAnswer(f.st.ExpectedAnswerHex, f.ui.FSKData->text()));
+    f.FSKData->setText((QStringLiteral("000") + count).right(3));
+    f.ChkData->setText(cmdset::expectedAnswer(f.ExpectedAnswerHex, f.FSKData->text()));
 
     // The send half of the log line names the commands that went out; when
     // a write fails (the run is then stopped) it still stands, so the log
@@ -121,25 +124,25 @@ void TestCycle::step() {
     // timer fires up to half a millisecond early by its rounding), none
     // when the step is already past that instant.
     const qint64 sendAt = keeper_.sendInstant(t0);
-    const qint64 untilSend = sendAt - f.svc.clock->microseconds();
+    const qint64 untilSend = sendAt - f.clock->microseconds();
     const bool waited = untilSend <= PeriodKeeper::kSendOffsetUs + 2000;
-    const Sent out = f.MSComm1->timedWrites() ? sendTimed(waited ? sendAt : f.svc.clock->microseconds())
+    const Sent out = f.MSComm1->timedWrites() ? sendTimed(waited ? sendAt : f.clock->microseconds())
                                               : sendHere(waited ? sendAt : -1);
     const bool sent = out.sent;
     // Started at its instant, not late (a write handed over for that
     // instant went out then, whenever this step came).
     const bool onTime = waited && (untilSend >= 0 || scheduledAt_ == sendAt);
     if (sent) {
-        f.st.SendTime = out.ms;
-        f.st.SendTimeUs = out.us;
+        f.SendTime = out.ms;
+        f.SendTimeUs = out.us;
         if (onTime)
-            keeper_.sendTook(f.st.SendTimeUs - sendAt);
-        f.st.ResponseTime.clear();
-        f.st.ResponseTimeUs.reset();
-        f.st.AwaitingResponse = 1;
+            keeper_.sendTook(f.SendTimeUs - sendAt);
+        f.ResponseTime.clear();
+        f.ResponseTimeUs.reset();
+        f.AwaitingResponse = 1;
         ++sent_;
-        inFlight_ = InFlight{std::int64_t(std::clamp(countValue, 0.0, 9e15)), f.ui.FSKData->text(), out.at,
-                             f.st.SendTimeUs, f.ui.GPS_On->isChecked()};
+        inFlight_ = InFlight{std::int64_t(std::clamp(countValue, 0.0, 9e15)), f.FSKData->text(), out.at,
+                             f.SendTimeUs, f.GPS_On->isChecked()};
     }
     scheduledAt_ = -1;
     logs.AppendCommLog(loglines::sendHalf(out.at, out.commands));
@@ -153,9 +156,9 @@ void TestCycle::step() {
 // has one, then the data command.
 QStringList TestCycle::packetCommands(const QString& payload) const {
     QStringList commands;
-    if (f.st.FirmwareKind >= FormState::kFirmwareFvForm)
+    if (f.FirmwareKind >= FormState::kFirmwareFvForm)
         commands << cmdset::kNoiseCommand;
-    commands << cmdset::dataCommand(f.ui.TxCmd->text(), payload, f.ui.FSKDmy->text());
+    commands << cmdset::dataCommand(f.TxCmd->text(), payload, f.FSKDmy->text());
     return commands;
 }
 
@@ -163,18 +166,18 @@ QStringList TestCycle::packetCommands(const QString& payload) const {
 // sendAt (-1: at once).
 TestCycle::Sent TestCycle::sendHere(qint64 sendAt) {
     if (sendAt >= 0)
-        f.svc.clock->sleepUntil(sendAt);
+        f.clock->sleepUntil(sendAt);
     Sent out;
-    out.at = f.svc.clock->now();
-    for (const QString& command : packetCommands(f.ui.FSKData->text())) {
+    out.at = f.clock->now();
+    for (const QString& command : packetCommands(f.FSKData->text())) {
         out.sent = sendPacket(command);
         if (!out.sent)
             break;
-        out.commands << f.st.PendingCommand;
+        out.commands << f.PendingCommand;
     }
     if (out.sent) {
-        out.ms = f.svc.clock->milliseconds();
-        out.us = f.svc.clock->microseconds();
+        out.ms = f.clock->milliseconds();
+        out.us = f.clock->microseconds();
     }
     return out;
 }
@@ -184,7 +187,7 @@ TestCycle::Sent TestCycle::sendHere(qint64 sendAt) {
 // even if this step comes late. The commands are then told one by one as
 // if written here, so a failed one does what it does there.
 TestCycle::Sent TestCycle::sendTimed(qint64 sendAt) {
-    QStringList commands = packetCommands(f.ui.FSKData->text());
+    QStringList commands = packetCommands(f.FSKData->text());
     QList<QByteArray> lines;
     for (const QString& command : commands)
         lines << cmdset::commandLine(command);
@@ -192,9 +195,9 @@ TestCycle::Sent TestCycle::sendTimed(qint64 sendAt) {
     if (w.lines != lines)
         commands = scheduledCommands_;   // what went out is what was handed over
     Sent out;
-    out.at = f.svc.clock->now().addMSecs(-std::max<qint64>(0, f.svc.clock->microseconds() - w.us) / 1000);
+    out.at = f.clock->now().addMSecs(-std::max<qint64>(0, f.clock->microseconds() - w.us) / 1000);
     for (int i = 0; i < commands.size(); ++i) {
-        f.st.PendingCommand = commands[i];
+        f.PendingCommand = commands[i];
         out.sent = i < w.count;
         if (!out.sent) {
             radio.writeFailed();
@@ -213,8 +216,8 @@ TestCycle::Sent TestCycle::sendTimed(qint64 sendAt) {
 // changed meanwhile and the write is not out yet).
 void TestCycle::scheduleNext() {
     const auto at = keeper_.nextSendInstant();
-    const double count = numtext::leadingNumber(f.ui.Tx_Count->text());
-    const bool goesOn = f.st.RunKind == FormState::kContinuousRun || numtext::leadingNumber(f.ui.Tx_CnEnd->text()) > count;
+    const double count = numtext::leadingNumber(f.Tx_Count->text());
+    const bool goesOn = f.RunKind == FormState::kContinuousRun || numtext::leadingNumber(f.Tx_CnEnd->text()) > count;
     if (!f.MSComm1->timedWrites() || !at || !goesOn)
         return;
     scheduledCommands_ = packetCommands((QStringLiteral("000") + numtext::plain(count + 1)).right(3));
@@ -228,14 +231,14 @@ void TestCycle::scheduleNext() {
 // Sends one command; false when the write failed and the run was stopped
 // by it (the port is closed): the step then ends without re-arming.
 bool TestCycle::sendPacket(const QString& command) {
-    f.st.PendingCommand = command;
+    f.PendingCommand = command;
     return radio.SendModuleCommand();
 }
 
 void TestCycle::rearm(qint64 t0Us, bool sentOnTime) {
     // A period beyond what the timers serve (1e14 typed in a box) is held at
     // the longest one, so every conversion stays in range.
-    const double period = std::clamp(f.st.TxPeriod, 0.0, kMaxPeriodMs);
+    const double period = std::clamp(f.TxPeriod, 0.0, kMaxPeriodMs);
     // When the port wrote the packet at its instant, a step that ends late
     // has not delayed the send: the schedule holds while the next step
     // still comes before its instant. A packet that went out late itself
@@ -244,7 +247,7 @@ void TestCycle::rearm(qint64 t0Us, bool sentOnTime) {
     const qint64 maxCompensationUs =
         f.MSComm1->timedWrites() && sentOnTime ? std::max(PeriodKeeper::kMaxCompensationUs, qint64(period * 1000) - kLateStepMarginUs)
                                  : PeriodKeeper::kMaxCompensationUs;
-    const PeriodKeeper::Arm arm = keeper_.rearm(period, t0Us, f.svc.clock->microseconds(), maxCompensationUs);
+    const PeriodKeeper::Arm arm = keeper_.rearm(period, t0Us, f.clock->microseconds(), maxCompensationUs);
     SubTickCount = SubTicksLeft = arm.firings;
     f.Tx_Timer->setInterval(arm.intervalMs);
     f.Tx_Timer->setEnabled(true);
@@ -252,10 +255,10 @@ void TestCycle::rearm(qint64 t0Us, bool sentOnTime) {
 
 void TestCycle::evaluateExchange() {
     // Floor noise reported for the "@RA" sent before the previous packet.
-    const QString oldNoise = f.ui.NoiseRssi->text();
-    const QString rxText = f.ui.RxText->toPlainText();
+    const QString oldNoise = f.NoiseRssi->text();
+    const QString rxText = f.RxText->toPlainText();
     if (const auto noise = cmdset::valueBeforeDbm(rxText, cmdset::kNoiseAnswer))
-        f.ui.NoiseRssi->setText(*noise);
+        f.NoiseRssi->setText(*noise);
 
     // Success when the receive handler recognised the expected answer in
     // this period (or it is in the dump); it carries the far end's signal
@@ -263,7 +266,7 @@ void TestCycle::evaluateExchange() {
     // answer must not turn a received answer into a lost packet.
     const cmdset::AnswerWatch& answer = radio.periodAnswer();
     const auto rxRssi = answer.recognised() ? answer.farRssi()
-                                            : cmdset::farEndRssiIn(f.ui.RxData->text(), f.ui.ChkData->text());
+                                            : cmdset::farEndRssiIn(f.RxData->text(), f.ChkData->text());
     if (rxRssi)
         evaluateSuccess(*rxRssi, oldNoise);
     else
@@ -297,20 +300,20 @@ records::Exchange TestCycle::exchangeRecord(const InFlight& p, std::optional<int
     e.sentUs = p.sentUs;
     e.mode = run_.mode;
     e.spreading = run_.spreading;
-    e.periodMs = f.st.TxPeriod;
+    e.periodMs = f.TxPeriod;
     e.noise = dbm(cmdset::valueBeforeDbm(rxText, cmdset::kNoiseAnswer));
     if (farRssi) {
         e.outcome = records::Outcome::Answered;
         e.farRssi = farRssi;
         e.ackRssi = dbm(cmdset::answerRssi(rxText));
-        if (f.st.ResponseTimeUs) {
-            e.answeredUs = f.st.ResponseTimeUs;
-            e.rttUs = *f.st.ResponseTimeUs - p.sentUs;
+        if (f.ResponseTimeUs) {
+            e.answeredUs = f.ResponseTimeUs;
+            e.rttUs = *f.ResponseTimeUs - p.sentUs;
         }
     }
     // The position at the instant the data command went out, from the
     // fixes around it (the map logs keep the texts of this step).
-    if (p.gpsOn && f.ui.GPS_On->isChecked()) {
+    if (p.gpsOn && f.GPS_On->isChecked()) {
         const gps::PositionAt at = gga.positionAt(p.sentUs);
         e.gps = at.state;
         e.position = at.position;
@@ -325,11 +328,11 @@ records::Exchange TestCycle::exchangeRecord(const InFlight& p, std::optional<int
 // packet's does.
 QList<records::LateAnswer> TestCycle::findLateAnswers() {
     QList<records::LateAnswer> found;
-    const QString rxData = f.ui.RxData->text();
+    const QString rxData = f.RxData->text();
     const std::int64_t current = inFlight_->packet;
     for (auto it = lost_.begin(); it != lost_.end();) {
-        const QString pattern = cmdset::expectedAnswer(f.st.ExpectedAnswerHex, it->payload);
-        const int at = current - it->packet > kLateWatch || pattern == f.ui.ChkData->text() ? -1 : rxData.indexOf(pattern);
+        const QString pattern = cmdset::expectedAnswer(f.ExpectedAnswerHex, it->payload);
+        const int at = current - it->packet > kLateWatch || pattern == f.ChkData->text() ? -1 : rxData.indexOf(pattern);
         const auto arrived = at < 0 ? std::nullopt : radio.arrivalOf(at + int(pattern.size()) - 1);
         if (!arrived) {
             ++it;
@@ -350,48 +353,48 @@ QList<records::LateAnswer> TestCycle::findLateAnswers() {
 }
 
 void TestCycle::evaluateSuccess(int rxRssi, const QString& oldNoise) {
-    countUp(f.ui.FSK_OK);
-    if (f.st.TxPeriod >= kSoundPeriodMs)
+    countUp(f.FSK_OK);
+    if (f.TxPeriod >= kSoundPeriodMs)
         sounds.PlaySuccessSound();
 
-    f.ui.Rx_Rssi->setText(QString::number(rxRssi));
+    f.Rx_Rssi->setText(QString::number(rxRssi));
     // Without a complete answer-RSSI report the box keeps its text.
-    const QString rxText = f.ui.RxText->toPlainText();
+    const QString rxText = f.RxText->toPlainText();
     if (const auto ack = cmdset::answerRssi(rxText))
-        f.ui.AckRssi->setText(*ack);
+        f.AckRssi->setText(*ack);
 
-    const QString oldRxAve = f.ui.Rx_RssiAve->text();
-    f.ui.Rx_RssiAve->setText(pushAndAverage(f.st.RxRssiHistory, f.ui.Rx_Rssi->text()));
-    const QString oldAckAve = f.ui.AckRssiAve->text();
-    f.ui.AckRssiAve->setText(pushAndAverage(f.st.AckRssiHistory, f.ui.AckRssi->text()));
+    const QString oldRxAve = f.Rx_RssiAve->text();
+    f.Rx_RssiAve->setText(pushAndAverage(f.RxRssiHistory, f.Rx_Rssi->text()));
+    const QString oldAckAve = f.AckRssiAve->text();
+    f.AckRssiAve->setText(pushAndAverage(f.AckRssiHistory, f.AckRssi->text()));
 
-    const QPalette& pal = f.ui.Picture1->palette();
-    RssiGraph::Colours c{colourFromValue(f.st.GraphBackColor, pal), colourFromValue(f.st.GridColor, pal),
-                         colourFromValue(f.st.NoiseColor, pal), {}, {}};
+    const QPalette& pal = f.Picture1->palette();
+    RssiGraph::Colours c{colourFromValue(f.GraphBackColor, pal), colourFromValue(f.GridColor, pal),
+                         colourFromValue(f.NoiseColor, pal), {}, {}};
     const bool received = f.RssiGraph_Sel[0]->isChecked();
-    c.bar = colourFromValue(received ? f.st.RxBarColor : f.st.SelectedBackColor, pal);
-    c.average = colourFromValue(received ? f.st.RxAverageColor : f.st.AckAverageColor, pal);
+    c.bar = colourFromValue(received ? f.RxBarColor : f.SelectedBackColor, pal);
+    c.average = colourFromValue(received ? f.RxAverageColor : f.AckAverageColor, pal);
     if (received)
-        f.ui.Picture1->step(true, f.ui.Rx_Rssi->text(), oldRxAve, f.ui.Rx_RssiAve->text(), oldNoise,
-                            f.ui.NoiseRssi->text(), c);
+        f.Picture1->step(true, f.Rx_Rssi->text(), oldRxAve, f.Rx_RssiAve->text(), oldNoise,
+                            f.NoiseRssi->text(), c);
     else
-        f.ui.Picture1->step(true, f.ui.AckRssi->text(), oldAckAve, f.ui.AckRssiAve->text(), oldNoise,
-                            f.ui.NoiseRssi->text(), c);
+        f.Picture1->step(true, f.AckRssi->text(), oldAckAve, f.AckRssiAve->text(), oldNoise,
+                            f.NoiseRssi->text(), c);
     writeAnswerLines(true);
 }
 
 void TestCycle::evaluateFailure(const QString& oldNoise) {
-    countUp(f.ui.FSK_Err);
-    f.ui.Rx_Rssi->clear();
-    f.ui.AckRssi->clear();
-    if (f.st.TxPeriod >= kSoundPeriodMs)
+    countUp(f.FSK_Err);
+    f.Rx_Rssi->clear();
+    f.AckRssi->clear();
+    if (f.TxPeriod >= kSoundPeriodMs)
         sounds.PlayFailureSound();
 
-    if (!f.ui.GraphOption->isChecked()) {
-        const QPalette& pal = f.ui.Picture1->palette();
-        const RssiGraph::Colours c{colourFromValue(f.st.GraphBackColor, pal), colourFromValue(f.st.GridColor, pal),
-                                   colourFromValue(f.st.NoiseColor, pal), {}, {}};
-        f.ui.Picture1->step(false, QString(), QString(), QString(), oldNoise, f.ui.NoiseRssi->text(), c);
+    if (!f.GraphOption->isChecked()) {
+        const QPalette& pal = f.Picture1->palette();
+        const RssiGraph::Colours c{colourFromValue(f.GraphBackColor, pal), colourFromValue(f.GridColor, pal),
+                                   colourFromValue(f.NoiseColor, pal), {}, {}};
+        f.Picture1->step(false, QString(), QString(), QString(), oldNoise, f.NoiseRssi->text(), c);
     }
     writeAnswerLines(false);
 }
@@ -401,14 +404,14 @@ void TestCycle::evaluateFailure(const QString& oldNoise) {
 // response time is not written). The map CSV takes answered packets only.
 void TestCycle::writeAnswerLines(bool answered) {
     loglines::AnswerFields a;
-    a.received = f.ui.RxText->toPlainText();
-    a.responseTime = answered ? f.st.ResponseTime : QString();
-    a.farRssi = f.ui.Rx_Rssi->text();
-    a.ackRssi = f.ui.AckRssi->text();
-    a.noise = f.ui.NoiseRssi->text();
-    a.gga = f.ui.GPposition->text();
+    a.received = f.RxText->toPlainText();
+    a.responseTime = answered ? f.ResponseTime : QString();
+    a.farRssi = f.Rx_Rssi->text();
+    a.ackRssi = f.AckRssi->text();
+    a.noise = f.NoiseRssi->text();
+    a.gga = f.GPposition->text();
     logs.AppendCommLog(loglines::answerHalf(a));
-    const QString mapLine = loglines::mapLine({f.ui.NposGmap->text(), f.ui.EposGmap->text(), f.ui.Mpos->text(),
+    const QString mapLine = loglines::mapLine({f.NposGmap->text(), f.EposGmap->text(), f.Mpos->text(),
                                                a.farRssi, a.ackRssi, a.noise});
     if (answered)
         logs.AppendMapCsv(mapLine);

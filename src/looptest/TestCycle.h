@@ -14,11 +14,80 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <optional>
 
-struct Window;
+class Clock;
+struct FormState;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QRadioButton;
+class RssiGraph;
+class SerialPort;
+class Timer;
+
+// What the test cycle touches: the counters, the packet number, the answer
+// looked for, the received-text boxes, the signal-strength boxes and their
+// averages, the graph; what it reads for a step (the packet's command and
+// filler, the run length, the graph choice and option, GPS使用 and the
+// position boxes for the map lines); the radio port, its own timer and the
+// clock. Of the shared variables: the exchange's timing and the command to
+// send (its own with the radio channel), the RSSI histories and the result
+// flag (its own with the run control); the run's kind and period, the
+// firmware kind, the expected answer and the graph colours (read).
+struct CycleView {
+    explicit CycleView(FormState& st);
+    QLineEdit* Tx_Count = nullptr;
+    QLineEdit* FSK_OK = nullptr;
+    QLineEdit* FSK_Err = nullptr;
+    QLineEdit* FSKData = nullptr;
+    QLineEdit* ChkData = nullptr;
+    QLineEdit* RxData = nullptr;
+    QPlainTextEdit* RxText = nullptr;
+    QLineEdit* Rx_Rssi = nullptr;
+    QLineEdit* AckRssi = nullptr;
+    QLineEdit* Rx_RssiAve = nullptr;
+    QLineEdit* AckRssiAve = nullptr;
+    QLineEdit* NoiseRssi = nullptr;
+    RssiGraph* Picture1 = nullptr;
+    const QLabel* TxCmd = nullptr;
+    const QLineEdit* FSKDmy = nullptr;
+    const QLineEdit* Tx_CnEnd = nullptr;
+    std::array<const QRadioButton*, 2> RssiGraph_Sel{};
+    const QCheckBox* GraphOption = nullptr;
+    const QCheckBox* GPS_On = nullptr;
+    const QLineEdit* GPposition = nullptr;
+    const QLineEdit* NposGmap = nullptr;
+    const QLineEdit* EposGmap = nullptr;
+    const QLineEdit* Mpos = nullptr;
+    SerialPort* MSComm1 = nullptr;
+    Timer* Tx_Timer = nullptr;
+    Clock* clock = nullptr;
+    QString& PendingCommand;
+    qint32& SendTime;
+    std::int64_t& SendTimeUs;
+    QString& ResponseTime;
+    std::optional<std::int64_t>& ResponseTimeUs;
+    int& AwaitingResponse;
+    int& ResultPending;
+    std::array<QString, 10>& RxRssiHistory;
+    std::array<QString, 10>& AckRssiHistory;
+    const int& RunKind;
+    const double& TxPeriod;
+    const int& FirmwareKind;
+    const QString& ExpectedAnswerHex;
+    const std::uint32_t& GraphBackColor;
+    const std::uint32_t& GridColor;
+    const std::uint32_t& NoiseColor;
+    const std::uint32_t& RxBarColor;
+    const std::uint32_t& RxAverageColor;
+    const std::uint32_t& AckAverageColor;
+    const std::uint32_t& SelectedBackColor;
+};
 class LogWriters;
 class RadioChannel;
 class ResultSounds;
@@ -27,7 +96,7 @@ class GgaProcessor;
 class TestCycle : public QObject {
     Q_OBJECT
 public:
-    TestCycle(Window& window, LogWriters& logs, RadioChannel& radio, ResultSounds& sounds, GgaProcessor& gga);
+    TestCycle(const CycleView& view, QObject* parent, LogWriters& logs, RadioChannel& radio, ResultSounds& sounds, GgaProcessor& gga);
     void Tx_Timer_Timer();
     // A run begins: its first step follows at the first firing, whatever
     // firings a long period of the previous run left to skip. The run's
@@ -94,7 +163,7 @@ private:
     void scheduleNext();
     void rearm(qint64 t0Us, bool sentOnTime);
 
-    Window& f;
+    CycleView f;
     LogWriters& logs;
     RadioChannel& radio;
     ResultSounds& sounds;

@@ -1,25 +1,27 @@
 #include "module/InitSequence.h"
 
-#include "form/Window.h"
+#include "form/FormState.h"
 #include "module/CommandSet.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
 #include "ports/PortTrouble.h"
 #include "platform/WidgetColours.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
 namespace {
 constexpr qint32 kRadioBaudRate = 19200;
 constexpr int kFskEndStep = 99;   // the next tick (100) ends the sequence
 }
 
-InitSequence::InitSequence(Window& window) : QObject(&window.form), f(window) {
-
-}
+InitSequence::InitSequence(const InitView& view, QObject* parent) : QObject(parent), f(view) {}
 
 void InitSequence::InitialTimer_Timer() {
-    ++f.st.InitStep;
-    switch (f.st.InitStep) {
+    ++f.InitStep;
+    switch (f.InitStep) {
     case 1: openPort(); break;
     case 2: askFirmware(); break;
     case 3: break;  // the module's time to answer "@FV"
@@ -31,26 +33,25 @@ void InitSequence::InitialTimer_Timer() {
 }
 
 void InitSequence::openPort() {
-    if (!f.MSComm1->open(f.ui.Com_Port->text(), kRadioBaudRate)) {
+    if (!f.MSComm1->open(f.Com_Port->text(), kRadioBaudRate)) {
         // MinTxPeriod keeps its value: the previous run's last data
         // command still paces the stop.
-        f.ui.ComMessage->setText(kCheckPort);
-        porttrouble::tell(f.ui.Com_Port, *f.MSComm1, kCheckPort);
+        f.ComMessage->setText(kCheckPort);
+        porttrouble::tell(f.Com_Port, *f.MSComm1, kCheckPort);
         emit failed();
         return;
     }
-    porttrouble::clear(f.ui.Com_Port);
-    f.ui.ComMessage->clear();
-    f.ui.TestMode->clear();
-    f.ui.Message->clear();
+    porttrouble::clear(f.Com_Port);
+    f.ComMessage->clear();
+    f.TestMode->clear();
+    f.Message->clear();
     clearReceived();
-    setBackColour(f.ui.FSKTxTime, f.st.NormalBackColor);
+    setBackColour(f.FSKTxTime, f.NormalBackColor);
     for (QLineEdit* box : f.LoRaTxTime)
-        setBackColour(box, f.st.NormalBackColor);
-    for (QWidget* w : {static_cast<QWidget*>(f.ui.Com_Port), static_cast<QWidget*>(f.ui.ComSelectSW),
-                       static_cast<QWidget*>(f.ui.GPS_Port), static_cast<QWidget*>(f.ui.GPS_Baudrate),
-                       static_cast<QWidget*>(f.ui.GPS_SelectSW)})
-        w->setEnabled(false);
+        setBackColour(box, f.NormalBackColor);
+    f.Com_Port->setEnabled(false);
+    f.ComSelectSW->setEnabled(false);
+    emit portsLocked();
 }
 
 void InitSequence::askFirmware() {
@@ -59,53 +60,53 @@ void InitSequence::askFirmware() {
 }
 
 void InitSequence::checkFirmware() {
-    const int kind = cmdset::firmwareKind(f.ui.RxText->toPlainText());
+    const int kind = cmdset::firmwareKind(f.RxText->toPlainText());
     if (kind == FormState::kNoFirmwareAnswer) {
         fail(kNoAnswer);
         return;
     }
-    f.st.FirmwareKind = kind;
+    f.FirmwareKind = kind;
     if (kind < FormState::kFirmwareFvForm) {
         // No floor-noise reading with this firmware.
-        f.ui.FlorLabel->setEnabled(false);
-        f.ui.NoiseRssi->clear();
+        f.FlorLabel->setEnabled(false);
+        f.NoiseRssi->clear();
     } else {
-        f.ui.FlorLabel->setEnabled(true);
+        f.FlorLabel->setEnabled(true);
     }
     clearReceived();
     send(cmdset::kModeCommand);
 }
 
 void InitSequence::checkMode() {
-    const cmdset::Mode mode = cmdset::moduleMode(f.ui.RxText->toPlainText());
+    const cmdset::Mode mode = cmdset::moduleMode(f.RxText->toPlainText());
     clearReceived();
     if (mode == cmdset::Mode::None) {
         fail(kNoAnswer);
         return;
     }
     if (mode == cmdset::Mode::Fsk) {
-        f.ui.TestMode->setText(QStringLiteral("FSK"));
-        f.ui.Message->setText(QStringLiteral(" モードによる通信"));
-        setBackColour(f.ui.FSKTxTime, f.st.SelectedBackColor);
-        f.st.InitStep = kFskEndStep;
+        f.TestMode->setText(QStringLiteral("FSK"));
+        f.Message->setText(QStringLiteral(" モードによる通信"));
+        setBackColour(f.FSKTxTime, f.SelectedBackColor);
+        f.InitStep = kFskEndStep;
     }
     // Sent in FSK mode too; there the answer is not examined.
     send(cmdset::kSpreadingCommand);
 }
 
 void InitSequence::checkSpreading() {
-    const cmdset::Spreading sf = cmdset::spreading(f.ui.RxText->toPlainText());
+    const cmdset::Spreading sf = cmdset::spreading(f.RxText->toPlainText());
     // A value outside "00" ... "05" has no period box and no minimum
     // period: it is refused like a missing answer.
     if (!sf.found || !sf.valid) {
         fail(kBadAnswer);
         return;
     }
-    f.st.SpreadingIndex = sf.index;
-    f.ui.TestMode->setText(QStringLiteral("LoRa"));
-    f.ui.Message->setText(QStringLiteral(" ") + QString::number(cmdset::chipsPerSymbol(sf.index)) +
+    f.SpreadingIndex = sf.index;
+    f.TestMode->setText(QStringLiteral("LoRa"));
+    f.Message->setText(QStringLiteral(" ") + QString::number(cmdset::chipsPerSymbol(sf.index)) +
                           QStringLiteral(" chipによる通信"));
-    setBackColour(f.LoRaTxTime[sf.index], f.st.SelectedBackColor);
+    setBackColour(f.LoRaTxTime[sf.index], f.SelectedBackColor);
     clearReceived();
 }
 
@@ -116,18 +117,18 @@ void InitSequence::succeed() {
 }
 
 void InitSequence::fail(const QString& message) {
-    f.ui.Message->setText(message);
+    f.Message->setText(message);
     f.InitialTimer->setEnabled(false);
-    f.st.MinTxPeriod = 0;
+    f.MinTxPeriod = 0;
     emit failed();
 }
 
 void InitSequence::send(const QString& command) {
-    f.st.PendingCommand = command;
+    f.PendingCommand = command;
     emit commandReady();
 }
 
 void InitSequence::clearReceived() {
-    f.ui.RxData->clear();
-    f.ui.RxText->clear();
+    f.RxData->clear();
+    f.RxText->clear();
 }

@@ -3,22 +3,39 @@
 #include "ports/PortTrouble.h"
 
 #include "common/TextFile.h"
-#include "form/Window.h"
+#include "form/FormState.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
-GpsChannel::GpsChannel(Window& window) : QObject(&window.form), f(window) {
-    // toggled: also when the program changes the box.
-}
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+GpsChannel::GpsChannel(const GpsView& view, QObject* parent) : QObject(parent), f(view) {}
 
 void GpsChannel::setPortControlsEnabled(bool enabled) {
-    f.ui.GPS_Port->setEnabled(enabled);
-    f.ui.GPS_Baudrate->setEnabled(enabled);
-    f.ui.GPS_SelectSW->setEnabled(enabled);
+    f.GPS_Port->setEnabled(enabled);
+    f.GPS_Baudrate->setEnabled(enabled);
+    f.GPS_SelectSW->setEnabled(enabled);
 }
 
+void GpsChannel::runLocksPorts() { setPortControlsEnabled(false); }
+
+void GpsChannel::runFreesPorts() {
+    if (!f.GPS_On->isChecked())
+        setPortControlsEnabled(true);
+}
+
+void GpsChannel::radioListOpened() { f.GPS_SelectSW->setEnabled(false); }
+
+void GpsChannel::radioListClosed() { f.GPS_SelectSW->setEnabled(true); }
+
+void GpsChannel::portChosen() { f.GPS_SelectSW->setEnabled(!f.GPS_On->isChecked()); }
+
 void GpsChannel::GPS_On_Click() {
-    if (!f.ui.GPS_On->isChecked()) {
+    if (!f.GPS_On->isChecked()) {
         switchedOff();
         return;
     }
@@ -29,33 +46,33 @@ void GpsChannel::GPS_On_Click() {
         // and a number beyond 32 bits fails the reading instead of
         // overflowing.
         bool whole = false;
-        qint32 baud = f.ui.GPS_Baudrate->currentText().trimmed().toInt(&whole);
+        qint32 baud = f.GPS_Baudrate->currentText().trimmed().toInt(&whole);
         if (!whole || baud < 0) baud = 0;
-        if (!f.MSComm2->open(f.ui.GPS_Port->text(), baud)) {
+        if (!f.MSComm2->open(f.GPS_Port->text(), baud)) {
             // Unchecking runs the switched-off path (from inside this
             // handler, through toggled) before the message is written.
-            f.ui.GPS_On->setChecked(false);
+            f.GPS_On->setChecked(false);
             setPortControlsEnabled(true);
-            f.ui.GPSMessage->setText(QStringLiteral("ポート･設定確認"));
-            porttrouble::tell(f.ui.GPS_Port, *f.MSComm2, f.ui.GPSMessage->text());
+            f.GPSMessage->setText(QStringLiteral("ポート･設定確認"));
+            porttrouble::tell(f.GPS_Port, *f.MSComm2, f.GPSMessage->text());
             return;
         }
-        porttrouble::clear(f.ui.GPS_Port);
+        porttrouble::clear(f.GPS_Port);
         setPortControlsEnabled(false);
-        f.st.GgaProcessed = 0;
+        f.GgaProcessed = 0;
         baud_ = baud;
     }
-    f.ui.GPSMessage->setText(QString());
+    f.GPSMessage->setText(QString());
 }
 
 void GpsChannel::switchedOff() {
     if (f.MSComm2->isOpen()) f.MSComm2->close();
     setPortControlsEnabled(true);
-    f.st.GpsBuffer.clear();
+    f.GpsBuffer.clear();
     partial_.clear();
-    for (QLineEdit* box : {f.ui.GPposition, f.ui.Npos, f.ui.NposGmap, f.ui.Epos, f.ui.EposGmap, f.ui.Mpos})
+    for (QLineEdit* box : {f.GPposition, f.Npos, f.NposGmap, f.Epos, f.EposGmap, f.Mpos})
         box->clear();
-    f.ui.GPSMessage->setText(QString());
+    f.GPSMessage->setText(QString());
 }
 
 void GpsChannel::MSComm2_OnComm() {
@@ -64,21 +81,21 @@ void GpsChannel::MSComm2_OnComm() {
     // exactly the bytes the receiver sent.
     // The instant is taken before anything else, as near to the bytes'
     // arrival as this thread sees it.
-    const qint64 us = f.svc.clock->microseconds();
+    const qint64 us = f.clock->microseconds();
     const QString text = textfile::decodeReceived(&partial_, f.MSComm2->readAll());
-    f.st.GpsBuffer += text;
-    if (f.st.GpsBuffer.size() > kBufferLimit)
-        f.st.GpsBuffer.remove(0, f.st.GpsBuffer.size() - kBufferLimit);
+    f.GpsBuffer += text;
+    if (f.GpsBuffer.size() > kBufferLimit)
+        f.GpsBuffer.remove(0, f.GpsBuffer.size() - kBufferLimit);
     if (!text.isEmpty())
         emit textReceived(text, us, baud_);
 }
 
 void GpsChannel::MSComm2_Lost() {
-    if (!f.ui.GPS_On->isChecked())
+    if (!f.GPS_On->isChecked())
         return;
     // Unchecking runs the switched-off path: port controls unlocked, buffer
     // and position boxes emptied, so the map logs stop instead of repeating
     // the last position as if it were current.
-    f.ui.GPS_On->setChecked(false);
-    f.ui.GPSMessage->setText(QStringLiteral("ポート･設定確認"));
+    f.GPS_On->setChecked(false);
+    f.GPSMessage->setText(QStringLiteral("ポート･設定確認"));
 }

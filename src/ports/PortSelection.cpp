@@ -1,11 +1,14 @@
 #include "ports/PortSelection.h"
 
 #include "common/Twips.h"
-#include "form/Window.h"
+#include "form/FormState.h"
 #include "platform/PortEnumerator.h"
 #include "platform/SerialPort.h"
 
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 
 namespace {
 // Closed list: this far above the window.
@@ -36,68 +39,71 @@ void hideList(QListWidget* list) {
 }
 } // namespace portsel
 
-PortSelection::PortSelection(Window& window) : QObject(&window.form), f(window) {
+PortSelection::PortSelection(const PortView& view, QObject* parent) : QObject(parent), f(view) {}
 
-}
-
-bool PortSelection::listOpen() const { return f.ui.Com_PortList->y() >= 0; }
+bool PortSelection::listOpen() const { return f.Com_PortList->y() >= 0; }
 
 void PortSelection::RefreshComPortList() {
-    const QStringList entries = f.svc.portList ? f.svc.portList->entries() : QStringList();
-    f.ui.Com_PortList->clear();
+    const QStringList entries = f.portList ? f.portList->entries() : QStringList();
+    f.Com_PortList->clear();
     // The probe borrows the radio port's control; never while it is in use.
     if (!f.MSComm1->isOpen()) {
         for (const QString& entry : entries) {
             const QString port = portsel::portNameOf(entry);
             if (port.isEmpty()) continue;
             if (f.MSComm1->open(port, kProbeBaud) && f.MSComm1->isOpen())
-                f.ui.Com_PortList->addItem(entry);
+                f.Com_PortList->addItem(entry);
             f.MSComm1->close();
         }
     }
     // The GPS port also takes sources that are no serial device (a gpsd
     // answering); they follow the devices.
-    if (f.st.PortListTarget == FormState::kListForGpsPort && f.svc.portList)
-        f.ui.Com_PortList->addItems(f.svc.portList->gpsSources());
+    if (f.PortListTarget == FormState::kListForGpsPort && f.portList)
+        f.Com_PortList->addItems(f.portList->gpsSources());
 }
 
 void PortSelection::openListUnder(QLineEdit* box) {
     RefreshComPortList();
-    QWidget* frame = f.Frame[1];
+    const QWidget* frame = f.Frame_1;
     const int top = pixelsToTwips(box->y()) + pixelsToTwips(frame->y()) + pixelsToTwips(box->height()) + kGapTwips;
     const int left = pixelsToTwips(box->x()) + pixelsToTwips(frame->x());
-    f.ui.Com_PortList->move(twipsToPixels(left), twipsToPixels(top));
-    f.ui.Com_PortList->setEnabled(true);
-    f.ui.Com_PortList->raise();
+    f.Com_PortList->move(twipsToPixels(left), twipsToPixels(top));
+    f.Com_PortList->setEnabled(true);
+    f.Com_PortList->raise();
 }
 
-void PortSelection::togglePortList(QLineEdit* box, QPushButton* other, int target) {
+// Both port buttons close an open list and free the other button, or open
+// the list under their box and lock the other button.
+void PortSelection::ComSelectSW_Click() {
     if (listOpen()) {
-        portsel::hideList(f.ui.Com_PortList);
-        other->setEnabled(true);
+        portsel::hideList(f.Com_PortList);
+        emit radioListClosed();
         return;
     }
-    f.st.PortListTarget = target;
-    openListUnder(box);
-    other->setEnabled(false);
-}
-
-void PortSelection::ComSelectSW_Click() {
-    togglePortList(f.ui.Com_Port, f.ui.GPS_SelectSW, FormState::kListForRadioPort);
+    f.PortListTarget = FormState::kListForRadioPort;
+    openListUnder(f.Com_Port);
+    emit radioListOpened();
 }
 
 void PortSelection::GPS_SelectSW_Click() {
-    togglePortList(f.ui.GPS_Port, f.ui.ComSelectSW, FormState::kListForGpsPort);
+    if (listOpen()) {
+        portsel::hideList(f.Com_PortList);
+        f.ComSelectSW->setEnabled(true);
+        return;
+    }
+    f.PortListTarget = FormState::kListForGpsPort;
+    openListUnder(f.GPS_Port);
+    f.ComSelectSW->setEnabled(false);
 }
 
 void PortSelection::Com_PortList_Click() {
-    const QListWidgetItem* item = f.ui.Com_PortList->currentItem();
+    const QListWidgetItem* item = f.Com_PortList->currentItem();
     if (!item) return;
     const QString port = portsel::portNameOf(item->text());
     if (port.isEmpty()) return;
-    if (f.st.PortListTarget == FormState::kListForRadioPort) f.ui.Com_Port->setText(port);
-    else if (f.st.PortListTarget == FormState::kListForGpsPort) f.ui.GPS_Port->setText(port);
-    portsel::hideList(f.ui.Com_PortList);
-    f.ui.ComSelectSW->setEnabled(true);
-    f.ui.GPS_SelectSW->setEnabled(!f.ui.GPS_On->isChecked());
+    if (f.PortListTarget == FormState::kListForRadioPort) f.Com_Port->setText(port);
+    else if (f.PortListTarget == FormState::kListForGpsPort) f.GPS_Port->setText(port);
+    portsel::hideList(f.Com_PortList);
+    f.ComSelectSW->setEnabled(true);
+    emit portChosen();
 }

@@ -9,10 +9,13 @@
 #include <QObject>
 #include <QString>
 
-struct Window;
+struct FormState;
+class PortEnumerator;
+class QGroupBox;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class SerialPort;
 
 namespace portsel {
 // The port name an entry carries, empty when it carries none.
@@ -22,10 +25,27 @@ QString portNameOf(const QString& entry);
 void hideList(QListWidget* list);
 } // namespace portsel
 
+// What the port list touches: the list, the two port boxes it fills, the
+// radio port's list button, the box group it opens in (read: its place),
+// the radio port (borrowed by the probe), the port enumerator, and the
+// list's target. The GPS port's list button is the GPS channel's: the
+// list tells it what happened through its signals.
+struct PortView {
+    explicit PortView(FormState& st);
+    QListWidget* Com_PortList = nullptr;
+    QLineEdit* Com_Port = nullptr;
+    QLineEdit* GPS_Port = nullptr;
+    QPushButton* ComSelectSW = nullptr;
+    const QGroupBox* Frame_1 = nullptr;
+    SerialPort* MSComm1 = nullptr;
+    PortEnumerator* portList = nullptr;
+    int& PortListTarget;
+};
+
 class PortSelection : public QObject {
     Q_OBJECT
 public:
-    explicit PortSelection(Window& window);
+    PortSelection(const PortView& view, QObject* parent);
     void RefreshComPortList();
     void ComSelectSW_Click();
     void GPS_SelectSW_Click();
@@ -33,10 +53,15 @@ public:
 
     bool listOpen() const;
 
+signals:
+    // The list opened under the radio port's box (the GPS port's button is
+    // locked meanwhile), closed again with the radio port's button, or
+    // closed by a chosen entry.
+    void radioListOpened();
+    void radioListClosed();
+    void portChosen();
+
 private:
-    // The body of both port buttons: open the list under `box` for
-    // `target` and lock the other button, or close it and free that button.
-    void togglePortList(QLineEdit* box, QPushButton* other, int target);
     void openListUnder(QLineEdit* box);
-    Window& f;
+    PortView f;
 };

@@ -2,34 +2,35 @@
 
 #include "common/HexDump.h"
 #include "common/NumberText.h"
-#include "form/Window.h"
+#include "form/FormState.h"
 #include "module/CommandSet.h"
 #include "module/ExchangeTiming.h"
 #include "platform/BoundedTextView.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTextCursor>
 
-RadioChannel::RadioChannel(Window& window)
-    : QObject(&window.form), f(window), timeHistory_(f.ui.RxTimeHist, kTimeHistoryKeep) {
-
-}
+RadioChannel::RadioChannel(const RadioView& view, QObject* parent)
+    : QObject(parent), f(view), timeHistory_(f.RxTimeHist, kTimeHistoryKeep) {}
 
 bool RadioChannel::SendModuleCommand() {
-    if (f.MSComm1->write(cmdset::commandLine(f.st.PendingCommand)))
+    if (f.MSComm1->write(cmdset::commandLine(f.PendingCommand)))
         return true;
     writeFailed();
     return false;
 }
 
 void RadioChannel::writeFailed() {
-    f.ui.ComMessage->setText(QStringLiteral("Comポート異常検出"));
+    f.ComMessage->setText(QStringLiteral("Comポート異常検出"));
     emit portFailed();
 }
 
 void RadioChannel::MSComm1_Lost() {
-    f.ui.ComMessage->setText(QStringLiteral("Comポート異常検出"));
+    f.ComMessage->setText(QStringLiteral("Comポート異常検出"));
     emit portFailed();
 }
 
@@ -38,8 +39,8 @@ void RadioChannel::MSComm1_OnComm() {
     // include this handler's own work; a port that stamps its arrivals has
     // taken it when the bytes came, however long they waited for this
     // thread.
-    qint32 now = f.svc.clock->milliseconds();
-    std::int64_t nowUs = f.svc.clock->microseconds();
+    qint32 now = f.clock->milliseconds();
+    std::int64_t nowUs = f.clock->microseconds();
     const SerialPort::Received received = f.MSComm1->readReceived();
     const QByteArray& bytes = received.bytes;
     if (bytes.isEmpty())
@@ -51,27 +52,27 @@ void RadioChannel::MSComm1_OnComm() {
 
     // Everything new is rendered once per event and appended at the end of
     // the document, without reading the accumulated text back.
-    appendKeepingShapes(f.ui.RxText, cmdset::readableText(bytes));
+    appendKeepingShapes(f.RxText, cmdset::readableText(bytes));
 
     noteArrival(int(bytes.size()), nowUs);
     const QString hex = hexDump(bytes);
-    const QString rxData = (f.ui.RxData->text() + hex).right(kRxDataKeep);
-    f.ui.RxData->setText(rxData);
+    const QString rxData = (f.RxData->text() + hex).right(kRxDataKeep);
+    f.RxData->setText(rxData);
     shownRxData_ = rxData;
     // The level bytes of an answer recognised earlier in the period are
     // kept as they come, whatever RxData still shows when the step looks.
     answer_.follow(hex);
 
-    if (f.st.AwaitingResponse == 0 || !rxData.contains(f.ui.ChkData->text()))
+    if (f.AwaitingResponse == 0 || !rxData.contains(f.ChkData->text()))
         return;
-    answer_.recognise(rxData, f.ui.ChkData->text(), nowUs);
+    answer_.recognise(rxData, f.ChkData->text(), nowUs);
 
-    f.st.ResponseTime = numtext::signBlank(double(elapsedMs(now, f.st.SendTime)));
-    f.st.ResponseTimeUs = nowUs;
-    timeHistory_.append(f.st.ResponseTime + QStringLiteral("\r\n"));
+    f.ResponseTime = numtext::signBlank(double(elapsedMs(now, f.SendTime)));
+    f.ResponseTimeUs = nowUs;
+    timeHistory_.append(f.ResponseTime + QStringLiteral("\r\n"));
 
-    f.st.AwaitingResponse = 0;
-    f.st.PendingCommand = cmdset::kAnswerRssiCommand;
+    f.AwaitingResponse = 0;
+    f.PendingCommand = cmdset::kAnswerRssiCommand;
     SendModuleCommand();
 }
 
@@ -82,7 +83,7 @@ void RadioChannel::clearResponseTimeHistory() {
 void RadioChannel::noteArrival(int bytes, std::int64_t us) {
     // RxData emptied (a step or a run start) or rewritten elsewhere: the
     // bytes it shows begin anew.
-    if (f.ui.RxData->text().isEmpty() || f.ui.RxData->text() != shownRxData_) {
+    if (f.RxData->text().isEmpty() || f.RxData->text() != shownRxData_) {
         arrivals_.clear();
         periodBytes_ = 0;
     }
@@ -94,7 +95,7 @@ void RadioChannel::noteArrival(int bytes, std::int64_t us) {
 }
 
 std::optional<std::int64_t> RadioChannel::arrivalOf(int at) const {
-    const QString rxData = f.ui.RxData->text();
+    const QString rxData = f.RxData->text();
     if (rxData != shownRxData_ || at < 0 || at >= rxData.size())
         return std::nullopt;
     // RxData shows the last rxData.size() / 3 bytes received.

@@ -11,12 +11,38 @@
 #include <deque>
 #include <optional>
 
-struct Window;
+class Clock;
+struct FormState;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class SerialPort;
+
+// What the radio channel touches: the radio port, the received-text boxes
+// it writes, the answer looked for (read), ComMessage for a failed port,
+// the response-time history box; the command to send, the awaited-answer
+// flag and the answer's time (its own with the cycle), the send instant
+// (read).
+struct RadioView {
+    explicit RadioView(FormState& st);
+    SerialPort* MSComm1 = nullptr;
+    Clock* clock = nullptr;
+    QPlainTextEdit* RxText = nullptr;
+    QLineEdit* RxData = nullptr;
+    const QLineEdit* ChkData = nullptr;
+    QLabel* ComMessage = nullptr;
+    QPlainTextEdit* RxTimeHist = nullptr;
+    QString& PendingCommand;
+    int& AwaitingResponse;
+    QString& ResponseTime;
+    std::optional<std::int64_t>& ResponseTimeUs;
+    const qint32& SendTime;
+};
 
 class RadioChannel : public QObject {
     Q_OBJECT
 public:
-    explicit RadioChannel(Window& window);
+    RadioChannel(const RadioView& view, QObject* parent);
 
     // Writes PendingCommand and CR LF to the radio port in one write. A
     // failed write shows "Comポート異常検出", emits portFailed and returns
@@ -67,7 +93,7 @@ private:
     };
     void noteArrival(int bytes, std::int64_t us);
 
-    Window& f;
+    RadioView f;
     BoundedTextView timeHistory_;
     std::deque<Arrival> arrivals_;
     std::int64_t periodBytes_ = 0;  // bytes received since RxData was emptied

@@ -1,13 +1,16 @@
 #include "results/LogWriters.h"
 
 #include "common/TextFile.h"
-#include "form/Window.h"
 #include "platform/Clock.h"
 #include "results/LogFileNames.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDebug>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTextCursor>
 
 namespace {
@@ -15,14 +18,14 @@ const QString kFailurePrefix = QStringLiteral("ログ書込異常: ");
 const QString kCrLf = QStringLiteral("\r\n");
 }
 
-LogWriters::LogWriters(Window& window)
-    : QObject(&window.form), f(window), logView_(f.ui.LogText, kLogTextKeep), mapView_(f.ui.MapText, kMapTextKeep) {}
+LogWriters::LogWriters(const LogView& view, QObject* parent)
+    : QObject(parent), f(view), logView_(f.LogText, kLogTextKeep), mapView_(f.MapText, kMapTextKeep) {}
 
 void LogWriters::AppendCommLog(const QString& text) {
     logView_.append(text);
-    if (!f.ui.LogFile_Flg->isChecked())
+    if (!f.LogFile_Flg->isChecked())
         return;
-    appendCommLine(logfiles::fileName(f.ui.LogFileHedder->text(), f.ui.LogFileName->text(), logfiles::kCommLogExt), text);
+    appendCommLine(logfiles::fileName(f.LogFileHedder->text(), f.LogFileName->text(), logfiles::kCommLogExt), text);
 }
 
 void LogWriters::appendCommLine(const QString& name, const QString& text) {
@@ -50,7 +53,7 @@ void LogWriters::finish() {
         if (writeFile(it.key(), it->owed, 0))
             it->owed.clear();
         else
-            ++linesLost_[logfiles::filePath(f.svc.appDir, it.key())];   // a line left without its answer half
+            ++linesLost_[logfiles::filePath(f.appDir, it.key())];   // a line left without its answer half
     }
 }
 
@@ -69,19 +72,19 @@ void LogWriters::AppendMapCsv(const QString& text) { appendMap(text, logfiles::k
 void LogWriters::AppendMapLog(const QString& text) { appendMap(text, logfiles::kMapLogExt); }
 
 void LogWriters::appendMap(const QString& text, const QString& ext) {
-    if (!f.ui.GPS_On->isChecked())
+    if (!f.GPS_On->isChecked())
         return;
     mapView_.append(text);
-    const QString name = logfiles::fileName(f.ui.MapFileHedder->text(), f.ui.MapFileName->text(), ext);
+    const QString name = logfiles::fileName(f.MapFileHedder->text(), f.MapFileName->text(), ext);
     // The header goes at the top of a new or empty file only.
-    const QFileInfo info(logfiles::filePath(f.svc.appDir, name));
+    const QFileInfo info(logfiles::filePath(f.appDir, name));
     const bool empty = !info.exists() || (info.isFile() && info.size() == 0);
     writeFile(name, empty ? logfiles::kMapHeader + text : text, 1);
 }
 
 bool LogWriters::writeFile(const QString& name, const QString& text, int linesAtStake) {
     QString reason;
-    const QString path = logfiles::filePath(f.svc.appDir, name);
+    const QString path = logfiles::filePath(f.appDir, name);
     if (textfile::append(path, text, &reason)) {
         reportRecovery(name);
         return true;
@@ -99,8 +102,8 @@ void LogWriters::reportFailure(const QString& name, const QString& reason, int l
         return;
     }
     failing_.insert(name, linesLost);
-    qWarning().noquote() << f.svc.clock->now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
-                         << "log not written:" << logfiles::filePath(f.svc.appDir, name) << "-" << reason;
+    qWarning().noquote() << f.clock->now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                         << "log not written:" << logfiles::filePath(f.appDir, name) << "-" << reason;
     showFailure(name);
 }
 
@@ -108,7 +111,7 @@ void LogWriters::otherFileFailed(const QString& path) {
     // A log's failure shown stays shown (Message names the logs as it
     // always has); the other file is named once no log failure is.
     const QString name = QFileInfo(path).fileName();
-    if (!failureShown_.isEmpty() && f.ui.Message->text() == failureShown_) {
+    if (!failureShown_.isEmpty() && f.Message->text() == failureShown_) {
         if (!shownFailing_.contains(name))
             shownFailing_.prepend(name);
         return;
@@ -123,18 +126,18 @@ void LogWriters::showFailure(const QString& name) {
         return;
     shownFailing_.append(name);
     // Shown at once, naming the file; the run and the on-screen copy go on.
-    if (failureShown_.isEmpty() || f.ui.Message->text() != failureShown_)
-        messageBefore_ = f.ui.Message->text();
+    if (failureShown_.isEmpty() || f.Message->text() != failureShown_)
+        messageBefore_ = f.Message->text();
     failureShown_ = kFailurePrefix + name;
-    f.ui.Message->setText(failureShown_);
+    f.Message->setText(failureShown_);
 }
 
 void LogWriters::reportRecovery(const QString& name) {
     const auto lost = failing_.find(name);
     if (lost == failing_.end())
         return;
-    qWarning().noquote() << f.svc.clock->now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
-                         << "log written again:" << logfiles::filePath(f.svc.appDir, name) << "- lines lost:" << *lost;
+    qWarning().noquote() << f.clock->now().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                         << "log written again:" << logfiles::filePath(f.appDir, name) << "- lines lost:" << *lost;
     failing_.erase(lost);
     showRecovery(name);
 }
@@ -144,13 +147,13 @@ void LogWriters::showRecovery(const QString& name) {
         return;
     // Message goes back to what it showed (or names a file still failing),
     // unless something else has been shown there since.
-    const bool ours = !failureShown_.isEmpty() && f.ui.Message->text() == failureShown_;
+    const bool ours = !failureShown_.isEmpty() && f.Message->text() == failureShown_;
     if (shownFailing_.isEmpty()) {
-        if (ours) f.ui.Message->setText(messageBefore_);
+        if (ours) f.Message->setText(messageBefore_);
         failureShown_.clear();
     } else if (ours) {
         failureShown_ = kFailurePrefix + shownFailing_.constLast();
-        f.ui.Message->setText(failureShown_);
+        f.Message->setText(failureShown_);
     }
 }
 

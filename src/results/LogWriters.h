@@ -23,13 +23,33 @@
 #include <QObject>
 #include <QString>
 
-struct Window;
+class Clock;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
+
+// What the log writers touch: the two on-screen logs, Message for their
+// failures; the file switches and names they read (file saving, GPS使用,
+// the headers and the operator's names); the data folder and the clock.
+struct LogView {
+    QPlainTextEdit* LogText = nullptr;
+    QPlainTextEdit* MapText = nullptr;
+    QLabel* Message = nullptr;
+    const QCheckBox* LogFile_Flg = nullptr;
+    const QCheckBox* GPS_On = nullptr;
+    const QLabel* LogFileHedder = nullptr;
+    const QLineEdit* LogFileName = nullptr;
+    const QLabel* MapFileHedder = nullptr;
+    const QLineEdit* MapFileName = nullptr;
+    Clock* clock = nullptr;
+    QString appDir;
+};
 
 class LogWriters : public QObject {
     Q_OBJECT
 public:
-    explicit LogWriters(Window& window);
+    LogWriters(const LogView& view, QObject* parent);
     void AppendCommLog(const QString& text);
     void AppendMapCsv(const QString& text);
     void AppendMapLog(const QString& text);
@@ -82,7 +102,7 @@ private:
     void showFailure(const QString& name);
     void showRecovery(const QString& name);
 
-    Window& f;
+    LogView f;
     BoundedTextView logView_;
     BoundedTextView mapView_;
     // The open line of each communication log (by file name).

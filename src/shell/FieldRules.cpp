@@ -1,17 +1,18 @@
 #include "shell/FieldRules.h"
 
 #include "common/NumberText.h"
-#include "form/Window.h"
+#include "form/FormState.h"
 #include "platform/WidgetColours.h"
 
 #include <QFocusEvent>
+#include <QLineEdit>
 
 namespace {
 const QString kPlaceholder = QStringLiteral("任意ファイル名");
 }
 
-FieldRules::FieldRules(Window& window) : QObject(&window.form), f(window) {
-    f.ui.FSKTxTime->installEventFilter(this);
+FieldRules::FieldRules(const FieldRulesView& view, QObject* parent) : QObject(parent), f(view) {
+    f.FSKTxTime->installEventFilter(this);
     for (QLineEdit* field : f.LoRaTxTime) field->installEventFilter(this);
 }
 
@@ -35,7 +36,7 @@ bool FieldRules::leavesField(const QEvent* event) {
 
 bool FieldRules::eventFilter(QObject* watched, QEvent* event) {
     if (leavesField(event)) {
-        if (watched == f.ui.FSKTxTime) {
+        if (watched == f.FSKTxTime) {
             FSKTxTime_LostFocus();
         } else {
             for (int i = 0; i < static_cast<int>(f.LoRaTxTime.size()); ++i)
@@ -50,18 +51,18 @@ void FieldRules::applyMinimum(QLineEdit* field, int minimum) {
         field->setText(QString::number(minimum));
 }
 
-void FieldRules::FSKTxTime_LostFocus() { applyMinimum(f.ui.FSKTxTime, f.st.FSKMinTxTime); }
+void FieldRules::FSKTxTime_LostFocus() { applyMinimum(f.FSKTxTime, f.FSKMinTxTime); }
 
 void FieldRules::LoRaTxTime_LostFocus(int index) {
-    applyMinimum(f.LoRaTxTime[index], f.st.LoRaMinTxTime[index]);
+    applyMinimum(f.LoRaTxTime[index], f.LoRaMinTxTime[index]);
 }
 
 void FieldRules::applyColour(QLineEdit* field) {
     const QString text = field->text();
-    const std::uint32_t value = (text.isEmpty() || text == kPlaceholder) ? f.st.WarningBackColor : f.st.NormalBackColor;
+    const std::uint32_t value = (text.isEmpty() || text == kPlaceholder) ? f.WarningBackColor : f.NormalBackColor;
     setBackColour(field, value);
 }
 
-void FieldRules::LogFileName_Change() { applyColour(f.ui.LogFileName); }
+void FieldRules::LogFileName_Change() { applyColour(f.LogFileName); }
 
-void FieldRules::MapFileName_Change() { applyColour(f.ui.MapFileName); }
+void FieldRules::MapFileName_Change() { applyColour(f.MapFileName); }

@@ -54,24 +54,21 @@ Form1::Form1(const Services& services, QWidget* parent) : QWidget(parent), svc(s
     GPSTimer->shareWakeUps();
     Timer1->shareWakeUps();
 
-    window.reset(new Window{*this, ui, st, svc, MSComm1, MSComm2, GPSTimer, InitialTimer, Tx_Timer, Timer1,
-                            FormLabel, Frame, RFLevel, LoRaTxTime, TestStartSW, RssiGraph_Sel});
-    Window& w = *window;
-
-    // The parts, lower layers first: each is handed the lower parts it
-    // calls; what it tells the parts above goes through its signals.
-    settings = std::make_unique<SettingsFile>(w);
-    fieldRules = std::make_unique<FieldRules>(w);
-    logs = std::make_unique<LogWriters>(w);
-    sounds = std::make_unique<ResultSounds>(w);
-    radio = std::make_unique<RadioChannel>(w);
-    portSelection = std::make_unique<PortSelection>(w);
-    gpsChannel = std::make_unique<GpsChannel>(w);
-    gga = std::make_unique<GgaProcessor>(w);
-    datum = std::make_unique<DatumPoint>(w);
-    init = std::make_unique<InitSequence>(w);
-    cycle = std::make_unique<TestCycle>(w, *logs, *radio, *sounds, *gga);
-    run = std::make_unique<RunControl>(w, *logs, *radio, *cycle);
+    // The parts, lower layers first, each with its view: each is handed the
+    // lower parts it calls; what it tells the parts above goes through its
+    // signals.
+    settings = std::make_unique<SettingsFile>(settingsView(), this);
+    fieldRules = std::make_unique<FieldRules>(fieldRulesView(), this);
+    logs = std::make_unique<LogWriters>(logView(), this);
+    sounds = std::make_unique<ResultSounds>(soundsView(), this);
+    radio = std::make_unique<RadioChannel>(radioView(), this);
+    portSelection = std::make_unique<PortSelection>(portView(), this);
+    gpsChannel = std::make_unique<GpsChannel>(gpsView(), this);
+    gga = std::make_unique<GgaProcessor>(ggaView(), this);
+    datum = std::make_unique<DatumPoint>(datumView(), this);
+    init = std::make_unique<InitSequence>(initView(), this);
+    cycle = std::make_unique<TestCycle>(cycleView(), this, *logs, *radio, *sounds, *gga);
+    run = std::make_unique<RunControl>(runView(), this, *logs, *radio, *cycle);
     wireParts();
     wireAnalysis();
 
@@ -105,6 +102,10 @@ void Form1::wireParts() {
     // stops the attempt.
     connect(InitialTimer, &Timer::timeout, init.get(), &InitSequence::InitialTimer_Timer);
     connect(init.get(), &InitSequence::commandReady, radio.get(), &RadioChannel::SendModuleCommand);
+    // The open radio port locks the GPS port's choice with its own, until
+    // the stop completes.
+    connect(init.get(), &InitSequence::portsLocked, gpsChannel.get(), &GpsChannel::runLocksPorts);
+    connect(run.get(), &RunControl::portsFreed, gpsChannel.get(), &GpsChannel::runFreesPorts);
     connect(init.get(), &InitSequence::succeeded, run.get(), &RunControl::BeginTestRun);
     connect(init.get(), &InitSequence::failed, run.get(),
             [this] { run->StopTestRun(records::EndCause::InitFailed); });
@@ -145,6 +146,10 @@ void Form1::wireParts() {
     connect(ui.GPS_SelectSW, &QPushButton::clicked, portSelection.get(), &PortSelection::GPS_SelectSW_Click);
     connect(ui.Com_PortList, &QListWidget::itemClicked, portSelection.get(), &PortSelection::Com_PortList_Click);
     connect(ui.Com_PortList, &QListWidget::itemActivated, portSelection.get(), &PortSelection::Com_PortList_Click);
+    // The GPS port's list button is the GPS channel's to lock and free.
+    connect(portSelection.get(), &PortSelection::radioListOpened, gpsChannel.get(), &GpsChannel::radioListOpened);
+    connect(portSelection.get(), &PortSelection::radioListClosed, gpsChannel.get(), &GpsChannel::radioListClosed);
+    connect(portSelection.get(), &PortSelection::portChosen, gpsChannel.get(), &GpsChannel::portChosen);
 
     // The file-name fields' colour rule (the period fields' rule runs from
     // FieldRules' own focus filter).
@@ -209,7 +214,7 @@ StartDriver* Form1::startDriver(const StartOptions& options) {
         if (!path.isEmpty() && !analysisWindow->saveMapPicture(path, &error))
             QTextStream(stderr) << "qvx-loopback: could not write the map picture " << path << ": " << error << Qt::endl;
     };
-    return new StartDriver(*window, *settings, *run, *recorder, [this] { showAnalysis(); }, saveMap, options);
+    return new StartDriver(startView(), this, *settings, *run, *recorder, [this] { showAnalysis(); }, saveMap, options);
 }
 
 void Form1::showAnalysis() {

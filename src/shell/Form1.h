@@ -1,11 +1,16 @@
 #pragma once
 // The main window. It owns the controls (Form1.ui), the shared instance
 // variables (FormState), the two serial ports, the four timers and one
-// object per subsystem; the subsystems hold the handlers and procedures and
-// work on `window` (references to all of it). Every handler is connected in
-// wireParts(), the analysis side in wireAnalysis().
+// object per subsystem; the subsystems hold the handlers and procedures.
+// Each subsystem is built with its own view (declared in its header): the
+// controls, shared variables, ports, timers and services it may touch and
+// nothing else, filled in PartViews.cpp; so no part sees the form itself
+// and none can call a sibling: a part is handed the lower parts it uses,
+// and tells the parts above it what happened through signals. Every
+// handler and signal is connected in wireParts(), the analysis side in
+// wireAnalysis().
+#include "form/FormFacts.h"
 #include "form/FormState.h"
-#include "form/Window.h"
 #include "platform/Services.h"
 #include "ui_Form1.h"
 
@@ -21,6 +26,19 @@ class QRadioButton;
 class SerialPort;
 class Timer;
 
+struct FieldRulesView;
+struct SettingsView;
+struct StartView;
+struct DatumView;
+struct GgaView;
+struct InitView;
+struct LogView;
+struct GpsView;
+struct PortView;
+struct RadioView;
+struct SoundsView;
+struct RunView;
+struct CycleView;
 class SettingsFile;
 class StartDriver;
 struct StartOptions;
@@ -60,6 +78,25 @@ public:
     // The least time between two paints of the window.
     static constexpr int kPaintGapMs = 100;
 
+    // Message, where the window's terse reports show (the data folder's
+    // note at start-up).
+    QLabel* messageLabel() const { return ui.Message; }
+
+    // Opens the analysis window (AnalysisButton, Ctrl+L) and raises it.
+    void showAnalysis();
+    // The driver of an unattended start (the command-line options), owned
+    // by the window.
+    StartDriver* startDriver(const StartOptions& options);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Tests and benches see inside through this friend (the window
+    // harness); the program's own parts see only their views.
+    friend struct FormInside;
+
     Ui::Form1 ui;
     FormState st;
     const Services svc;
@@ -82,9 +119,6 @@ public:
     Timer* Tx_Timer = nullptr;
     Timer* Timer1 = nullptr;
 
-    // What the parts work on: references to all of the above.
-    std::unique_ptr<Window> window;
-
     // Subsystems.
     std::unique_ptr<SettingsFile> settings;
     std::unique_ptr<FieldRules> fieldRules;
@@ -104,17 +138,21 @@ public:
     std::unique_ptr<analysis::RunRecorder> recorder;
     std::unique_ptr<analysis::AlarmEffects> alarmEffects;
     std::unique_ptr<analysis::AnalysisWindow> analysisWindow;
-    // Opens the analysis window (AnalysisButton, Ctrl+L) and raises it.
-    void showAnalysis();
-    // The driver of an unattended start (the command-line options), owned
-    // by the window.
-    StartDriver* startDriver(const StartOptions& options);
+    // The parts' views (PartViews.cpp).
+    FieldRulesView fieldRulesView();
+    SettingsView settingsView();
+    StartView startView();
+    DatumView datumView();
+    GgaView ggaView();
+    InitView initView();
+    LogView logView();
+    GpsView gpsView();
+    PortView portView();
+    RadioView radioView();
+    SoundsView soundsView();
+    RunView runView();
+    CycleView cycleView();
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void bindControlArrays();
     void wireParts();
     void wireAnalysis();

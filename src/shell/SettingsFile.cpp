@@ -4,13 +4,17 @@
 #include "common/TextFile.h"
 #include "common/WholeFile.h"
 #include "common/Twips.h"
-#include "form/Window.h"
+#include "form/FormFacts.h"
+#include "form/FormState.h"
 #include "shell/FieldRules.h"
 #include "shell/SettingsCodec.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <cstdio>
 
@@ -19,12 +23,12 @@ constexpr int kWindowWidth = kStartWidthTwips;
 constexpr int kWindowHeight = kStartHeightTwips;
 }
 
-SettingsFile::SettingsFile(Window& window) : QObject(&window.form), f(window) {}
+SettingsFile::SettingsFile(const SettingsView& view, QObject* parent) : QObject(parent), f(view) {}
 
-QString SettingsFile::path() const { return f.svc.appDir + QStringLiteral("/") + f.svc.baseName + QStringLiteral(".ini"); }
+QString SettingsFile::path() const { return f.appDir + QStringLiteral("/") + f.baseName + QStringLiteral(".ini"); }
 
 void SettingsFile::applyPosition(bool top, const QString& value) {
-    QSize screen = f.svc.screenTwips;
+    QSize screen = f.screenTwips;
     if (screen.isEmpty()) {
         const QScreen* s = QGuiApplication::primaryScreen();
         screen = s ? s->availableGeometry().size() * kTwipsPerPixel : QSize(kWindowWidth, kWindowHeight);
@@ -34,11 +38,11 @@ void SettingsFile::applyPosition(bool top, const QString& value) {
     double pos = v;
     if (!(v >= 0 && v <= limit))
         pos = v < 0 ? 0 : limit;
-    const QPoint at = f.form.pos();
+    const QPoint at = f.form->pos();
     if (top)
-        f.form.move(at.x(), twipsToPixels(pos));
+        f.form->move(at.x(), twipsToPixels(pos));
     else
-        f.form.move(twipsToPixels(pos), at.y());
+        f.form->move(twipsToPixels(pos), at.y());
 }
 
 void SettingsFile::LoadSettings() {
@@ -47,14 +51,14 @@ void SettingsFile::LoadSettings() {
     if (!QFileInfo::exists(file)) {
         QFile create(file);
         if (!create.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            f.ui.Message->setText(QStringLiteral("設定ファイル作成異常: ") + QFileInfo(file).fileName());
+            f.Message->setText(QStringLiteral("設定ファイル作成異常: ") + QFileInfo(file).fileName());
             return;
         }
     }
     QString text;
     if (!textfile::read(file, &text)) {
         readFailed_ = true;
-        f.ui.Message->setText(QStringLiteral("設定ファイル読込異常: ") + QFileInfo(file).fileName());
+        f.Message->setText(QStringLiteral("設定ファイル読込異常: ") + QFileInfo(file).fileName());
         return;
     }
     auto period = [](QLineEdit* box, const QString& value, int minimum) {
@@ -74,21 +78,21 @@ void SettingsFile::LoadSettings() {
         else if (key == QLatin1String("Form1_Left"))
             applyPosition(false, value);
         else if (key == QLatin1String("Tx_Com"))
-            f.ui.Com_Port->setText(value);
+            f.Com_Port->setText(value);
         else if (key == QLatin1String("GPS_Com"))
-            f.ui.GPS_Port->setText(value);
+            f.GPS_Port->setText(value);
         else if (key == QLatin1String("GPS_Baudrate"))
-            f.ui.GPS_Baudrate->setCurrentText(value);
+            f.GPS_Baudrate->setCurrentText(value);
         else if (key == QLatin1String("GPSdata_clr"))
-            f.ui.GPSdata_clr->setCurrentText(value);
+            f.GPSdata_clr->setCurrentText(value);
         else if (key == QLatin1String("FSKTxTime"))
-            period(f.ui.FSKTxTime, value, f.st.FSKMinTxTime);
+            period(f.FSKTxTime, value, f.FSKMinTxTime);
         else if (key == QLatin1String("TX_CnEnd"))
-            f.ui.Tx_CnEnd->setText(value);
+            f.Tx_CnEnd->setText(value);
         else
             for (int i = 0; i < 6; ++i)
                 if (key == QStringLiteral("LoRaTxTime(%1)").arg(i))
-                    period(f.LoRaTxTime[i], value, f.st.LoRaMinTxTime[i]);
+                    period(f.LoRaTxTime[i], value, f.LoRaMinTxTime[i]);
     }
 }
 
@@ -137,16 +141,16 @@ void SettingsFile::SaveSettings() {
         return;
     }
     settingscodec::Values v;
-    v.top = settingscodec::positionText(pixelsToTwips(f.form.pos().y()));
-    v.left = settingscodec::positionText(pixelsToTwips(f.form.pos().x()));
-    v.txCom = savedText(f.ui.Com_Port, f.ui.Com_Port->text());
-    v.gpsCom = savedText(f.ui.GPS_Port, f.ui.GPS_Port->text());
-    v.gpsBaudrate = savedText(f.ui.GPS_Baudrate, f.ui.GPS_Baudrate->currentText());
-    v.gpsDataClr = f.ui.GPSdata_clr->currentText();
-    v.fskTxTime = f.ui.FSKTxTime->text();
+    v.top = settingscodec::positionText(pixelsToTwips(f.form->pos().y()));
+    v.left = settingscodec::positionText(pixelsToTwips(f.form->pos().x()));
+    v.txCom = savedText(f.Com_Port, f.Com_Port->text());
+    v.gpsCom = savedText(f.GPS_Port, f.GPS_Port->text());
+    v.gpsBaudrate = savedText(f.GPS_Baudrate, f.GPS_Baudrate->currentText());
+    v.gpsDataClr = f.GPSdata_clr->currentText();
+    v.fskTxTime = f.FSKTxTime->text();
     for (QLineEdit* box : f.LoRaTxTime)
         v.loRaTxTime << box->text();
-    v.txCnEnd = savedText(f.ui.Tx_CnEnd, f.ui.Tx_CnEnd->text());
+    v.txCnEnd = savedText(f.Tx_CnEnd, f.Tx_CnEnd->text());
     QString error;
     if (!textfile::write(path(), settingscodec::write(v), &error)) {
         // The file keeps what it held (written whole or not at all).

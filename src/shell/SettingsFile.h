@@ -4,16 +4,43 @@
 #include <QHash>
 #include <QObject>
 #include <QPair>
+#include <QSize>
 #include <QString>
 
-struct Window;
+#include <array>
+
+struct FormState;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QWidget;
+
+// What the settings file reads into and writes from: the window's place,
+// the port boxes, the GPS speed and redisplay condition, the period and
+// count fields; Message for its own failures; the minimum periods (read
+// only); where the file lives.
+struct SettingsView {
+    explicit SettingsView(const FormState& st);
+    QWidget* form = nullptr;
+    QLineEdit* Com_Port = nullptr;
+    QLineEdit* GPS_Port = nullptr;
+    QComboBox* GPS_Baudrate = nullptr;
+    QComboBox* GPSdata_clr = nullptr;
+    QLineEdit* FSKTxTime = nullptr;
+    std::array<QLineEdit*, 6> LoRaTxTime{};
+    QLineEdit* Tx_CnEnd = nullptr;
+    QLabel* Message = nullptr;
+    const int& FSKMinTxTime;
+    const std::array<int, 6>& LoRaMinTxTime;
+    QString appDir;
+    QString baseName;
+    QSize screenTwips;
+};
 
 class SettingsFile : public QObject {
     Q_OBJECT
 public:
-    explicit SettingsFile(Window& window);
+    SettingsFile(const SettingsView& view, QObject* parent);
     void LoadSettings();
     void SaveSettings();
     QString path() const;
@@ -31,7 +58,7 @@ private:
     QString savedText(const QObject* control, const QString& shown) const;
     bool keepUnreadableCopy(const QString& file, const QString& reason);
 
-    Window& f;
+    SettingsView f;
     // An existing file that could not be read is left as it is at
     // shutdown: writing the start-up defaults over it would lose it.
     bool readFailed_ = false;

@@ -1,12 +1,16 @@
 #include "shell/StartOptions.h"
 
 #include "analysis/RunRecorder.h"
-#include "form/Window.h"
 #include "looptest/RunControl.h"
 #include "shell/DataFolder.h"
 #include "shell/SettingsFile.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QCommandLineParser>
 #include <QTabWidget>
 #include <QFileInfo>
@@ -124,10 +128,10 @@ bool StartOptions::parse(const QStringList& arguments, QString* error) {
     return true;
 }
 
-StartDriver::StartDriver(Window& window, SettingsFile& settings, RunControl& run, analysis::RunRecorder& recorder,
-                         std::function<void()> showAnalysis, std::function<void()> saveMapPicture,
-                         const StartOptions& options)
-    : QObject(&window.form), f(window), settings_(settings), run_(run), showAnalysis_(std::move(showAnalysis)),
+StartDriver::StartDriver(const StartView& view, QObject* parent, SettingsFile& settings, RunControl& run,
+                         analysis::RunRecorder& recorder, std::function<void()> showAnalysis,
+                         std::function<void()> saveMapPicture, const StartOptions& options)
+    : QObject(parent), f(view), settings_(settings), run_(run), showAnalysis_(std::move(showAnalysis)),
       saveMapPicture_(std::move(saveMapPicture)), opt(options) {
     recorder.setStreamToStdout(opt.jsonlStdout);
     recorder.setPrintSummary(opt.quit && opt.count > 0);
@@ -167,22 +171,22 @@ void StartDriver::apply() {
     }
     SettingsFile& settings = settings_;
     if (!opt.radioPort.isEmpty())
-        settings.setForThisStart(f.ui.Com_Port, opt.radioPort);
+        settings.setForThisStart(f.Com_Port, opt.radioPort);
     if (!opt.logName.isEmpty()) {
-        f.ui.LogFile_Flg->setChecked(true);
-        f.ui.LogFileName->setText(opt.logName);
-        f.ui.MapFileName->setText(opt.logName);
+        f.LogFile_Flg->setChecked(true);
+        f.LogFileName->setText(opt.logName);
+        f.MapFileName->setText(opt.logName);
     }
     if (!opt.gpsPort.isEmpty()) {
         if (!opt.gpsBaud.isEmpty())
-            settings.setForThisStart(f.ui.GPS_Baudrate, opt.gpsBaud);
-        settings.setForThisStart(f.ui.GPS_Port, opt.gpsPort);
-        f.ui.GPS_On->setChecked(true);
+            settings.setForThisStart(f.GPS_Baudrate, opt.gpsBaud);
+        settings.setForThisStart(f.GPS_Port, opt.gpsPort);
+        f.GPS_On->setChecked(true);
     }
     if (!opt.runRequested())
         return;
     if (opt.count > 0)
-        settings.setForThisStart(f.ui.Tx_CnEnd, QString::number(opt.count));
+        settings.setForThisStart(f.Tx_CnEnd, QString::number(opt.count));
     // Give the GPS a moment to deliver a first position before the run.
     QTimer::singleShot(opt.gpsPort.isEmpty() ? 0 : 1500, this, [this] {
         watching_ = opt.count > 0;
@@ -225,10 +229,10 @@ void StartDriver::runEnded(const records::RunEnd& end) {
 void StartDriver::finish() {
     if (opt.quit)
         saveMapPicture_();
-    if (!opt.screenshot.isEmpty() && !f.form.grab().save(opt.screenshot, "PNG"))
+    if (!opt.screenshot.isEmpty() && !f.form->grab().save(opt.screenshot, "PNG"))
         QTextStream(stderr) << "qvx-loopback: could not write the screenshot " << opt.screenshot << Qt::endl;
     if (opt.quit)
-        f.form.close();
+        f.form->close();
 }
 
 void StartDriver::report(const QString& why) {
@@ -239,8 +243,8 @@ void StartDriver::report(const QString& why) {
 void StartDriver::noteFileFailures(const QString& path) {
     QString file = path == QLatin1String("-") ? QStringLiteral("the record stream on standard output") : path;
     static const QString kLogFailure = QStringLiteral("ログ書込異常: ");
-    if (file.isEmpty() && f.ui.Message->text().startsWith(kLogFailure))
-        file = f.ui.Message->text().mid(kLogFailure.size());
+    if (file.isEmpty() && f.Message->text().startsWith(kLogFailure))
+        file = f.Message->text().mid(kLogFailure.size());
     if (!file.isEmpty() && !failedFiles_.contains(file))
         failedFiles_ << file;
 }

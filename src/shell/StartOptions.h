@@ -13,7 +13,14 @@
 
 #include <functional>
 
-struct Window;
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
 class SettingsFile;
 class RunControl;
 namespace analysis {
@@ -49,6 +56,24 @@ struct StartOptions {
     bool parse(const QStringList& arguments, QString* error);
 };
 
+// What an unattended start fills in and presses: the port boxes, the GPS
+// speed and switch, file saving and the log names, the run length and the
+// run buttons; Message (read) for a log that failed; the window itself for
+// the screenshot and the close.
+struct StartView {
+    QWidget* form = nullptr;
+    QLineEdit* Com_Port = nullptr;
+    QLineEdit* GPS_Port = nullptr;
+    QComboBox* GPS_Baudrate = nullptr;
+    QCheckBox* GPS_On = nullptr;
+    QCheckBox* LogFile_Flg = nullptr;
+    QLineEdit* LogFileName = nullptr;
+    QLineEdit* MapFileName = nullptr;
+    QLineEdit* Tx_CnEnd = nullptr;
+    std::array<QPushButton*, 2> TestStartSW{};
+    const QLabel* Message = nullptr;
+};
+
 // Applies the options to a shown window and follows a counted run through
 // the run control's runStarted and runEnded, to take the screenshot and
 // close the window when it has ended. With --quit the coverage map's
@@ -58,7 +83,7 @@ struct StartOptions {
 class StartDriver : public QObject {
     Q_OBJECT
 public:
-    StartDriver(Window& window, SettingsFile& settings, RunControl& run, analysis::RunRecorder& recorder,
+    StartDriver(const StartView& view, QObject* parent, SettingsFile& settings, RunControl& run, analysis::RunRecorder& recorder,
                 std::function<void()> showAnalysis, std::function<void()> saveMapPicture,
                 const StartOptions& options);
 
@@ -80,7 +105,7 @@ private:
     // recorder tell it (Message naming a log, the recorder's failures).
     void noteFileFailures(const QString& path = QString());
 
-    Window& f;
+    StartView f;
     SettingsFile& settings_;
     RunControl& run_;
     std::function<void()> showAnalysis_;

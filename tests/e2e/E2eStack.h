@@ -6,7 +6,7 @@
 #include "common/TextFile.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
-#include "shell/Form1.h"
+#include "FormInside.h"
 
 #include <QFile>
 #include <QProcess>
@@ -117,10 +117,10 @@ struct GpsWalk : GpsFeeder {
 // The window's GPS switched on at 9600 Bd on the walk's terminal; true once
 // the walk's first position is shown.
 inline bool showsGpsWalk(Form1& f, const QString& port) {
-    f.ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
-    f.ui.GPS_Port->setText(port);
-    f.ui.GPS_On->setChecked(true);
-    return QTest::qWaitFor([&f] { return f.ui.NposGmap->text().startsWith(QStringLiteral(" 35.0")); }, kTimeoutMs);
+    inside(f).ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
+    inside(f).ui.GPS_Port->setText(port);
+    inside(f).ui.GPS_On->setChecked(true);
+    return QTest::qWaitFor([&f] { return inside(f).ui.NposGmap->text().startsWith(QStringLiteral(" 35.0")); }, kTimeoutMs);
 }
 } // namespace e2e
 

@@ -43,15 +43,15 @@ private slots:
 
         QString commLog;
         bool ended = false;
-        QObject::connect(f.run.get(), &RunControl::runStarted, &f, [&](const records::RunStart& r) { commLog = r.commLog; });
-        QObject::connect(f.run.get(), &RunControl::runEnded, &f, [&] { ended = true; });
-        f.ui.Com_Port->setText(sim.path());
-        f.ui.LogFile_Flg->setChecked(true);
-        f.ui.LogFileName->setText(QStringLiteral("rec"));
-        f.ui.Tx_CnEnd->setText(QStringLiteral("14"));
-        f.ui.TestStartSW_1->click();
+        QObject::connect(inside(f).run.get(), &RunControl::runStarted, &f, [&](const records::RunStart& r) { commLog = r.commLog; });
+        QObject::connect(inside(f).run.get(), &RunControl::runEnded, &f, [&] { ended = true; });
+        inside(f).ui.Com_Port->setText(sim.path());
+        inside(f).ui.LogFile_Flg->setChecked(true);
+        inside(f).ui.LogFileName->setText(QStringLiteral("rec"));
+        inside(f).ui.Tx_CnEnd->setText(QStringLiteral("14"));
+        inside(f).ui.TestStartSW_1->click();
         QTRY_VERIFY_WITH_TIMEOUT(ended, kTimeoutMs);
-        QCOMPARE(f.ui.Tx_Count->text(), QStringLiteral("14"));
+        QCOMPARE(inside(f).ui.Tx_Count->text(), QStringLiteral("14"));
 
         // The log's packet lines: time, commands, received, response time,
         // far RSSI, answer RSSI, noise, GGA sentence.
@@ -62,7 +62,7 @@ private slots:
         }
         QCOMPARE(logged.size(), 14);
 
-        const QString streamPath = f.recorder->streamPath();
+        const QString streamPath = inside(f).recorder->streamPath();
         QCOMPARE(QFileInfo(streamPath).fileName(), QFileInfo(commLog).completeBaseName() + QStringLiteral(".jsonl"));
         QList<QJsonObject> exchanges;
         QJsonObject end;
@@ -99,20 +99,20 @@ private slots:
             QVERIFY2(std::abs(e.value(QLatin1String("lat")).toDouble() - 35.0) < 0.01, at.constData());
             QVERIFY2(e.value(QLatin1String("dist_m")).isNull(), at.constData());   // no datum point
         }
-        QCOMPARE(QString::number(answered), f.ui.FSK_OK->text());
+        QCOMPARE(QString::number(answered), inside(f).ui.FSK_OK->text());
 
         // The run report's packet row: sent, evaluated, answered, lost, late.
-        const QString summary = QString::fromUtf8(fileBytes(f.recorder->summaryPath()));
+        const QString summary = QString::fromUtf8(fileBytes(inside(f).recorder->summaryPath()));
         const QRegularExpressionMatch row =
             QRegularExpression(QStringLiteral("\nパケット +(\\d+) +(\\d+) +(\\d+) +(\\d+) +(\\d+)\n")).match(summary);
         QVERIFY2(row.hasMatch(), qPrintable(summary));
-        QCOMPARE(row.captured(1), f.ui.Tx_Count->text());
-        QCOMPARE(row.captured(2), f.ui.Tx_Count->text());
-        QCOMPARE(row.captured(3), f.ui.FSK_OK->text());
-        QCOMPARE(row.captured(4), f.ui.FSK_Err->text());
+        QCOMPARE(row.captured(1), inside(f).ui.Tx_Count->text());
+        QCOMPARE(row.captured(2), inside(f).ui.Tx_Count->text());
+        QCOMPARE(row.captured(3), inside(f).ui.FSK_OK->text());
+        QCOMPARE(row.captured(4), inside(f).ui.FSK_Err->text());
         const QJsonObject stats = end.value(QLatin1String("stats")).toObject();
-        QCOMPARE(QString::number(stats.value(QLatin1String("answered")).toInt()), f.ui.FSK_OK->text());
-        QCOMPARE(QString::number(stats.value(QLatin1String("lost")).toInt()), f.ui.FSK_Err->text());
+        QCOMPARE(QString::number(stats.value(QLatin1String("answered")).toInt()), inside(f).ui.FSK_OK->text());
+        QCOMPARE(QString::number(stats.value(QLatin1String("lost")).toInt()), inside(f).ui.FSK_Err->text());
     }
 };
 

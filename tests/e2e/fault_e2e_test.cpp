@@ -36,33 +36,33 @@ void checkRecords(const QStringList& log, int atLeast) {
 int count(QLineEdit* box) { return box->text().toInt(); }
 
 void startGps(Form1& f, const QString& port) {
-    f.ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
-    f.ui.GPS_Port->setText(port);
-    f.ui.GPS_On->setChecked(true);
-    QVERIFY(f.ui.GPS_On->isChecked());
+    inside(f).ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
+    inside(f).ui.GPS_Port->setText(port);
+    inside(f).ui.GPS_On->setChecked(true);
+    QVERIFY(inside(f).ui.GPS_On->isChecked());
 }
 
 void startRun(Form1& f, const QString& port, const QString& logName, int counted) {
-    f.ui.Com_Port->setText(port);
-    f.ui.LogFile_Flg->setChecked(true);
-    f.ui.LogFileName->setText(logName);
-    f.ui.MapFileName->setText(logName + QStringLiteral("-map"));
-    f.ui.FSKTxTime->setText(QStringLiteral("300"));
+    inside(f).ui.Com_Port->setText(port);
+    inside(f).ui.LogFile_Flg->setChecked(true);
+    inside(f).ui.LogFileName->setText(logName);
+    inside(f).ui.MapFileName->setText(logName + QStringLiteral("-map"));
+    inside(f).ui.FSKTxTime->setText(QStringLiteral("300"));
     if (counted > 0) {
-        f.ui.Tx_CnEnd->setText(QString::number(counted));
-        f.TestStartSW[1]->click();
-        QTRY_COMPARE_WITH_TIMEOUT(f.TestStartSW[1]->text(), RunControl::kCountedRunning, kTimeoutMs);
+        inside(f).ui.Tx_CnEnd->setText(QString::number(counted));
+        inside(f).TestStartSW[1]->click();
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).TestStartSW[1]->text(), RunControl::kCountedRunning, kTimeoutMs);
     } else {
-        f.TestStartSW[0]->click();
-        QTRY_COMPARE_WITH_TIMEOUT(f.TestStartSW[0]->text(), RunControl::kContinuousRunning, kTimeoutMs);
+        inside(f).TestStartSW[0]->click();
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).TestStartSW[0]->text(), RunControl::kContinuousRunning, kTimeoutMs);
     }
 }
 
 void stopContinuousRun(Form1& f) {
-    f.TestStartSW[0]->click();
-    QTRY_COMPARE_WITH_TIMEOUT(f.TestStartSW[0]->text(), RunControl::kContinuousIdle, kTimeoutMs);
-    QVERIFY(!f.MSComm1->isOpen());
-    QVERIFY(!f.Tx_Timer->isEnabled());
+    inside(f).TestStartSW[0]->click();
+    QTRY_COMPARE_WITH_TIMEOUT(inside(f).TestStartSW[0]->text(), RunControl::kContinuousIdle, kTimeoutMs);
+    QVERIFY(!inside(f).MSComm1->isOpen());
+    QVERIFY(!inside(f).Tx_Timer->isEnabled());
 }
 
 } // namespace
@@ -88,22 +88,22 @@ private slots:
         RealStack app;
         Form1& f = *app.form;
         startGps(f, gps.path());
-        QTRY_VERIFY_WITH_TIMEOUT(f.ui.NposGmap->text().startsWith(QStringLiteral(" 35.0")), kTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(inside(f).ui.NposGmap->text().startsWith(QStringLiteral(" 35.0")), kTimeoutMs);
         startRun(f, sim.path(), QStringLiteral("gps-gone"), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(count(f.ui.FSK_OK) >= 4, kTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(count(inside(f).ui.FSK_OK) >= 4, kTimeoutMs);
 
         gps.stop();
-        QTRY_VERIFY_WITH_TIMEOUT(!f.ui.GPS_On->isChecked(), kTimeoutMs);
-        QCOMPARE(f.ui.GPSMessage->text(), QStringLiteral("ポート･設定確認"));
-        QVERIFY(!f.MSComm2->isOpen());
-        QCOMPARE(f.ui.NposGmap->text(), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(!inside(f).ui.GPS_On->isChecked(), kTimeoutMs);
+        QCOMPARE(inside(f).ui.GPSMessage->text(), QStringLiteral("ポート･設定確認"));
+        QVERIFY(!inside(f).MSComm2->isOpen());
+        QCOMPARE(inside(f).ui.NposGmap->text(), QString());
 
-        const QString map = app.dir.filePath(f.ui.MapFileHedder->text() + QStringLiteral("gps-gone-map"));
+        const QString map = app.dir.filePath(inside(f).ui.MapFileHedder->text() + QStringLiteral("gps-gone-map"));
         const QStringList csvAtFault = crlfLines(fileBytes(map + QStringLiteral(".csv")));
-        const int packetsAtFault = count(f.ui.Tx_Count);
-        QTRY_VERIFY_WITH_TIMEOUT(count(f.ui.Tx_Count) >= packetsAtFault + 3, kTimeoutMs);
+        const int packetsAtFault = count(inside(f).ui.Tx_Count);
+        QTRY_VERIFY_WITH_TIMEOUT(count(inside(f).ui.Tx_Count) >= packetsAtFault + 3, kTimeoutMs);
         stopContinuousRun(f);
-        QVERIFY(f.ui.GPS_Port->isEnabled());   // free to choose another port
+        QVERIFY(inside(f).ui.GPS_Port->isEnabled());   // free to choose another port
 
         // The map file: its header and whole rows at the true positions,
         // nothing added after the receiver went away.
@@ -114,9 +114,9 @@ private slots:
         for (int i = 1; i < csv.size(); ++i)
             QVERIFY2(row.match(csv[i]).hasMatch(), qPrintable(csv[i]));
         // The communication log has every packet, before and after.
-        const QStringList log = commLogRecords(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("gps-gone.log"))));
+        const QStringList log = commLogRecords(fileBytes(app.dir.filePath(inside(f).ui.LogFileHedder->text() + QStringLiteral("gps-gone.log"))));
         checkRecords(log, packetsAtFault + 3);
-        QCOMPARE(log.size() - 2, count(f.ui.Tx_Count));
+        QCOMPARE(log.size() - 2, count(inside(f).ui.Tx_Count));
     }
 
     // A receiver that sends binary noise, endless lines and broken other
@@ -145,21 +145,21 @@ private slots:
         RealStack app;
         Form1& f = *app.form;
         startGps(f, gps.path());
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.NposGmap->text(), QStringLiteral(" 35.6520566"), kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.NposGmap->text(), QStringLiteral(" 35.6520566"), kTimeoutMs);
         startRun(f, sim.path(), QStringLiteral("gps-noise"), 10);
-        QTRY_COMPARE_WITH_TIMEOUT(f.TestStartSW[1]->text(), RunControl::kCountedIdle, kTimeoutMs);
-        QCOMPARE(count(f.ui.Tx_Count), 10);
-        QCOMPARE(count(f.ui.FSK_OK), 10);
-        QVERIFY(f.ui.GPS_On->isChecked());
-        QVERIFY(f.st.GpsBuffer.size() <= GpsChannel::kBufferLimit);
-        checkRecords(commLogRecords(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("gps-noise.log")))), 10);
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).TestStartSW[1]->text(), RunControl::kCountedIdle, kTimeoutMs);
+        QCOMPARE(count(inside(f).ui.Tx_Count), 10);
+        QCOMPARE(count(inside(f).ui.FSK_OK), 10);
+        QVERIFY(inside(f).ui.GPS_On->isChecked());
+        QVERIFY(inside(f).st.GpsBuffer.size() <= GpsChannel::kBufferLimit);
+        checkRecords(commLogRecords(fileBytes(app.dir.filePath(inside(f).ui.LogFileHedder->text() + QStringLiteral("gps-noise.log")))), 10);
         // Map rows carry only positions the receiver really reported.
         const QStringList csv = crlfLines(fileBytes(
-            app.dir.filePath(f.ui.MapFileHedder->text() + QStringLiteral("gps-noise-map.csv"))));
+            app.dir.filePath(inside(f).ui.MapFileHedder->text() + QStringLiteral("gps-noise-map.csv"))));
         QCOMPARE(csv.size(), 1 + 10);
         for (int i = 1; i < csv.size(); ++i)
             QVERIFY2(csv[i].startsWith(QStringLiteral(" 35.6520566, 139.761315, 40.5,")), qPrintable(csv[i]));
-        f.ui.GPS_On->setChecked(false);
+        inside(f).ui.GPS_On->setChecked(false);
     }
 
     // Answers late and out of order: an answer counts only for the packet it
@@ -181,11 +181,11 @@ private slots:
         RealStack app;
         Form1& f = *app.form;
         startRun(f, sim.path(), QStringLiteral("late"), 10);
-        QTRY_COMPARE_WITH_TIMEOUT(f.TestStartSW[1]->text(), RunControl::kCountedIdle, kTimeoutMs);
-        QCOMPARE(count(f.ui.Tx_Count), 10);
-        QCOMPARE(count(f.ui.FSK_OK), ok);
-        QCOMPARE(count(f.ui.FSK_Err), 10 - ok);
-        const QStringList log = commLogRecords(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("late.log"))));
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).TestStartSW[1]->text(), RunControl::kCountedIdle, kTimeoutMs);
+        QCOMPARE(count(inside(f).ui.Tx_Count), 10);
+        QCOMPARE(count(inside(f).ui.FSK_OK), ok);
+        QCOMPARE(count(inside(f).ui.FSK_Err), 10 - ok);
+        const QStringList log = commLogRecords(fileBytes(app.dir.filePath(inside(f).ui.LogFileHedder->text() + QStringLiteral("late.log"))));
         checkRecords(log, 10);
         QCOMPARE(log.size(), 2 + 10);
         for (int i = 2; i < log.size(); ++i) {
@@ -214,22 +214,22 @@ private slots:
         const QString folder = app.dir.path();
         const QString moved = folder + QStringLiteral("-moved");
         startRun(f, sim.path(), QStringLiteral("nodisk"), 20);
-        QTRY_VERIFY_WITH_TIMEOUT(count(f.ui.Tx_Count) >= 5, kTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(count(inside(f).ui.Tx_Count) >= 5, kTimeoutMs);
 
-        const int packetsBeforeFault = count(f.ui.Tx_Count);
+        const int packetsBeforeFault = count(inside(f).ui.Tx_Count);
         QVERIFY(QDir().rename(folder, moved));
         QFile blocker(folder);
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        const QString logName = f.ui.LogFileHedder->text() + QStringLiteral("nodisk.log");
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.Message->text(), QStringLiteral("ログ書込異常: ") + logName, kTimeoutMs);
-        const int packetsAtFault = count(f.ui.Tx_Count);
-        QTRY_COMPARE_WITH_TIMEOUT(f.TestStartSW[1]->text(), RunControl::kCountedIdle, kTimeoutMs);
-        QCOMPARE(count(f.ui.Tx_Count), 20);
-        QCOMPARE(count(f.ui.FSK_OK), 20);
+        const QString logName = inside(f).ui.LogFileHedder->text() + QStringLiteral("nodisk.log");
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.Message->text(), QStringLiteral("ログ書込異常: ") + logName, kTimeoutMs);
+        const int packetsAtFault = count(inside(f).ui.Tx_Count);
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).TestStartSW[1]->text(), RunControl::kCountedIdle, kTimeoutMs);
+        QCOMPARE(count(inside(f).ui.Tx_Count), 20);
+        QCOMPARE(count(inside(f).ui.FSK_OK), 20);
         // The on-screen copy (its newest 2000 characters) goes on to the
         // last packet.
-        const QStringList shown = f.ui.LogText->toPlainText()
+        const QStringList shown = inside(f).ui.LogText->toPlainText()
                                       .split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)
                                       .filter(kLogLine);
         QVERIFY(!shown.isEmpty());

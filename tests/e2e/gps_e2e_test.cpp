@@ -38,22 +38,22 @@ private slots:
         {
             e2e::RealStack app;
             Form1& f = *app.form;
-            f.ui.GPS_Baudrate->setCurrentText(QStringLiteral("38400"));
-            f.ui.GPS_Port->setText(pty);
-            f.ui.GPS_On->setChecked(true);
-            QCOMPARE(f.ui.GPSMessage->text(), QString());
-            QVERIFY(!f.ui.GPS_Port->isEnabled());
+            inside(f).ui.GPS_Baudrate->setCurrentText(QStringLiteral("38400"));
+            inside(f).ui.GPS_Port->setText(pty);
+            inside(f).ui.GPS_On->setChecked(true);
+            QCOMPARE(inside(f).ui.GPSMessage->text(), QString());
+            QVERIFY(!inside(f).ui.GPS_Port->isEnabled());
             // The capture's sentences follow one another; the texts show the
             // last one taken, each row of the expected values in turn.
-            QTRY_VERIFY_WITH_TIMEOUT(f.ui.GPposition->text().startsWith(QStringLiteral("$GPGGA,")), 10000);
-            QTRY_COMPARE_WITH_TIMEOUT(f.ui.NposGmap->text().left(6), QStringLiteral(" 35.33"), 10000);
-            QCOMPARE(f.ui.EposGmap->text().left(7), QStringLiteral(" 136.67"));
-            QVERIFY(f.ui.Nposition->text().startsWith(QStringLiteral(" 35度 19分")));
-            QCOMPARE(f.ui.Mpos->text().left(3), QStringLiteral(" 80"));
-            QCOMPARE(f.ui.EiseiN->text().size(), 2);
-            f.ui.GPS_On->setChecked(false);
-            QCOMPARE(f.ui.NposGmap->text(), QString());
-            QVERIFY(f.ui.Nposition->text().startsWith(QStringLiteral(" 35度")));
+            QTRY_VERIFY_WITH_TIMEOUT(inside(f).ui.GPposition->text().startsWith(QStringLiteral("$GPGGA,")), 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.NposGmap->text().left(6), QStringLiteral(" 35.33"), 10000);
+            QCOMPARE(inside(f).ui.EposGmap->text().left(7), QStringLiteral(" 136.67"));
+            QVERIFY(inside(f).ui.Nposition->text().startsWith(QStringLiteral(" 35度 19分")));
+            QCOMPARE(inside(f).ui.Mpos->text().left(3), QStringLiteral(" 80"));
+            QCOMPARE(inside(f).ui.EiseiN->text().size(), 2);
+            inside(f).ui.GPS_On->setChecked(false);
+            QCOMPARE(inside(f).ui.NposGmap->text(), QString());
+            QVERIFY(inside(f).ui.Nposition->text().startsWith(QStringLiteral(" 35度")));
         }
         proc.terminate();
         QVERIFY(proc.waitForFinished(5000));

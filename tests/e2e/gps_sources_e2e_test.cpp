@@ -65,7 +65,7 @@ quint16 freeUdpPort() {
 class ShownTexts : public QObject {
 public:
     explicit ShownTexts(Form1& f) : f_(f) {
-        connect(f.ui.GPposition, &QLineEdit::textChanged, this, [this](const QString& sentence) {
+        connect(inside(f).ui.GPposition, &QLineEdit::textChanged, this, [this](const QString& sentence) {
             if (sentence.isEmpty()) return;   // GPS switched off
             // Read once the tick has set every box.
             QTimer::singleShot(0, this, [this] { rows << row(); });
@@ -73,11 +73,11 @@ public:
     }
     QString row() const {
         QStringList texts;
-        for (QWidget* w : {static_cast<QWidget*>(f_.ui.GPposition), static_cast<QWidget*>(f_.ui.Npos),
-                           static_cast<QWidget*>(f_.ui.Epos), static_cast<QWidget*>(f_.ui.NposGmap),
-                           static_cast<QWidget*>(f_.ui.EposGmap), static_cast<QWidget*>(f_.ui.Nposition),
-                           static_cast<QWidget*>(f_.ui.Eposition), static_cast<QWidget*>(f_.ui.Mpos),
-                           static_cast<QWidget*>(f_.ui.EiseiN)})
+        for (QWidget* w : {static_cast<QWidget*>(inside(f_).ui.GPposition), static_cast<QWidget*>(inside(f_).ui.Npos),
+                           static_cast<QWidget*>(inside(f_).ui.Epos), static_cast<QWidget*>(inside(f_).ui.NposGmap),
+                           static_cast<QWidget*>(inside(f_).ui.EposGmap), static_cast<QWidget*>(inside(f_).ui.Nposition),
+                           static_cast<QWidget*>(inside(f_).ui.Eposition), static_cast<QWidget*>(inside(f_).ui.Mpos),
+                           static_cast<QWidget*>(inside(f_).ui.EiseiN)})
             texts << w->property("text").toString();
         return texts.join(u'|');
     }
@@ -89,9 +89,9 @@ private:
 };
 
 void switchOn(Form1& f, const QString& source, const QString& baud) {
-    f.ui.GPS_Baudrate->setCurrentText(baud);
-    f.ui.GPS_Port->setText(source);
-    f.ui.GPS_On->setChecked(true);
+    inside(f).ui.GPS_Baudrate->setCurrentText(baud);
+    inside(f).ui.GPS_Port->setText(source);
+    inside(f).ui.GPS_On->setChecked(true);
 }
 
 // gpsfake running gpsd on a free port, replaying the capture again and
@@ -156,13 +156,13 @@ private slots:
                                QStringLiteral("--tcp"), QStringLiteral("0")});
         QVERIFY2(server.path().startsWith(QStringLiteral("tcp://localhost:")), qPrintable(server.errors()));
         switchOn(f, server.path(), QStringLiteral("fast"));
-        QCOMPARE(f.ui.GPSMessage->text(), QString());
-        QVERIFY(!f.ui.GPS_Port->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.GPSMessage->text(), kCheckPorts, kReplayMs);
+        QCOMPARE(inside(f).ui.GPSMessage->text(), QString());
+        QVERIFY(!inside(f).ui.GPS_Port->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.GPSMessage->text(), kCheckPorts, kReplayMs);
         QCOMPARE(shown.rows, serial_);
-        QVERIFY(!f.ui.GPS_On->isChecked());
-        QVERIFY(f.ui.GPS_Port->isEnabled());
-        QCOMPARE(f.ui.GPposition->text(), QString());
+        QVERIFY(!inside(f).ui.GPS_On->isChecked());
+        QVERIFY(inside(f).ui.GPS_Port->isEnabled());
+        QCOMPARE(inside(f).ui.GPposition->text(), QString());
     }
 
     // Datagrams from qvx-nmea, one a sentence; a second listener on the
@@ -173,8 +173,8 @@ private slots:
         ShownTexts shown(f);
         const QString source = QStringLiteral("udp://:%1").arg(freeUdpPort());
         switchOn(f, source, kBaud);
-        QCOMPARE(f.ui.GPSMessage->text(), QString());
-        QVERIFY(f.MSComm2->isOpen());
+        QCOMPARE(inside(f).ui.GPSMessage->text(), QString());
+        QVERIFY(inside(f).MSComm2->isOpen());
         NetworkSourcePort second;
         QVERIFY(!second.open(source, 0));
 
@@ -184,8 +184,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(shown.through(), kReplayMs);
         QTest::qWait(300);
         QCOMPARE(shown.rows, serial_);
-        QVERIFY(f.ui.GPS_On->isChecked());
-        QCOMPARE(f.ui.GPSMessage->text(), QString());
+        QVERIFY(inside(f).ui.GPS_On->isChecked());
+        QCOMPARE(inside(f).ui.GPSMessage->text(), QString());
     }
 
     // gpsd in its NMEA mode: its JSON reports never reach the window, the
@@ -203,19 +203,19 @@ private slots:
         Form1& f = *app.form;
         ShownTexts shown(f);
         bool sawJson = false;   // in the received-text box, at any moment
-        connect(f.ui.GPSdataDisp, &QPlainTextEdit::textChanged, this,
-                [&] { sawJson = sawJson || f.ui.GPSdataDisp->toPlainText().contains(QStringLiteral("\"class\"")); });
+        connect(inside(f).ui.GPSdataDisp, &QPlainTextEdit::textChanged, this,
+                [&] { sawJson = sawJson || inside(f).ui.GPSdataDisp->toPlainText().contains(QStringLiteral("\"class\"")); });
         switchOn(f, QStringLiteral("gpsd://127.0.0.1:%1").arg(gpsd.port()), kBaud);
-        QCOMPARE(f.ui.GPSMessage->text(), QString());
+        QCOMPARE(inside(f).ui.GPSMessage->text(), QString());
         QTRY_VERIFY_WITH_TIMEOUT(shown.rows.size() > serial_.size() + 1, 2 * kReplayMs);
         for (qsizetype i = 0; i + 1 < shown.rows.size(); ++i) {
             const qsizetype at = serial_.indexOf(shown.rows[i]);
             QVERIFY2(at >= 0, qPrintable(shown.rows[i]));
             QCOMPARE(shown.rows[i + 1], serial_[(at + 1) % serial_.size()]);
         }
-        QVERIFY(!f.ui.GPSdataDisp->toPlainText().isEmpty());
+        QVERIFY(!inside(f).ui.GPSdataDisp->toPlainText().isEmpty());
         QVERIFY(!sawJson);
-        QCOMPARE(f.ui.GPSMessage->text(), QString());
+        QCOMPARE(inside(f).ui.GPSMessage->text(), QString());
 
         QtPortEnumerator withGpsd(QStringLiteral("127.0.0.1"), gpsd.port());
         QCOMPARE(withGpsd.gpsSources(), QStringList{QStringLiteral("gpsd (gpsd://127.0.0.1:%1) , 127.0.0.1:%1").arg(gpsd.port())});
@@ -234,16 +234,16 @@ private slots:
             e2e::RealStack app;
             Form1& f = *app.form;
             switchOn(f, source, kBaud);
-            QTRY_COMPARE_WITH_TIMEOUT(f.ui.GPSMessage->text(), kCheckPorts, NetworkSourcePort::kAnswerTimeoutMs + 3000);
-            QVERIFY2(!f.ui.GPS_On->isChecked(), qPrintable(source));
-            QVERIFY(f.ui.GPS_Port->isEnabled());
-            QVERIFY(!f.MSComm2->isOpen());
+            QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.GPSMessage->text(), kCheckPorts, NetworkSourcePort::kAnswerTimeoutMs + 3000);
+            QVERIFY2(!inside(f).ui.GPS_On->isChecked(), qPrintable(source));
+            QVERIFY(inside(f).ui.GPS_Port->isEnabled());
+            QVERIFY(!inside(f).MSComm2->isOpen());
         }
         // A malformed name fails at once, as an unknown port does.
         e2e::RealStack app;
         switchOn(*app.form, QStringLiteral("tcp://phone"), kBaud);
-        QCOMPARE(app.form->ui.GPSMessage->text(), kCheckPorts);
-        QVERIFY(!app.form->ui.GPS_On->isChecked());
+        QCOMPARE(inside(*app.form).ui.GPSMessage->text(), kCheckPorts);
+        QVERIFY(!inside(*app.form).ui.GPS_On->isChecked());
 
         // The port list's check is quick whatever it meets.
         for (const quint16 port : {closed, silent.serverPort()}) {

@@ -392,20 +392,20 @@ private slots:
     void portBoxTooltipCarriesTheReason() {
         RealStack app;
         Form1& f = *app.form;
-        const QString hint = f.ui.Com_Port->toolTip();
-        f.ui.Com_Port->setText(QStringLiteral("/dev/qvx-no-such-port"));
-        f.ui.TestStartSW_1->click();
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.ComMessage->text(), QStringLiteral("ポート確認"), kTimeoutMs);
-        QVERIFY2(f.ui.Com_Port->toolTip().startsWith(hint + QStringLiteral("\n/dev/qvx-no-such-port: no such device; ")),
-                 qPrintable(f.ui.Com_Port->toolTip()));
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.TestStartSW_1->text(), RunControl::kCountedIdle, kTimeoutMs);
+        const QString hint = inside(f).ui.Com_Port->toolTip();
+        inside(f).ui.Com_Port->setText(QStringLiteral("/dev/qvx-no-such-port"));
+        inside(f).ui.TestStartSW_1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.ComMessage->text(), QStringLiteral("ポート確認"), kTimeoutMs);
+        QVERIFY2(inside(f).ui.Com_Port->toolTip().startsWith(hint + QStringLiteral("\n/dev/qvx-no-such-port: no such device; ")),
+                 qPrintable(inside(f).ui.Com_Port->toolTip()));
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.TestStartSW_1->text(), RunControl::kCountedIdle, kTimeoutMs);
         Simulator sim({"--mode", "fsk"});
         QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
-        f.ui.Com_Port->setText(sim.path());
-        f.ui.Tx_CnEnd->setText(QStringLiteral("3"));
-        f.ui.TestStartSW_1->click();
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.Com_Port->toolTip(), hint, kTimeoutMs);
-        QCOMPARE(f.ui.ComMessage->text(), QString());
+        inside(f).ui.Com_Port->setText(sim.path());
+        inside(f).ui.Tx_CnEnd->setText(QStringLiteral("3"));
+        inside(f).ui.TestStartSW_1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.Com_Port->toolTip(), hint, kTimeoutMs);
+        QCOMPARE(inside(f).ui.ComMessage->text(), QString());
     }
 
     // The GPS feeder ends on SIGTERM even when nobody reads its terminal

@@ -38,21 +38,21 @@ private slots:
         QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
         RealStack app;
         Form1& f = *app.form;
-        f.ui.Com_Port->setText(sim.path());
-        f.ui.TestStartSW_0->click();
-        QTRY_VERIFY_WITH_TIMEOUT(f.Tx_Timer->isEnabled() || f.st.RunState != 0, kTimeoutMs);
-        QCOMPARE(f.st.RunState, 0);
-        QCOMPARE(f.ui.TestMode->text(), mode);
-        QCOMPARE(f.ui.Message->text(), message);
-        QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousRunning);
-        QVERIFY(f.ui.LogFileHedder->text().contains(mode == QStringLiteral("FSK") ? QStringLiteral("_FSK Mode_")
+        inside(f).ui.Com_Port->setText(sim.path());
+        inside(f).ui.TestStartSW_0->click();
+        QTRY_VERIFY_WITH_TIMEOUT(inside(f).Tx_Timer->isEnabled() || inside(f).st.RunState != 0, kTimeoutMs);
+        QCOMPARE(inside(f).st.RunState, 0);
+        QCOMPARE(inside(f).ui.TestMode->text(), mode);
+        QCOMPARE(inside(f).ui.Message->text(), message);
+        QCOMPARE(inside(f).ui.TestStartSW_0->text(), RunControl::kContinuousRunning);
+        QVERIFY(inside(f).ui.LogFileHedder->text().contains(mode == QStringLiteral("FSK") ? QStringLiteral("_FSK Mode_")
                                                                                   : QStringLiteral("_LoRa512_")));
         // Stopped by the operator: the window returns to idle.
-        f.ui.TestStartSW_0->click();
-        QCOMPARE(f.st.RunState, 1);
-        QTRY_COMPARE_WITH_TIMEOUT(f.st.RunState, 0, kTimeoutMs);
-        QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
-        QVERIFY(!f.MSComm1->isOpen());
+        inside(f).ui.TestStartSW_0->click();
+        QCOMPARE(inside(f).st.RunState, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).st.RunState, 0, kTimeoutMs);
+        QCOMPARE(inside(f).ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
+        QVERIFY(!inside(f).MSComm1->isOpen());
     }
 
     void initialisationFails() {
@@ -60,14 +60,14 @@ private slots:
         QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
         RealStack app;
         Form1& f = *app.form;
-        f.ui.Com_Port->setText(sim.path());
-        f.ui.TestStartSW_0->click();
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.Message->text(), InitSequence::kNoAnswer, kTimeoutMs);
-        QVERIFY(!f.Tx_Timer->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(f.st.RunState, 0, kTimeoutMs);
-        QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
-        QVERIFY(f.ui.Com_Port->isEnabled());
-        QVERIFY(!f.Tx_Timer->isEnabled());
+        inside(f).ui.Com_Port->setText(sim.path());
+        inside(f).ui.TestStartSW_0->click();
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.Message->text(), InitSequence::kNoAnswer, kTimeoutMs);
+        QVERIFY(!inside(f).Tx_Timer->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).st.RunState, 0, kTimeoutMs);
+        QCOMPARE(inside(f).ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
+        QVERIFY(inside(f).ui.Com_Port->isEnabled());
+        QVERIFY(!inside(f).Tx_Timer->isEnabled());
     }
 
     void portVanishes() {
@@ -76,17 +76,17 @@ private slots:
         QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
         RealStack app;
         Form1& f = *app.form;
-        f.ui.Com_Port->setText(sim.path());
-        f.ui.TestStartSW_0->click();
-        QTRY_VERIFY_WITH_TIMEOUT(f.Tx_Timer->isEnabled(), kTimeoutMs);
-        if (!QTest::qWaitFor([&] { return f.ui.Tx_Count->text() != QStringLiteral("0") || !f.MSComm1->isOpen(); },
+        inside(f).ui.Com_Port->setText(sim.path());
+        inside(f).ui.TestStartSW_0->click();
+        QTRY_VERIFY_WITH_TIMEOUT(inside(f).Tx_Timer->isEnabled(), kTimeoutMs);
+        if (!QTest::qWaitFor([&] { return inside(f).ui.Tx_Count->text() != QStringLiteral("0") || !inside(f).MSComm1->isOpen(); },
                              5000))
             QSKIP("the test cycle sends no data commands");
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.ComMessage->text(), QStringLiteral("Comポート異常検出"), kTimeoutMs);
-        QVERIFY(!f.Tx_Timer->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(f.st.RunState, 0, kTimeoutMs);
-        QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
-        QVERIFY(!f.MSComm1->isOpen());
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.ComMessage->text(), QStringLiteral("Comポート異常検出"), kTimeoutMs);
+        QVERIFY(!inside(f).Tx_Timer->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).st.RunState, 0, kTimeoutMs);
+        QCOMPARE(inside(f).ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
+        QVERIFY(!inside(f).MSComm1->isOpen());
     }
 
     // In the middle of a long period (LoRa 128 chips, 3700 ms) the adapter
@@ -98,16 +98,16 @@ private slots:
         QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
         RealStack app;
         Form1& f = *app.form;
-        f.ui.Com_Port->setText(sim.path());
-        f.ui.TestStartSW_0->click();
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.Tx_Count->text(), QStringLiteral("1"), kTimeoutMs);
+        inside(f).ui.Com_Port->setText(sim.path());
+        inside(f).ui.TestStartSW_0->click();
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.Tx_Count->text(), QStringLiteral("1"), kTimeoutMs);
         QElapsedTimer since;
         since.start();
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.ComMessage->text(), QStringLiteral("Comポート異常検出"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.ComMessage->text(), QStringLiteral("Comポート異常検出"), 3000);
         QVERIFY2(since.elapsed() < 1500, qPrintable(QString::number(since.elapsed())));
-        QCOMPARE(f.ui.TestStartSW_0->text(), RunControl::kContinuousStopping);
-        QVERIFY(!f.Tx_Timer->isEnabled());
-        QCOMPARE(f.ui.Tx_Count->text(), QStringLiteral("1"));
+        QCOMPARE(inside(f).ui.TestStartSW_0->text(), RunControl::kContinuousStopping);
+        QVERIFY(!inside(f).Tx_Timer->isEnabled());
+        QCOMPARE(inside(f).ui.Tx_Count->text(), QStringLiteral("1"));
     }
 };
 

@@ -34,32 +34,32 @@ private slots:
 
         RealStack app;
         Form1& f = *app.form;
-        f.ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
-        f.ui.GPS_Port->setText(gps.path());
-        f.ui.GPS_On->setChecked(true);
-        QTRY_VERIFY_WITH_TIMEOUT(f.ui.NposGmap->text().startsWith(QStringLiteral(" 35.0")), kTimeoutMs);
+        inside(f).ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
+        inside(f).ui.GPS_Port->setText(gps.path());
+        inside(f).ui.GPS_On->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(inside(f).ui.NposGmap->text().startsWith(QStringLiteral(" 35.0")), kTimeoutMs);
 
-        f.ui.Com_Port->setText(sim.path());
-        f.ui.LogFile_Flg->setChecked(true);
-        f.ui.LogFileName->setText(QStringLiteral("run"));
-        f.ui.MapFileName->setText(QStringLiteral("map"));
-        f.ui.FSKTxTime->setText(QStringLiteral("500"));
-        f.ui.Tx_CnEnd->setText(QStringLiteral("5"));
-        f.ui.TestStartSW_1->click();
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.TestStartSW_1->text(), RunControl::kCountedRunning, kTimeoutMs);
+        inside(f).ui.Com_Port->setText(sim.path());
+        inside(f).ui.LogFile_Flg->setChecked(true);
+        inside(f).ui.LogFileName->setText(QStringLiteral("run"));
+        inside(f).ui.MapFileName->setText(QStringLiteral("map"));
+        inside(f).ui.FSKTxTime->setText(QStringLiteral("500"));
+        inside(f).ui.Tx_CnEnd->setText(QStringLiteral("5"));
+        inside(f).ui.TestStartSW_1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.TestStartSW_1->text(), RunControl::kCountedRunning, kTimeoutMs);
         // Five packets, the sixth step ends the run and closes the port.
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.TestStartSW_1->text(), RunControl::kCountedIdle, kTimeoutMs);
-        QCOMPARE(f.ui.Tx_Count->text(), QStringLiteral("5"));
-        QCOMPARE(f.ui.FSK_OK->text(), QStringLiteral("4"));
-        QCOMPARE(f.ui.FSK_Err->text(), QStringLiteral("1"));
-        QVERIFY(!f.MSComm1->isOpen());
-        QVERIFY(!f.Tx_Timer->isEnabled());
-        QCOMPARE(f.st.RunState, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.TestStartSW_1->text(), RunControl::kCountedIdle, kTimeoutMs);
+        QCOMPARE(inside(f).ui.Tx_Count->text(), QStringLiteral("5"));
+        QCOMPARE(inside(f).ui.FSK_OK->text(), QStringLiteral("4"));
+        QCOMPARE(inside(f).ui.FSK_Err->text(), QStringLiteral("1"));
+        QVERIFY(!inside(f).MSComm1->isOpen());
+        QVERIFY(!inside(f).Tx_Timer->isEnabled());
+        QCOMPARE(inside(f).st.RunState, 0);
 
         // The communication log: one CR LF line per packet, its send half
         // and its receive half.
         QStringList log =
-            commLogRecords(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("run.log"))));
+            commLogRecords(fileBytes(app.dir.filePath(inside(f).ui.LogFileHedder->text() + QStringLiteral("run.log"))));
         QCOMPARE(log.size(), 2 + 5);
         QVERIFY2(log[0].startsWith(QStringLiteral("-------< Start:")) && log[0].endsWith(QStringLiteral(" > -------")),
                  qPrintable(log[0]));
@@ -80,7 +80,7 @@ private slots:
         QVERIFY2(log[3].contains(QStringLiteral("[Cr][Lf],*RA=-115dBm[Cr][Lf],,,,-115,$GPGGA,")), qPrintable(log[3]));
 
         // The map logs: the header once, then position, strengths and noise.
-        const QString map = f.ui.MapFileHedder->text() + QStringLiteral("map");
+        const QString map = inside(f).ui.MapFileHedder->text() + QStringLiteral("map");
         const QStringList csv = crlfLines(fileBytes(app.dir.filePath(map + QStringLiteral(".csv"))));
         QCOMPARE(csv.size(), 1 + 4);
         QCOMPARE(csv[0] + QStringLiteral("\r\n"), QStringLiteral("N: ,E: ,M: ,RX-RSSI ,Ack-RSSI ,Floor Noise\r\n"));
@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(mapLog.size(), 1 + 5);
         QVERIFY2(mapLog[4].endsWith(QStringLiteral(", 40.5,,,-115")), qPrintable(mapLog[4]));
         QCOMPARE(mapLog[5], csv[4]);
-        f.ui.GPS_On->setChecked(false);
+        inside(f).ui.GPS_On->setChecked(false);
     }
 
     // A module that answers a data command with 1 MiB of random bytes: the
@@ -101,18 +101,18 @@ private slots:
         QVERIFY2(!sim.path().isEmpty(), qPrintable(sim.errors()));
         RealStack app;
         Form1& f = *app.form;
-        f.ui.Com_Port->setText(sim.path());
-        f.ui.LogFile_Flg->setChecked(true);
-        f.ui.LogFileName->setText(QStringLiteral("flood"));
-        f.ui.Tx_CnEnd->setText(QStringLiteral("5"));
-        f.ui.TestStartSW_1->click();
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.TestStartSW_1->text(), RunControl::kCountedRunning, kTimeoutMs);
-        QTRY_COMPARE_WITH_TIMEOUT(f.ui.TestStartSW_1->text(), RunControl::kCountedIdle, 60000);
-        QCOMPARE(f.ui.Tx_Count->text(), QStringLiteral("5"));
-        QCOMPARE(f.ui.FSK_OK->text().toInt() + f.ui.FSK_Err->text().toInt(), 5);
-        QVERIFY(!f.MSComm1->isOpen());
+        inside(f).ui.Com_Port->setText(sim.path());
+        inside(f).ui.LogFile_Flg->setChecked(true);
+        inside(f).ui.LogFileName->setText(QStringLiteral("flood"));
+        inside(f).ui.Tx_CnEnd->setText(QStringLiteral("5"));
+        inside(f).ui.TestStartSW_1->click();
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.TestStartSW_1->text(), RunControl::kCountedRunning, kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(inside(f).ui.TestStartSW_1->text(), RunControl::kCountedIdle, 60000);
+        QCOMPARE(inside(f).ui.Tx_Count->text(), QStringLiteral("5"));
+        QCOMPARE(inside(f).ui.FSK_OK->text().toInt() + inside(f).ui.FSK_Err->text().toInt(), 5);
+        QVERIFY(!inside(f).MSComm1->isOpen());
         const QStringList log =
-            commLogRecords(fileBytes(app.dir.filePath(f.ui.LogFileHedder->text() + QStringLiteral("flood.log"))));
+            commLogRecords(fileBytes(app.dir.filePath(inside(f).ui.LogFileHedder->text() + QStringLiteral("flood.log"))));
         QCOMPARE(log.size(), 2 + 5);
         for (int i = 0; i < 5; ++i)
             QVERIFY2(log[2 + i].contains(QStringLiteral("@DT05%1XX[Cr][Lf],").arg(i + 1, 3, 10, QLatin1Char('0'))),

@@ -22,13 +22,13 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     harness = startFuzzHarness(argc, argv);
     device = harness->ports.addDevice(QStringLiteral("COM5"));
     Form1& f = harness->start();
-    f.ui.GPS_Port->setText(QStringLiteral("COM5"));
-    f.ui.GPS_On->setChecked(true);
-    if (!f.MSComm2->isOpen())
+    inside(f).ui.GPS_Port->setText(QStringLiteral("COM5"));
+    inside(f).ui.GPS_On->setChecked(true);
+    if (!inside(f).MSComm2->isOpen())
         std::abort();
-    f.st.DatumLatitude = 35.6812;
-    f.st.DatumLongitude = 139.7671;
-    f.st.DatumHeight = 40;
+    inside(f).st.DatumLatitude = 35.6812;
+    inside(f).st.DatumLongitude = 139.7671;
+    inside(f).st.DatumHeight = 40;
     return 0;
 }
 
@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
     // Each input starts from an empty buffer, armed.
-    f.st.GpsBuffer.clear();
-    f.st.GgaProcessed = 0;
+    inside(f).st.GpsBuffer.clear();
+    inside(f).st.GgaProcessed = 0;
     const int piece = (data[0] & 0x3F) * 4 + 1;
     const int ticks = (data[0] >> 6) + 1;
     QByteArray bytes;
@@ -50,10 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (qsizetype at = 0; at < bytes.size(); at += piece) {
         device->send(bytes.mid(at, piece));
         for (int t = 0; t < ticks; ++t)
-            f.gga->GPSTimer_Timer();
+            inside(f).gga->GPSTimer_Timer();
     }
-    f.gga->GPSTimer_Timer();
-    if (f.st.GpsBuffer.size() > GpsChannel::kBufferLimit)
+    inside(f).gga->GPSTimer_Timer();
+    if (inside(f).st.GpsBuffer.size() > GpsChannel::kBufferLimit)
         std::abort();
     return 0;
 }

@@ -27,14 +27,14 @@ long inputs = 0;
 
 void startRun() {
     Form1& f = harness->form();
-    f.TestStartSW[0]->click();
+    inside(f).TestStartSW[0]->click();
     harness->advance(1000);
-    if (!f.Tx_Timer->isEnabled())
+    if (!inside(f).Tx_Timer->isEnabled())
         std::abort();
 }
 
 QByteArray expectedPart() {
-    return QByteArray::fromHex(harness->form().ui.ChkData->text().toLatin1());
+    return QByteArray::fromHex(inside(harness->form()).ui.ChkData->text().toLatin1());
 }
 } // namespace
 
@@ -45,9 +45,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     cfg.lossProbability = 1.0;
     sim = new SimOnDevice(device, harness->clock, cfg);
     Form1& f = harness->start();
-    f.ui.Com_Port->setText(QStringLiteral("COM3"));
-    f.ui.LogFile_Flg->setChecked(true);
-    f.ui.LogFileName->setText(QStringLiteral("fuzz"));
+    inside(f).ui.Com_Port->setText(QStringLiteral("COM3"));
+    inside(f).ui.LogFile_Flg->setChecked(true);
+    inside(f).ui.LogFileName->setText(QStringLiteral("fuzz"));
     startRun();
     return 0;
 }
@@ -77,11 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     device->clearWrites();
     QCoreApplication::processEvents();
 
-    if (f.ui.RxData->text().size() > RadioChannel::kRxDataKeep)
+    if (inside(f).ui.RxData->text().size() > RadioChannel::kRxDataKeep)
         std::abort();
-    if (f.radio->responseTimeHistory().size() > RadioChannel::kTimeHistoryKeep)
+    if (inside(f).radio->responseTimeHistory().size() > RadioChannel::kTimeHistoryKeep)
         std::abort();
-    if (!f.Tx_Timer->isEnabled())
+    if (!inside(f).Tx_Timer->isEnabled())
         std::abort();   // nothing the module sends may stop a continuous run
     // The log files grow with every input; start them afresh now and then.
     if (++inputs % 5000 == 0)

@@ -33,11 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Form1& f = harness->form();
     const QString ini = harness->settingsPath();
     writeBytes(ini, QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
-    f.settings->LoadSettings();
-    f.settings->SaveSettings();
+    inside(f).settings->LoadSettings();
+    inside(f).settings->SaveSettings();
     const QByteArray first = fileBytes(ini);
-    f.settings->LoadSettings();
-    f.settings->SaveSettings();
+    inside(f).settings->LoadSettings();
+    inside(f).settings->SaveSettings();
     if (fileBytes(ini) != first)
         std::abort();
     return 0;

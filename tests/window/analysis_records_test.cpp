@@ -74,25 +74,25 @@ void AnalysisRecordsTest::countedRunWithLossAndLateAnswer() {
     cfg.noiseRssi = RssiSpec::sequence({-110, -111, -112, -113, -114, -115, -116});
     SimOnDevice sim(h.ports.addDevice(QStringLiteral("COM3")), h.clock, cfg);
     Form1& f = h.start();
-    f.ui.Com_Port->setText(QStringLiteral("COM3"));
-    f.ui.LogFile_Flg->setChecked(true);
-    f.ui.LogFileName->setText(QStringLiteral("rec"));
-    f.ui.Tx_CnEnd->setText(QStringLiteral("5"));
+    inside(f).ui.Com_Port->setText(QStringLiteral("COM3"));
+    inside(f).ui.LogFile_Flg->setChecked(true);
+    inside(f).ui.LogFileName->setText(QStringLiteral("rec"));
+    inside(f).ui.Tx_CnEnd->setText(QStringLiteral("5"));
 
     QList<records::RunStart> starts;
     QList<records::Exchange> ex;
     QList<records::LateAnswer> late;
     QList<records::RunEnd> ends;
-    QObject::connect(f.run.get(), &RunControl::runStarted, &f, [&](const records::RunStart& r) { starts << r; });
-    QObject::connect(f.cycle.get(), &TestCycle::exchangeEvaluated, &f, [&](const records::Exchange& e) { ex << e; });
-    QObject::connect(f.cycle.get(), &TestCycle::lateAnswer, &f, [&](const records::LateAnswer& l) { late << l; });
-    QObject::connect(f.run.get(), &RunControl::runEnded, &f, [&](const records::RunEnd& r) { ends << r; });
+    QObject::connect(inside(f).run.get(), &RunControl::runStarted, &f, [&](const records::RunStart& r) { starts << r; });
+    QObject::connect(inside(f).cycle.get(), &TestCycle::exchangeEvaluated, &f, [&](const records::Exchange& e) { ex << e; });
+    QObject::connect(inside(f).cycle.get(), &TestCycle::lateAnswer, &f, [&](const records::LateAnswer& l) { late << l; });
+    QObject::connect(inside(f).run.get(), &RunControl::runEnded, &f, [&](const records::RunEnd& r) { ends << r; });
 
-    f.ui.AnalysisButton->click();
-    QVERIFY(f.analysisWindow->isVisible());
-    QCOMPARE(f.ui.AnalysisButton->accessibleName(), QStringLiteral("AnalysisButton"));
+    inside(f).ui.AnalysisButton->click();
+    QVERIFY(inside(f).analysisWindow->isVisible());
+    QCOMPARE(inside(f).ui.AnalysisButton->accessibleName(), QStringLiteral("AnalysisButton"));
 
-    f.TestStartSW[1]->click();
+    inside(f).TestStartSW[1]->click();
     while (sim.dataCommands() < 3)
         h.advance(1);
     sim.config().loopDelayMs = kHeldMs;   // packet 4's answer comes during packet 5's period
@@ -102,10 +102,10 @@ void AnalysisRecordsTest::countedRunWithLossAndLateAnswer() {
     h.advance(2000);
 
     // The run as the window shows it.
-    QCOMPARE(f.ui.Tx_Count->text(), QStringLiteral("5"));
-    QCOMPARE(f.ui.FSK_OK->text(), QStringLiteral("3"));
-    QCOMPARE(f.ui.FSK_Err->text(), QStringLiteral("2"));
-    QCOMPARE(f.ui.RxTimeHist->toPlainText(), QStringLiteral(" 37\n 37\n 37\n"));
+    QCOMPARE(inside(f).ui.Tx_Count->text(), QStringLiteral("5"));
+    QCOMPARE(inside(f).ui.FSK_OK->text(), QStringLiteral("3"));
+    QCOMPARE(inside(f).ui.FSK_Err->text(), QStringLiteral("2"));
+    QCOMPARE(inside(f).ui.RxTimeHist->toPlainText(), QStringLiteral(" 37\n 37\n 37\n"));
 
     QCOMPARE(starts.size(), 1);
     const records::RunStart& start = starts.first();
@@ -154,8 +154,8 @@ void AnalysisRecordsTest::countedRunWithLossAndLateAnswer() {
             QVERIFY2(!e.rttUs && !e.answeredUs && !e.farRssi && !e.ackRssi, qPrintable(at));
         }
     }
-    QCOMPARE(f.ui.Rx_Rssi->text(), QString::number(*ex[4].farRssi));
-    QCOMPARE(f.ui.NoiseRssi->text(), QString::number(*ex[4].noise));
+    QCOMPARE(inside(f).ui.Rx_Rssi->text(), QString::number(*ex[4].farRssi));
+    QCOMPARE(inside(f).ui.NoiseRssi->text(), QString::number(*ex[4].noise));
 
     // Packet 4's answer, found in packet 5's data.
     QCOMPARE(late.size(), 1);
@@ -167,25 +167,25 @@ void AnalysisRecordsTest::countedRunWithLossAndLateAnswer() {
 
     // The analysis window's figures of the same run.
     const auto shown = [&](const char* name) {
-        QLabel* l = f.analysisWindow->figure(QLatin1String(name));
+        QLabel* l = inside(f).analysisWindow->figure(QLatin1String(name));
         return l ? l->text() : QString();
     };
     QCOMPARE(shown("Evaluated"), QStringLiteral("5"));
-    QCOMPARE(shown("Answered"), f.ui.FSK_OK->text());
-    QCOMPARE(shown("Lost"), f.ui.FSK_Err->text());
+    QCOMPARE(shown("Answered"), inside(f).ui.FSK_OK->text());
+    QCOMPARE(shown("Lost"), inside(f).ui.FSK_Err->text());
     QCOMPARE(shown("Late"), QStringLiteral("1"));
     QCOMPARE(shown("RttMin"), QStringLiteral("37.000 ms"));
     QCOMPARE(shown("RttMax"), QStringLiteral("37.000 ms"));
 
     // The record stream beside the log, in the order of events.
-    const QList<QJsonObject> lines2 = stream(f.recorder->streamPath());
+    const QList<QJsonObject> lines2 = stream(inside(f).recorder->streamPath());
     QStringList types;
     for (const QJsonObject& o : lines2)
         types << o.value(QLatin1String("type")).toString();
     QCOMPARE(types, (QStringList{"run", "exchange", "exchange", "exchange", "exchange", "late", "exchange", "end"}));
     QCOMPARE(lines2[5].value(QLatin1String("packet")).toInt(), 4);
     QCOMPARE(lines2[7].value(QLatin1String("stats")).toObject().value(QLatin1String("late")).toInt(), 1);
-    QVERIFY(QFileInfo::exists(f.recorder->summaryPath()));
+    QVERIFY(QFileInfo::exists(inside(f).recorder->summaryPath()));
 }
 
 QTEST_MAIN(AnalysisRecordsTest)

@@ -15,7 +15,7 @@ class CycleGraphTest : public QObject {
 private slots:
     void barAndGrid() {
         WindowHarness h;
-        RssiGraph& g = *h.start().ui.Picture1;
+        RssiGraph& g = *inside(h.start()).ui.Picture1;
         QCOMPARE(g.image().size(), QSize(341, 216));
         g.clear(c.back);
         g.step(true, "-80", "", "-80", "", "", c);
@@ -35,7 +35,7 @@ private slots:
     }
     void scrollAndTraces() {
         WindowHarness h;
-        RssiGraph& g = *h.start().ui.Picture1;
+        RssiGraph& g = *inside(h.start()).ui.Picture1;
         g.clear(c.back);
         g.step(true, "-80", "", "-80", "", "", c);
         g.step(false, "", "", "", "-110", "-110", c);   // error: grid and noise only
@@ -49,7 +49,7 @@ private slots:
     }
     void emptyValueDrawsNoBar() {
         WindowHarness h;
-        RssiGraph& g = *h.start().ui.Picture1;
+        RssiGraph& g = *inside(h.start()).ui.Picture1;
         g.clear(c.back);
         g.step(true, "", "", "", "", "", c);
         QCOMPARE(at(g, 339, 150), rgb(c.back));

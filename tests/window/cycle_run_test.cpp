@@ -39,19 +39,19 @@ class CycleRunTest : public QObject {
         dev = h->ports.addDevice(QStringLiteral("COM3"));
         module = std::make_unique<ScriptedModule>(*h, dev);
         h->start();
-        f().ui.Com_Port->setText(QStringLiteral("COM3"));
-        f().ui.LogFile_Flg->setChecked(true);
-        f().ui.LogFileName->setText(QStringLiteral("t"));
+        inside(f()).ui.Com_Port->setText(QStringLiteral("COM3"));
+        inside(f()).ui.LogFile_Flg->setChecked(true);
+        inside(f()).ui.LogFileName->setText(QStringLiteral("t"));
         module->setUp(-1, firmware);
         module->answers["@RS"] = "*RS=-70dBm\r\n";
         module->answers["@RA"] = "*RA=-110dBm\r\n";
-        f().TestStartSW[button]->click();
+        inside(f()).TestStartSW[button]->click();
         h->advance(600);
-        QVERIFY(f().Tx_Timer->isEnabled());
+        QVERIFY(inside(f()).Tx_Timer->isEnabled());
         module->commands.clear();
     }
     QByteArray logBytes() {
-        QFile file(h->path(f().ui.LogFileHedder->text() + QStringLiteral("t.log")));
+        QFile file(h->path(inside(f()).ui.LogFileHedder->text() + QStringLiteral("t.log")));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
@@ -63,16 +63,16 @@ private slots:
 
     void countedRunOfThree() {
         startRun(1);
-        f().ui.Tx_CnEnd->setText(QStringLiteral("3"));
+        inside(f()).ui.Tx_CnEnd->setText(QStringLiteral("3"));
         for (int n = 1; n <= 3; ++n)
             answer(n, -80);
         h->advance(100 + 3 * 300);
         QCOMPARE(dataCommands(), 3);
-        QCOMPARE(f().ui.Tx_Count->text(), QStringLiteral("3"));
-        QCOMPARE(f().ui.FSK_OK->text(), QStringLiteral("3"));
-        QCOMPARE(f().ui.FSK_Err->text(), QStringLiteral("0"));
-        QVERIFY(!f().Tx_Timer->isEnabled());
-        QVERIFY(!f().MSComm1->isOpen());
+        QCOMPARE(inside(f()).ui.Tx_Count->text(), QStringLiteral("3"));
+        QCOMPARE(inside(f()).ui.FSK_OK->text(), QStringLiteral("3"));
+        QCOMPARE(inside(f()).ui.FSK_Err->text(), QStringLiteral("0"));
+        QVERIFY(!inside(f()).Tx_Timer->isEnabled());
+        QVERIFY(!inside(f()).MSComm1->isOpen());
     }
 
     void firstStepAndLogBytes_data() {
@@ -86,7 +86,7 @@ private slots:
         QFETCH(QByteArray, sent);
         startRun(0, firmware);
         answer(1, -80);
-        f().ui.GPposition->setText(QStringLiteral("北緯"));
+        inside(f()).ui.GPposition->setText(QStringLiteral("北緯"));
         h->advance(100);
         const QByteArray firstHalf = "\r\n13:05:09," + sent;
         QVERIFY(logBytes().endsWith(firstHalf));
@@ -99,10 +99,10 @@ private slots:
 
     void packetNumberWraps() {
         startRun(0);
-        f().ui.Tx_Count->setText(QStringLiteral("998"));
+        inside(f()).ui.Tx_Count->setText(QStringLiteral("998"));
         h->advance(100 + 300);
-        QCOMPARE(f().ui.FSKData->text(), QStringLiteral("000"));
-        QCOMPARE(f().ui.ChkData->text(), QStringLiteral("2A 44 52 3D 30 35 30 30 30 "));
+        QCOMPARE(inside(f()).ui.FSKData->text(), QStringLiteral("000"));
+        QCOMPARE(inside(f()).ui.ChkData->text(), QStringLiteral("2A 44 52 3D 30 35 30 30 30 "));
         QVERIFY(module->commands.contains("@DT05000XX\r\n"));
     }
 
@@ -113,14 +113,14 @@ private slots:
         answer(3, -100);
         answer(5, -60);
         h->advance(100 + 3 * 300);
-        QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-90"));
-        QCOMPARE(f().ui.AckRssiAve->text(), QStringLiteral("-70"));
+        QCOMPARE(inside(f()).ui.Rx_RssiAve->text(), QStringLiteral("-90"));
+        QCOMPARE(inside(f()).ui.AckRssiAve->text(), QStringLiteral("-70"));
         h->advance(300);   // packet 4 unanswered
-        QCOMPARE(f().ui.Rx_Rssi->text(), QString());
-        QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-90"));
-        QCOMPARE(f().ui.FSK_Err->text(), QStringLiteral("1"));
+        QCOMPARE(inside(f()).ui.Rx_Rssi->text(), QString());
+        QCOMPARE(inside(f()).ui.Rx_RssiAve->text(), QStringLiteral("-90"));
+        QCOMPARE(inside(f()).ui.FSK_Err->text(), QStringLiteral("1"));
         h->advance(300);
-        QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-82.5"));
+        QCOMPARE(inside(f()).ui.Rx_RssiAve->text(), QStringLiteral("-82.5"));
     }
 
     // An empty answer RSSI (its report late) is no sample: with nothing
@@ -132,21 +132,21 @@ private slots:
         answer(2, -80);
         answer(4, -80);
         h->advance(100 + 300);
-        QCOMPARE(f().ui.AckRssi->text(), QString());
-        QCOMPARE(f().ui.AckRssiAve->text(), QString());
-        QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-80"));
+        QCOMPARE(inside(f()).ui.AckRssi->text(), QString());
+        QCOMPARE(inside(f()).ui.AckRssiAve->text(), QString());
+        QCOMPARE(inside(f()).ui.Rx_RssiAve->text(), QStringLiteral("-80"));
 
         module->answers["@RS"] = "*RS=-78dBm\r\n";   // for packet 2, on its way
         h->advance(300);
-        QCOMPARE(f().ui.AckRssiAve->text(), QStringLiteral("-78"));
+        QCOMPARE(inside(f()).ui.AckRssiAve->text(), QStringLiteral("-78"));
         module->answers.remove("@RS");
         h->advance(300);   // packet 3 unanswered: the error empties AckRssi
-        QCOMPARE(f().ui.AckRssi->text(), QString());
+        QCOMPARE(inside(f()).ui.AckRssi->text(), QString());
         h->advance(300);
-        QCOMPARE(f().ui.FSK_OK->text(), QStringLiteral("3"));
-        QCOMPARE(f().ui.AckRssi->text(), QString());
-        QCOMPARE(f().ui.AckRssiAve->text(), QStringLiteral("-78"));
-        QCOMPARE(f().ui.Rx_RssiAve->text(), QStringLiteral("-80"));
+        QCOMPARE(inside(f()).ui.FSK_OK->text(), QStringLiteral("3"));
+        QCOMPARE(inside(f()).ui.AckRssi->text(), QString());
+        QCOMPARE(inside(f()).ui.AckRssiAve->text(), QStringLiteral("-78"));
+        QCOMPARE(inside(f()).ui.Rx_RssiAve->text(), QStringLiteral("-80"));
     }
 
     void sounds_data() {
@@ -159,7 +159,7 @@ private slots:
         QFETCH(double, period);
         QFETCH(int, played);
         startRun(0);
-        f().st.TxPeriod = period;
+        inside(f()).st.TxPeriod = period;
         answer(1, -80);
         h->advance(100 + 2 * qint64(period));
         QCOMPARE(h->sound.played.size(), played);
@@ -187,19 +187,19 @@ private slots:
         QFETCH(int, interval);
         QFETCH(int, subTicks);
         startRun(0);
-        f().st.TxPeriod = period;
+        inside(f()).st.TxPeriod = period;
         h->advance(100);
-        QCOMPARE(f().Tx_Timer->interval(), interval);
-        QCOMPARE(f().cycle->subTickCount(), subTicks);
+        QCOMPARE(inside(f()).Tx_Timer->interval(), interval);
+        QCOMPARE(inside(f()).cycle->subTickCount(), subTicks);
         QCOMPARE(dataCommands(), 1);
         const qint64 next = subTicks ? qint64(interval) * subTicks : interval;
         if (next > 1'000'000) {
             // Weeks of Timer1 ticks are not walked: the firings that count
             // down are.
-            for (int i = 1; i < subTicks; ++i) f().cycle->Tx_Timer_Timer();
-            QCOMPARE(f().cycle->subTicksLeft(), 1);
+            for (int i = 1; i < subTicks; ++i) inside(f()).cycle->Tx_Timer_Timer();
+            QCOMPARE(inside(f()).cycle->subTicksLeft(), 1);
             QCOMPARE(dataCommands(), 1);
-            f().cycle->Tx_Timer_Timer();
+            inside(f()).cycle->Tx_Timer_Timer();
             QCOMPARE(dataCommands(), 2);
             return;
         }
@@ -215,8 +215,8 @@ private slots:
         h->advance(100 + 30);
         dev->setFailWrites(true);
         h->advance(270);
-        QVERIFY(!f().Tx_Timer->isEnabled());
-        QVERIFY(!f().MSComm1->isOpen());
+        QVERIFY(!inside(f()).Tx_Timer->isEnabled());
+        QVERIFY(!inside(f()).MSComm1->isOpen());
         h->advance(3000);
         QCOMPARE(dataCommands(), 1);
     }
@@ -247,8 +247,8 @@ private slots:
                     dev->setFailWrites(true);
             });
         h->advance(270);
-        QCOMPARE(f().ui.Tx_Count->text(), QStringLiteral("2"));
-        QVERIFY(!f().Tx_Timer->isEnabled());
+        QCOMPARE(inside(f()).ui.Tx_Count->text(), QStringLiteral("2"));
+        QVERIFY(!inside(f()).Tx_Timer->isEnabled());
         h->advance(3000);
         QCOMPARE(dataCommands(), 1);
 
@@ -264,19 +264,19 @@ private slots:
     // between them.
     void firstStepAfterALongPeriodRun() {
         startRun(0);
-        f().st.TxPeriod = 66000;
+        inside(f()).st.TxPeriod = 66000;
         h->advance(100);
-        QCOMPARE(f().cycle->subTicksLeft(), 2);
-        f().TestStartSW[0]->click();
+        QCOMPARE(inside(f()).cycle->subTicksLeft(), 2);
+        inside(f()).TestStartSW[0]->click();
         h->advance(1000);
-        QVERIFY(f().TestStartSW[0]->isEnabled());
+        QVERIFY(inside(f()).TestStartSW[0]->isEnabled());
 
         dev->clearWrites();
-        f().TestStartSW[0]->click();
+        inside(f()).TestStartSW[0]->click();
         qint64 begun = -1;
         for (int i = 0; i < 10 && begun < 0; ++i) {
             h->advance(100);
-            if (f().ui.TestStartSW_0->text() == QStringLiteral("連続送受信(送信中)"))
+            if (inside(f()).ui.TestStartSW_0->text() == QStringLiteral("連続送受信(送信中)"))
                 begun = h->clock.milliseconds();
         }
         QVERIFY(begun > 0);
@@ -292,7 +292,7 @@ private slots:
     // carry what rounding left over, 1,000 steps in virtual time.
     void fractionalPeriodOnAverage() {
         startRun(0);
-        f().st.TxPeriod = 300.25;
+        inside(f()).st.TxPeriod = 300.25;
         dev->clearWrites();
         h->advance(100 + 1000 * 301);
         QList<qint64> sent;

@@ -88,23 +88,23 @@ void ExportRoundTripTest::runsReadBackFromTheirFiles() {
         h.clock.after(1000, feed);
     };
     feed();
-    f.ui.Com_Port->setText(QStringLiteral("COM3"));
-    f.ui.GPS_Port->setText(QStringLiteral("COM9"));
-    f.ui.GPS_On->setChecked(true);
-    f.ui.LogFile_Flg->setChecked(false);
-    f.ui.LogFileName->setText(QStringLiteral("rt"));
-    f.ui.MapFileName->setText(QStringLiteral("rt"));
+    inside(f).ui.Com_Port->setText(QStringLiteral("COM3"));
+    inside(f).ui.GPS_Port->setText(QStringLiteral("COM9"));
+    inside(f).ui.GPS_On->setChecked(true);
+    inside(f).ui.LogFile_Flg->setChecked(false);
+    inside(f).ui.LogFileName->setText(QStringLiteral("rt"));
+    inside(f).ui.MapFileName->setText(QStringLiteral("rt"));
 
     QList<records::Exchange> emitted;
     QList<records::LateAnswer> late;
     QList<records::RunStart> starts;
-    QObject::connect(f.cycle.get(), &TestCycle::exchangeEvaluated, &f, [&](const records::Exchange& e) { emitted << e; });
-    QObject::connect(f.cycle.get(), &TestCycle::lateAnswer, &f, [&](const records::LateAnswer& l) { late << l; });
-    QObject::connect(f.run.get(), &RunControl::runStarted, &f, [&](const records::RunStart& r) { starts << r; });
+    QObject::connect(inside(f).cycle.get(), &TestCycle::exchangeEvaluated, &f, [&](const records::Exchange& e) { emitted << e; });
+    QObject::connect(inside(f).cycle.get(), &TestCycle::lateAnswer, &f, [&](const records::LateAnswer& l) { late << l; });
+    QObject::connect(inside(f).run.get(), &RunControl::runStarted, &f, [&](const records::RunStart& r) { starts << r; });
     const auto run = [&](int packets, const std::function<void(int)>& during = {}) {
-        f.ui.Tx_CnEnd->setText(QString::number(packets));
+        inside(f).ui.Tx_CnEnd->setText(QString::number(packets));
         const int before = sim.dataCommands();
-        f.TestStartSW[1]->click();
+        inside(f).TestStartSW[1]->click();
         while (sim.dataCommands() < before + packets) {
             h.advance(1);
             if (during) during(sim.dataCommands() - before);
@@ -117,9 +117,9 @@ void ExportRoundTripTest::runsReadBackFromTheirFiles() {
     QVERIFY(starts.last().commLog.isEmpty());
     const int trial = emitted.size();
     // The stream file already holds a run 7 (an earlier session).
-    f.ui.LogFile_Flg->setChecked(true);
+    inside(f).ui.LogFile_Flg->setChecked(true);
     const QString streamPath = analysis::RunRecorder::streamPathFor(
-        h.dir(), f.ui.LogFileHedder->text() + QStringLiteral("rt.log"));
+        h.dir(), inside(f).ui.LogFileHedder->text() + QStringLiteral("rt.log"));
     QFile old(streamPath);
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("{\"type\":\"run\",\"schema\":1,\"run\":7}\n{\"type\":\"end\",\"schema\":1,\"run\":7}\n");
@@ -128,7 +128,7 @@ void ExportRoundTripTest::runsReadBackFromTheirFiles() {
     run(30, [&](int sent) { sim.config().loopDelayMs = sent >= 9 && sent < 12 ? 10 * 300 + 37 : 37; });
     const int first = emitted.size();
     run(5);
-    QCOMPARE(f.recorder->streamPath(), streamPath);
+    QCOMPARE(inside(f).recorder->streamPath(), streamPath);
     QCOMPARE(emitted.size(), trial + 35);
     QVERIFY2(late.size() == 3, qPrintable(QString::number(late.size())));
 
@@ -152,7 +152,7 @@ void ExportRoundTripTest::runsReadBackFromTheirFiles() {
     QCOMPARE(s.runs[1].late.front().packet, late.front().packet);
 
     // Two reports, one per run, in the one summary file.
-    const QString summary = QString::fromUtf8(fileBytes(f.recorder->summaryPath()));
+    const QString summary = QString::fromUtf8(fileBytes(inside(f).recorder->summaryPath()));
     QCOMPARE(summary.count(QStringLiteral("規定回数完了")), 2);
 
     // The logs: the same exchanges, late answers and map points.

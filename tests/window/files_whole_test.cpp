@@ -55,19 +55,19 @@ void FilesWholeTest::settingsAndDatumKeepTheirBytesWhenASaveFails() {
     const QByteArray datum = "GPS Position,Datum point,Comment\r\nN: ,  35.1, 'Latitude-N  (Dec)\r\n";
     QVERIFY(writeBytes(pos, datum));
     Form1& f = h.start();
-    QCOMPARE(f.ui.Com_Port->text(), QStringLiteral("COM4"));
+    QCOMPARE(inside(f).ui.Com_Port->text(), QStringLiteral("COM4"));
     QVERIFY(!f.someFileNotWrittenWhole());
     StderrCapture err;
     {
         FileSizeLimit full(8);
         h.dialogs.saveAnswers.enqueue(pos);
         h.dialogs.confirmAnswers.enqueue(true);
-        f.ui.Geten_SetSW->click();
-        QCOMPARE(f.ui.GPSMessage->text(), DatumPoint::kWriteFailed);
-        QCOMPARE(f.ui.GPSMessage->toolTip(), kTooLarge);
+        inside(f).ui.Geten_SetSW->click();
+        QCOMPARE(inside(f).ui.GPSMessage->text(), DatumPoint::kWriteFailed);
+        QCOMPARE(inside(f).ui.GPSMessage->toolTip(), kTooLarge);
         QCOMPARE(bytesOf(pos), datum);
         QVERIFY(f.someFileNotWrittenWhole());
-        f.ui.Com_Port->setText(QStringLiteral("COM9"));
+        inside(f).ui.Com_Port->setText(QStringLiteral("COM9"));
         f.Form_Unload();
     }
     QCOMPARE(bytesOf(h.settingsPath()), ini);
@@ -81,9 +81,9 @@ void FilesWholeTest::settingsAndDatumKeepTheirBytesWhenASaveFails() {
     // With room again the datum file is saved and the report goes.
     h.dialogs.saveAnswers.enqueue(pos);
     h.dialogs.confirmAnswers.enqueue(true);
-    f.ui.Geten_SetSW->click();
-    QCOMPARE(f.ui.GPSMessage->text(), QString());
-    QCOMPARE(f.ui.GPSMessage->toolTip(), QString());
+    inside(f).ui.Geten_SetSW->click();
+    QCOMPARE(inside(f).ui.GPSMessage->text(), QString());
+    QCOMPARE(inside(f).ui.GPSMessage->toolTip(), QString());
     QCOMPARE(bytesOf(pos), QByteArray("GPS Position,Datum point,Comment\r\n"));
     h.close();
 }
@@ -108,8 +108,8 @@ void FilesWholeTest::unreadableSettingsAreKeptBeside() {
     StderrCapture err;
     Form1& f = h.start();
     // Read by the usual rule: nothing usable, so the defaults.
-    QCOMPARE(f.ui.Com_Port->text(), QString());
-    QCOMPARE(f.ui.Tx_CnEnd->text(), QStringLiteral("100"));
+    QCOMPARE(inside(f).ui.Com_Port->text(), QString());
+    QCOMPARE(inside(f).ui.Tx_CnEnd->text(), QStringLiteral("100"));
     QCOMPARE(bytesOf(copy), bytes);
     const QString said = err.text();
     QVERIFY2(said.contains(QStringLiteral("%1 cannot be read as written (%2)").arg(h.settingsPath(), reason)) &&
@@ -133,30 +133,30 @@ void FilesWholeTest::runThroughAFullDisk() {
     SimOnDevice sim(h.ports.addDevice(QStringLiteral("COM3")), h.clock, cfg);
     FakeDevice* gps = h.ports.addDevice(QStringLiteral("COM5"));
     Form1& f = h.start();
-    f.ui.Com_Port->setText(QStringLiteral("COM3"));
-    f.ui.GPS_Port->setText(QStringLiteral("COM5"));
-    f.ui.GPS_On->setChecked(true);
-    f.ui.LogFile_Flg->setChecked(true);
-    f.ui.LogFileName->setText(QStringLiteral("full"));
-    f.ui.MapFileName->setText(QStringLiteral("full"));
-    f.ui.Tx_CnEnd->setText(QStringLiteral("16"));
+    inside(f).ui.Com_Port->setText(QStringLiteral("COM3"));
+    inside(f).ui.GPS_Port->setText(QStringLiteral("COM5"));
+    inside(f).ui.GPS_On->setChecked(true);
+    inside(f).ui.LogFile_Flg->setChecked(true);
+    inside(f).ui.LogFileName->setText(QStringLiteral("full"));
+    inside(f).ui.MapFileName->setText(QStringLiteral("full"));
+    inside(f).ui.Tx_CnEnd->setText(QStringLiteral("16"));
 
     const auto path = [&](const QString& header, const QString& ext) {
         return h.path(header + QStringLiteral("full") + ext);
     };
-    const auto commLog = [&] { return path(f.ui.LogFileHedder->text(), QStringLiteral(".log")); };
+    const auto commLog = [&] { return path(inside(f).ui.LogFileHedder->text(), QStringLiteral(".log")); };
     const auto size = [](const QString& p) { return rlim_t(QFileInfo(p).size()); };
     StderrCapture err;
     FileSizeLimit disk(RLIM_INFINITY);
     QList<records::Exchange> measured;
     QString modeText, streamFailure;
     // After the recorder has written the exchange, before the next send.
-    QObject::connect(f.cycle.get(), &TestCycle::exchangeEvaluated, &f, [&](const records::Exchange& e) {
+    QObject::connect(inside(f).cycle.get(), &TestCycle::exchangeEvaluated, &f, [&](const records::Exchange& e) {
         measured << e;
-        if (e.packet == 1) modeText = f.ui.Message->text();
+        if (e.packet == 1) modeText = inside(f).ui.Message->text();
         if (e.packet == 2) disk.set(size(commLog()) + 300);   // room for the logs, not for a record
         if (e.packet == 3) {
-            streamFailure = f.ui.Message->text();
+            streamFailure = inside(f).ui.Message->text();
             disk.lift();
         }
         if (e.packet == 5) disk.set(1);
@@ -170,8 +170,8 @@ void FilesWholeTest::runThroughAFullDisk() {
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("log written again: .*Map_full\\.log - lines lost: 3$"));
 
     bool ended = false;
-    QObject::connect(f.run.get(), &RunControl::runEnded, &f, [&] { ended = true; });
-    f.TestStartSW[1]->click();
+    QObject::connect(inside(f).run.get(), &RunControl::runEnded, &f, [&] { ended = true; });
+    inside(f).TestStartSW[1]->click();
     bool partial = false;
     const qint64 began = h.clock.milliseconds();
     while (!ended) {
@@ -184,14 +184,14 @@ void FilesWholeTest::runThroughAFullDisk() {
         QVERIFY(h.clock.milliseconds() - began < 60'000);
     }
     QCOMPARE(measured.size(), 16);
-    const QString stream = f.recorder->streamPath();
+    const QString stream = inside(f).recorder->streamPath();
     QCOMPARE(streamFailure, QStringLiteral("ログ書込異常: ") + QFileInfo(stream).fileName());
-    QCOMPARE(f.ui.Message->text(), modeText);   // every file written again
+    QCOMPARE(inside(f).ui.Message->text(), modeText);   // every file written again
     f.Form_Unload();
     QVERIFY(f.someFileNotWrittenWhole());
 
-    const QString mapLog = path(f.ui.MapFileHedder->text(), QStringLiteral(".log"));
-    const QString mapCsv = path(f.ui.MapFileHedder->text(), QStringLiteral(".csv"));
+    const QString mapLog = path(inside(f).ui.MapFileHedder->text(), QStringLiteral(".log"));
+    const QString mapCsv = path(inside(f).ui.MapFileHedder->text(), QStringLiteral(".csv"));
     const QByteArray log = bytesOf(commLog());
     const int line5 = log.indexOf("@DT05005");
     QVERIFY(line5 > 0);

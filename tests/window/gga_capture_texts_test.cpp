@@ -72,17 +72,17 @@ class GgaCaptureTextsTest : public QObject {
         WindowHarness h;
         FakeDevice* dev = h.ports.addDevice(QStringLiteral("COM5"));
         Form1& f = h.start();
-        f.ui.GPSdata_clr->setCurrentText(condition);
-        f.ui.GPS_Port->setText(QStringLiteral("COM5"));
-        f.ui.GPS_On->setChecked(true);
+        inside(f).ui.GPSdata_clr->setCurrentText(condition);
+        inside(f).ui.GPS_Port->setText(QStringLiteral("COM5"));
+        inside(f).ui.GPS_On->setChecked(true);
         QStringList seq;
         for (qsizetype at = 0; at < capture.size() + kChunk; at += kChunk) {
             if (at < capture.size()) dev->send(capture.mid(at, kChunk));
             h.advance(100);
-            const QString shown = dropTalker ? withoutTalker(f.ui.GPposition->text()) : f.ui.GPposition->text();
-            const QString line = QStringList{shown, f.ui.Npos->text(), f.ui.Epos->text(), f.ui.Mpos->text(),
-                                             f.ui.EiseiN->text(), f.ui.NposGmap->text(), f.ui.EposGmap->text(),
-                                             f.ui.Nposition->text(), f.ui.Eposition->text()}
+            const QString shown = dropTalker ? withoutTalker(inside(f).ui.GPposition->text()) : inside(f).ui.GPposition->text();
+            const QString line = QStringList{shown, inside(f).ui.Npos->text(), inside(f).ui.Epos->text(), inside(f).ui.Mpos->text(),
+                                             inside(f).ui.EiseiN->text(), inside(f).ui.NposGmap->text(), inside(f).ui.EposGmap->text(),
+                                             inside(f).ui.Nposition->text(), inside(f).ui.Eposition->text()}
                                      .join(QLatin1Char('\t'));
             if (seq.isEmpty() || seq.last() != line) seq << line;
         }

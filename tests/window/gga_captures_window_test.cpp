@@ -69,8 +69,8 @@ public:
         }
         dev_ = h_.ports.addDevice(QStringLiteral("COM5"));
         h_.start();
-        f().ui.GPS_Port->setText(QStringLiteral("COM5"));
-        f().ui.GPS_On->setChecked(true);
+        inside(f()).ui.GPS_Port->setText(QStringLiteral("COM5"));
+        inside(f()).ui.GPS_On->setChecked(true);
     }
     Form1& f() { return h_.form(); }
     const QList<Gga>& all() const { return all_; }
@@ -87,17 +87,17 @@ public:
     // when nothing was taken.
     bool tick() {
         const Displays before = displays();
-        const QString bufferBefore = f().st.GpsBuffer;   // shown whole by the tick, before it cuts
-        f().ui.GPposition->clear();   // written by the tick alone: shows what it took
+        const QString bufferBefore = inside(f()).st.GpsBuffer;   // shown whole by the tick, before it cuts
+        inside(f()).ui.GPposition->clear();   // written by the tick alone: shows what it took
         h_.advance(100);
-        const QString sentence = f().ui.GPposition->text();
+        const QString sentence = inside(f()).ui.GPposition->text();
         if (sentence.isEmpty())
             return false;
         const QByteArray raw = textfile::encode(sentence);
         // Which sentence: the first "$GPGGA," of the buffer, found in the
         // capture from where the buffer starts (the buffer holds the last
         // bytes fed, but for a character's first byte still held back).
-        const QString& buffer = f().st.GpsBuffer;
+        const QString& buffer = inside(f()).st.GpsBuffer;
         const QByteArray held = textfile::encode(buffer);
         qsizetype start = fed_ - held.size();
         if (bytes_.mid(start, held.size()) != held) --start;
@@ -112,7 +112,7 @@ public:
         // The box shows the buffer as if set whole, though it grew in pieces.
         QPlainTextEdit whole;
         whole.setPlainText(bufferBefore);
-        if (f().ui.GPSdataDisp->toPlainText() != whole.toPlainText())
+        if (inside(f()).ui.GPSdataDisp->toPlainText() != whole.toPlainText())
             QTest::qFail("GPSdataDisp does not show the buffer", __FILE__, __LINE__);
         const Displays now = displays();
         if (raw.indexOf('$', 1) >= 0) {
@@ -151,8 +151,8 @@ private:
     }
 
     Displays displays() {
-        return {f().ui.Npos->text(), f().ui.Epos->text(), f().ui.Mpos->text(), f().ui.EiseiN->text(),
-                f().ui.NposGmap->text(), f().ui.EposGmap->text()};
+        return {inside(f()).ui.Npos->text(), inside(f()).ui.Epos->text(), inside(f()).ui.Mpos->text(), inside(f()).ui.EiseiN->text(),
+                inside(f()).ui.NposGmap->text(), inside(f()).ui.EposGmap->text()};
     }
 
     QByteArray bytes_;

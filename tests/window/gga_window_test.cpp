@@ -26,8 +26,8 @@ class GgaWindowTest : public QObject {
 
     Form1& f() { return h->form(); }
     void switchOn() {
-        f().ui.GPS_Port->setText(QStringLiteral("COM5"));
-        f().ui.GPS_On->setChecked(true);
+        inside(f()).ui.GPS_Port->setText(QStringLiteral("COM5"));
+        inside(f()).ui.GPS_On->setChecked(true);
         QVERIFY(dev->isOpenByHost());
     }
     void tick() { h->advance(100); }
@@ -36,7 +36,7 @@ class GgaWindowTest : public QObject {
         dev->send(sentence + kCrLf);
         tick();
     }
-    QString npos() { return f().ui.Npos->text(); }
+    QString npos() { return inside(f()).ui.Npos->text(); }
 
 private slots:
     void init() {
@@ -47,16 +47,16 @@ private slots:
     void cleanup() { h.reset(); }
 
     void opensAtTheChosenSpeedAndLocksThePortControls() {
-        f().ui.GPS_Baudrate->setCurrentText(QStringLiteral("4800"));
-        f().ui.GPSMessage->setText(QStringLiteral("old"));
-        f().st.GgaProcessed = 1;
+        inside(f()).ui.GPS_Baudrate->setCurrentText(QStringLiteral("4800"));
+        inside(f()).ui.GPSMessage->setText(QStringLiteral("old"));
+        inside(f()).st.GgaProcessed = 1;
         switchOn();
         QCOMPARE(dev->baudRate(), 4800);
-        QVERIFY(!f().ui.GPS_Port->isEnabled());
-        QVERIFY(!f().ui.GPS_Baudrate->isEnabled());
-        QVERIFY(!f().ui.GPS_SelectSW->isEnabled());
-        QCOMPARE(f().st.GgaProcessed, 0);
-        QCOMPARE(f().ui.GPSMessage->text(), QString());
+        QVERIFY(!inside(f()).ui.GPS_Port->isEnabled());
+        QVERIFY(!inside(f()).ui.GPS_Baudrate->isEnabled());
+        QVERIFY(!inside(f()).ui.GPS_SelectSW->isEnabled());
+        QCOMPARE(inside(f()).st.GgaProcessed, 0);
+        QCOMPARE(inside(f()).ui.GPSMessage->text(), QString());
     }
 
     // The worked example, its sentence arriving in two receive events; the
@@ -65,26 +65,26 @@ private slots:
         switchOn();
         dev->send(kWorked.left(30));
         tick();
-        QCOMPARE(f().ui.GPposition->text(), QString());
-        QCOMPARE(f().ui.GPSdataDisp->toPlainText(), QString::fromLatin1(kWorked.left(30)));
+        QCOMPARE(inside(f()).ui.GPposition->text(), QString());
+        QCOMPARE(inside(f()).ui.GPSdataDisp->toPlainText(), QString::fromLatin1(kWorked.left(30)));
         dev->send(kWorked.mid(30) + kCrLf);
-        QCOMPARE(f().st.GpsBuffer, QString::fromLatin1(kWorked + kCrLf));
+        QCOMPARE(inside(f()).st.GpsBuffer, QString::fromLatin1(kWorked + kCrLf));
         tick();
-        QCOMPARE(f().ui.GPposition->text(), QString::fromLatin1(kWorked));
-        QCOMPARE(f().ui.Npos->text(), QStringLiteral(" 3539.1234"));
-        QCOMPARE(f().ui.Epos->text(), QStringLiteral(" 13945.6789"));
-        QCOMPARE(f().ui.Mpos->text(), QStringLiteral(" 40.5"));
-        QCOMPARE(f().ui.EiseiN->text(), QStringLiteral("08"));
-        QCOMPARE(f().ui.NposGmap->text(), QStringLiteral(" 35.6520566"));
-        QCOMPARE(f().ui.EposGmap->text(), QStringLiteral(" 139.761315"));
-        QCOMPARE(f().ui.Nposition->text(), QStringLiteral(" 35度 39分 7.4秒"));
-        QCOMPARE(f().ui.Eposition->text(), QStringLiteral(" 139度 45分 40.73秒"));
-        QCOMPARE(f().ui.WGS84_Kyori->text(), QString());   // no datum point
-        QCOMPARE(f().st.LatitudeRaw, 3539.1234);
-        QCOMPARE(f().st.LongitudeRaw, 13945.6789);
-        QCOMPARE(f().st.Altitude, 40.5);
-        QCOMPARE(f().st.LatitudeDeg, 35.6520566);
-        QCOMPARE(f().st.GgaProcessed, 1);
+        QCOMPARE(inside(f()).ui.GPposition->text(), QString::fromLatin1(kWorked));
+        QCOMPARE(inside(f()).ui.Npos->text(), QStringLiteral(" 3539.1234"));
+        QCOMPARE(inside(f()).ui.Epos->text(), QStringLiteral(" 13945.6789"));
+        QCOMPARE(inside(f()).ui.Mpos->text(), QStringLiteral(" 40.5"));
+        QCOMPARE(inside(f()).ui.EiseiN->text(), QStringLiteral("08"));
+        QCOMPARE(inside(f()).ui.NposGmap->text(), QStringLiteral(" 35.6520566"));
+        QCOMPARE(inside(f()).ui.EposGmap->text(), QStringLiteral(" 139.761315"));
+        QCOMPARE(inside(f()).ui.Nposition->text(), QStringLiteral(" 35度 39分 7.4秒"));
+        QCOMPARE(inside(f()).ui.Eposition->text(), QStringLiteral(" 139度 45分 40.73秒"));
+        QCOMPARE(inside(f()).ui.WGS84_Kyori->text(), QString());   // no datum point
+        QCOMPARE(inside(f()).st.LatitudeRaw, 3539.1234);
+        QCOMPARE(inside(f()).st.LongitudeRaw, 13945.6789);
+        QCOMPARE(inside(f()).st.Altitude, 40.5);
+        QCOMPARE(inside(f()).st.LatitudeDeg, 35.6520566);
+        QCOMPARE(inside(f()).st.GgaProcessed, 1);
     }
 
     // With GPS off a tick finds nothing to do and the timer rests, so an
@@ -93,39 +93,39 @@ private slots:
     // later, as it did with the timer always running. While GPS is in use
     // it never rests (the fix alarm counts on its ticks).
     void timerRestsOnlyWhileItHasNothingToDo() {
-        QPlainTextEdit* box = f().ui.GPSdataDisp;
+        QPlainTextEdit* box = inside(f()).ui.GPSdataDisp;
         box->setPlainText(QStringLiteral("typed"));
         tick();
         QCOMPARE(box->toPlainText(), QString());
-        QVERIFY(f().GPSTimer->isEnabled());
+        QVERIFY(inside(f()).GPSTimer->isEnabled());
         tick();
-        QVERIFY(!f().GPSTimer->isEnabled());
+        QVERIFY(!inside(f()).GPSTimer->isEnabled());
         box->setPlainText(QStringLiteral("typed again"));
-        QVERIFY(f().GPSTimer->isEnabled());
+        QVERIFY(inside(f()).GPSTimer->isEnabled());
         tick();
         QCOMPARE(box->toPlainText(), QString());
         tick();
-        QVERIFY(!f().GPSTimer->isEnabled());
-        f().ui.GPSdata_clr->setCurrentText(QStringLiteral("$GPRMC"));
-        QVERIFY(f().GPSTimer->isEnabled());
-        f().ui.GPSdata_clr->setCurrentText(QStringLiteral("$GPGGA"));
+        QVERIFY(!inside(f()).GPSTimer->isEnabled());
+        inside(f()).ui.GPSdata_clr->setCurrentText(QStringLiteral("$GPRMC"));
+        QVERIFY(inside(f()).GPSTimer->isEnabled());
+        inside(f()).ui.GPSdata_clr->setCurrentText(QStringLiteral("$GPGGA"));
 
         switchOn();
         feed(kWorked);
         for (int i = 0; i < 5; ++i)
             tick();
-        QVERIFY(f().GPSTimer->isEnabled());
+        QVERIFY(inside(f()).GPSTimer->isEnabled());
         dev->send(kSecond + kCrLf);
         tick();
         QCOMPARE(npos(), QStringLiteral(" 3500"));
 
-        f().ui.GPS_On->setChecked(false);
+        inside(f()).ui.GPS_On->setChecked(false);
         tick();
         QCOMPARE(box->toPlainText(), QString());
         tick();
-        QVERIFY(!f().GPSTimer->isEnabled());
+        QVERIFY(!inside(f()).GPSTimer->isEnabled());
         switchOn();
-        QVERIFY(f().GPSTimer->isEnabled());
+        QVERIFY(inside(f()).GPSTimer->isEnabled());
         feed(kThird);
         QCOMPARE(npos(), QStringLiteral(" 3600"));
     }
@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(npos(), QStringLiteral(" 3500"));
         tick();
         QCOMPARE(npos(), QStringLiteral(" 3600"));
-        QCOMPARE(f().st.GpsBuffer, QString::fromLatin1(kThird + kCrLf));
+        QCOMPARE(inside(f()).st.GpsBuffer, QString::fromLatin1(kThird + kCrLf));
         tick();
         QCOMPARE(npos(), QStringLiteral(" 3600"));
     }
@@ -167,16 +167,16 @@ private slots:
         switchOn();
         feed(kWorked);
         QCOMPARE(npos(), QStringLiteral(" 3539.1234"));
-        f().ui.GPSdata_clr->setCurrentText(condition);
-        QCOMPARE(f().ui.GPSdata_clr->currentText(), condition);
+        inside(f()).ui.GPSdata_clr->setCurrentText(condition);
+        QCOMPARE(inside(f()).ui.GPSdata_clr->currentText(), condition);
         dev->send(stream);
         tick();
         QTEST(npos(), "expectedNpos");
-        QTEST(f().st.GpsBuffer, "bufferAfter");
+        QTEST(inside(f()).st.GpsBuffer, "bufferAfter");
     }
 
     void emptyConditionTakesEachSentenceInTurn() {
-        f().ui.GPSdata_clr->setCurrentText(QString());
+        inside(f()).ui.GPSdata_clr->setCurrentText(QString());
         switchOn();
         dev->send(kWorked + kCrLf + kSecond + kCrLf + kThird + kCrLf);
         tick();
@@ -184,22 +184,22 @@ private slots:
         tick();
         QCOMPARE(npos(), QStringLiteral(" 3600"));
         tick();
-        QCOMPARE(f().st.GpsBuffer, QString());
+        QCOMPARE(inside(f()).st.GpsBuffer, QString());
         QCOMPARE(npos(), QStringLiteral(" 3600"));
     }
 
     void sentenceWithoutFixShownButPositionKept() {
         switchOn();
         feed(kWorked);
-        f().ui.WGS84_Kyori->setText(QStringLiteral("12.0"));
+        inside(f()).ui.WGS84_Kyori->setText(QStringLiteral("12.0"));
         feed(kNoFix);
-        QCOMPARE(f().ui.GPposition->text(), QString::fromLatin1(kNoFix));
+        QCOMPARE(inside(f()).ui.GPposition->text(), QString::fromLatin1(kNoFix));
         QCOMPARE(npos(), QStringLiteral(" 3539.1234"));
-        QCOMPARE(f().ui.NposGmap->text(), QStringLiteral(" 35.6520566"));
-        QCOMPARE(f().ui.EiseiN->text(), QStringLiteral("08"));
-        QCOMPARE(f().ui.WGS84_Kyori->text(), QStringLiteral("12.0"));   // no distance step
-        QCOMPARE(f().st.LatitudeRaw, 3539.1234);
-        QCOMPARE(f().st.GgaProcessed, 1);
+        QCOMPARE(inside(f()).ui.NposGmap->text(), QStringLiteral(" 35.6520566"));
+        QCOMPARE(inside(f()).ui.EiseiN->text(), QStringLiteral("08"));
+        QCOMPARE(inside(f()).ui.WGS84_Kyori->text(), QStringLiteral("12.0"));   // no distance step
+        QCOMPARE(inside(f()).st.LatitudeRaw, 3539.1234);
+        QCOMPARE(inside(f()).st.GgaProcessed, 1);
     }
 
     void distanceFromTheDatumPoint_data() {
@@ -213,39 +213,39 @@ private slots:
     void distanceFromTheDatumPoint() {
         QFETCH(bool, withHeight);
         QFETCH(double, datumLat);
-        f().st.DatumLatitude = datumLat;
-        f().st.DatumLongitude = 139.761315;
-        f().st.DatumHeight = 37.5;
-        f().ui.Check2->setChecked(withHeight);
-        f().ui.WGS84_Kyori->setText(QStringLiteral("old"));
+        inside(f()).st.DatumLatitude = datumLat;
+        inside(f()).st.DatumLongitude = 139.761315;
+        inside(f()).st.DatumHeight = 37.5;
+        inside(f()).ui.Check2->setChecked(withHeight);
+        inside(f()).ui.WGS84_Kyori->setText(QStringLiteral("old"));
         switchOn();
         feed(kWorked);
-        QTEST(f().ui.WGS84_Kyori->text(), "text");
+        QTEST(inside(f()).ui.WGS84_Kyori->text(), "text");
     }
 
     void switchingOffClearsThePositionButKeepsTheLastTexts() {
-        f().st.DatumLatitude = 35.6520566;
-        f().st.DatumLongitude = 139.761315;
+        inside(f()).st.DatumLatitude = 35.6520566;
+        inside(f()).st.DatumLongitude = 139.761315;
         switchOn();
         feed(kWorked);
         dev->send(kSecond.left(20));
-        f().ui.GPSMessage->setText(QStringLiteral("old"));
-        f().ui.GPS_On->setChecked(false);
+        inside(f()).ui.GPSMessage->setText(QStringLiteral("old"));
+        inside(f()).ui.GPS_On->setChecked(false);
         QVERIFY(!dev->isOpenByHost());
-        QCOMPARE(f().st.GpsBuffer, QString());
-        for (QLineEdit* box : {f().ui.GPposition, f().ui.Npos, f().ui.NposGmap, f().ui.Epos, f().ui.EposGmap, f().ui.Mpos})
+        QCOMPARE(inside(f()).st.GpsBuffer, QString());
+        for (QLineEdit* box : {inside(f()).ui.GPposition, inside(f()).ui.Npos, inside(f()).ui.NposGmap, inside(f()).ui.Epos, inside(f()).ui.EposGmap, inside(f()).ui.Mpos})
             QCOMPARE(box->text(), QString());
-        QCOMPARE(f().ui.EiseiN->text(), QStringLiteral("08"));
-        QCOMPARE(f().ui.Nposition->text(), QStringLiteral(" 35度 39分 7.4秒"));
-        QCOMPARE(f().ui.Eposition->text(), QStringLiteral(" 139度 45分 40.73秒"));
-        QCOMPARE(f().ui.WGS84_Kyori->text(), QStringLiteral("0.0"));
-        QCOMPARE(f().ui.GPSMessage->text(), QString());
-        QVERIFY(f().ui.GPS_Port->isEnabled());
-        QVERIFY(f().ui.GPS_Baudrate->isEnabled());
-        QVERIFY(f().ui.GPS_SelectSW->isEnabled());
-        QVERIFY(!f().ui.GPSdataDisp->toPlainText().isEmpty());
+        QCOMPARE(inside(f()).ui.EiseiN->text(), QStringLiteral("08"));
+        QCOMPARE(inside(f()).ui.Nposition->text(), QStringLiteral(" 35度 39分 7.4秒"));
+        QCOMPARE(inside(f()).ui.Eposition->text(), QStringLiteral(" 139度 45分 40.73秒"));
+        QCOMPARE(inside(f()).ui.WGS84_Kyori->text(), QStringLiteral("0.0"));
+        QCOMPARE(inside(f()).ui.GPSMessage->text(), QString());
+        QVERIFY(inside(f()).ui.GPS_Port->isEnabled());
+        QVERIFY(inside(f()).ui.GPS_Baudrate->isEnabled());
+        QVERIFY(inside(f()).ui.GPS_SelectSW->isEnabled());
+        QVERIFY(!inside(f()).ui.GPSdataDisp->toPlainText().isEmpty());
         tick();
-        QCOMPARE(f().ui.GPSdataDisp->toPlainText(), QString());
+        QCOMPARE(inside(f()).ui.GPSdataDisp->toPlainText(), QString());
     }
 
     void portThatDoesNotOpen_data() {
@@ -270,24 +270,24 @@ private slots:
         QFETCH(QString, baud);
         QFETCH(bool, busy);
         dev->setBusy(busy);
-        f().ui.GPS_Port->setText(port);
-        f().ui.GPS_Baudrate->setCurrentText(baud);
-        f().st.GpsBuffer = QStringLiteral("stale");
-        f().ui.Npos->setText(QStringLiteral(" 1"));
-        f().ui.GPS_On->setChecked(true);
-        QVERIFY(!f().ui.GPS_On->isChecked());
-        QVERIFY(!f().MSComm2->isOpen());
-        QCOMPARE(f().ui.GPSMessage->text(), QStringLiteral("ポート･設定確認"));
-        QVERIFY(f().ui.GPS_Port->isEnabled());
-        QVERIFY(f().ui.GPS_Baudrate->isEnabled());
-        QVERIFY(f().ui.GPS_SelectSW->isEnabled());
-        QCOMPARE(f().st.GpsBuffer, QString());
+        inside(f()).ui.GPS_Port->setText(port);
+        inside(f()).ui.GPS_Baudrate->setCurrentText(baud);
+        inside(f()).st.GpsBuffer = QStringLiteral("stale");
+        inside(f()).ui.Npos->setText(QStringLiteral(" 1"));
+        inside(f()).ui.GPS_On->setChecked(true);
+        QVERIFY(!inside(f()).ui.GPS_On->isChecked());
+        QVERIFY(!inside(f()).MSComm2->isOpen());
+        QCOMPARE(inside(f()).ui.GPSMessage->text(), QStringLiteral("ポート･設定確認"));
+        QVERIFY(inside(f()).ui.GPS_Port->isEnabled());
+        QVERIFY(inside(f()).ui.GPS_Baudrate->isEnabled());
+        QVERIFY(inside(f()).ui.GPS_SelectSW->isEnabled());
+        QCOMPARE(inside(f()).st.GpsBuffer, QString());
         QCOMPARE(npos(), QString());
         // A later attempt with a good port succeeds and clears the message.
         dev->setBusy(false);
-        f().ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
+        inside(f()).ui.GPS_Baudrate->setCurrentText(QStringLiteral("9600"));
         switchOn();
-        QCOMPARE(f().ui.GPSMessage->text(), QString());
+        QCOMPARE(inside(f()).ui.GPSMessage->text(), QString());
     }
 
     // The receiver's cable is pulled while in use: GPS use switches itself
@@ -300,19 +300,19 @@ private slots:
         QVERIFY(!npos().isEmpty());
         dev->send("$GPGGA,0230");   // half a sentence in the buffer
         dev->unplug();
-        QVERIFY(!f().ui.GPS_On->isChecked());
-        QVERIFY(!f().MSComm2->isOpen());
-        QCOMPARE(f().ui.GPSMessage->text(), QStringLiteral("ポート･設定確認"));
+        QVERIFY(!inside(f()).ui.GPS_On->isChecked());
+        QVERIFY(!inside(f()).MSComm2->isOpen());
+        QCOMPARE(inside(f()).ui.GPSMessage->text(), QStringLiteral("ポート･設定確認"));
         QCOMPARE(npos(), QString());
-        QCOMPARE(f().ui.NposGmap->text(), QString());
-        QCOMPARE(f().st.GpsBuffer, QString());
-        QVERIFY(f().ui.GPS_Port->isEnabled());
-        QVERIFY(f().ui.GPS_SelectSW->isEnabled());
+        QCOMPARE(inside(f()).ui.NposGmap->text(), QString());
+        QCOMPARE(inside(f()).st.GpsBuffer, QString());
+        QVERIFY(inside(f()).ui.GPS_Port->isEnabled());
+        QVERIFY(inside(f()).ui.GPS_SelectSW->isEnabled());
         tick();
         QCOMPARE(npos(), QString());
         dev->plugIn();
         switchOn();
-        QCOMPARE(f().ui.GPSMessage->text(), QString());
+        QCOMPARE(inside(f()).ui.GPSMessage->text(), QString());
         feed(kSecond);
         QVERIFY(!npos().isEmpty());
     }
@@ -320,14 +320,14 @@ private slots:
     // A receiver that never sends the redisplay sentence: the buffer keeps
     // only the newest text.
     void bufferKeepsTheNewestText() {
-        f().ui.GPSdata_clr->setCurrentText(QStringLiteral("$GPZDA"));
+        inside(f()).ui.GPSdata_clr->setCurrentText(QStringLiteral("$GPZDA"));
         switchOn();
         const QByteArray chunk(1000, 'x');
         for (int i = 0; i < 70; ++i)
             dev->send(chunk);
         dev->send(kWorked + kCrLf);
-        QCOMPARE(f().st.GpsBuffer.size(), GpsChannel::kBufferLimit);
-        QVERIFY(f().st.GpsBuffer.endsWith(QString::fromLatin1(kWorked + kCrLf)));
+        QCOMPARE(inside(f()).st.GpsBuffer.size(), GpsChannel::kBufferLimit);
+        QVERIFY(inside(f()).st.GpsBuffer.endsWith(QString::fromLatin1(kWorked + kCrLf)));
         tick();
         QCOMPARE(npos(), QStringLiteral(" 3539.1234"));
     }
@@ -342,12 +342,12 @@ private slots:
         dev->send(sentence.left(sentence.size() - 3));   // ends inside the two-byte character
         dev->send(sentence.right(3) + kCrLf);
         tick();
-        QCOMPARE(f().ui.GPposition->text().left(kWorked.size()), QString::fromLatin1(kWorked));
-        QVERIFY(f().ui.GPposition->text().contains(QStringLiteral("ｱ") + QChar(0xDC80) + QStringLiteral("あ")));
-        f().ui.LogFile_Flg->setChecked(true);
-        f().ui.LogFileName->setText(QStringLiteral("gps"));
-        f().logs->AppendCommLog(QStringLiteral("\r\n,") + f().ui.GPposition->text());
-        QFile log(h->path(f().ui.LogFileHedder->text() + QStringLiteral("gps.log")));
+        QCOMPARE(inside(f()).ui.GPposition->text().left(kWorked.size()), QString::fromLatin1(kWorked));
+        QVERIFY(inside(f()).ui.GPposition->text().contains(QStringLiteral("ｱ") + QChar(0xDC80) + QStringLiteral("あ")));
+        inside(f()).ui.LogFile_Flg->setChecked(true);
+        inside(f()).ui.LogFileName->setText(QStringLiteral("gps"));
+        inside(f()).logs->AppendCommLog(QStringLiteral("\r\n,") + inside(f()).ui.GPposition->text());
+        QFile log(h->path(inside(f()).ui.LogFileHedder->text() + QStringLiteral("gps.log")));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll(), "\r\n," + sentence);
     }

@@ -78,12 +78,12 @@ void GpsRecordsTest::placedAtTheSendThroughAStall() {
     SimOnDevice sim(h.ports.addDevice(QStringLiteral("COM3")), h.clock);
     FakeDevice* gpsPort = h.ports.addDevice(QStringLiteral("COM9"));
     Form1& f = h.start();
-    analysis::AnalysisSettings settings = f.recorder->settings();
+    analysis::AnalysisSettings settings = inside(f).recorder->settings();
     settings.gpsAlarm = true;
-    f.recorder->setSettings(settings);
-    f.ui.GPS_Port->setText(QStringLiteral("COM9"));
-    f.ui.GPS_Baudrate->setCurrentText(QString::number(kBaud));
-    f.ui.GPS_On->setChecked(true);
+    inside(f).recorder->setSettings(settings);
+    inside(f).ui.GPS_Port->setText(QStringLiteral("COM9"));
+    inside(f).ui.GPS_Baudrate->setCurrentText(QString::number(kBaud));
+    inside(f).ui.GPS_On->setChecked(true);
     QVERIFY(gpsPort->isOpenByHost());
     nmeawalk::Walk walk;
     walk.latitude = 35.0;
@@ -94,19 +94,19 @@ void GpsRecordsTest::placedAtTheSendThroughAStall() {
     rx.schedule();
     h.advance(2500);
 
-    f.ui.Com_Port->setText(QStringLiteral("COM3"));
-    f.ui.LogFile_Flg->setChecked(true);
-    f.ui.LogFileName->setText(QStringLiteral("drive"));
-    f.ui.MapFileName->setText(QStringLiteral("drive"));
-    f.ui.Tx_CnEnd->setText(QStringLiteral("100"));
+    inside(f).ui.Com_Port->setText(QStringLiteral("COM3"));
+    inside(f).ui.LogFile_Flg->setChecked(true);
+    inside(f).ui.LogFileName->setText(QStringLiteral("drive"));
+    inside(f).ui.MapFileName->setText(QStringLiteral("drive"));
+    inside(f).ui.Tx_CnEnd->setText(QStringLiteral("100"));
     QList<records::Exchange> ex;
     QString commLog, mapLog;
-    QObject::connect(f.cycle.get(), &TestCycle::exchangeEvaluated, &f, [&](const records::Exchange& e) { ex << e; });
-    QObject::connect(f.run.get(), &RunControl::runStarted, &f, [&](const records::RunStart& r) {
+    QObject::connect(inside(f).cycle.get(), &TestCycle::exchangeEvaluated, &f, [&](const records::Exchange& e) { ex << e; });
+    QObject::connect(inside(f).run.get(), &RunControl::runStarted, &f, [&](const records::RunStart& r) {
         commLog = r.commLog;
         mapLog = r.mapLog;
     });
-    f.TestStartSW[1]->click();
+    inside(f).TestStartSW[1]->click();
     h.advance(33'000);
     QCOMPARE(ex.size(), 100);
 
@@ -133,7 +133,7 @@ void GpsRecordsTest::placedAtTheSendThroughAStall() {
     QVERIFY2(stale >= 25 && placed >= 65, qPrintable(QStringLiteral("%1 %2").arg(stale).arg(placed)));
 
     // None of the stretch is on the map.
-    const analysis::CoverageMap& map = f.analysisWindow->map();
+    const analysis::CoverageMap& map = inside(f).analysisWindow->map();
     int usable = 0;
     for (const records::Exchange& e : ex)
         usable += e.position->usable();
@@ -142,7 +142,7 @@ void GpsRecordsTest::placedAtTheSendThroughAStall() {
 
     // The stream: stale named, no coordinates; the alarm raised in the
     // stretch and cleared by the first fix after it.
-    const QList<QJsonObject> lines = stream(f.recorder->streamPath());
+    const QList<QJsonObject> lines = stream(inside(f).recorder->streamPath());
     int staleLines = 0;
     QStringList alarms;
     std::int64_t raisedUs = 0, clearedUs = 0;
@@ -180,28 +180,28 @@ void GpsRecordsTest::noFixAndOff() {
     SimOnDevice sim(h.ports.addDevice(QStringLiteral("COM3")), h.clock);
     FakeDevice* gpsPort = h.ports.addDevice(QStringLiteral("COM9"));
     Form1& f = h.start();
-    f.ui.GPS_Port->setText(QStringLiteral("COM9"));
-    f.ui.GPS_Baudrate->setCurrentText(QString::number(kBaud));
-    f.ui.GPS_On->setChecked(true);
+    inside(f).ui.GPS_Port->setText(QStringLiteral("COM9"));
+    inside(f).ui.GPS_Baudrate->setCurrentText(QString::number(kBaud));
+    inside(f).ui.GPS_On->setChecked(true);
     nmeawalk::Walk walk;
     walk.noFix = true;
     Receiver rx{gpsPort, h.clock, walk, h.clock.nowMs() + 100, 30, false};
     rx.schedule();
     h.advance(1500);
 
-    f.ui.Com_Port->setText(QStringLiteral("COM3"));
-    f.ui.LogFile_Flg->setChecked(true);
-    f.ui.Tx_CnEnd->setText(QStringLiteral("6"));
+    inside(f).ui.Com_Port->setText(QStringLiteral("COM3"));
+    inside(f).ui.LogFile_Flg->setChecked(true);
+    inside(f).ui.Tx_CnEnd->setText(QStringLiteral("6"));
     QList<records::Exchange> ex;
-    QObject::connect(f.cycle.get(), &TestCycle::exchangeEvaluated, &f, [&](const records::Exchange& e) { ex << e; });
-    f.TestStartSW[1]->click();
+    QObject::connect(inside(f).cycle.get(), &TestCycle::exchangeEvaluated, &f, [&](const records::Exchange& e) { ex << e; });
+    inside(f).TestStartSW[1]->click();
     h.advance(3000);
     QCOMPARE(ex.size(), 6);
     for (const records::Exchange& e : ex) {
         QCOMPARE(e.gps, records::GpsState::NoFix);
         QVERIFY(!e.position);
     }
-    const QList<QJsonObject> on = stream(f.recorder->streamPath());
+    const QList<QJsonObject> on = stream(inside(f).recorder->streamPath());
     int noFix = 0;
     for (const QJsonObject& o : on)
         if (o.value("type") == QLatin1String("exchange")) {
@@ -213,13 +213,13 @@ void GpsRecordsTest::noFixAndOff() {
 
     // GPS off: another state, fix null.
     ex.clear();
-    f.ui.GPS_On->setChecked(false);
-    f.TestStartSW[1]->click();
+    inside(f).ui.GPS_On->setChecked(false);
+    inside(f).TestStartSW[1]->click();
     h.advance(3000);
     QCOMPARE(ex.size(), 6);
     for (const records::Exchange& e : ex)
         QCOMPARE(e.gps, records::GpsState::Off);
-    const QList<QJsonObject> off = stream(f.recorder->streamPath());
+    const QList<QJsonObject> off = stream(inside(f).recorder->streamPath());
     QVERIFY(off.size() > on.size());
     for (qsizetype i = on.size(); i < off.size(); ++i)
         if (off[i].value("type") == QLatin1String("exchange")) {

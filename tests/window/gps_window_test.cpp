@@ -29,11 +29,11 @@ class GpsWindowTest : public QObject {
 
     void gpsOnAtWorkedPosition() {
         FakeDevice* gps = h->ports.addDevice(QStringLiteral("COM9"));
-        f().ui.GPS_Port->setText(QStringLiteral("COM9"));
-        f().ui.GPS_On->setChecked(true);
+        inside(f()).ui.GPS_Port->setText(QStringLiteral("COM9"));
+        inside(f()).ui.GPS_On->setChecked(true);
         gps->send(kWorked);
         h->advance(100);
-        QCOMPARE(f().ui.NposGmap->text(), QStringLiteral(" 35.6520566"));
+        QCOMPARE(inside(f()).ui.NposGmap->text(), QStringLiteral(" 35.6520566"));
     }
 
 private slots:
@@ -62,35 +62,35 @@ private slots:
         h->portList.list = {QStringLiteral("Port (COM3) , a"), QStringLiteral("Port (COM4) , b"),
                             QStringLiteral("Port (COM1) , c"), QStringLiteral("Missing (COM7) , d")};
         h->start();
-        QTest::mouseClick(f().ui.ComSelectSW, Qt::LeftButton);
-        QListWidget* list = f().ui.Com_PortList;
+        QTest::mouseClick(inside(f()).ui.ComSelectSW, Qt::LeftButton);
+        QListWidget* list = inside(f()).ui.Com_PortList;
         QCOMPARE(list->count(), 2);
         QCOMPARE(list->item(0)->text(), QStringLiteral("Port (COM3) , a"));
         QCOMPARE(list->item(1)->text(), QStringLiteral("Port (COM1) , c"));
-        QVERIFY(!f().MSComm1->isOpen());
+        QVERIFY(!inside(f()).MSComm1->isOpen());
         // Under Com_Port: 600 + 120 + 345 + 30 twips down, 120 + 240 across.
         QCOMPARE(list->pos(), QPoint(24, 73));
         QVERIFY(list->isEnabled());
-        QVERIFY(!f().ui.GPS_SelectSW->isEnabled());
-        QCOMPARE(f().st.PortListTarget, 1);
+        QVERIFY(!inside(f()).ui.GPS_SelectSW->isEnabled());
+        QCOMPARE(inside(f()).st.PortListTarget, 1);
     }
 
     void choosingFillsTheTargetBoxOnly() {
         h->ports.addDevice(QStringLiteral("ttyUSB0"));
         h->portList.list = {QStringLiteral("USB Serial (ttyUSB0) , /dev/ttyUSB0")};
         h->start();
-        f().ui.Com_Port->setText(QStringLiteral("COM2"));
-        QTest::mouseClick(f().ui.GPS_SelectSW, Qt::LeftButton);
-        QCOMPARE(f().ui.Com_PortList->pos(), QPoint(200, 73));
-        QVERIFY(!f().ui.ComSelectSW->isEnabled());
-        f().ui.Com_PortList->setCurrentRow(0);
-        f().portSelection->Com_PortList_Click();
-        QCOMPARE(f().ui.GPS_Port->text(), QStringLiteral("ttyUSB0"));
-        QCOMPARE(f().ui.Com_Port->text(), QStringLiteral("COM2"));
-        QVERIFY(f().ui.Com_PortList->y() < 0);
-        QVERIFY(!f().ui.Com_PortList->isEnabled());
-        QVERIFY(f().ui.ComSelectSW->isEnabled());
-        QVERIFY(f().ui.GPS_SelectSW->isEnabled());
+        inside(f()).ui.Com_Port->setText(QStringLiteral("COM2"));
+        QTest::mouseClick(inside(f()).ui.GPS_SelectSW, Qt::LeftButton);
+        QCOMPARE(inside(f()).ui.Com_PortList->pos(), QPoint(200, 73));
+        QVERIFY(!inside(f()).ui.ComSelectSW->isEnabled());
+        inside(f()).ui.Com_PortList->setCurrentRow(0);
+        inside(f()).portSelection->Com_PortList_Click();
+        QCOMPARE(inside(f()).ui.GPS_Port->text(), QStringLiteral("ttyUSB0"));
+        QCOMPARE(inside(f()).ui.Com_Port->text(), QStringLiteral("COM2"));
+        QVERIFY(inside(f()).ui.Com_PortList->y() < 0);
+        QVERIFY(!inside(f()).ui.Com_PortList->isEnabled());
+        QVERIFY(inside(f()).ui.ComSelectSW->isEnabled());
+        QVERIFY(inside(f()).ui.GPS_SelectSW->isEnabled());
     }
 
     void gpsListAlsoOffersNetworkSources() {
@@ -99,26 +99,26 @@ private slots:
         h->portList.gps = {QStringLiteral("gpsd (gpsd://localhost:2947) , localhost:2947")};
         h->start();
         // The radio port's list has the device only.
-        f().ui.ComSelectSW->click();
-        QCOMPARE(f().ui.Com_PortList->count(), 1);
-        f().ui.ComSelectSW->click();
+        inside(f()).ui.ComSelectSW->click();
+        QCOMPARE(inside(f()).ui.Com_PortList->count(), 1);
+        inside(f()).ui.ComSelectSW->click();
         // The GPS port's list has the device, then the gpsd; choosing it
         // fills the box with the source's name.
-        f().ui.GPS_SelectSW->click();
-        QCOMPARE(f().ui.Com_PortList->count(), 2);
-        QCOMPARE(f().ui.Com_PortList->item(1)->text(), h->portList.gps.first());
-        f().ui.Com_PortList->setCurrentRow(1);
-        f().portSelection->Com_PortList_Click();
-        QCOMPARE(f().ui.GPS_Port->text(), QStringLiteral("gpsd://localhost:2947"));
-        QVERIFY(f().ui.ComSelectSW->isEnabled());
+        inside(f()).ui.GPS_SelectSW->click();
+        QCOMPARE(inside(f()).ui.Com_PortList->count(), 2);
+        QCOMPARE(inside(f()).ui.Com_PortList->item(1)->text(), h->portList.gps.first());
+        inside(f()).ui.Com_PortList->setCurrentRow(1);
+        inside(f()).portSelection->Com_PortList_Click();
+        QCOMPARE(inside(f()).ui.GPS_Port->text(), QStringLiteral("gpsd://localhost:2947"));
+        QVERIFY(inside(f()).ui.ComSelectSW->isEnabled());
     }
 
     void sameButtonTwiceClosesWithoutChange() {
         h->start();
-        QTest::mouseClick(f().ui.ComSelectSW, Qt::LeftButton);
-        QTest::mouseClick(f().ui.ComSelectSW, Qt::LeftButton);
-        QVERIFY(f().ui.Com_PortList->y() < 0);
-        QVERIFY(f().ui.GPS_SelectSW->isEnabled());
+        QTest::mouseClick(inside(f()).ui.ComSelectSW, Qt::LeftButton);
+        QTest::mouseClick(inside(f()).ui.ComSelectSW, Qt::LeftButton);
+        QVERIFY(inside(f()).ui.Com_PortList->y() < 0);
+        QVERIFY(inside(f()).ui.GPS_SelectSW->isEnabled());
     }
 
     void gpsInUse_keepsItsButtonDisabledAndItsPortUnlisted() {
@@ -126,16 +126,16 @@ private slots:
         h->start();
         gpsOnAtWorkedPosition();
         h->portList.list = {QStringLiteral("Port (COM9) , g"), QStringLiteral("Port (COM3) , r")};
-        f().ui.ComSelectSW->click();
-        QCOMPARE(f().ui.Com_PortList->count(), 1);
-        f().ui.Com_PortList->setCurrentRow(0);
-        f().portSelection->Com_PortList_Click();
-        QCOMPARE(f().ui.Com_Port->text(), QStringLiteral("COM3"));
-        QVERIFY(!f().ui.GPS_SelectSW->isEnabled());
+        inside(f()).ui.ComSelectSW->click();
+        QCOMPARE(inside(f()).ui.Com_PortList->count(), 1);
+        inside(f()).ui.Com_PortList->setCurrentRow(0);
+        inside(f()).portSelection->Com_PortList_Click();
+        QCOMPARE(inside(f()).ui.Com_Port->text(), QStringLiteral("COM3"));
+        QVERIFY(!inside(f()).ui.GPS_SelectSW->isEnabled());
         // Closing the radio list without a choice enables it, as designed.
-        f().ui.ComSelectSW->click();
-        f().ui.ComSelectSW->click();
-        QVERIFY(f().ui.GPS_SelectSW->isEnabled());
+        inside(f()).ui.ComSelectSW->click();
+        inside(f()).ui.ComSelectSW->click();
+        QVERIFY(inside(f()).ui.GPS_SelectSW->isEnabled());
     }
 
     void datumRoundTrip() {
@@ -143,16 +143,16 @@ private slots:
         gpsOnAtWorkedPosition();
         const QString path = h->path(QStringLiteral("origin.pos"));
         h->dialogs.saveAnswers.enqueue(path);
-        f().ui.Geten_SetSW->click();
+        inside(f()).ui.Geten_SetSW->click();
         QCOMPARE(fileBytes(path), textfile::encode(kWorkedFile));
         QCOMPARE(h->dialogs.questions.size(), 0);
-        f().st.DatumLatitude = f().st.DatumLongitude = f().st.DatumHeight = 0;
+        inside(f()).st.DatumLatitude = inside(f()).st.DatumLongitude = inside(f()).st.DatumHeight = 0;
         h->dialogs.openAnswers.enqueue(path);
-        f().ui.Geten_ReadSW->click();
-        QCOMPARE(f().st.DatumLatitude, 35.6520566);
-        QCOMPARE(f().st.DatumLongitude, 139.761315);
-        QCOMPARE(f().st.DatumHeight, 40.5);
-        QCOMPARE(f().ui.GPSMessage->text(), QString());
+        inside(f()).ui.Geten_ReadSW->click();
+        QCOMPARE(inside(f()).st.DatumLatitude, 35.6520566);
+        QCOMPARE(inside(f()).st.DatumLongitude, 139.761315);
+        QCOMPARE(inside(f()).st.DatumHeight, 40.5);
+        QCOMPARE(inside(f()).ui.GPSMessage->text(), QString());
     }
 
     // The "NC:"/"EC:" corrections go with the file they came from: reading
@@ -166,35 +166,35 @@ private slots:
         QVERIFY(textfile::write(plain, kWorkedFile));
         const auto read = [&](const QString& path) {
             h->dialogs.openAnswers.enqueue(path);
-            f().ui.Geten_ReadSW->click();
+            inside(f()).ui.Geten_ReadSW->click();
         };
         read(corrected);
-        QCOMPARE(f().st.NorthCorrection, 0.12);
-        QCOMPARE(f().st.EastCorrection, -0.3);
+        QCOMPARE(inside(f()).st.NorthCorrection, 0.12);
+        QCOMPARE(inside(f()).st.EastCorrection, -0.3);
         read(h->path(QStringLiteral("missing.pos")));
-        QCOMPARE(f().st.NorthCorrection, 0.12);
+        QCOMPARE(inside(f()).st.NorthCorrection, 0.12);
         read(plain);
-        QCOMPARE(f().st.NorthCorrection, 0.0);
-        QCOMPARE(f().st.EastCorrection, 0.0);
+        QCOMPARE(inside(f()).st.NorthCorrection, 0.0);
+        QCOMPARE(inside(f()).st.EastCorrection, 0.0);
 
         read(corrected);
         gpsOnAtWorkedPosition();
         const QString saved = h->path(QStringLiteral("new.pos"));
         h->dialogs.saveAnswers.enqueue(saved);
-        f().ui.Geten_SetSW->click();
-        QCOMPARE(f().st.NorthCorrection, 0.0);
-        QCOMPARE(f().st.EastCorrection, 0.0);
+        inside(f()).ui.Geten_SetSW->click();
+        QCOMPARE(inside(f()).st.NorthCorrection, 0.0);
+        QCOMPARE(inside(f()).st.EastCorrection, 0.0);
         QCOMPARE(fileBytes(saved), textfile::encode(kWorkedFile));
     }
 
     void setWithGpsOffWritesTheHeaderOnly() {
         h->start();
-        f().st.DatumLatitude = 35;
+        inside(f()).st.DatumLatitude = 35;
         const QString path = h->path(QStringLiteral("plain"));
         h->dialogs.saveAnswers.enqueue(path);
-        f().ui.Geten_SetSW->click();
+        inside(f()).ui.Geten_SetSW->click();
         QCOMPARE(fileBytes(path), textfile::encode(kHeader));
-        QCOMPARE(f().st.DatumLatitude, 35.0);
+        QCOMPARE(inside(f()).st.DatumLatitude, 35.0);
     }
 
     void overwriteQuestion_data() {
@@ -210,12 +210,12 @@ private slots:
         QVERIFY(textfile::write(path, QStringLiteral("old\r\n")));
         h->dialogs.saveAnswers.enqueue(path);
         h->dialogs.confirmAnswers.enqueue(answer);
-        f().ui.Geten_SetSW->click();
+        inside(f()).ui.Geten_SetSW->click();
         QCOMPARE(h->dialogs.questions, QStringList{path + QStringLiteral("\r\nこのファイルはすでに存在します。\r\r\n上書きしますか？")});
         QCOMPARE(h->dialogs.titles, QStringList{QStringLiteral("設定ファイルの保存")});
         QCOMPARE(fileBytes(path), answer ? textfile::encode(kWorkedFile) : QByteArray("old\r\n"));
         // The datum point was taken before the dialogs, whatever the answer.
-        QCOMPARE(f().st.DatumLatitude, 35.6520566);
+        QCOMPARE(inside(f()).st.DatumLatitude, 35.6520566);
     }
 
     void emptyExistingFileWrittenWithoutAsking() {
@@ -223,7 +223,7 @@ private slots:
         const QString path = h->path(QStringLiteral("empty.pos"));
         QVERIFY(textfile::write(path, QString()));
         h->dialogs.saveAnswers.enqueue(path);
-        f().ui.Geten_SetSW->click();
+        inside(f()).ui.Geten_SetSW->click();
         QCOMPARE(h->dialogs.questions.size(), 0);
         QCOMPARE(fileBytes(path), textfile::encode(kHeader));
     }
@@ -240,33 +240,33 @@ private slots:
         h->start();
         const QString path = h->path(name);
         if (!content.isEmpty()) QVERIFY(textfile::write(path, content));
-        f().st.DatumLatitude = 1;
-        f().st.DatumLongitude = 2;
-        f().st.DatumHeight = 3;
+        inside(f()).st.DatumLatitude = 1;
+        inside(f()).st.DatumLongitude = 2;
+        inside(f()).st.DatumHeight = 3;
         h->dialogs.openAnswers.enqueue(path);
-        f().ui.Geten_ReadSW->click();
-        QCOMPARE(f().st.DatumLatitude, 1.0);
-        QCOMPARE(f().st.DatumLongitude, 2.0);
-        QCOMPARE(f().st.DatumHeight, 3.0);
-        QCOMPARE(f().ui.GPSMessage->text(), DatumPoint::kReadFailed);
+        inside(f()).ui.Geten_ReadSW->click();
+        QCOMPARE(inside(f()).st.DatumLatitude, 1.0);
+        QCOMPARE(inside(f()).st.DatumLongitude, 2.0);
+        QCOMPARE(inside(f()).st.DatumHeight, 3.0);
+        QCOMPARE(inside(f()).ui.GPSMessage->text(), DatumPoint::kReadFailed);
     }
 
     void cancelledDialogsChangeNothing() {
         h->start();
-        f().st.DatumLatitude = 5;
-        f().ui.Geten_ReadSW->click();
-        f().ui.Geten_SetSW->click();
+        inside(f()).st.DatumLatitude = 5;
+        inside(f()).ui.Geten_ReadSW->click();
+        inside(f()).ui.Geten_SetSW->click();
         QCOMPARE(h->dialogs.opens, 1);
         QCOMPARE(h->dialogs.saves, 1);
-        QCOMPARE(f().st.DatumLatitude, 5.0);
-        QCOMPARE(f().ui.GPSMessage->text(), QString());
+        QCOMPARE(inside(f()).st.DatumLatitude, 5.0);
+        QCOMPARE(inside(f()).ui.GPSMessage->text(), QString());
     }
 
     void unwritableFileReported() {
         h->start();
         h->dialogs.saveAnswers.enqueue(h->path(QStringLiteral("no/such/folder/x.pos")));
-        f().ui.Geten_SetSW->click();
-        QCOMPARE(f().ui.GPSMessage->text(), DatumPoint::kWriteFailed);
+        inside(f()).ui.Geten_SetSW->click();
+        QCOMPARE(inside(f()).ui.GPSMessage->text(), DatumPoint::kWriteFailed);
     }
 
     void periodRaisedOnLosingTheFocus_data() {
@@ -287,7 +287,7 @@ private slots:
         QFETCH(QString, typed);
         h->start();
         f().activateWindow();
-        QLineEdit* box = field < 0 ? f().ui.FSKTxTime : f().LoRaTxTime[field];
+        QLineEdit* box = field < 0 ? inside(f()).ui.FSKTxTime : inside(f()).LoRaTxTime[field];
         box->setFocus();
         box->setText(typed);
         QCOMPARE(box->text(), typed);   // not corrected while being edited
@@ -299,16 +299,16 @@ private slots:
     void fileNameWarningColour() {
         h->start();
         const QColor warning = colourFromValue(0xC0C0FF);
-        const QColor normal = QApplication::palette(f().ui.LogFileName).color(QPalette::Base);
+        const QColor normal = QApplication::palette(inside(f()).ui.LogFileName).color(QPalette::Base);
         auto base = [](QLineEdit* e) { return e->palette().color(QPalette::Base); };
-        f().ui.LogFileName->setText(QString());
-        QCOMPARE(base(f().ui.LogFileName), warning);
-        f().ui.LogFileName->setText(QStringLiteral("test1"));
-        QCOMPARE(base(f().ui.LogFileName), normal);
-        f().ui.LogFileName->setText(QStringLiteral("任意ファイル名"));
-        QCOMPARE(base(f().ui.LogFileName), warning);
-        f().ui.MapFileName->setText(QStringLiteral(" "));
-        QCOMPARE(base(f().ui.MapFileName), normal);
+        inside(f()).ui.LogFileName->setText(QString());
+        QCOMPARE(base(inside(f()).ui.LogFileName), warning);
+        inside(f()).ui.LogFileName->setText(QStringLiteral("test1"));
+        QCOMPARE(base(inside(f()).ui.LogFileName), normal);
+        inside(f()).ui.LogFileName->setText(QStringLiteral("任意ファイル名"));
+        QCOMPARE(base(inside(f()).ui.LogFileName), warning);
+        inside(f()).ui.MapFileName->setText(QStringLiteral(" "));
+        QCOMPARE(base(inside(f()).ui.MapFileName), normal);
     }
 };
 

@@ -21,13 +21,13 @@ class RadioChannelTest : public QObject {
     FakeDevice* dev = nullptr;
 
     Form1& f() { return h->form(); }
-    void openPort() { QVERIFY(f().MSComm1->open(QStringLiteral("COM3"), 19200)); }
+    void openPort() { QVERIFY(inside(f()).MSComm1->open(QStringLiteral("COM3"), 19200)); }
     // The state the test cycle leaves right after its data command.
     void awaitAnswer(const QString& chk = kChk001) {
-        f().ui.ChkData->setText(chk);
-        f().st.AwaitingResponse = 1;
-        f().st.ResponseTime.clear();
-        f().st.SendTime = h->clock.milliseconds();
+        inside(f()).ui.ChkData->setText(chk);
+        inside(f()).st.AwaitingResponse = 1;
+        inside(f()).st.ResponseTime.clear();
+        inside(f()).st.SendTime = h->clock.milliseconds();
     }
     int rsCount() const {
         int n = 0;
@@ -46,12 +46,12 @@ private slots:
     void cleanup() { h.reset(); }
 
     void sendFramesWithCrLfInOneWrite() {
-        f().st.PendingCommand = QStringLiteral("@DT0500" "1XX");
-        f().radio->SendModuleCommand();
+        inside(f()).st.PendingCommand = QStringLiteral("@DT0500" "1XX");
+        inside(f()).radio->SendModuleCommand();
         QCOMPARE(dev->writes().size(), 1);
         QCOMPARE(dev->writes().at(0).bytes, QByteArray::fromHex("404454303530303158580D0A"));
-        QVERIFY(f().ui.ComMessage->text() != QStringLiteral("Comポート異常検出"));
-        QCOMPARE(f().st.RunState, 0);
+        QVERIFY(inside(f()).ui.ComMessage->text() != QStringLiteral("Comポート異常検出"));
+        QCOMPARE(inside(f()).st.RunState, 0);
     }
 
     void failedWriteStopsTheRun_data() {
@@ -67,14 +67,14 @@ private slots:
         else if (how == 1)
             dev->unplug();
         else
-            f().MSComm1->close();
-        f().st.PendingCommand = QStringLiteral("@RA");
-        f().radio->SendModuleCommand();
-        QCOMPARE(f().ui.ComMessage->text(), QStringLiteral("Comポート異常検出"));
-        QCOMPARE(f().st.RunState, 1);
-        QCOMPARE(f().ui.TestStartSW_0->text(), RunControl::kContinuousStopping);
-        QVERIFY(!f().MSComm1->isOpen());
-        QVERIFY(f().Timer1->isEnabled());
+            inside(f()).MSComm1->close();
+        inside(f()).st.PendingCommand = QStringLiteral("@RA");
+        inside(f()).radio->SendModuleCommand();
+        QCOMPARE(inside(f()).ui.ComMessage->text(), QStringLiteral("Comポート異常検出"));
+        QCOMPARE(inside(f()).st.RunState, 1);
+        QCOMPARE(inside(f()).ui.TestStartSW_0->text(), RunControl::kContinuousStopping);
+        QVERIFY(!inside(f()).MSComm1->isOpen());
+        QVERIFY(inside(f()).Timer1->isEnabled());
     }
 
     void rendersBytesAndDumpsHex_data() {
@@ -90,11 +90,11 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QFETCH(QString, hex);
-        f().ui.RxText->setPlainText(QStringLiteral("old"));
-        f().ui.RxData->setText(QStringLiteral("41 "));
+        inside(f()).ui.RxText->setPlainText(QStringLiteral("old"));
+        inside(f()).ui.RxData->setText(QStringLiteral("41 "));
         dev->send(bytes);
-        QCOMPARE(f().ui.RxText->toPlainText(), QStringLiteral("old") + text);
-        QCOMPARE(f().ui.RxData->text(), QStringLiteral("41 ") + hex);
+        QCOMPARE(inside(f()).ui.RxText->toPlainText(), QStringLiteral("old") + text);
+        QCOMPARE(inside(f()).ui.RxData->text(), QStringLiteral("41 ") + hex);
     }
 
     void hexWindowKeepsTheNewest80Bytes() {
@@ -103,11 +103,11 @@ private slots:
             bytes.append(char(i));
         dev->send(bytes.left(37));
         dev->send(bytes.mid(37));
-        const QString data = f().ui.RxData->text();
+        const QString data = inside(f()).ui.RxData->text();
         QCOMPARE(data.size(), RadioChannel::kRxDataKeep);
         QVERIFY(data.startsWith(QStringLiteral("14 15 ")));   // byte 20 first
         QVERIFY(data.endsWith(QStringLiteral("62 63 ")));
-        QCOMPARE(f().ui.RxText->toPlainText().size(), 100 - 2 + 4 + 4);  // every byte shown
+        QCOMPARE(inside(f()).ui.RxText->toPlainText().size(), 100 - 2 + 4 + 4);  // every byte shown
     }
 
     void answerCutAtEveryPosition() {
@@ -123,8 +123,8 @@ private slots:
             h->clock.after(47, [&] { dev->send(stream.mid(cut)); });
             h->advance(60);
             const QString expected = cut >= complete ? QStringLiteral(" 10") : QStringLiteral(" 47");
-            QVERIFY2(f().st.ResponseTime == expected, qPrintable(QString::number(cut)));
-            QCOMPARE(f().st.AwaitingResponse, 0);
+            QVERIFY2(inside(f()).st.ResponseTime == expected, qPrintable(QString::number(cut)));
+            QCOMPARE(inside(f()).st.AwaitingResponse, 0);
             QCOMPARE(rsCount(), 1);
             QCOMPARE(dev->writes().last().bytes, kRsLine);
             cleanup();
@@ -138,11 +138,11 @@ private slots:
             h->clock.after(i + 1, [this, b = stream.mid(i, 1)] { dev->send(b); });
         h->advance(stream.size() + 5);
         // The 7 bytes of noise, then the 9 pattern bytes: complete at byte 16.
-        QCOMPARE(f().st.ResponseTime, QStringLiteral(" 16"));
+        QCOMPARE(inside(f()).st.ResponseTime, QStringLiteral(" 16"));
         QCOMPARE(rsCount(), 1);
-        QCOMPARE(f().radio->responseTimeHistory(), QStringLiteral(" 16\r\n"));
-        QCOMPARE(f().ui.RxTimeHist->toPlainText(), QStringLiteral(" 16\n"));
-        QCOMPARE(f().ui.RxTimeHist->textCursor().position(), f().ui.RxTimeHist->document()->characterCount() - 1);
+        QCOMPARE(inside(f()).radio->responseTimeHistory(), QStringLiteral(" 16\r\n"));
+        QCOMPARE(inside(f()).ui.RxTimeHist->toPlainText(), QStringLiteral(" 16\n"));
+        QCOMPARE(inside(f()).ui.RxTimeHist->textCursor().position(), inside(f()).ui.RxTimeHist->document()->characterCount() - 1);
     }
 
     void answerLateInTheWindow() {
@@ -151,27 +151,27 @@ private slots:
         // out of the 240-character window is not.
         awaitAnswer();
         dev->send(QByteArray(100, 'g'));
-        QCOMPARE(f().st.AwaitingResponse, 1);
+        QCOMPARE(inside(f()).st.AwaitingResponse, 1);
         h->clock.after(5, [&] { dev->send(kAnswer001.left(9) + QByteArray(71, 'g')); });
         h->advance(5);
-        QCOMPARE(f().st.ResponseTime, QStringLiteral(" 5"));
+        QCOMPARE(inside(f()).st.ResponseTime, QStringLiteral(" 5"));
         QCOMPARE(rsCount(), 1);
 
         init();
         awaitAnswer();
         dev->send(kAnswer001.left(9) + QByteArray(72, 'g'));
-        QCOMPARE(f().st.AwaitingResponse, 1);
+        QCOMPARE(inside(f()).st.AwaitingResponse, 1);
         QCOMPARE(rsCount(), 0);
     }
 
     void nothingWhileNotAwaiting() {
         awaitAnswer();
-        f().st.AwaitingResponse = 0;
+        inside(f()).st.AwaitingResponse = 0;
         dev->send(kAnswer001);
-        QCOMPARE(f().st.ResponseTime, QString());
+        QCOMPARE(inside(f()).st.ResponseTime, QString());
         QCOMPARE(rsCount(), 0);
-        QVERIFY(f().radio->responseTimeHistory().isEmpty());
-        QVERIFY(f().ui.RxData->text().contains(kChk001));
+        QVERIFY(inside(f()).radio->responseTimeHistory().isEmpty());
+        QVERIFY(inside(f()).ui.RxData->text().contains(kChk001));
     }
 
     void answeredOnlyOnce() {
@@ -179,13 +179,13 @@ private slots:
         dev->send(kAnswer001);
         dev->send(kAnswer001);   // the same answer again, still in the window
         QCOMPARE(rsCount(), 1);
-        QCOMPARE(f().radio->responseTimeHistory(), QStringLiteral(" 0\r\n"));
+        QCOMPARE(inside(f()).radio->responseTimeHistory(), QStringLiteral(" 0\r\n"));
     }
 
     void otherSequenceDoesNotCount() {
         awaitAnswer(QStringLiteral("2A 44 52 3D 30 35 30 30 32 "));
         dev->send(kAnswer001);
-        QCOMPARE(f().st.AwaitingResponse, 1);
+        QCOMPARE(inside(f()).st.AwaitingResponse, 1);
         QCOMPARE(rsCount(), 0);
     }
 
@@ -205,7 +205,7 @@ private slots:
         awaitAnswer();
         h->clock.after(47, [&] { dev->send(kAnswer001); });
         h->advance(50);
-        QCOMPARE(f().st.ResponseTime, QStringLiteral(" 47"));
+        QCOMPARE(inside(f()).st.ResponseTime, QStringLiteral(" 47"));
     }
 
     void timeHistoryKeepsTheLast500Characters() {
@@ -213,25 +213,25 @@ private slots:
             awaitAnswer();
             h->clock.after(100 + i, [&] { dev->send(kAnswer001); });
             h->advance(100 + i);
-            f().ui.RxData->clear();
+            inside(f()).ui.RxData->clear();
         }
-        const QString hist = f().radio->responseTimeHistory();
+        const QString hist = inside(f()).radio->responseTimeHistory();
         QCOMPARE(hist.size(), RadioChannel::kTimeHistoryKeep);
         QVERIFY(hist.endsWith(QStringLiteral(" 219\r\n")));
         QCOMPARE(rsCount(), 120);
         // The box shows the same lines, the caret at the end.
-        QCOMPARE(f().ui.RxTimeHist->toPlainText(), QString(hist).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        QCOMPARE(f().ui.RxTimeHist->textCursor().position(), f().ui.RxTimeHist->document()->characterCount() - 1);
+        QCOMPARE(inside(f()).ui.RxTimeHist->toPlainText(), QString(hist).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        QCOMPARE(inside(f()).ui.RxTimeHist->textCursor().position(), inside(f()).ui.RxTimeHist->document()->characterCount() - 1);
     }
 
     void rsFailureStopsTheRun() {
         awaitAnswer();
         dev->setFailWrites(true);
         dev->send(kAnswer001);
-        QCOMPARE(f().st.AwaitingResponse, 0);
-        QCOMPARE(f().ui.ComMessage->text(), QStringLiteral("Comポート異常検出"));
-        QCOMPARE(f().st.RunState, 1);
-        QVERIFY(!f().MSComm1->isOpen());
+        QCOMPARE(inside(f()).st.AwaitingResponse, 0);
+        QCOMPARE(inside(f()).ui.ComMessage->text(), QStringLiteral("Comポート異常検出"));
+        QCOMPARE(inside(f()).st.RunState, 1);
+        QVERIFY(!inside(f()).MSComm1->isOpen());
     }
 };
 

@@ -20,21 +20,21 @@ class RadioInitTest : public QObject {
     Form1& f() { return h->form(); }
     void tick(int n = 1) { h->advance(100 * n); }
     QColor base(QWidget* w) { return w->palette().color(QPalette::Base); }
-    QColor selected() { return colourFromValue(f().st.SelectedBackColor); }
-    QColor normal(QWidget* w) { return colourFromValue(f().st.NormalBackColor, QApplication::palette(w)); }
+    QColor selected() { return colourFromValue(inside(f()).st.SelectedBackColor); }
+    QColor normal(QWidget* w) { return colourFromValue(inside(f()).st.NormalBackColor, QApplication::palette(w)); }
     QList<QWidget*> portControls() {
-        return {f().ui.Com_Port, f().ui.ComSelectSW, f().ui.GPS_Port, f().ui.GPS_Baudrate, f().ui.GPS_SelectSW};
+        return {inside(f()).ui.Com_Port, inside(f()).ui.ComSelectSW, inside(f()).ui.GPS_Port, inside(f()).ui.GPS_Baudrate, inside(f()).ui.GPS_SelectSW};
     }
-    bool running() const { return h->form().Tx_Timer->isEnabled(); }
+    bool running() const { return inside(h->form()).Tx_Timer->isEnabled(); }
     void verifyStopPending() {
-        QCOMPARE(f().st.RunState, 1);
-        QVERIFY(!f().InitialTimer->isEnabled());
-        QVERIFY(!f().Tx_Timer->isEnabled());
-        QVERIFY(!f().MSComm1->isOpen());
-        QCOMPARE(f().ui.TestStartSW_0->text(), RunControl::kContinuousStopping);
-        QCOMPARE(f().ui.TestStartSW_1->text(), RunControl::kCountedStopping);
-        QVERIFY(!f().ui.TestStartSW_0->isEnabled());
-        QVERIFY(!f().ui.TestStartSW_1->isEnabled());
+        QCOMPARE(inside(f()).st.RunState, 1);
+        QVERIFY(!inside(f()).InitialTimer->isEnabled());
+        QVERIFY(!inside(f()).Tx_Timer->isEnabled());
+        QVERIFY(!inside(f()).MSComm1->isOpen());
+        QCOMPARE(inside(f()).ui.TestStartSW_0->text(), RunControl::kContinuousStopping);
+        QCOMPARE(inside(f()).ui.TestStartSW_1->text(), RunControl::kCountedStopping);
+        QVERIFY(!inside(f()).ui.TestStartSW_0->isEnabled());
+        QVERIFY(!inside(f()).ui.TestStartSW_1->isEnabled());
     }
 
 private slots:
@@ -43,7 +43,7 @@ private slots:
         dev = h->ports.addDevice(QStringLiteral("COM3"));
         module = std::make_unique<ScriptedModule>(*h, dev);
         h->start();
-        f().ui.Com_Port->setText(QStringLiteral("COM3"));
+        inside(f()).ui.Com_Port->setText(QStringLiteral("COM3"));
     }
     void cleanup() {
         module.reset();
@@ -61,43 +61,43 @@ private slots:
         QFETCH(QByteArray, firmware);
         QFETCH(int, kind);
         module->setUp(-1, firmware);
-        f().ui.NoiseRssi->setText(QStringLiteral("-110"));
-        f().ui.TestStartSW_0->click();
-        QVERIFY(f().InitialTimer->isEnabled());
+        inside(f()).ui.NoiseRssi->setText(QStringLiteral("-110"));
+        inside(f()).ui.TestStartSW_0->click();
+        QVERIFY(inside(f()).InitialTimer->isEnabled());
 
         tick();  // 1: port open, nothing sent
-        QVERIFY(f().MSComm1->isOpen());
+        QVERIFY(inside(f()).MSComm1->isOpen());
         QCOMPARE(dev->baudRate(), 19200);
         QVERIFY(dev->writes().isEmpty());
-        QCOMPARE(f().ui.ComMessage->text(), QString());
-        QCOMPARE(f().ui.TestMode->text(), QString());
+        QCOMPARE(inside(f()).ui.ComMessage->text(), QString());
+        QCOMPARE(inside(f()).ui.TestMode->text(), QString());
         for (QWidget* w : portControls())
             QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-        QCOMPARE(f().ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
-        QVERIFY(f().ui.TestStartSW_0->isEnabled() && f().ui.TestStartSW_1->isEnabled());
+        QCOMPARE(inside(f()).ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
+        QVERIFY(inside(f()).ui.TestStartSW_0->isEnabled() && inside(f()).ui.TestStartSW_1->isEnabled());
 
         tick();  // 2: "@FV"
         QCOMPARE(module->commands, QList<QByteArray>{"@FV\r\n"});
         tick();  // 3: waiting
         QCOMPARE(module->commands.size(), 1);
         tick();  // 4: firmware checked, "@MO"
-        QCOMPARE(f().st.FirmwareKind, kind);
-        QCOMPARE(f().ui.FlorLabel->isEnabled(), kind == 2);
-        QCOMPARE(f().ui.NoiseRssi->text().isEmpty(), kind < 2);
+        QCOMPARE(inside(f()).st.FirmwareKind, kind);
+        QCOMPARE(inside(f()).ui.FlorLabel->isEnabled(), kind == 2);
+        QCOMPARE(inside(f()).ui.NoiseRssi->text().isEmpty(), kind < 2);
         QCOMPARE(module->commands.last(), QByteArray("@MO\r\n"));
         tick();  // 5: FSK found, "@SF"
-        QCOMPARE(f().ui.TestMode->text(), QStringLiteral("FSK"));
-        QCOMPARE(f().ui.Message->text(), QStringLiteral(" モードによる通信"));
-        QCOMPARE(base(f().ui.FSKTxTime), selected());
-        QCOMPARE(f().st.InitStep, 99);
+        QCOMPARE(inside(f()).ui.TestMode->text(), QStringLiteral("FSK"));
+        QCOMPARE(inside(f()).ui.Message->text(), QStringLiteral(" モードによる通信"));
+        QCOMPARE(base(inside(f()).ui.FSKTxTime), selected());
+        QCOMPARE(inside(f()).st.InitStep, 99);
         QCOMPARE(module->commands.last(), QByteArray("@SF\r\n"));
         QVERIFY(!running());
         tick();  // 6: the run begins
         QVERIFY(running());
-        QVERIFY(!f().InitialTimer->isEnabled());
-        QCOMPARE(f().ui.LogFileHedder->text(), QStringLiteral("170921_FSK Mode_"));
-        QCOMPARE(f().ui.TestStartSW_0->text(), RunControl::kContinuousRunning);
-        QCOMPARE(f().st.MinTxPeriod, 300.0);
+        QVERIFY(!inside(f()).InitialTimer->isEnabled());
+        QCOMPARE(inside(f()).ui.LogFileHedder->text(), QStringLiteral("170921_FSK Mode_"));
+        QCOMPARE(inside(f()).ui.TestStartSW_0->text(), RunControl::kContinuousRunning);
+        QCOMPARE(inside(f()).st.MinTxPeriod, 300.0);
         QCOMPARE(module->commands.size(), 3);
     }
 
@@ -114,24 +114,24 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, header);
         module->setUp(sf);
-        f().ui.TestStartSW_1->click();
+        inside(f()).ui.TestStartSW_1->click();
         tick(5);
-        QCOMPARE(f().ui.TestMode->text(), QString());   // decided at the 6th tick
-        QCOMPARE(f().st.InitStep, 5);
+        QCOMPARE(inside(f()).ui.TestMode->text(), QString());   // decided at the 6th tick
+        QCOMPARE(inside(f()).st.InitStep, 5);
         tick();  // 6
-        QCOMPARE(f().ui.TestMode->text(), QStringLiteral("LoRa"));
-        QCOMPARE(f().ui.Message->text(), message);
-        QCOMPARE(f().st.SpreadingIndex, sf);
+        QCOMPARE(inside(f()).ui.TestMode->text(), QStringLiteral("LoRa"));
+        QCOMPARE(inside(f()).ui.Message->text(), message);
+        QCOMPARE(inside(f()).st.SpreadingIndex, sf);
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(base(f().LoRaTxTime[i]), i == sf ? selected() : normal(f().LoRaTxTime[i]));
-        QCOMPARE(base(f().ui.FSKTxTime), normal(f().ui.FSKTxTime));
+            QCOMPARE(base(inside(f()).LoRaTxTime[i]), i == sf ? selected() : normal(inside(f()).LoRaTxTime[i]));
+        QCOMPARE(base(inside(f()).ui.FSKTxTime), normal(inside(f()).ui.FSKTxTime));
         QVERIFY(!running());
         tick();  // 7
         QVERIFY(running());
-        QCOMPARE(f().ui.LogFileHedder->text(), header);
-        QCOMPARE(f().ui.TestStartSW_1->text(), RunControl::kCountedRunning);
-        QVERIFY(!f().ui.TestStartSW_0->isEnabled());
-        QCOMPARE(f().st.MinTxPeriod, double(f().st.LoRaMinTxTime[sf]));
+        QCOMPARE(inside(f()).ui.LogFileHedder->text(), header);
+        QCOMPARE(inside(f()).ui.TestStartSW_1->text(), RunControl::kCountedRunning);
+        QVERIFY(!inside(f()).ui.TestStartSW_0->isEnabled());
+        QCOMPARE(inside(f()).st.MinTxPeriod, double(inside(f()).st.LoRaMinTxTime[sf]));
     }
 
     void failures_data() {
@@ -159,37 +159,37 @@ private slots:
             module->answers.remove(command);
         else
             module->answers[command] = answer;
-        f().st.MinTxPeriod = 66000;   // left from an earlier run
-        f().ui.TestStartSW_0->click();
+        inside(f()).st.MinTxPeriod = 66000;   // left from an earlier run
+        inside(f()).ui.TestStartSW_0->click();
         tick(failTick - 1);
-        QCOMPARE(f().st.RunState, 0);
+        QCOMPARE(inside(f()).st.RunState, 0);
         tick();
-        QCOMPARE(f().ui.Message->text(), message);
-        QCOMPARE(f().st.MinTxPeriod, 0.0);
+        QCOMPARE(inside(f()).ui.Message->text(), message);
+        QCOMPARE(inside(f()).st.MinTxPeriod, 0.0);
         verifyStopPending();
         const int sent = module->commands.size();
         QCOMPARE(sent, failTick - 3);   // nothing after the failing check
         tick();  // Timer1: back to idle
-        QCOMPARE(f().st.RunState, 0);
-        QCOMPARE(f().ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
-        QVERIFY(f().ui.TestStartSW_0->isEnabled() && f().ui.TestStartSW_1->isEnabled());
+        QCOMPARE(inside(f()).st.RunState, 0);
+        QCOMPARE(inside(f()).ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
+        QVERIFY(inside(f()).ui.TestStartSW_0->isEnabled() && inside(f()).ui.TestStartSW_1->isEnabled());
         for (QWidget* w : portControls())
             QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
         tick(10);
         QVERIFY(!running());
         QCOMPARE(module->commands.size(), sent);
-        QCOMPARE(f().ui.Message->text(), message);
+        QCOMPARE(inside(f()).ui.Message->text(), message);
     }
 
     void lateAnswerCountsAsMissing() {
         module->setUp(-1);
         module->delayMs = 150;   // "@FV" still in time (200 ms), "@MO" not (100 ms)
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         tick(4);
-        QCOMPARE(f().st.FirmwareKind, 2);
-        QCOMPARE(f().st.RunState, 0);
+        QCOMPARE(inside(f()).st.FirmwareKind, 2);
+        QCOMPARE(inside(f()).st.RunState, 0);
         tick();
-        QCOMPARE(f().ui.Message->text(), InitSequence::kNoAnswer);
+        QCOMPARE(inside(f()).ui.Message->text(), InitSequence::kNoAnswer);
         verifyStopPending();
     }
 
@@ -205,48 +205,48 @@ private slots:
         QFETCH(bool, busy);
         module->setUp(-1);
         dev->setBusy(busy);
-        f().ui.Com_Port->setText(port);
-        f().st.MinTxPeriod = 300;
-        f().st.SendTime = h->clock.milliseconds() - 50;   // the previous run's last data command
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.Com_Port->setText(port);
+        inside(f()).st.MinTxPeriod = 300;
+        inside(f()).st.SendTime = h->clock.milliseconds() - 50;   // the previous run's last data command
+        inside(f()).ui.TestStartSW_0->click();
         tick();
-        QCOMPARE(f().ui.ComMessage->text(), InitSequence::kCheckPort);
-        QCOMPARE(f().st.MinTxPeriod, 300.0);
+        QCOMPARE(inside(f()).ui.ComMessage->text(), InitSequence::kCheckPort);
+        QCOMPARE(inside(f()).st.MinTxPeriod, 300.0);
         verifyStopPending();
         QCOMPARE(dev->openCount(), 0);
         // The stop waits for the previous run's minimum period: Timer1
         // ticks 250 ms after that data command, then 350.
         tick();
-        QCOMPARE(f().st.RunState, 1);
-        QCOMPARE(f().ui.KeikaTime->text(), QStringLiteral("250"));
+        QCOMPARE(inside(f()).st.RunState, 1);
+        QCOMPARE(inside(f()).ui.KeikaTime->text(), QStringLiteral("250"));
         tick();
-        QCOMPARE(f().st.RunState, 0);
-        QCOMPARE(f().ui.KeikaTime->text(), QString());
+        QCOMPARE(inside(f()).st.RunState, 0);
+        QCOMPARE(inside(f()).ui.KeikaTime->text(), QString());
         QVERIFY(dev->writes().isEmpty());
         QVERIFY(module->commands.isEmpty());
     }
 
     void startPressedAgainBeforeThePortOpens() {
         module->setUp(-1);
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         h->advance(50);
-        f().ui.TestStartSW_1->click();   // replaces the run kind
-        QCOMPARE(f().st.RunKind, 1);
-        QCOMPARE(f().st.InitStep, 0);
+        inside(f()).ui.TestStartSW_1->click();   // replaces the run kind
+        QCOMPARE(inside(f()).st.RunKind, 1);
+        QCOMPARE(inside(f()).st.InitStep, 0);
         h->advance(50);                  // the first tick still at 100 ms
-        QVERIFY(f().MSComm1->isOpen());
+        QVERIFY(inside(f()).MSComm1->isOpen());
         tick(5);
         QVERIFY(running());
-        QCOMPARE(f().ui.TestStartSW_1->text(), RunControl::kCountedRunning);
-        QCOMPARE(f().ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
-        QVERIFY(!f().ui.TestStartSW_0->isEnabled());
+        QCOMPARE(inside(f()).ui.TestStartSW_1->text(), RunControl::kCountedRunning);
+        QCOMPARE(inside(f()).ui.TestStartSW_0->text(), RunControl::kContinuousIdle);
+        QVERIFY(!inside(f()).ui.TestStartSW_0->isEnabled());
     }
 
     void startPressedDuringInitialisationStops() {
         module->setUp(-1);
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         tick(3);   // port open, "@FV" sent
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         verifyStopPending();
         QCOMPARE(module->commands.size(), 1);
         tick(5);
@@ -256,33 +256,33 @@ private slots:
 
     void restartRepaintsThePeriodBoxes() {
         module->setUp(4);
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         tick(7);
-        QCOMPARE(base(f().LoRaTxTime[4]), selected());
-        f().ui.TestStartSW_0->click();   // stop
-        QCOMPARE(f().st.RunState, 1);
+        QCOMPARE(base(inside(f()).LoRaTxTime[4]), selected());
+        inside(f()).ui.TestStartSW_0->click();   // stop
+        QCOMPARE(inside(f()).st.RunState, 1);
         h->advance(35000);               // 34000 ms minimum after "no data command yet"
-        QCOMPARE(f().st.RunState, 0);
+        QCOMPARE(inside(f()).st.RunState, 0);
         module->setUp(-1);
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         tick();
-        for (QLineEdit* box : f().LoRaTxTime)
+        for (QLineEdit* box : inside(f()).LoRaTxTime)
             QCOMPARE(base(box), normal(box));
         tick(4);
-        QCOMPARE(base(f().ui.FSKTxTime), selected());
-        QCOMPARE(base(f().LoRaTxTime[4]), normal(f().LoRaTxTime[4]));
+        QCOMPARE(base(inside(f()).ui.FSKTxTime), selected());
+        QCOMPARE(base(inside(f()).LoRaTxTime[4]), normal(inside(f()).LoRaTxTime[4]));
     }
 
     void writeFailureDuringInitialisation() {
         module->setUp(-1);
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         tick();
         dev->setFailWrites(true);
         tick();   // "@FV" cannot be written
-        QCOMPARE(f().ui.ComMessage->text(), QStringLiteral("Comポート異常検出"));
+        QCOMPARE(inside(f()).ui.ComMessage->text(), QStringLiteral("Comポート異常検出"));
         verifyStopPending();
         tick(10);
-        QCOMPARE(f().st.RunState, 0);
+        QCOMPARE(inside(f()).st.RunState, 0);
         QVERIFY(!running());
     }
 };

@@ -38,17 +38,17 @@ class RadioRunTest : public QObject {
         dev = h->ports.addDevice(QStringLiteral("COM3"));
         module = std::make_unique<ScriptedModule>(*h, dev);
         h->start();
-        f().ui.Com_Port->setText(QStringLiteral("COM3"));
+        inside(f()).ui.Com_Port->setText(QStringLiteral("COM3"));
     }
     // Initialises and starts a run; spreading < 0 is FSK.
     void startRun(int spreading, int button = 0) {
         module->setUp(spreading);
-        f().TestStartSW[button]->click();
+        inside(f()).TestStartSW[button]->click();
         tick(spreading < 0 ? 6 : 7);
-        QVERIFY(f().Tx_Timer->isEnabled());
+        QVERIFY(inside(f()).Tx_Timer->isEnabled());
     }
     // A data command goes out now (what the test cycle notes about it).
-    void dataCommandNow() { f().st.SendTime = h->clock.milliseconds(); }
+    void dataCommandNow() { inside(f()).st.SendTime = h->clock.milliseconds(); }
 
     struct Buttons {
         QString caption0;
@@ -57,10 +57,10 @@ class RadioRunTest : public QObject {
         bool enabled1;
     };
     void verifyButtons(const Buttons& b) {
-        QCOMPARE(f().ui.TestStartSW_0->text(), b.caption0);
-        QCOMPARE(f().ui.TestStartSW_0->isEnabled(), b.enabled0);
-        QCOMPARE(f().ui.TestStartSW_1->text(), b.caption1);
-        QCOMPARE(f().ui.TestStartSW_1->isEnabled(), b.enabled1);
+        QCOMPARE(inside(f()).ui.TestStartSW_0->text(), b.caption0);
+        QCOMPARE(inside(f()).ui.TestStartSW_0->isEnabled(), b.enabled0);
+        QCOMPARE(inside(f()).ui.TestStartSW_1->text(), b.caption1);
+        QCOMPARE(inside(f()).ui.TestStartSW_1->isEnabled(), b.enabled1);
     }
     const Buttons idle{RunControl::kContinuousIdle, true, RunControl::kCountedIdle, true};
     const Buttons stopping{RunControl::kContinuousStopping, false, RunControl::kCountedStopping, false};
@@ -81,102 +81,102 @@ private slots:
         QFETCH(int, button);
         verifyButtons(idle);
         startRun(-1, button);
-        QCOMPARE(f().st.RunKind, button);
+        QCOMPARE(inside(f()).st.RunKind, button);
         if (button == 0)
             verifyButtons({RunControl::kContinuousRunning, true, RunControl::kCountedIdle, false});
         else
             verifyButtons({RunControl::kContinuousIdle, false, RunControl::kCountedRunning, true});
         for (int i = 1; i <= 6; ++i)
-            QVERIFY(!f().Frame[i]->isEnabled());
-        f().TestStartSW[button]->click();
+            QVERIFY(!inside(f()).Frame[i]->isEnabled());
+        inside(f()).TestStartSW[button]->click();
         verifyButtons(stopping);
-        QVERIFY(!f().MSComm1->isOpen());
-        QVERIFY(!f().Tx_Timer->isEnabled());
+        QVERIFY(!inside(f()).MSComm1->isOpen());
+        QVERIFY(!inside(f()).Tx_Timer->isEnabled());
         tick(5);   // no data command in this test: the stop completes at once
         verifyButtons(idle);
         for (int i = 1; i <= 6; ++i)
-            QVERIFY(f().Frame[i]->isEnabled());
-        QVERIFY(!f().Timer1->isEnabled());
-        QCOMPARE(f().ui.KeikaTime->text(), QString());
+            QVERIFY(inside(f()).Frame[i]->isEnabled());
+        QVERIFY(!inside(f()).Timer1->isEnabled());
+        QCOMPARE(inside(f()).ui.KeikaTime->text(), QString());
     }
 
     void beginFsk() {
-        f().ui.TestMode->setText(QStringLiteral("FSK"));
-        f().ui.FSKTxTime->setText(QStringLiteral("450"));
-        f().ui.Tx_Count->setText(QStringLiteral("17"));
-        f().ui.FSK_OK->setText(QStringLiteral("15"));
-        f().ui.FSK_Err->setText(QStringLiteral("2"));
-        f().ui.FSKData->setText(QStringLiteral("017"));
-        f().ui.RxText->setPlainText(QStringLiteral("*RS=-70dBm"));
-        f().ui.RxData->setText(QStringLiteral("2A "));
-        f().st.RxRssiHistory.fill(QStringLiteral("-80"));
-        f().st.AckRssiHistory.fill(QStringLiteral("-81"));
-        f().st.ResultPending = 1;
-        f().st.RunState = 1;
-        f().ui.LogFileName->setText(QStringLiteral("t"));
-        f().run->BeginTestRun();
+        inside(f()).ui.TestMode->setText(QStringLiteral("FSK"));
+        inside(f()).ui.FSKTxTime->setText(QStringLiteral("450"));
+        inside(f()).ui.Tx_Count->setText(QStringLiteral("17"));
+        inside(f()).ui.FSK_OK->setText(QStringLiteral("15"));
+        inside(f()).ui.FSK_Err->setText(QStringLiteral("2"));
+        inside(f()).ui.FSKData->setText(QStringLiteral("017"));
+        inside(f()).ui.RxText->setPlainText(QStringLiteral("*RS=-70dBm"));
+        inside(f()).ui.RxData->setText(QStringLiteral("2A "));
+        inside(f()).st.RxRssiHistory.fill(QStringLiteral("-80"));
+        inside(f()).st.AckRssiHistory.fill(QStringLiteral("-81"));
+        inside(f()).st.ResultPending = 1;
+        inside(f()).st.RunState = 1;
+        inside(f()).ui.LogFileName->setText(QStringLiteral("t"));
+        inside(f()).run->BeginTestRun();
 
-        QCOMPARE(f().ui.LogFileHedder->text(), QStringLiteral("170921_FSK Mode_"));
-        QCOMPARE(f().ui.MapFileHedder->text(), QStringLiteral("170921_FSK Mode_Map_"));
-        QCOMPARE(f().st.TxPeriod, 450.0);
-        QCOMPARE(f().st.MinTxPeriod, 300.0);
-        QCOMPARE(f().ui.Tx_Count->text(), QStringLiteral("0"));
-        QCOMPARE(f().ui.FSK_OK->text(), QStringLiteral("0"));
-        QCOMPARE(f().ui.FSK_Err->text(), QStringLiteral("0"));
-        QCOMPARE(f().ui.FSKData->text(), QStringLiteral("000"));
-        QCOMPARE(f().ui.RxText->toPlainText(), QString());
-        QCOMPARE(f().ui.RxData->text(), QString());
-        QCOMPARE(f().ui.RxTimeHist->toPlainText(), QString());
+        QCOMPARE(inside(f()).ui.LogFileHedder->text(), QStringLiteral("170921_FSK Mode_"));
+        QCOMPARE(inside(f()).ui.MapFileHedder->text(), QStringLiteral("170921_FSK Mode_Map_"));
+        QCOMPARE(inside(f()).st.TxPeriod, 450.0);
+        QCOMPARE(inside(f()).st.MinTxPeriod, 300.0);
+        QCOMPARE(inside(f()).ui.Tx_Count->text(), QStringLiteral("0"));
+        QCOMPARE(inside(f()).ui.FSK_OK->text(), QStringLiteral("0"));
+        QCOMPARE(inside(f()).ui.FSK_Err->text(), QStringLiteral("0"));
+        QCOMPARE(inside(f()).ui.FSKData->text(), QStringLiteral("000"));
+        QCOMPARE(inside(f()).ui.RxText->toPlainText(), QString());
+        QCOMPARE(inside(f()).ui.RxData->text(), QString());
+        QCOMPARE(inside(f()).ui.RxTimeHist->toPlainText(), QString());
         for (int i = 0; i < 10; ++i)
-            QVERIFY(f().st.RxRssiHistory[i].isEmpty() && f().st.AckRssiHistory[i].isEmpty());
-        QCOMPARE(f().st.ResultPending, 0);
-        QCOMPARE(f().st.RunState, 0);
-        QCOMPARE(f().Tx_Timer->interval(), 100);
-        QVERIFY(f().Tx_Timer->isEnabled());
-        QVERIFY(f().Timer1->isEnabled());
+            QVERIFY(inside(f()).st.RxRssiHistory[i].isEmpty() && inside(f()).st.AckRssiHistory[i].isEmpty());
+        QCOMPARE(inside(f()).st.ResultPending, 0);
+        QCOMPARE(inside(f()).st.RunState, 0);
+        QCOMPARE(inside(f()).Tx_Timer->interval(), 100);
+        QVERIFY(inside(f()).Tx_Timer->isEnabled());
+        QVERIFY(inside(f()).Timer1->isEnabled());
 
         const QString log = QStringLiteral("\r\n-------< Start:2017/09/21 13:05:09 > -------\r\n") +
                             RunControl::kColumnHeads;
-        QCOMPARE(f().logs->commLogText(), log);
+        QCOMPARE(inside(f()).logs->commLogText(), log);
         QString onDisk;
         QVERIFY(textfile::read(h->path(QStringLiteral("170921_FSK Mode_t.log")), &onDisk));
         QCOMPARE(onDisk, log);
 
         // The graph starts empty: every pixel in the background colour.
-        const QImage& img = f().ui.Picture1->image();
+        const QImage& img = inside(f()).ui.Picture1->image();
         QVERIFY(!img.isNull());
-        const QRgb back = colourFromValue(f().st.GraphBackColor).rgb();
+        const QRgb back = colourFromValue(inside(f()).st.GraphBackColor).rgb();
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
                 QCOMPARE(img.pixel(x, y), back);
     }
 
     void beginLora4096() {
-        f().ui.TestMode->setText(QStringLiteral("LoRa"));
-        f().st.SpreadingIndex = 5;
-        f().LoRaTxTime[5]->setText(QStringLiteral("80000"));
-        f().run->BeginTestRun();
-        QVERIFY(f().ui.LogFileHedder->text().endsWith(QStringLiteral("_LoRa4096_")));
-        QCOMPARE(f().ui.MapFileHedder->text(), QStringLiteral("170921_LoRa4096_Map_"));
-        QCOMPARE(f().st.TxPeriod, 80000.0);
-        QCOMPARE(f().st.MinTxPeriod, 66000.0);
+        inside(f()).ui.TestMode->setText(QStringLiteral("LoRa"));
+        inside(f()).st.SpreadingIndex = 5;
+        inside(f()).LoRaTxTime[5]->setText(QStringLiteral("80000"));
+        inside(f()).run->BeginTestRun();
+        QVERIFY(inside(f()).ui.LogFileHedder->text().endsWith(QStringLiteral("_LoRa4096_")));
+        QCOMPARE(inside(f()).ui.MapFileHedder->text(), QStringLiteral("170921_LoRa4096_Map_"));
+        QCOMPARE(inside(f()).st.TxPeriod, 80000.0);
+        QCOMPARE(inside(f()).st.MinTxPeriod, 66000.0);
     }
 
     void stopPendingFsk() {
         startRun(-1);
         dataCommandNow();
         h->advance(50);      // stop pressed 50 ms after the data command
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         verifyButtons(stopping);
         const qint64 sentAt = h->clock.nowMs() - 50;
         // Timer1 keeps its pace (ticks 100, 200, 300 ms after the command).
         h->clock.advanceTo(sentAt + 299);
-        QCOMPARE(f().st.RunState, 1);
-        QCOMPARE(f().ui.KeikaTime->text(), QStringLiteral("200"));
+        QCOMPARE(inside(f()).st.RunState, 1);
+        QCOMPARE(inside(f()).ui.KeikaTime->text(), QStringLiteral("200"));
         verifyButtons(stopping);
         h->clock.advanceTo(sentAt + 300);
-        QCOMPARE(f().st.RunState, 0);
-        QCOMPARE(f().ui.KeikaTime->text(), QString());
+        QCOMPARE(inside(f()).st.RunState, 0);
+        QCOMPARE(inside(f()).ui.KeikaTime->text(), QString());
         verifyButtons(idle);
     }
 
@@ -185,17 +185,17 @@ private slots:
         dataCommandNow();
         const qint64 sentAt = h->clock.nowMs();
         h->advance(50);
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         verifyButtons(stopping);
         h->clock.advanceTo(sentAt + 65999);
-        QCOMPARE(f().st.RunState, 1);
-        QCOMPARE(f().ui.KeikaTime->text(), QStringLiteral("65900"));
+        QCOMPARE(inside(f()).st.RunState, 1);
+        QCOMPARE(inside(f()).ui.KeikaTime->text(), QStringLiteral("65900"));
         verifyButtons(stopping);
-        QVERIFY(!f().ui.Com_Port->isEnabled());
+        QVERIFY(!inside(f()).ui.Com_Port->isEnabled());
         h->clock.advanceTo(sentAt + 66000);
-        QCOMPARE(f().st.RunState, 0);
+        QCOMPARE(inside(f()).st.RunState, 0);
         verifyButtons(idle);
-        QVERIFY(f().ui.Com_Port->isEnabled());
+        QVERIFY(inside(f()).ui.Com_Port->isEnabled());
     }
 
     void gpsInUseKeepsItsControlsLocked_data() {
@@ -206,53 +206,53 @@ private slots:
     void gpsInUseKeepsItsControlsLocked() {
         QFETCH(bool, gps);
         startRun(-1);
-        f().ui.GPS_On->blockSignals(true);   // the GPS channel's handler is not under test
-        f().ui.GPS_On->setChecked(gps);
-        f().ui.GPS_On->blockSignals(false);
-        f().run->StopTestRun();
+        inside(f()).ui.GPS_On->blockSignals(true);   // the GPS channel's handler is not under test
+        inside(f()).ui.GPS_On->setChecked(gps);
+        inside(f()).ui.GPS_On->blockSignals(false);
+        inside(f()).run->StopTestRun();
         tick(5);
-        QCOMPARE(f().st.RunState, 0);
-        QVERIFY(f().ui.Com_Port->isEnabled() && f().ui.ComSelectSW->isEnabled());
-        QCOMPARE(f().ui.GPS_Port->isEnabled(), !gps);
-        QCOMPARE(f().ui.GPS_Baudrate->isEnabled(), !gps);
-        QCOMPARE(f().ui.GPS_SelectSW->isEnabled(), !gps);
+        QCOMPARE(inside(f()).st.RunState, 0);
+        QVERIFY(inside(f()).ui.Com_Port->isEnabled() && inside(f()).ui.ComSelectSW->isEnabled());
+        QCOMPARE(inside(f()).ui.GPS_Port->isEnabled(), !gps);
+        QCOMPARE(inside(f()).ui.GPS_Baudrate->isEnabled(), !gps);
+        QCOMPARE(inside(f()).ui.GPS_SelectSW->isEnabled(), !gps);
     }
 
     void stopWithThePortClosed() {
-        QVERIFY(!f().MSComm1->isOpen());
-        f().InitialTimer->setEnabled(true);
-        f().Tx_Timer->setEnabled(true);
-        f().run->StopTestRun();
+        QVERIFY(!inside(f()).MSComm1->isOpen());
+        inside(f()).InitialTimer->setEnabled(true);
+        inside(f()).Tx_Timer->setEnabled(true);
+        inside(f()).run->StopTestRun();
         verifyButtons(stopping);
-        QCOMPARE(f().st.RunState, 1);
-        QVERIFY(!f().InitialTimer->isEnabled());
-        QVERIFY(!f().Tx_Timer->isEnabled());
-        QVERIFY(f().Timer1->isEnabled());
+        QCOMPARE(inside(f()).st.RunState, 1);
+        QVERIFY(!inside(f()).InitialTimer->isEnabled());
+        QVERIFY(!inside(f()).Tx_Timer->isEnabled());
+        QVERIFY(inside(f()).Timer1->isEnabled());
     }
 
     void idleLeavesKeikaTimeAlone() {
         tick(20);
-        QCOMPARE(f().ui.KeikaTime->text(), QString());
-        QVERIFY(!f().Timer1->isEnabled());
+        QCOMPARE(inside(f()).ui.KeikaTime->text(), QString());
+        QVERIFY(!inside(f()).Timer1->isEnabled());
     }
 
     void startPressWhileStopPendingDoesNothing() {
         startRun(-1);
         dataCommandNow();
-        f().ui.TestStartSW_0->click();
-        f().ui.TestStartSW_0->click();   // disabled: nothing
-        f().run->TestStartSW_Click(0);   // and even when called: the stop stays pending
-        QCOMPARE(f().st.RunState, 1);
-        QVERIFY(!f().InitialTimer->isEnabled());
+        inside(f()).ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();   // disabled: nothing
+        inside(f()).run->TestStartSW_Click(0);   // and even when called: the stop stays pending
+        QCOMPARE(inside(f()).st.RunState, 1);
+        QVERIFY(!inside(f()).InitialTimer->isEnabled());
     }
 
     void portListHiddenOnStart() {
-        f().ui.Com_PortList->move(10, 10);
-        f().ui.Com_PortList->setEnabled(true);
+        inside(f()).ui.Com_PortList->move(10, 10);
+        inside(f()).ui.Com_PortList->setEnabled(true);
         module->setUp(-1);
-        f().ui.TestStartSW_0->click();
-        QCOMPARE(f().ui.Com_PortList->y(), -200);
-        QVERIFY(!f().ui.Com_PortList->isEnabled());
+        inside(f()).ui.TestStartSW_0->click();
+        QCOMPARE(inside(f()).ui.Com_PortList->y(), -200);
+        QVERIFY(!inside(f()).ui.Com_PortList->isEnabled());
     }
 
     void elapsedAcrossTheCounterWrap_data() {
@@ -274,14 +274,14 @@ private slots:
         dataCommandNow();
         const qint64 sentAt = h->clock.nowMs();
         h->advance(10);
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         for (int k = 1; k * 100 < minimum; ++k) {
             h->clock.advanceTo(sentAt + 100 * k);
-            QCOMPARE(f().st.RunState, 1);
-            QCOMPARE(f().ui.KeikaTime->text(), QString::number(100 * k));
+            QCOMPARE(inside(f()).st.RunState, 1);
+            QCOMPARE(inside(f()).ui.KeikaTime->text(), QString::number(100 * k));
         }
         h->clock.advanceTo(sentAt + minimum);
-        QCOMPARE(f().st.RunState, 0);
+        QCOMPARE(inside(f()).st.RunState, 0);
         verifyButtons(idle);
     }
 
@@ -297,11 +297,11 @@ private slots:
         make(start);
         module->setUp(-1);
         module->answers.remove("@MO");
-        f().ui.TestStartSW_0->click();
+        inside(f()).ui.TestStartSW_0->click();
         tick(5);
-        QCOMPARE(f().st.RunState, 1);
+        QCOMPARE(inside(f()).st.RunState, 1);
         tick();
-        QCOMPARE(f().st.RunState, 0);
+        QCOMPARE(inside(f()).st.RunState, 0);
         verifyButtons(idle);
     }
 
@@ -332,20 +332,20 @@ private slots:
         QFETCH(int, sent);
         QList<records::RunStart> starts;
         QList<records::RunEnd> ends;
-        connect(f().run.get(), &RunControl::runStarted, this, [&](const records::RunStart& s) { starts << s; });
-        connect(f().run.get(), &RunControl::runEnded, this, [&](const records::RunEnd& e) { ends << e; });
+        connect(inside(f()).run.get(), &RunControl::runStarted, this, [&](const records::RunStart& s) { starts << s; });
+        connect(inside(f()).run.get(), &RunControl::runEnded, this, [&](const records::RunEnd& e) { ends << e; });
         module->setUp(ending == SpreadingOutOfRange ? 7 : -1);
         if (ending == NoModeAnswer)
             module->answers.remove("@MO");
         if (ending == NoSuchPort)
-            f().ui.Com_Port->setText(QStringLiteral("COM9"));
+            inside(f()).ui.Com_Port->setText(QStringLiteral("COM9"));
         if (ending == WriteFailsInInit)
             connect(dev, &FakeDevice::received, this, [this](const QByteArray& line) {
                 if (line.startsWith("@MO"))
                     dev->setFailWrites(true);   // "@SF" is the write that fails
             });
-        f().ui.Tx_CnEnd->setText(QStringLiteral("3"));
-        f().TestStartSW[1]->click();
+        inside(f()).ui.Tx_CnEnd->setText(QStringLiteral("3"));
+        inside(f()).TestStartSW[1]->click();
         tick(7);
         const bool runs = ending >= WriteFailsInRun || ending == Completes;
         QCOMPARE(starts.size(), runs ? 1 : 0);
@@ -357,12 +357,12 @@ private slots:
             } else if (ending == PortVanishesInRun) {
                 dev->unplug();
                 // At once, not at the next step's write.
-                QCOMPARE(f().ui.ComMessage->text(), message);
-                QCOMPARE(f().st.RunState, 1);
-                QVERIFY(!f().Tx_Timer->isEnabled());
-                QCOMPARE(f().ui.TestStartSW_1->text(), RunControl::kCountedStopping);
+                QCOMPARE(inside(f()).ui.ComMessage->text(), message);
+                QCOMPARE(inside(f()).st.RunState, 1);
+                QVERIFY(!inside(f()).Tx_Timer->isEnabled());
+                QCOMPARE(inside(f()).ui.TestStartSW_1->text(), RunControl::kCountedStopping);
             } else {
-                f().TestStartSW[1]->click();
+                inside(f()).TestStartSW[1]->click();
             }
         }
         h->advance(5000);
@@ -370,7 +370,7 @@ private slots:
         QCOMPARE(int(ends[0].cause), cause);
         QCOMPARE(ends[0].message, message);
         QCOMPARE(ends[0].sent, std::int64_t(sent));
-        QCOMPARE(f().st.RunState, 0);
+        QCOMPARE(inside(f()).st.RunState, 0);
         verifyButtons(idle);
         if (runs) {
             QCOMPARE(ends[0].runId, starts[0].runId);
@@ -380,8 +380,8 @@ private slots:
             QCOMPARE(starts[0].periodMs, 300.0);
         }
         // The next attempt is a run of its own.
-        f().ui.Com_Port->setText(QStringLiteral("COM9"));
-        f().TestStartSW[0]->click();
+        inside(f()).ui.Com_Port->setText(QStringLiteral("COM9"));
+        inside(f()).TestStartSW[0]->click();
         tick(2);
         QCOMPARE(ends.size(), 2);
         QCOMPARE(ends[1].runId, ends[0].runId + 1);

@@ -10,3 +10,6 @@ qvx_add_test(shell_data_folder_test
 qvx_add_test(shell_inventory_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_inventory_test.cpp
   LIBS qvx_virtualbench)
+# The window's form stays inside the shell (the parts see their views).
+add_test(NAME shell_form_header_test
+  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -P ${CMAKE_CURRENT_LIST_DIR}/shell_form_header_check.cmake.script)

@@ -66,23 +66,23 @@ private slots:
         {
             WindowHarness h;
             Form1& f = h.start();
-            d.showOn(f.ui.Message);
-            QCOMPARE(f.ui.Message->text(), QStringLiteral("データフォルダ: ~/.local/share/qvx-loopback"));
+            d.showOn(inside(f).ui.Message);
+            QCOMPARE(inside(f).ui.Message->text(), QStringLiteral("データフォルダ: ~/.local/share/qvx-loopback"));
         }
         {
             WindowHarness h;
             QVERIFY(QDir(h.dir()).mkdir("qvx-loopback.ini"));  // the settings file cannot be read
             Form1& f = h.start();
-            const QString message = f.ui.Message->text();
+            const QString message = inside(f).ui.Message->text();
             QVERIFY(message.contains("設定ファイル"));
-            d.showOn(f.ui.Message);
-            QCOMPARE(f.ui.Message->text(), message);
+            d.showOn(inside(f).ui.Message);
+            QCOMPARE(inside(f).ui.Message->text(), message);
         }
         {
             WindowHarness h;
             Form1& f = h.start();
-            DataFolder{}.showOn(f.ui.Message);  // beside the executable: nothing to say
-            QCOMPARE(f.ui.Message->text(), QString());
+            DataFolder{}.showOn(inside(f).ui.Message);  // beside the executable: nothing to say
+            QCOMPARE(inside(f).ui.Message->text(), QString());
         }
     }
 
@@ -93,8 +93,8 @@ private slots:
         QVERIFY(own.open(QIODevice::WriteOnly));
         own.close();
         Form1& f = h.start();
-        f.sounds->PlaySuccessSound();
-        f.sounds->PlayFailureSound();
+        inside(f).sounds->PlaySuccessSound();
+        inside(f).sounds->PlayFailureSound();
         QCOMPARE(h.sound.played, (QStringList{h.services.soundDir + QStringLiteral("/COMP.wav"), own.fileName()}));
     }
 };

@@ -46,7 +46,7 @@ private slots:
         Form1& f = h.start();
         f.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f));
-        QLineEdit* fsk = f.ui.FSKTxTime;
+        QLineEdit* fsk = inside(f).ui.FSKTxTime;
         fsk->setFocus(Qt::MouseFocusReason);
         QVERIFY(fsk->hasFocus());
 
@@ -63,14 +63,14 @@ private slots:
         QCOMPARE(fsk->text(), QString("250"));
 
         // Leaving for another control of the window applies the rule.
-        f.LoRaTxTime[0]->setFocus(Qt::TabFocusReason);
-        QVERIFY(f.LoRaTxTime[0]->hasFocus());
+        inside(f).LoRaTxTime[0]->setFocus(Qt::TabFocusReason);
+        QVERIFY(inside(f).LoRaTxTime[0]->hasFocus());
         QCOMPARE(fsk->text(), QString("300"));
-        f.LoRaTxTime[0]->setText(QStringLiteral("1"));
-        focusOut(f.LoRaTxTime[0], Qt::PopupFocusReason);
-        QCOMPARE(f.LoRaTxTime[0]->text(), QString("1"));
+        inside(f).LoRaTxTime[0]->setText(QStringLiteral("1"));
+        focusOut(inside(f).LoRaTxTime[0], Qt::PopupFocusReason);
+        QCOMPARE(inside(f).LoRaTxTime[0]->text(), QString("1"));
         fsk->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(f.LoRaTxTime[0]->text(), QString("3700"));
+        QCOMPARE(inside(f).LoRaTxTime[0]->text(), QString("3700"));
     }
 
     void comboListsStayAsSet_data() {
@@ -111,7 +111,7 @@ private slots:
             QCOMPARE(d->acceptMode(), QFileDialog::AcceptOpen);
             QCOMPARE(d->nameFilters(), filters);
         });
-        f.ui.Geten_ReadSW->click();
+        inside(f).ui.Geten_ReadSW->click();
         QVERIFY(seen);
 
         seen = false;
@@ -123,7 +123,7 @@ private slots:
             QVERIFY(d->testOption(QFileDialog::DontConfirmOverwrite));
             QVERIFY(d->defaultSuffix().isEmpty());
         });
-        f.ui.Geten_SetSW->click();
+        inside(f).ui.Geten_SetSW->click();
         QVERIFY(seen);
 
         QTemporaryDir elsewhere;
@@ -135,8 +135,8 @@ private slots:
             name->setText(pos);   // typed by the operator
             static_cast<QDialog*>(d)->accept();
         });
-        f.ui.Geten_ReadSW->click();
-        QCOMPARE(f.st.DatumLatitude, 35.5);
+        inside(f).ui.Geten_ReadSW->click();
+        QCOMPARE(inside(f).st.DatumLatitude, 35.5);
 
         seen = false;
         whenDialogOpens([&](QFileDialog* d) {
@@ -145,7 +145,7 @@ private slots:
             QCOMPARE(d->selectedFiles().size(), 1);
             QCOMPARE(canonical(d->selectedFiles().first()), canonical(pos));
         });
-        f.ui.Geten_SetSW->click();
+        inside(f).ui.Geten_SetSW->click();
         QVERIFY(seen);
     }
     // Tab walks every enabled control of the window and comes back to the
@@ -165,14 +165,14 @@ private slots:
                 if (!option || option->isChecked())
                     expected.insert(w);
             }
-        QVERIFY(expected.contains(f.ui.RxText) && expected.contains(f.ui.LogFile_Flg));
-        QWidget* first = f.ui.Com_Port;
+        QVERIFY(expected.contains(inside(f).ui.RxText) && expected.contains(inside(f).ui.LogFile_Flg));
+        QWidget* first = inside(f).ui.Com_Port;
         first->setFocus(Qt::TabFocusReason);
         QSet<QWidget*> reached{first};
         for (int i = 0; i < 4 * expected.size() && QApplication::focusWidget() != nullptr; ++i) {
-            const QString before = f.ui.RxText->toPlainText() + f.ui.LogText->toPlainText();
+            const QString before = inside(f).ui.RxText->toPlainText() + inside(f).ui.LogText->toPlainText();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(f.ui.RxText->toPlainText() + f.ui.LogText->toPlainText(), before);
+            QCOMPARE(inside(f).ui.RxText->toPlainText() + inside(f).ui.LogText->toPlainText(), before);
             if (QApplication::focusWidget() == first)
                 break;
             reached.insert(QApplication::focusWidget());
@@ -193,8 +193,8 @@ private slots:
             QVERIFY2(!w->accessibleDescription().isEmpty(), qPrintable(w->objectName()));
             QCOMPARE(w->accessibleName(), w->objectName());
         }
-        QCOMPARE(f.ui.Label7->buddy(), static_cast<QWidget*>(f.ui.Tx_Count));
-        QCOMPARE(f.ui.Tx_Count->accessibleDescription(), QStringLiteral("カウント"));
+        QCOMPARE(inside(f).ui.Label7->buddy(), static_cast<QWidget*>(inside(f).ui.Tx_Count));
+        QCOMPARE(inside(f).ui.Tx_Count->accessibleDescription(), QStringLiteral("カウント"));
     }
 };
 

@@ -50,12 +50,12 @@ QList<Word> inkedWords(const QLabel* label) {
 // Starts a counted run against the scripted module on COM3, the log file
 // name left empty (its warning colour shows).
 void startCountedRun(Form1& f, ScriptedModule& module) {
-    f.ui.Com_Port->setText(QStringLiteral("COM3"));
+    inside(f).ui.Com_Port->setText(QStringLiteral("COM3"));
     module.setUp(-1);
     module.answers["@DT05001XX"] = QByteArray("*DR=05001") + char(0xFF) + char(0xB5) + "\r\n";
     module.answers["@RS"] = "*RS=-70dBm\r\n";
-    f.ui.LogFileName->setText(QString());
-    f.TestStartSW[1]->click();
+    inside(f).ui.LogFileName->setText(QString());
+    inside(f).TestStartSW[1]->click();
 }
 
 } // namespace
@@ -66,12 +66,12 @@ class ShellReadableTest : public QObject {
     // Status labels hold nothing at start-up: give them the longest texts
     // the program writes into them.
     static void fillStatusTexts(Form1& f) {
-        f.ui.ComMessage->setText(QStringLiteral("Comポート異常検出"));
-        f.ui.GPSMessage->setText(QStringLiteral("ポート･設定確認"));
-        f.ui.TestMode->setText(QStringLiteral("LoRa"));
-        f.ui.Message->setText(QStringLiteral("応答無 ,FSK/LoRa Command Modeに設定！"));
-        f.ui.LogFileHedder->setText(QStringLiteral("261207_LoRa1024_"));
-        f.ui.MapFileHedder->setText(QStringLiteral("261207_LoRa1024_Map_"));
+        inside(f).ui.ComMessage->setText(QStringLiteral("Comポート異常検出"));
+        inside(f).ui.GPSMessage->setText(QStringLiteral("ポート･設定確認"));
+        inside(f).ui.TestMode->setText(QStringLiteral("LoRa"));
+        inside(f).ui.Message->setText(QStringLiteral("応答無 ,FSK/LoRa Command Modeに設定！"));
+        inside(f).ui.LogFileHedder->setText(QStringLiteral("261207_LoRa1024_"));
+        inside(f).ui.MapFileHedder->setText(QStringLiteral("261207_LoRa1024_Map_"));
     }
 
 private slots:
@@ -94,9 +94,9 @@ private slots:
                     if (other == label || !other->isVisibleTo(&f) || !other->geometry().intersects(w.ink))
                         continue;
                     // TxCmd stands over the command prefix of Label1's caption, in its place.
-                    const bool prefix = (label == f.ui.Label1 && other == f.ui.TxCmd) ||
-                                        (label == f.ui.TxCmd && other == f.ui.Label1);
-                    if (prefix && w.text == f.ui.TxCmd->text())
+                    const bool prefix = (label == ::inside(f).ui.Label1 && other == ::inside(f).ui.TxCmd) ||
+                                        (label == ::inside(f).ui.TxCmd && other == ::inside(f).ui.Label1);
+                    if (prefix && w.text == ::inside(f).ui.TxCmd->text())
                         continue;
                     faults << label->objectName() + " '" + w.text + "' lies under " + other->objectName();
                 }
@@ -111,23 +111,23 @@ private slots:
     void packetRowShowsItsPrefixOnce() {
         WindowHarness h;
         Form1& f = h.start();
-        const QList<Word> words = inkedWords(f.ui.Label1);
+        const QList<Word> words = inkedWords(inside(f).ui.Label1);
         QCOMPARE(words.size(), 2);
-        QCOMPARE(words[1].text, f.ui.TxCmd->text());
+        QCOMPARE(words[1].text, inside(f).ui.TxCmd->text());
         // TxCmd covers the prefix of Label1 with its own background, above
         // it, and writes its text where Label1's prefix would stand.
-        QVERIFY(f.ui.TxCmd->autoFillBackground());
-        QVERIFY(f.ui.TxCmd->geometry().contains(words[1].ink));
-        const QObjectList& order = f.ui.Frame_2->children();
-        QVERIFY(order.indexOf(f.ui.TxCmd) > order.indexOf(f.ui.Label1));
-        QCOMPARE(f.ui.TxCmd->font(), f.ui.Label1->font());
-        QCOMPARE(inkedWords(f.ui.TxCmd).first().ink, words[1].ink);
+        QVERIFY(inside(f).ui.TxCmd->autoFillBackground());
+        QVERIFY(inside(f).ui.TxCmd->geometry().contains(words[1].ink));
+        const QObjectList& order = inside(f).ui.Frame_2->children();
+        QVERIFY(order.indexOf(inside(f).ui.TxCmd) > order.indexOf(inside(f).ui.Label1));
+        QCOMPARE(inside(f).ui.TxCmd->font(), inside(f).ui.Label1->font());
+        QCOMPARE(inkedWords(inside(f).ui.TxCmd).first().ink, words[1].ink);
     }
 
     void mapViewShowsWholeLines() {
         WindowHarness h;
         Form1& f = h.start();
-        QPlainTextEdit* map = f.ui.MapText;
+        QPlainTextEdit* map = inside(f).ui.MapText;
         const QFontMetrics fm(map->font());
         const int margins = 2 * int(map->document()->documentMargin()) + 2;
         const QString line = QStringLiteral(" 35.6520566, 139.761315, 140.5,-78,-80,-110");
@@ -146,24 +146,24 @@ private slots:
         FakeDevice* dev = h.ports.addDevice(QStringLiteral("COM3"));
         ScriptedModule module(h, dev);
         Form1& f = h.start();
-        f.ui.Com_Port->setText(QStringLiteral("COM3"));
+        inside(f).ui.Com_Port->setText(QStringLiteral("COM3"));
         module.setUp(-1);
         module.answers["@DT05001XX"] = QByteArray("*DR=05001") + char(0xFF) + char(0xB5) + "\r\n";
         module.answers["@RS"] = "*RS=-70dBm\r\n";
-        f.TestStartSW[1]->click();
+        inside(f).TestStartSW[1]->click();
         h.advance(600 + 300 + 150);   // initialisation, the first exchange, half a period
-        QCOMPARE(f.ui.Tx_Count->text(), QString("2"));
-        QCOMPARE(f.ui.FSK_OK->text(), QString("1"));
-        QVERIFY(!f.ui.KeikaTime->text().isEmpty() && !f.ui.LogText->toPlainText().isEmpty());
+        QCOMPARE(inside(f).ui.Tx_Count->text(), QString("2"));
+        QCOMPARE(inside(f).ui.FSK_OK->text(), QString("1"));
+        QVERIFY(!inside(f).ui.KeikaTime->text().isEmpty() && !inside(f).ui.LogText->toPlainText().isEmpty());
 
         QStringList greyed;
         for (int i = 1; i <= 6; ++i) {
-            QGroupBox* frame = f.Frame[i];
+            QGroupBox* frame = inside(f).Frame[i];
             QVERIFY(!frame->isEnabled());
             for (QWidget* w : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
                 const bool showsValue = qobject_cast<QLabel*>(w) || qobject_cast<QLineEdit*>(w) ||
                                         qobject_cast<QPlainTextEdit*>(w);
-                if (!showsValue || w == f.ui.Com_Port || w == f.ui.GPS_Port || w->y() < 0)
+                if (!showsValue || w == inside(f).ui.Com_Port || w == inside(f).ui.GPS_Port || w->y() < 0)
                     continue;
                 const QImage locked = w->grab().toImage();
                 frame->setEnabled(true);
@@ -174,7 +174,7 @@ private slots:
             }
         }
         QVERIFY2(greyed.isEmpty(), qPrintable(greyed.join(' ')));
-        QVERIFY(!f.ui.Tx_CnEnd->isEnabled());
+        QVERIFY(!inside(f).ui.Tx_CnEnd->isEnabled());
     }
 
     // Labels, fields, text boxes and scroll bars paint their own background
@@ -190,7 +190,7 @@ private slots:
         QList<QWidget*> own;
         for (QWidget* w : f.findChildren<QWidget*>())
             if (w->property("ownBackground").toBool()) own << w;
-        QVERIFY(own.contains(f.ui.KeikaTime) && own.contains(f.ui.Message) && own.contains(f.ui.LogText));
+        QVERIFY(own.contains(inside(f).ui.KeikaTime) && own.contains(inside(f).ui.Message) && own.contains(inside(f).ui.LogText));
         const auto differs = [&] {
             const QImage shown = f.grab().toImage();
             for (QWidget* w : own) w->setAutoFillBackground(false);
@@ -202,7 +202,7 @@ private slots:
 
         startCountedRun(f, module);
         h.advance(600 + 300 + 150);
-        QVERIFY(!f.Frame[1]->isEnabled() && !f.ui.LogText->toPlainText().isEmpty());
+        QVERIFY(!inside(f).Frame[1]->isEnabled() && !inside(f).ui.LogText->toPlainText().isEmpty());
         QVERIFY(!differs());
     }
 
@@ -222,7 +222,7 @@ private slots:
                 pictured << w;
                 style = s;
             }
-        QVERIFY(style && pictured.contains(f.ui.KeikaTime) && pictured.contains(f.ui.LogText->verticalScrollBar()));
+        QVERIFY(style && pictured.contains(inside(f).ui.KeikaTime) && pictured.contains(inside(f).ui.LogText->verticalScrollBar()));
         const auto differs = [&] {
             const QImage shown = f.grab().toImage();
             for (QWidget* w : pictured) w->setStyle(nullptr);
@@ -234,16 +234,16 @@ private slots:
 
         startCountedRun(f, module);
         h.advance(600 + 300 * 4 + 150);
-        QScrollBar* bar = f.ui.LogText->verticalScrollBar();
+        QScrollBar* bar = inside(f).ui.LogText->verticalScrollBar();
         const int earlier = bar->maximum();
-        QVERIFY(!f.Frame[1]->isEnabled() && earlier > 0);
+        QVERIFY(!inside(f).Frame[1]->isEnabled() && earlier > 0);
         QVERIFY(!differs());
         h.advance(300 * 4);
         QVERIFY(bar->maximum() > earlier);
-        f.ui.Tx_CnEnd->setFocus();
+        inside(f).ui.Tx_CnEnd->setFocus();
         QVERIFY(!differs());
         // Unlocked, the log box scrolled to its top and back to its end.
-        for (int i = 1; i <= 6; ++i) f.Frame[i]->setEnabled(true);
+        for (int i = 1; i <= 6; ++i) inside(f).Frame[i]->setEnabled(true);
         for (int value : {0, bar->maximum()}) {
             bar->setValue(value);
             QVERIFY2(!differs(), qPrintable(QString::number(value)));
@@ -262,7 +262,7 @@ private slots:
     void barPicturesServeEveryRangeAlike() {
         WindowHarness h;
         Form1& f = h.start();
-        QScrollBar* bar = f.ui.RxTimeHist->verticalScrollBar();
+        QScrollBar* bar = inside(f).ui.RxTimeHist->verticalScrollBar();
         auto* style = dynamic_cast<PictureStyle*>(bar->style());
         QVERIFY(style);
         int compared = 0;
@@ -292,18 +292,18 @@ private slots:
         WindowHarness h;
         Form1& f = h.start();
         const auto shaped = [&] {
-            return !(f.ui.RxData->font().styleStrategy() & QFont::PreferNoShaping) &&
-                   !(f.ui.ChkData->font().styleStrategy() & QFont::PreferNoShaping);
+            return !(inside(f).ui.RxData->font().styleStrategy() & QFont::PreferNoShaping) &&
+                   !(inside(f).ui.ChkData->font().styleStrategy() & QFont::PreferNoShaping);
         };
         const QSize start = f.size();
         QVERIFY(!shaped());
-        const int rxLeft = f.ui.RxData->mapTo(&f, QPoint()).x();
+        const int rxLeft = inside(f).ui.RxData->mapTo(&f, QPoint()).x();
         f.resize(rxLeft + 1, start.height());
         QVERIFY(shaped());
         f.resize(start);
         QVERIFY(!shaped());
-        f.ui.RxData->setText(QStringLiteral("2A 44 52 3D 30 35 "));
-        QCOMPARE(f.ui.RxData->text(), QStringLiteral("2A 44 52 3D 30 35 "));
+        inside(f).ui.RxData->setText(QStringLiteral("2A 44 52 3D 30 35 "));
+        QCOMPARE(inside(f).ui.RxData->text(), QStringLiteral("2A 44 52 3D 30 35 "));
     }
 
     // The numbers a run rewrites every step and tick skip the font's shaping
@@ -315,7 +315,7 @@ private slots:
         QList<QLineEdit*> unshaped;
         for (QLineEdit* e : f.findChildren<QLineEdit*>())
             if (e->font().styleStrategy() & QFont::PreferNoShaping) unshaped << e;
-        for (QLineEdit* e : {f.ui.KeikaTime, f.ui.Tx_Count, f.ui.FSK_OK, f.ui.Rx_Rssi, f.ui.NoiseRssi, f.ui.WGS84_Kyori})
+        for (QLineEdit* e : {inside(f).ui.KeikaTime, inside(f).ui.Tx_Count, inside(f).ui.FSK_OK, inside(f).ui.Rx_Rssi, inside(f).ui.NoiseRssi, inside(f).ui.WGS84_Kyori})
             QVERIFY2(unshaped.contains(e), qPrintable(e->objectName()));
         const auto setStrategy = [&](QFont::StyleStrategy strategy) {
             for (QLineEdit* e : unshaped) {
@@ -342,9 +342,9 @@ private slots:
         Form1& f = h.start();
         const QString dots = QString(2, QChar(0xFF65));
         const QList<std::pair<QPlainTextEdit*, QString>> shown = {
-            {f.ui.RxText, QStringLiteral("*RA=-112dBm[Cr][Lf]*DR=05015") + dots + QStringLiteral("[Cr][Lf]*RS=-78dBm[Cr][Lf]")},
-            {f.ui.RxTimeHist, QStringLiteral(" 60\n 61\n-1\n 1234")},
-            {f.ui.MapText, QStringLiteral("35.6812883, 139.76721, 40.5,-75,-94,-116\n35.68128, 139.7671983, 40.5,,,-115")}};
+            {inside(f).ui.RxText, QStringLiteral("*RA=-112dBm[Cr][Lf]*DR=05015") + dots + QStringLiteral("[Cr][Lf]*RS=-78dBm[Cr][Lf]")},
+            {inside(f).ui.RxTimeHist, QStringLiteral(" 60\n 61\n-1\n 1234")},
+            {inside(f).ui.MapText, QStringLiteral("35.6812883, 139.76721, 40.5,-75,-94,-116\n35.68128, 139.7671983, 40.5,,,-115")}};
         for (const auto& [box, text] : shown) {
             QVERIFY2(box->font().styleStrategy() & QFont::PreferNoShaping, qPrintable(box->objectName()));
             box->setPlainText(text);
@@ -359,7 +359,7 @@ private slots:
     void graphSurfaceHasItsScaleSize() {
         WindowHarness h;
         Form1& f = h.start();
-        RssiGraph* g = f.ui.Picture1;
+        RssiGraph* g = inside(f).ui.Picture1;
         // The picture box as the scale labels are placed from it, with a
         // one-pixel frame around a 341 x 216 drawing surface.
         QCOMPARE(pixelsToTwips(g->y()), 2880);

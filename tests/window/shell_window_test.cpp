@@ -95,23 +95,23 @@ private slots:
         WindowHarness h;
         Form1& f = h.start();
         QCOMPARE(f.windowTitle(), QString("QVX-760D/M  ループバック通信試験   Ver.= 0.900.5"));
-        QCOMPARE(f.ui.GPS_Baudrate->count(), 5);
-        QCOMPARE(f.ui.GPS_Baudrate->currentText(), QString("9600"));
-        QCOMPARE(f.ui.GPSdata_clr->currentText(), QString("$GPGGA"));
-        QCOMPARE(f.ui.FSKTxTime->text(), QString("300"));
-        QCOMPARE(f.LoRaTxTime[5]->text(), QString("66000"));
-        QCOMPARE(f.ui.LogFileHedder->text(), QString("170921_Mode_"));
-        QCOMPARE(f.ui.MapFileHedder->text(), QString("170921_Mode_Map_"));
-        QVERIFY(f.ui.Message->text().isEmpty());
-        QVERIFY(f.ui.ComMessage->text().isEmpty());
-        QCOMPARE(twipsTop(f.ui.Com_PortList), -3000);
-        QVERIFY(!f.ui.Com_PortList->isEnabled());
-        QCOMPARE(twipsTop(f.RFLevel[0]), 2970);
-        QCOMPARE(twipsTop(f.RFLevel[8]), 5850);
-        QCOMPARE(twipsTop(f.ui.Label25), 6090);
-        QVERIFY(f.GPSTimer->isEnabled());
-        QVERIFY(!f.Tx_Timer->isEnabled() && !f.InitialTimer->isEnabled() && !f.Timer1->isEnabled());
-        QCOMPARE(f.ui.LogFileName->palette().color(QPalette::Base), QColor(255, 192, 192));
+        QCOMPARE(inside(f).ui.GPS_Baudrate->count(), 5);
+        QCOMPARE(inside(f).ui.GPS_Baudrate->currentText(), QString("9600"));
+        QCOMPARE(inside(f).ui.GPSdata_clr->currentText(), QString("$GPGGA"));
+        QCOMPARE(inside(f).ui.FSKTxTime->text(), QString("300"));
+        QCOMPARE(inside(f).LoRaTxTime[5]->text(), QString("66000"));
+        QCOMPARE(inside(f).ui.LogFileHedder->text(), QString("170921_Mode_"));
+        QCOMPARE(inside(f).ui.MapFileHedder->text(), QString("170921_Mode_Map_"));
+        QVERIFY(inside(f).ui.Message->text().isEmpty());
+        QVERIFY(inside(f).ui.ComMessage->text().isEmpty());
+        QCOMPARE(twipsTop(inside(f).ui.Com_PortList), -3000);
+        QVERIFY(!inside(f).ui.Com_PortList->isEnabled());
+        QCOMPARE(twipsTop(inside(f).RFLevel[0]), 2970);
+        QCOMPARE(twipsTop(inside(f).RFLevel[8]), 5850);
+        QCOMPARE(twipsTop(inside(f).ui.Label25), 6090);
+        QVERIFY(inside(f).GPSTimer->isEnabled());
+        QVERIFY(!inside(f).Tx_Timer->isEnabled() && !inside(f).InitialTimer->isEnabled() && !inside(f).Timer1->isEnabled());
+        QCOMPARE(inside(f).ui.LogFileName->palette().color(QPalette::Base), QColor(255, 192, 192));
     }
 
     void resizeRule() {
@@ -120,14 +120,14 @@ private slots:
         const QSize start = f.size();
         f.resize(start + QSize(1000 / 15, 1000 / 15));
         QCoreApplication::processEvents();
-        QCOMPARE(f.ui.Frame_4->width(), twipsToPixels(12855 + 990));
-        QCOMPARE(f.ui.LogText->height(), twipsToPixels(875 + 990));
+        QCOMPARE(inside(f).ui.Frame_4->width(), twipsToPixels(12855 + 990));
+        QCOMPARE(inside(f).ui.LogText->height(), twipsToPixels(875 + 990));
         f.resize(start);
         QCoreApplication::processEvents();
-        QCOMPARE(pixelsToTwips(f.ui.Frame_4->width()), 12855);
-        QCOMPARE(pixelsToTwips(f.ui.Frame_4->height()), 1815);
-        QCOMPARE(pixelsToTwips(f.ui.LogText->width()), 12495);
-        QCOMPARE(pixelsToTwips(f.ui.LogText->height()), 975);
+        QCOMPARE(pixelsToTwips(inside(f).ui.Frame_4->width()), 12855);
+        QCOMPARE(pixelsToTwips(inside(f).ui.Frame_4->height()), 1815);
+        QCOMPARE(pixelsToTwips(inside(f).ui.LogText->width()), 12495);
+        QCOMPARE(pixelsToTwips(inside(f).ui.LogText->height()), 975);
     }
 
     void firstStartLeavesAnEmptyFileAndTheCloseFillsIt() {
@@ -158,12 +158,12 @@ private slots:
             "GPS_Baudrate ,4800  ,x",
         })));
         Form1& f = h.start();
-        QCOMPARE(f.ui.Com_Port->text(), QString("COM3"));
-        QCOMPARE(f.ui.FSKTxTime->text(), QString("300"));
-        QCOMPARE(f.LoRaTxTime[5]->text(), QString("66000"));
-        QCOMPARE(f.LoRaTxTime[0]->text(), QString("3700"));
-        QCOMPARE(f.ui.Tx_CnEnd->text(), QString("0"));
-        QCOMPARE(f.ui.GPS_Baudrate->currentText(), QString("4800"));
+        QCOMPARE(inside(f).ui.Com_Port->text(), QString("COM3"));
+        QCOMPARE(inside(f).ui.FSKTxTime->text(), QString("300"));
+        QCOMPARE(inside(f).LoRaTxTime[5]->text(), QString("66000"));
+        QCOMPARE(inside(f).LoRaTxTime[0]->text(), QString("3700"));
+        QCOMPARE(inside(f).ui.Tx_CnEnd->text(), QString("0"));
+        QCOMPARE(inside(f).ui.GPS_Baudrate->currentText(), QString("4800"));
         QCOMPARE(f.pos().y(), 0);
         QCOMPARE(pixelsToTwips(f.pos().x()), 1920 * 15 - 13455 + 0);
     }
@@ -189,31 +189,31 @@ private slots:
         QVERIFY(textfile::write(h.settingsPath(), settingsText(lines)));
         Form1& f = h.start();
         QCOMPARE(twipsTop(&f), topTwips);
-        QCOMPARE(f.ui.Com_Port->text(), txCom);
+        QCOMPARE(inside(f).ui.Com_Port->text(), txCom);
     }
 
     void roundTripAcrossARestart() {
         WindowHarness h;
         {
             Form1& f = h.start();
-            f.ui.Com_Port->setText("/dev/pts/7");
-            f.ui.FSKTxTime->setText("5000");
-            f.ui.Tx_CnEnd->setText("10,5");
+            inside(f).ui.Com_Port->setText("/dev/pts/7");
+            inside(f).ui.FSKTxTime->setText("5000");
+            inside(f).ui.Tx_CnEnd->setText("10,5");
             h.close();
         }
         Form1& f = h.start();
-        QCOMPARE(f.ui.Com_Port->text(), QString("/dev/pts/7"));
-        QCOMPARE(f.ui.FSKTxTime->text(), QString("5000"));
-        QCOMPARE(f.ui.Tx_CnEnd->text(), QString("10,5"));
-        QCOMPARE(f.LoRaTxTime[3]->text(), QString("19000"));
+        QCOMPARE(inside(f).ui.Com_Port->text(), QString("/dev/pts/7"));
+        QCOMPARE(inside(f).ui.FSKTxTime->text(), QString("5000"));
+        QCOMPARE(inside(f).ui.Tx_CnEnd->text(), QString("10,5"));
+        QCOMPARE(inside(f).LoRaTxTime[3]->text(), QString("19000"));
     }
 
     void unusableSettingsFileStillStartsAndCloses() {
         WindowHarness h;
         QVERIFY(QDir(h.dir()).mkdir("qvx-loopback.ini"));  // a directory in its place
         Form1& f = h.start();
-        QVERIFY(f.ui.Message->text().contains("設定ファイル"));
-        QCOMPARE(f.ui.FSKTxTime->text(), QString("300"));
+        QVERIFY(inside(f).ui.Message->text().contains("設定ファイル"));
+        QCOMPARE(inside(f).ui.FSKTxTime->text(), QString("300"));
         h.close();  // reports on standard error, never crashes
         QVERIFY(QFileInfo(h.settingsPath()).isDir());
     }
@@ -234,8 +234,8 @@ private slots:
             if (!user.denied(h.settingsPath()))
                 QSKIP("this process reads files whatever their permissions");
             Form1& f = h.start();
-            QCOMPARE(f.ui.Message->text(), QString("設定ファイル読込異常: qvx-loopback.ini"));
-            QCOMPARE(f.ui.Com_Port->text(), QString());
+            QCOMPARE(inside(f).ui.Message->text(), QString("設定ファイル読込異常: qvx-loopback.ini"));
+            QCOMPARE(inside(f).ui.Com_Port->text(), QString());
             h.close();
         }
         QVERIFY(QFile::setPermissions(h.settingsPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
@@ -248,7 +248,7 @@ private slots:
         WindowHarness h;
         FakeDevice* radio = h.ports.addDevice("COM3");
         Form1& f = h.start();
-        QVERIFY(f.MSComm1->open("COM3", 19200));
+        QVERIFY(inside(f).MSComm1->open("COM3", 19200));
         qint64 sizeWhenClosed = -1;
         QObject::connect(radio, &FakeDevice::closed, [&] { sizeWhenClosed = QFileInfo(h.settingsPath()).size(); });
         h.close();

@@ -46,14 +46,14 @@ private slots:
         QVERIFY(!o.runRequested());
         WindowHarness h;
         Form1& f = h.start();
-        const QString port = f.ui.Com_Port->text();
-        const bool logging = f.ui.LogFile_Flg->isChecked();
+        const QString port = inside(f).ui.Com_Port->text();
+        const bool logging = inside(f).ui.LogFile_Flg->isChecked();
         f.startDriver(o);
         QCoreApplication::processEvents();
-        QCOMPARE(f.ui.Com_Port->text(), port);
-        QCOMPARE(f.ui.LogFile_Flg->isChecked(), logging);
-        QVERIFY(!f.ui.GPS_On->isChecked());
-        QVERIFY(!f.Tx_Timer->isEnabled());
+        QCOMPARE(inside(f).ui.Com_Port->text(), port);
+        QCOMPARE(inside(f).ui.LogFile_Flg->isChecked(), logging);
+        QVERIFY(!inside(f).ui.GPS_On->isChecked());
+        QVERIFY(!inside(f).Tx_Timer->isEnabled());
     }
 
     void portsAndLogNamesAreWrittenIn() {
@@ -65,16 +65,16 @@ private slots:
         Form1& f = h.start();
         f.startDriver(o);
         QCoreApplication::processEvents();
-        QCOMPARE(f.ui.Com_Port->text(), QStringLiteral("COM7"));
-        QCOMPARE(f.ui.GPS_Port->text(), QStringLiteral("COM9"));
-        QCOMPARE(f.ui.GPS_Baudrate->currentText(), QStringLiteral("9600"));
-        QVERIFY(f.ui.GPS_On->isChecked());
-        QVERIFY(f.MSComm2->isOpen());
-        QVERIFY(f.ui.LogFile_Flg->isChecked());
-        QCOMPARE(f.ui.LogFileName->text(), QStringLiteral("site3"));
-        QCOMPARE(f.ui.MapFileName->text(), QStringLiteral("site3"));
+        QCOMPARE(inside(f).ui.Com_Port->text(), QStringLiteral("COM7"));
+        QCOMPARE(inside(f).ui.GPS_Port->text(), QStringLiteral("COM9"));
+        QCOMPARE(inside(f).ui.GPS_Baudrate->currentText(), QStringLiteral("9600"));
+        QVERIFY(inside(f).ui.GPS_On->isChecked());
+        QVERIFY(inside(f).MSComm2->isOpen());
+        QVERIFY(inside(f).ui.LogFile_Flg->isChecked());
+        QCOMPARE(inside(f).ui.LogFileName->text(), QStringLiteral("site3"));
+        QCOMPARE(inside(f).ui.MapFileName->text(), QStringLiteral("site3"));
         // No run was asked for: none starts.
-        QVERIFY(!f.MSComm1->isOpen());
+        QVERIFY(!inside(f).MSComm1->isOpen());
     }
 
     // The ports, the GPS speed and the run length given on the command line
@@ -91,11 +91,11 @@ private slots:
         Form1& f = h.start();
         f.startDriver(o);
         QCoreApplication::processEvents();
-        QCOMPARE(f.ui.Com_Port->text(), QStringLiteral("COM7"));
-        QCOMPARE(f.ui.GPS_Port->text(), QStringLiteral("COM9"));
-        QCOMPARE(f.ui.GPS_Baudrate->currentText(), QStringLiteral("19200"));
-        QCOMPARE(f.ui.Tx_CnEnd->text(), QStringLiteral("3"));
-        f.ui.Tx_CnEnd->setText(QStringLiteral("50"));   // by hand
+        QCOMPARE(inside(f).ui.Com_Port->text(), QStringLiteral("COM7"));
+        QCOMPARE(inside(f).ui.GPS_Port->text(), QStringLiteral("COM9"));
+        QCOMPARE(inside(f).ui.GPS_Baudrate->currentText(), QStringLiteral("19200"));
+        QCOMPARE(inside(f).ui.Tx_CnEnd->text(), QStringLiteral("3"));
+        inside(f).ui.Tx_CnEnd->setText(QStringLiteral("50"));   // by hand
         h.close();
 
         QString text;

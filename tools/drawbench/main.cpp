@@ -74,16 +74,16 @@ Side run(long count, long block, int page) {
     FakeDevice* device = h.ports.addDevice(QStringLiteral("COM3"));
     SimOnDevice sim(device, h.clock, cfg);
     Form1& f = h.start();
-    f.ui.Com_Port->setText(QStringLiteral("COM3"));
-    f.ui.LogFile_Flg->setChecked(true);
-    f.ui.LogFileName->setText(QStringLiteral("bench"));
+    inside(f).ui.Com_Port->setText(QStringLiteral("COM3"));
+    inside(f).ui.LogFile_Flg->setChecked(true);
+    inside(f).ui.LogFileName->setText(QStringLiteral("bench"));
     analysis::AnalysisWindow* aw = nullptr;
     if (page >= 0) {
         f.showAnalysis();
-        aw = f.analysisWindow.get();
+        aw = inside(f).analysisWindow.get();
         aw->findChild<QTabWidget*>(QStringLiteral("AnalysisTabs"))->setCurrentIndex(page);
     }
-    f.TestStartSW[0]->click();
+    inside(f).TestStartSW[0]->click();
     h.advance(1000);
     QCoreApplication::processEvents();
 
@@ -132,7 +132,7 @@ Side run(long count, long block, int page) {
             sinceEvents = 0;
             QCoreApplication::processEvents();
         }
-        if (!f.Tx_Timer->isEnabled()) {
+        if (!inside(f).Tx_Timer->isEnabled()) {
             side.stoppedEarly = true;
             break;
         }
@@ -145,7 +145,7 @@ Side run(long count, long block, int page) {
     side.sent = sim.dataCommands();
     if (aw)
         side.drawnPoints = aw->charts().drawnPoints();
-    f.TestStartSW[0]->click();
+    inside(f).TestStartSW[0]->click();
     h.advance(2000);
     return side;
 }

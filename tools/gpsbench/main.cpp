@@ -24,8 +24,8 @@ int main(int argc, char** argv) {
         WindowHarness h;
         FakeDevice* dev = h.ports.addDevice(QStringLiteral("COM9"));
         Form1& f = h.start();
-        f.ui.GPS_Port->setText(QStringLiteral("COM9"));
-        f.ui.GPS_On->setChecked(true);
+        inside(f).ui.GPS_Port->setText(QStringLiteral("COM9"));
+        inside(f).ui.GPS_On->setChecked(true);
         QByteArray text;
         while (text.size() + line.size() <= kib * 1024) text += line;
         dev->send(text);
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         // Changed buffer each tick (one more byte) so GPSdataDisp is refilled.
         t.start();
         for (int i = 0; i < ticks; ++i) {
-            f.st.GpsBuffer.replace(0, 1, QChar(u'0' + (i % 10)));
+            inside(f).st.GpsBuffer.replace(0, 1, QChar(u'0' + (i % 10)));
             h.advance(100);
         }
         const double changed = t.nsecsElapsed() / 1e3 / ticks;
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < ticks; ++i) h.advance(100);
         const double unchanged = t.nsecsElapsed() / 1e3 / ticks;
         std::printf("buffer %2d KiB (%6lld chars): tick %8.1f us with new text, %8.1f us unchanged\n", kib,
-                    static_cast<long long>(f.st.GpsBuffer.size()), changed, unchanged);
+                    static_cast<long long>(inside(f).st.GpsBuffer.size()), changed, unchanged);
     }
     return 0;
 }

@@ -42,7 +42,7 @@
 #include <QThread>
 
 #include "common/Twips.h"
-#include "form/Window.h"
+#include "form/FormFacts.h"
 #include "ui_Form1.h"
 
 #include <algorithm>

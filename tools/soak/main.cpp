@@ -83,12 +83,12 @@ int main(int argc, char* argv[]) {
     FakeDevice* device = h.ports.addDevice(QStringLiteral("COM3"));
     SimOnDevice sim(device, h.clock, cfg);
     Form1& f = h.start();
-    f.ui.Com_Port->setText(QStringLiteral("COM3"));
-    f.ui.LogFile_Flg->setChecked(true);
-    f.ui.LogFileName->setText(QStringLiteral("soak"));
-    f.TestStartSW[0]->click();
+    inside(f).ui.Com_Port->setText(QStringLiteral("COM3"));
+    inside(f).ui.LogFile_Flg->setChecked(true);
+    inside(f).ui.LogFileName->setText(QStringLiteral("soak"));
+    inside(f).TestStartSW[0]->click();
     h.advance(1000);
-    const QString log = h.path(f.ui.LogFileHedder->text() + QStringLiteral("soak.log"));
+    const QString log = h.path(inside(f).ui.LogFileHedder->text() + QStringLiteral("soak.log"));
 
     QElapsedTimer wall;
     wall.start();
@@ -96,13 +96,13 @@ int main(int argc, char* argv[]) {
     out << "cycles  RSS[KiB]  log[bytes]  Tx_Count  OK  Err  wall[s]\n";
     const auto sample = [&] {
         out << sim.dataCommands() << "  " << residentKiB() << "  " << QFileInfo(log).size() << "  "
-            << f.ui.Tx_Count->text() << "  " << f.ui.FSK_OK->text() << "  " << f.ui.FSK_Err->text() << "  "
+            << inside(f).ui.Tx_Count->text() << "  " << inside(f).ui.FSK_OK->text() << "  " << inside(f).ui.FSK_Err->text() << "  "
             << wall.elapsed() / 1000.0 << Qt::endl;
     };
     sample();
     const long step = std::max(1L, cycles / 10);
     for (long next = step; sim.dataCommands() < cycles; next = std::min(cycles, next + step)) {
-        while (sim.dataCommands() < next && f.Tx_Timer->isEnabled()) {
+        while (sim.dataCommands() < next && inside(f).Tx_Timer->isEnabled()) {
             h.advance(1000);
             device->clearWrites();  // the fake's record of writes is not the program's memory
             // The virtual clock fires timers itself; repaints and deferred
@@ -110,22 +110,22 @@ int main(int argc, char* argv[]) {
             QCoreApplication::processEvents();
         }
         sample();
-        if (!f.Tx_Timer->isEnabled()) {
-            out << "the run stopped by itself: " << f.ui.Message->text() << Qt::endl;
+        if (!inside(f).Tx_Timer->isEnabled()) {
+            out << "the run stopped by itself: " << inside(f).ui.Message->text() << Qt::endl;
             return 1;
         }
     }
-    f.TestStartSW[0]->click();
+    inside(f).TestStartSW[0]->click();
     h.advance(5000);
     // One packet in ten is lost by the pattern; any more and answers were
     // misjudged (a response time gone wrong across a counter wrap, say).
-    const long sent = f.ui.Tx_Count->text().toLong();
-    const long ok = f.ui.FSK_OK->text().toLong();
-    const long err = f.ui.FSK_Err->text().toLong();
+    const long sent = inside(f).ui.Tx_Count->text().toLong();
+    const long ok = inside(f).ui.FSK_OK->text().toLong();
+    const long err = inside(f).ui.FSK_Err->text().toLong();
     // The last packet sent may still be waiting for its evaluation.
     const bool counted = (ok + err == sent || ok + err == sent - 1) && err <= sent / 10 + 1;
     out << (counted ? "counters consistent" : "COUNTERS WRONG") << Qt::endl;
-    const bool stopped = f.st.RunState == 0 && !f.MSComm1->isOpen() && !f.Tx_Timer->isEnabled();
+    const bool stopped = inside(f).st.RunState == 0 && !inside(f).MSComm1->isOpen() && !inside(f).Tx_Timer->isEnabled();
     out << "counter at " << h.clock.nowMs() << " ms (" << h.clock.milliseconds() << " as the program reads it)\n";
     out << (stopped ? "stopped cleanly" : "STOP DID NOT COMPLETE") << Qt::endl;
     return stopped && counted ? 0 : 1;

@@ -5,7 +5,7 @@
 //   SimConfig cfg;                                   // FSK, "*FV=", -75 dBm far end ...
 //   cfg.lossPattern = "..x";
 //   SimOnDevice sim(h.ports.addDevice("COM3"), h.clock, cfg);
-//   Form1& f = h.start();  f.ui.Com_Port->setText("COM3");  ...  h.advance(1000);
+//   Form1& f = h.start();  inside(f).ui.Com_Port->setText("COM3");  ...  h.advance(1000);
 //   QCOMPARE(sim.dataCommands(), 3);
 //
 // What the program writes to the device goes to the module; the module's

@@ -5,7 +5,7 @@
 #include "FakeSerialPort.h"
 #include "FakeServices.h"
 #include "VirtualClock.h"
-#include "shell/Form1.h"
+#include "FormInside.h"
 
 #include <QTemporaryDir>
 #include <memory>
