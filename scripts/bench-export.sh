@@ -17,10 +17,10 @@ python3 "$here/synthetic-stream.py" "$n" >"$work/day.jsonl"
 
 measure() {   # label command... -> "cpu_s peak_MB"
   if ! /usr/bin/time -f "%U %S %M" -o "$work/time" "$@" >/dev/null 2>&1; then echo "- -"; return; fi
-  awk '{ printf "%.2f %.0f", $1 + $2, $3 / 1024 }' "$work/time"
+  awk '{ printf "%.2f %.0f\n", $1 + $2, $3 / 1024 }' "$work/time"
 }
-ogr() {   # driver output
-  ogr2ogr -f "$1" "$2" "$work/day.csv" -oo X_POSSIBLE_NAMES=lon_deg -oo Y_POSSIBLE_NAMES=lat_deg \
+ogr() {   # driver output [options]: the command, for measure (which runs programs, not functions)
+  echo ogr2ogr -f "$1" "$2" "$work/day.csv" -oo X_POSSIBLE_NAMES=lon_deg -oo Y_POSSIBLE_NAMES=lat_deg \
     -oo AUTODETECT_TYPE=YES -oo KEEP_GEOM_COLUMNS=NO "${@:3}"
 }
 echo "exchanges: $n ($(du -h "$work/day.jsonl" | cut -f1) stream), load: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -28,10 +28,10 @@ printf '%-8s %14s %12s %14s %12s %8s\n' format "qvx CPU s" "qvx MB" "ogr2ogr CPU
 for f in geojson kml gpx csv html; do
   read -r qc qm < <(measure "$tool" --to "$f" --output "$work/out.$f" "$work/day.jsonl")
   case $f in
-    geojson) read -r oc om < <(measure ogr GeoJSON "$work/ogr.json") ;;
-    kml) read -r oc om < <(measure ogr KML "$work/ogr.kml") ;;
-    gpx) read -r oc om < <(measure ogr GPX "$work/ogr.gpx" -dsco GPX_USE_EXTENSIONS=YES) ;;
-    csv) read -r oc om < <(measure ogr CSV "$work/ogr.csv") ;;
+    geojson) read -r oc om < <(measure $(ogr GeoJSON "$work/ogr.json")) ;;
+    kml) read -r oc om < <(measure $(ogr KML "$work/ogr.kml")) ;;
+    gpx) read -r oc om < <(measure $(ogr GPX "$work/ogr.gpx" -dsco GPX_USE_EXTENSIONS=YES)) ;;
+    csv) read -r oc om < <(measure $(ogr CSV "$work/ogr.csv")) ;;
     html) oc=- om=- ;;   # no counterpart
   esac
   ratio=-
