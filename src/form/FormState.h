@@ -8,9 +8,8 @@
 
 struct FormState {
     // The values the run and initialisation state take (kept as integers:
-    // the run buttons' index is the run kind).
+    // the run buttons' index is the run kind, 1 a counted run).
     static constexpr int kContinuousRun = 0;   // RunKind
-    static constexpr int kCountedRun = 1;
     static constexpr int kNoStopPending = 0;   // RunState
     static constexpr int kStopPending = 1;
     static constexpr int kNoFirmwareAnswer = 0;     // FirmwareKind: no answer to "@FV"

@@ -6,7 +6,6 @@
 #include "gps/GgaProcessor.h"
 #include "looptest/ResultSounds.h"
 #include "looptest/RssiGraph.h"
-#include "looptest/RunControl.h"
 #include "module/CommandSet.h"
 #include "module/ExchangeTiming.h"
 #include "platform/Clock.h"

@@ -2,9 +2,9 @@
 
 #include "form/FormState.h"
 #include "module/CommandSet.h"
+#include "platform/PortTrouble.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
-#include "ports/PortTrouble.h"
 #include "platform/WidgetColours.h"
 
 #include <QLabel>

@@ -1,10 +1,9 @@
 #include "ports/GpsChannel.h"
 
-#include "ports/PortTrouble.h"
-
 #include "common/TextFile.h"
 #include "form/FormState.h"
 #include "platform/Clock.h"
+#include "platform/PortTrouble.h"
 #include "platform/SerialPort.h"
 
 #include <QCheckBox>

@@ -1,5 +1,5 @@
-qvx_add_test(gps_position_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_position_test.cpp
+qvx_add_test(gps_datum_file_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_datum_file_test.cpp
   LIBS qvx_core)
 qvx_add_test(gps_source_names_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/gps_source_names_test.cpp

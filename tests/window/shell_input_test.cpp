@@ -1,8 +1,10 @@
 // The operator's input: the period rule when a field is really left (not
-// when a context menu or another window takes the focus for a while), the
-// fixed lists of the editable combo boxes, and the real file dialogs as
-// the datum buttons open them.
+// when a context menu or another window takes the focus for a while) and
+// what it makes of each text, the file-name fields' warning colour, the
+// fixed lists of the editable combo boxes, and the real file dialogs as the
+// datum buttons open them.
 #include "WindowHarness.h"
+#include "common/Colours.h"
 #include "common/TextFile.h"
 #include "platform/QtDialogs.h"
 
@@ -71,6 +73,54 @@ private slots:
         QCOMPARE(inside(f).LoRaTxTime[0]->text(), QString("1"));
         fsk->setFocus(Qt::MouseFocusReason);
         QCOMPARE(inside(f).LoRaTxTime[0]->text(), QString("3700"));
+    }
+
+    // The period rule on leaving a field: raised to the mode's minimum,
+    // kept when at or above it (a number as typed, unit and all), the
+    // minimum for an empty or non-numeric text.
+    void periodRaisedOnLosingTheFocus_data() {
+        QTest::addColumn<int>("field");     // -1 FSKTxTime, else LoRaTxTime(i)
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("FSK 250") << -1 << "250" << "300";
+        QTest::newRow("FSK 300 stays") << -1 << "300" << "300";
+        QTest::newRow("FSK 301 stays") << -1 << "301" << "301";
+        QTest::newRow("FSK 5000ms as typed") << -1 << "5000ms" << "5000ms";
+        QTest::newRow("FSK empty") << -1 << "" << "300";
+        QTest::newRow("FSK abc") << -1 << "abc" << "300";
+        QTest::newRow("LoRa 5 60000") << 5 << "60000" << "66000";
+        QTest::newRow("LoRa 0 3700 stays") << 0 << "3700" << "3700";
+    }
+    void periodRaisedOnLosingTheFocus() {
+        QFETCH(int, field);
+        QFETCH(QString, typed);
+        WindowHarness h;
+        Form1& f = h.start();
+        f.activateWindow();
+        QLineEdit* box = field < 0 ? inside(f).ui.FSKTxTime : inside(f).LoRaTxTime[field];
+        box->setFocus();
+        box->setText(typed);
+        QCOMPARE(box->text(), typed);   // not corrected while being edited
+        focusOut(box, Qt::TabFocusReason);
+        QTEST(box->text(), "after");
+    }
+
+    // The file-name fields are light red while empty or the placeholder
+    // text, the normal background otherwise.
+    void fileNameWarningColour() {
+        WindowHarness h;
+        Form1& f = h.start();
+        const QColor warning = colourFromValue(0xC0C0FF);
+        const QColor normal = QApplication::palette(inside(f).ui.LogFileName).color(QPalette::Base);
+        auto base = [](QLineEdit* e) { return e->palette().color(QPalette::Base); };
+        inside(f).ui.LogFileName->setText(QString());
+        QCOMPARE(base(inside(f).ui.LogFileName), warning);
+        inside(f).ui.LogFileName->setText(QStringLiteral("test1"));
+        QCOMPARE(base(inside(f).ui.LogFileName), normal);
+        inside(f).ui.LogFileName->setText(QStringLiteral("任意ファイル名"));
+        QCOMPARE(base(inside(f).ui.LogFileName), warning);
+        inside(f).ui.MapFileName->setText(QStringLiteral(" "));
+        QCOMPARE(base(inside(f).ui.MapFileName), normal);
     }
 
     void comboListsStayAsSet_data() {

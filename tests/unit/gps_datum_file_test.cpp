@@ -4,7 +4,7 @@
 
 #include <QtTest>
 
-class GpsPositionTest : public QObject {
+class GpsDatumFileTest : public QObject {
     Q_OBJECT
 private slots:
     void datumFormat() {
@@ -64,5 +64,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(GpsPositionTest)
-#include "gps_position_test.moc"
+QTEST_APPLESS_MAIN(GpsDatumFileTest)
+#include "gps_datum_file_test.moc"

@@ -1,4 +1,4 @@
-#include "ports/PortTrouble.h"
+#include "platform/PortTrouble.h"
 
 #include "platform/SerialPort.h"
 
