@@ -79,12 +79,19 @@ public:
     explicit SchemaData(const char* schema) {
         o_ = QByteArray("<ExtendedData><SchemaData schemaUrl=\"#") + schema + "Fields\">";
     }
+    // Appended piece by piece: a placemark of a day-long run is written
+    // 300,000 times, and each + of two byte arrays would be a buffer more.
     SchemaData& add(const char* name, const QByteArray& value) {
-        if (!value.isEmpty())   // a missing value is no SimpleData
-            o_ += QByteArray("<SimpleData name=\"") + name + "\">" + value + "</SimpleData>";
+        if (!value.isEmpty()) {   // a missing value is no SimpleData
+            o_ += "<SimpleData name=\"";
+            o_ += name;
+            o_ += "\">";
+            o_ += value;
+            o_ += "</SimpleData>";
+        }
         return *this;
     }
-    QByteArray done() { return o_ + "</SchemaData></ExtendedData>"; }
+    QByteArray done() { return std::move(o_ += "</SchemaData></ExtendedData>"); }
 
 private:
     QByteArray o_;
@@ -116,6 +123,7 @@ public:
         marker_ = 0;
         open_ = true;
         out_.buffer() += "<Folder>" + element("name", xml(layer)) + "\n<Folder><name>answered</name>\n";
+        runName_ = xml(this->layer().name);
     }
 
     void exchange(const records::Exchange& e) override {
@@ -171,10 +179,17 @@ private:
         const QString style = o == Outcome::Answered
             ? QStringLiteral("rssi%1").arg(e.farRssi ? survey_.scale.stepOf(*e.farRssi) : kScaleSteps - 1)
             : outcomeName(o);
-        return "<Placemark>" + element("name", number(e.packet)) + element("description", xml(description))
-            + "<styleUrl>#" + style.toLatin1() + "</styleUrl>"
-            + SchemaData("exchange")
-                  .add("run", xml(layer().name))
+        QByteArray out;
+        out.reserve(1024);
+        out += "<Placemark><name>";
+        out += number(e.packet);
+        out += "</name><description>";
+        xmlText(out, description);
+        out += "</description><styleUrl>#";
+        out += style.toLatin1();
+        out += "</styleUrl>";
+        out += SchemaData("exchange")
+                  .add("run", runName_)
                   .add("packet", number(e.packet))
                   .add("payload", xml(e.payload))
                   .add("time", xml(time))
@@ -189,8 +204,11 @@ private:
                   .add("sats", number(p.sats))
                   .add("hdop", opt(p.hdop))
                   .add("dist_m", opt(p.distanceM))
-                  .done()
-            + "<Point><coordinates>" + kmlCoordinates(p) + "</coordinates></Point></Placemark>\n";
+                  .done();
+        out += "<Point><coordinates>";
+        out += kmlCoordinates(p);
+        out += "</coordinates></Point></Placemark>\n";
+        return out;
     }
 
     void endRun() {
@@ -238,6 +256,7 @@ private:
     }
 
     const Survey& survey_;
+    QByteArray runName_;  // the layer's name, escaped once a run
     Out out_;
     int layer_ = 0;
     std::size_t marker_ = 0;
