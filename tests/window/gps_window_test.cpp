@@ -2,6 +2,7 @@
 // position and read back, the corrections that go with their file, the
 // overwrite question both ways, and the failures that keep the datum point.
 #include "WindowHarness.h"
+#include "gps_worked_fix.h"
 #include "common/TextFile.h"
 #include "gps/DatumPoint.h"
 
@@ -9,7 +10,6 @@
 #include <QtTest>
 
 namespace {
-const QByteArray kWorked("$GPGGA,023000.00,3539.1234,N,13945.6789,E,1,08,0.9,40.5,M,39.2,M,,*57\r\n");
 const QString kHeader = QStringLiteral("GPS Position,Datum point,Comment\r\n");
 const QString kWorkedFile = kHeader + QStringLiteral("N: ,  35.6520566, 'Latitude-N  (Dec)\r\n"
                                                      "E: ,  139.761315, 'Longitude-E (Dec)\r\n"
@@ -25,22 +25,13 @@ class GpsWindowTest : public QObject {
     std::unique_ptr<WindowHarness> h;
     Form1& f() { return h->form(); }
 
-    void gpsOnAtWorkedPosition() {
-        FakeDevice* gps = h->ports.addDevice(QStringLiteral("COM9"));
-        inside(f()).ui.GPS_Port->setText(QStringLiteral("COM9"));
-        inside(f()).ui.GPS_On->setChecked(true);
-        gps->send(kWorked);
-        h->advance(100);
-        QCOMPARE(inside(f()).ui.NposGmap->text(), QStringLiteral(" 35.6520566"));
-    }
-
 private slots:
     void init() { h = std::make_unique<WindowHarness>(); }
     void cleanup() { h.reset(); }
 
     void datumRoundTrip() {
         h->start();
-        gpsOnAtWorkedPosition();
+        gpsOnAtWorkedPosition(*h);
         const QString path = h->path(QStringLiteral("origin.pos"));
         h->dialogs.saveAnswers.enqueue(path);
         inside(f()).ui.Geten_SetSW->click();
@@ -78,7 +69,7 @@ private slots:
         QCOMPARE(inside(f()).st.EastCorrection, 0.0);
 
         read(corrected);
-        gpsOnAtWorkedPosition();
+        gpsOnAtWorkedPosition(*h);
         const QString saved = h->path(QStringLiteral("new.pos"));
         h->dialogs.saveAnswers.enqueue(saved);
         inside(f()).ui.Geten_SetSW->click();
@@ -105,7 +96,7 @@ private slots:
     void overwriteQuestion() {
         QFETCH(bool, answer);
         h->start();
-        gpsOnAtWorkedPosition();
+        gpsOnAtWorkedPosition(*h);
         const QString path = h->path(QStringLiteral("old.pos"));
         QVERIFY(textfile::write(path, QStringLiteral("old\r\n")));
         h->dialogs.saveAnswers.enqueue(path);

@@ -3,27 +3,15 @@
 // place under its box, and the GPS side's network sources, on the window
 // with fakes.
 #include "WindowHarness.h"
+#include "gps_worked_fix.h"
 #include "ports/PortSelection.h"
 
 #include <QtTest>
-
-namespace {
-const QByteArray kWorked("$GPGGA,023000.00,3539.1234,N,13945.6789,E,1,08,0.9,40.5,M,39.2,M,,*57\r\n");
-}
 
 class PortsSelectionTest : public QObject {
     Q_OBJECT
     std::unique_ptr<WindowHarness> h;
     Form1& f() { return h->form(); }
-
-    void gpsOnAtWorkedPosition() {
-        FakeDevice* gps = h->ports.addDevice(QStringLiteral("COM9"));
-        inside(f()).ui.GPS_Port->setText(QStringLiteral("COM9"));
-        inside(f()).ui.GPS_On->setChecked(true);
-        gps->send(kWorked);
-        h->advance(100);
-        QCOMPARE(inside(f()).ui.NposGmap->text(), QStringLiteral(" 35.6520566"));
-    }
 
 private slots:
     void init() { h = std::make_unique<WindowHarness>(); }
@@ -113,7 +101,7 @@ private slots:
     void gpsInUse_keepsItsButtonDisabledAndItsPortUnlisted() {
         h->ports.addDevice(QStringLiteral("COM3"));
         h->start();
-        gpsOnAtWorkedPosition();
+        gpsOnAtWorkedPosition(*h);
         h->portList.list = {QStringLiteral("Port (COM9) , g"), QStringLiteral("Port (COM3) , r")};
         inside(f()).ui.ComSelectSW->click();
         QCOMPARE(inside(f()).ui.Com_PortList->count(), 1);
