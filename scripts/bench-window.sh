@@ -54,7 +54,7 @@ start() {
   local d="$work/$name"
   mkdir -p "$d"
   printf 'FSKTxTime    ,300  ,x\r\n' >"$d/qvx-loopback.ini"
-  "$bin/qvx-sim" --mode fsk >"$d/sim.out" 2>"$d/sim.err" &
+  "$bin/qvx-sim" --mode fsk --trace "$d/sim.trace" >"$d/sim.out" 2>"$d/sim.err" &
   pids+=($!)
   for _ in $(seq 100); do [[ -s "$d/sim.out" ]] && break; sleep 0.1; done
   local pty
@@ -123,5 +123,50 @@ echo "last $last packets of each run; period error = |interval between sends - 3
 printf '%-10s %11s %13s %12s %10s %11s %9s\n' "run" "rtt p95" "period p95" "period mean" "<= 1 ms" "CPU/minute" "answered"
 report window
 report plain
+# The same tails against each run's own simulator (its --trace, on the same
+# microsecond clock): the round trip less the simulator's own time from the
+# data command to its answer, the arrival stamp less the simulator's write
+# of that answer, and the data command's receipt less the program's send.
+# Each run has its simulator, whose own scheduling moves the plain round
+# trip; these take it out.
+if command -v python3 >/dev/null; then
+  echo "against each run's simulator (p95 of the last $last): round trip less the simulator's answer time, arrival less its write, receipt less the send"
+  for name in window plain; do
+    python3 - "$work/$name" "$last" "$name" <<'PY'
+import bisect, json, sys
+d, last, name = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+recv, wrote = {}, {}
+for line in open(d + "/sim.trace", encoding="latin-1"):
+    f = line.rstrip("\n").split("\t")
+    if len(f) != 4:
+        continue
+    if f[1].startswith("@DT05"):
+        recv.setdefault(f[1][5:8], []).append(int(f[3]))
+    elif f[1].startswith(">*DR=05"):
+        wrote.setdefault(f[1][7:10], []).append(int(f[3]))
+def near(table, key, at):
+    xs = table.get(key, [])
+    i = bisect.bisect_left(xs, at)
+    return min((x for x in xs[max(i - 1, 0):i + 1]), key=lambda x: abs(x - at), default=None)
+ex = [json.loads(l) for l in open(d + "/records.jsonl") if '"type":"exchange"' in l][-last:]
+excess, stamp, send = [], [], []
+for e in ex:
+    r = near(recv, e["payload"], e["sent_us"])
+    if r is not None:
+        send.append((r - e["sent_us"]) / 1000)
+    if e.get("answered_us") is None or r is None:
+        continue
+    w = near(wrote, e["payload"], e["answered_us"])
+    if w is None:
+        continue
+    excess.append((e["rtt_us"] - (w - r)) / 1000)
+    stamp.append((e["answered_us"] - w) / 1000)
+def p95(xs):
+    xs = sorted(xs)
+    return xs[max(int(0.95 * len(xs) + 0.999999) - 1, 0)] if xs else float("nan")
+print(f"{name:<10} {p95(excess):8.2f} ms {p95(stamp):8.2f} ms {p95(send):8.2f} ms  ({len(excess)} matched)")
+PY
+  done
+fi
 [[ -n "${load_end:-}" ]] && echo "load average at the end: $load_end (1, 5, 15 min)"
 exit 0
