@@ -71,8 +71,10 @@ bool GgaProcessor::showBuffer() {
 void GgaProcessor::received(const QString& text, qint64 us, int baud) { track_.received(text, us, baud); }
 
 void GgaProcessor::gpsSwitched(bool on) {
-    if (!on)
+    if (!on) {
         track_.clear();
+        mapTexts_ = {};
+    }
 }
 
 void GgaProcessor::setDistance(records::Position& p) const {
@@ -104,13 +106,16 @@ void GgaProcessor::showSentence(const QString& sentence) {
     f.LongitudeRaw = numtext::leadingNumber(fields.longitude);
     f.Epos->setText(numtext::signBlank(f.LongitudeRaw));
     f.Altitude = numtext::leadingNumber(fields.altitude);
-    f.Mpos->setText(numtext::signBlank(f.Altitude));
+    mapTexts_.altitude = numtext::signBlank(f.Altitude);
+    f.Mpos->setText(mapTexts_.altitude);
     f.EiseiN->setText(fields.satellites);
 
     f.LatitudeDeg = gga::decimalDegrees(f.LatitudeRaw);
     f.LongitudeDeg = gga::decimalDegrees(f.LongitudeRaw);
-    f.NposGmap->setText(numtext::signBlank(f.LatitudeDeg));
-    f.EposGmap->setText(numtext::signBlank(f.LongitudeDeg));
+    mapTexts_.latitude = numtext::signBlank(f.LatitudeDeg);
+    mapTexts_.longitude = numtext::signBlank(f.LongitudeDeg);
+    f.NposGmap->setText(mapTexts_.latitude);
+    f.EposGmap->setText(mapTexts_.longitude);
 
     f.Nposition->setText(gga::dmsText(f.LatitudeRaw));
     f.Eposition->setText(gga::dmsText(f.LongitudeRaw));

@@ -78,6 +78,16 @@ public:
     gps::PositionAt positionAt(std::int64_t us) const;
     const gps::FixTrack& track() const { return track_; }
 
+    // The position texts the last sentence read gave NposGmap, EposGmap and
+    // Mpos, as the map logs carry them; empty until one is read and again
+    // once GPS使用 goes off (the boxes are emptied then too).
+    struct MapTexts {
+        QString latitude;
+        QString longitude;
+        QString altitude;
+    };
+    const MapTexts& mapTexts() const { return mapTexts_; }
+
 signals:
     // A sentence with a usable position (a fix, a good checksum) was taken.
     void positionTaken(const records::Position& p);
@@ -91,5 +101,6 @@ private:
     QString shownBuffer_;      // what GPSdataDisp was last given
     int shownRevision_ = -1;   // its document's revision just after
     std::optional<records::Position> position_;
+    MapTexts mapTexts_;
     gps::FixTrack track_;
 };
