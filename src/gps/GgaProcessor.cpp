@@ -17,6 +17,12 @@
 GgaProcessor::GgaProcessor(const GgaView& view, QObject* parent) : QObject(parent), f(view) {
     // The box is rewritten ten times a second: no undo history builds up.
     f.GPSdataDisp->document()->setUndoRedoEnabled(false);
+    // The map logs carry what the three boxes show, whoever wrote it: the
+    // tick, GPS使用 emptying them, or the operator typing a position.
+    mapTexts_ = {f.NposGmap->text(), f.EposGmap->text(), f.Mpos->text()};
+    connect(f.NposGmap, &QLineEdit::textChanged, this, [this](const QString& t) { mapTexts_.latitude = t; });
+    connect(f.EposGmap, &QLineEdit::textChanged, this, [this](const QString& t) { mapTexts_.longitude = t; });
+    connect(f.Mpos, &QLineEdit::textChanged, this, [this](const QString& t) { mapTexts_.altitude = t; });
 }
 
 void GgaProcessor::GPSTimer_Timer() {
@@ -73,7 +79,6 @@ void GgaProcessor::received(const QString& text, qint64 us, int baud) { track_.r
 void GgaProcessor::gpsSwitched(bool on) {
     if (!on) {
         track_.clear();
-        mapTexts_ = {};
     }
 }
 
@@ -113,16 +118,13 @@ void GgaProcessor::showSentence(const QString& sentence) {
     f.LongitudeRaw = numtext::leadingNumber(fields.longitude);
     f.Epos->setText(numtext::signBlank(f.LongitudeRaw));
     f.Altitude = numtext::leadingNumber(fields.altitude);
-    mapTexts_.altitude = numtext::signBlank(f.Altitude);
-    f.Mpos->setText(mapTexts_.altitude);
+    f.Mpos->setText(numtext::signBlank(f.Altitude));
     f.EiseiN->setText(fields.satellites);
 
     f.LatitudeDeg = gga::decimalDegrees(f.LatitudeRaw);
     f.LongitudeDeg = gga::decimalDegrees(f.LongitudeRaw);
-    mapTexts_.latitude = numtext::signBlank(f.LatitudeDeg);
-    mapTexts_.longitude = numtext::signBlank(f.LongitudeDeg);
-    f.NposGmap->setText(mapTexts_.latitude);
-    f.EposGmap->setText(mapTexts_.longitude);
+    f.NposGmap->setText(numtext::signBlank(f.LatitudeDeg));
+    f.EposGmap->setText(numtext::signBlank(f.LongitudeDeg));
 
     f.Nposition->setText(gga::dmsText(f.LatitudeRaw));
     f.Eposition->setText(gga::dmsText(f.LongitudeRaw));

@@ -79,9 +79,9 @@ public:
     gps::PositionAt positionAt(std::int64_t us) const;
     const gps::FixTrack& track() const { return track_; }
 
-    // The position texts the last sentence read gave NposGmap, EposGmap and
-    // Mpos, as the map logs carry them; empty until one is read and again
-    // once GPS使用 goes off (the boxes are emptied then too).
+    // The texts of NposGmap, EposGmap and Mpos, as the map logs carry them:
+    // kept equal to the boxes through their change signals (the tick's
+    // sentences, GPS使用 going off, a position the operator types).
     struct MapTexts {
         QString latitude;
         QString longitude;

@@ -268,6 +268,10 @@ private slots:
         QCOMPARE(at.position->distanceM, std::optional<double>(3.0));
         QCOMPARE(inside(f()).gga->position()->distanceM, std::optional<double>(3.0));
 
+        // A position typed into the boxes is what the map logs carry.
+        inside(f()).ui.NposGmap->setText(QStringLiteral("35.1"));
+        QCOMPARE(inside(f()).gga->mapTexts().latitude, QStringLiteral("35.1"));
+
         inside(f()).ui.GPS_On->setChecked(false);
         QCOMPARE(inside(f()).gga->mapTexts().latitude, QString());
         QCOMPARE(inside(f()).gga->mapTexts().altitude, QString());
