@@ -3,6 +3,9 @@
 #include "common/NumberText.h"
 
 #include <QStringList>
+#include <QVarLengthArray>
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -57,42 +60,53 @@ QStringList conditionTexts(const QString& condition) {
     return texts;
 }
 
-} // namespace
+// Where a sentence's commas and its checksum's "*" stand (0-based): the
+// one pass both readings are cut from.
+struct Marks {
+    QVarLengthArray<qsizetype, 24> commas;
+    qsizetype star = -1;   // the first "*"
+};
 
-QString takeSentence(QString& buffer, int* processed, const QString& condition) {
-    if (buffer.isEmpty())
-        return QString();  // nothing to find or cut (GPS off: every tick)
-    // A receiver that sends $GPGGA is read exactly by the $GP talker; the
-    // others count only while the buffer holds no $GPGGA sentence.
-    static const QString gpsGga = QStringLiteral("$GPGGA,");
-    const bool gpsTalker = buffer.contains(gpsGga);
-    const qsizetype k = gpsTalker ? find(buffer, QLatin1Char('\n') + condition, 1)
-                                  : findFirst(buffer, conditionTexts(condition));
-    if (k != 0) {
-        buffer.remove(0, k);
-        *processed = 0;
+Marks marks(const QString& s) {
+    Marks m;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s.at(i);
+        if (c == u',')
+            m.commas.append(i);
+        else if (c == u'*' && m.star < 0)
+            m.star = i;
     }
-    static const QStringList allGga = [] {
-        QStringList starts;
-        for (const char* talker : kTalkers) starts << QLatin1Char('$') + QLatin1String(talker) + QStringLiteral("GGA,");
-        return starts;
-    }();
-    const qsizetype p = gpsTalker ? find(buffer, gpsGga, 1) : findFirst(buffer, allGga);
-    const qsizetype e = p != 0 ? lineEnd(buffer, p) : 0;
-    if (*processed != 0 || p == 0 || e == 0) return QString();
-    *processed = 1;
-    return buffer.mid(p - 1, e - p);
+    return m;
 }
 
-Fields extract(const QString& s) {
+// find(s, ",", from) on the marks: the 1-based position of the first comma
+// at or after position from, 0 when there is none.
+qsizetype commaFrom(const Marks& m, qsizetype from) {
+    if (from < 1) from = 1;
+    for (const qsizetype at : m.commas)
+        if (at + 1 >= from) return at + 1;
+    return 0;
+}
+
+// find(s, ",X,", from) on the marks: the text starts with a comma, so only
+// the commas need looking at.
+qsizetype fieldFrom(const QString& s, const Marks& m, QChar x, qsizetype from) {
+    if (from < 1) from = 1;
+    for (const qsizetype at : m.commas)
+        if (at + 1 >= from && at + 2 < s.size() && s.at(at + 1) == x && s.at(at + 2) == u',') return at + 1;
+    return 0;
+}
+
+// The window's fields, by the searches of the GGA layout.
+Fields windowFields(const QString& s, const Marks& m) {
     Fields out;
-    const qsizetype c1 = find(s, QStringLiteral(","), 8);
-    const qsizetype cn = find(s, QStringLiteral(",N,"), c1 + 1);
-    const qsizetype ce = find(s, QStringLiteral(",E,"), cn + 3);
-    const qsizetype c3 = find(s, QStringLiteral(","), ce + 3);
-    const qsizetype c4 = find(s, QStringLiteral(","), c3 + 1);
-    const qsizetype c5 = find(s, QStringLiteral(","), c4 + 1);
-    const qsizetype cm = find(s, QStringLiteral(",M,"), c5 + 1);
+    const qsizetype c1 = commaFrom(m, 8);
+    const qsizetype cn = fieldFrom(s, m, u'N', c1 + 1);
+    const qsizetype ce = fieldFrom(s, m, u'E', cn + 3);
+    const qsizetype c3 = commaFrom(m, ce + 3);
+    const qsizetype c4 = commaFrom(m, c3 + 1);
+    const qsizetype c5 = commaFrom(m, c4 + 1);
+    const qsizetype cm = fieldFrom(s, m, u'M', c5 + 1);
     if (cn == 0 || ce == 0 || cm == 0) return out;
     out.positioned = true;
     out.latitude = cut(s, c1 + 1, cn - 1);
@@ -102,20 +116,20 @@ Fields extract(const QString& s) {
     return out;
 }
 
-// These two functions must keep their operations in the written order; the
-// file is compiled without floating-point contraction (no fused
-// multiply-add), see CMakeLists.txt.
-double decimalDegrees(double raw) {
-    const double d = std::floor(raw / 100.0);
-    const double m = raw - 100.0 * d;
-    return d + std::floor((m / 60.0) * 1e7) / 1e7;
-}
-
-std::optional<records::Position> position(const QString& sentence) {
+// The records' position: the fields between "$" and "*" (or the end) split
+// at their commas.
+std::optional<records::Position> recordPosition(const QString& sentence, const Marks& m) {
     if (!sentence.startsWith(QLatin1Char('$'))) return std::nullopt;
-    const qsizetype star = sentence.indexOf(QLatin1Char('*'));
-    const QString body = star < 0 ? sentence.mid(1) : sentence.mid(1, star - 1);
-    const QStringList f = body.split(QLatin1Char(','));
+    const qsizetype star = m.star;
+    const qsizetype end = star < 0 ? sentence.size() : star;
+    QVarLengthArray<QStringView, 24> f;
+    qsizetype from = 1;
+    for (const qsizetype at : m.commas) {
+        if (at >= end) break;
+        f.append(QStringView(sentence).mid(from, at - from));
+        from = at + 1;
+    }
+    f.append(QStringView(sentence).mid(from, std::max<qsizetype>(0, end - from)));
     if (f.size() < 10 || !f[0].endsWith(QLatin1String("GGA"))) return std::nullopt;
     const auto field = [&](int i, double* v) {
         bool ok = false;
@@ -148,6 +162,51 @@ std::optional<records::Position> position(const QString& sentence) {
     }
     return p;
 }
+
+} // namespace
+
+Reading read(const QString& sentence) {
+    const Marks m = marks(sentence);
+    return {windowFields(sentence, m), recordPosition(sentence, m)};
+}
+
+QString takeSentence(QString& buffer, int* processed, const QString& condition) {
+    if (buffer.isEmpty())
+        return QString();  // nothing to find or cut (GPS off: every tick)
+    // A receiver that sends $GPGGA is read exactly by the $GP talker; the
+    // others count only while the buffer holds no $GPGGA sentence.
+    static const QString gpsGga = QStringLiteral("$GPGGA,");
+    const bool gpsTalker = buffer.contains(gpsGga);
+    const qsizetype k = gpsTalker ? find(buffer, QLatin1Char('\n') + condition, 1)
+                                  : findFirst(buffer, conditionTexts(condition));
+    if (k != 0) {
+        buffer.remove(0, k);
+        *processed = 0;
+    }
+    static const QStringList allGga = [] {
+        QStringList starts;
+        for (const char* talker : kTalkers) starts << QLatin1Char('$') + QLatin1String(talker) + QStringLiteral("GGA,");
+        return starts;
+    }();
+    const qsizetype p = gpsTalker ? find(buffer, gpsGga, 1) : findFirst(buffer, allGga);
+    const qsizetype e = p != 0 ? lineEnd(buffer, p) : 0;
+    if (*processed != 0 || p == 0 || e == 0) return QString();
+    *processed = 1;
+    return buffer.mid(p - 1, e - p);
+}
+
+Fields extract(const QString& s) { return read(s).fields; }
+
+// These two functions must keep their operations in the written order; the
+// file is compiled without floating-point contraction (no fused
+// multiply-add), see CMakeLists.txt.
+double decimalDegrees(double raw) {
+    const double d = std::floor(raw / 100.0);
+    const double m = raw - 100.0 * d;
+    return d + std::floor((m / 60.0) * 1e7) / 1e7;
+}
+
+std::optional<records::Position> position(const QString& sentence) { return read(sentence).position; }
 
 QString dmsText(double raw) {
     const double d = std::floor(raw / 100.0);

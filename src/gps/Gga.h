@@ -60,4 +60,12 @@ QString dmsText(double raw);
 // one out of range. Distance is left empty: it needs the datum point.
 std::optional<records::Position> position(const QString& sentence);
 
+// Both readings of one sentence from a single pass over its characters:
+// the window's fields (extract) and the records' position (position).
+struct Reading {
+    Fields fields;
+    std::optional<records::Position> position;
+};
+Reading read(const QString& sentence);
+
 } // namespace gga

@@ -17,6 +17,12 @@
 GgaProcessor::GgaProcessor(const GgaView& view, QObject* parent) : QObject(parent), f(view) {
     // The box is rewritten ten times a second: no undo history builds up.
     f.GPSdataDisp->document()->setUndoRedoEnabled(false);
+    // The map logs carry what the three boxes show, whoever wrote it: the
+    // tick, GPS使用 emptying them, or the operator typing a position.
+    mapTexts_ = {f.NposGmap->text(), f.EposGmap->text(), f.Mpos->text()};
+    connect(f.NposGmap, &QLineEdit::textChanged, this, [this](const QString& t) { mapTexts_.latitude = t; });
+    connect(f.EposGmap, &QLineEdit::textChanged, this, [this](const QString& t) { mapTexts_.longitude = t; });
+    connect(f.Mpos, &QLineEdit::textChanged, this, [this](const QString& t) { mapTexts_.altitude = t; });
 }
 
 void GgaProcessor::GPSTimer_Timer() {
@@ -71,32 +77,40 @@ bool GgaProcessor::showBuffer() {
 void GgaProcessor::received(const QString& text, qint64 us, int baud) { track_.received(text, us, baud); }
 
 void GgaProcessor::gpsSwitched(bool on) {
-    if (!on)
+    if (!on) {
         track_.clear();
+    }
 }
 
-void GgaProcessor::setDistance(records::Position& p) const {
-    if (f.DatumLatitude != 0 && f.DatumLongitude != 0) {
-        const double h = f.Check2->isChecked() ? std::fabs(p.alt - f.DatumHeight) : 0.0;
-        p.distanceM = hubeny::distance(p.lat, p.lon, f.DatumLatitude, f.DatumLongitude, h);
-    }
+std::optional<double> GgaProcessor::distanceFromDatum(double lat, double lon, double alt) const {
+    if (f.DatumLatitude == 0 || f.DatumLongitude == 0)
+        return std::nullopt;
+    const double h = f.Check2->isChecked() ? std::fabs(numtext::round15(alt) - numtext::round15(f.DatumHeight)) : 0.0;
+    return hubeny::distance(lat, lon, f.DatumLatitude, f.DatumLongitude, h);
 }
 
 gps::PositionAt GgaProcessor::positionAt(std::int64_t us) const {
     gps::PositionAt at = track_.at(us);
     if (at.position)
-        setDistance(*at.position);
+        at.position->distanceM = distanceFromDatum(at.position->lat, at.position->lon, at.position->alt);
     return at;
+}
+
+std::optional<records::Position> GgaProcessor::position() const {
+    std::optional<records::Position> p = position_;
+    if (p)
+        p->distanceM = distanceFromDatum(p->lat, p->lon, p->alt);
+    return p;
 }
 
 void GgaProcessor::showSentence(const QString& sentence) {
     f.GPposition->setText(sentence);
-    position_ = gga::position(sentence);
-    if (position_)
-        setDistance(*position_);
+    // One reading gives the record's position and the window's texts.
+    const gga::Reading reading = read_(sentence);
+    position_ = reading.position;
     if (position_ && position_->usable())
         emit positionTaken(*position_);
-    const gga::Fields fields = gga::extract(sentence);
+    const gga::Fields& fields = reading.fields;
     if (!fields.positioned) return;
 
     f.LatitudeRaw = numtext::leadingNumber(fields.latitude);
@@ -115,17 +129,7 @@ void GgaProcessor::showSentence(const QString& sentence) {
     f.Nposition->setText(gga::dmsText(f.LatitudeRaw));
     f.Eposition->setText(gga::dmsText(f.LongitudeRaw));
 
-    showDistance();
-}
-
-void GgaProcessor::showDistance() {
-    if (f.DatumLatitude == 0 || f.DatumLongitude == 0 || f.NposGmap->text().isEmpty()
-        || f.EposGmap->text().isEmpty()) {
-        f.WGS84_Kyori->setText(QString());
-        return;
-    }
-    const double h = f.Check2->isChecked()
-        ? std::fabs(numtext::round15(f.Altitude) - numtext::round15(f.DatumHeight)) : 0.0;
-    const double d = hubeny::distance(f.LatitudeDeg, f.LongitudeDeg, f.DatumLatitude, f.DatumLongitude, h);
-    f.WGS84_Kyori->setText(hubeny::metresText(d));
+    // The distance from the datum point (none without one: the box empty).
+    const std::optional<double> d = distanceFromDatum(f.LatitudeDeg, f.LongitudeDeg, f.Altitude);
+    f.WGS84_Kyori->setText(d ? hubeny::metresText(*d) : QString());
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "gps/FixTrack.h"
+#include "gps/Gga.h"
 #include "records/Exchange.h"
 
 #include <optional>
@@ -66,7 +67,7 @@ public:
     // hemisphere, with its fix quality, satellites, HDOP, checksum and the
     // distance from the datum point when one is set: what an Exchange record
     // carries. Empty before the first sentence with a position.
-    const std::optional<records::Position>& position() const { return position_; }
+    std::optional<records::Position> position() const;
 
     // Text from the GPS port at an instant (GpsChannel::textReceived): the
     // fix track's input.
@@ -78,6 +79,20 @@ public:
     gps::PositionAt positionAt(std::int64_t us) const;
     const gps::FixTrack& track() const { return track_; }
 
+    // The texts of NposGmap, EposGmap and Mpos, as the map logs carry them:
+    // kept equal to the boxes through their change signals (the tick's
+    // sentences, GPS使用 going off, a position the operator types).
+    struct MapTexts {
+        QString latitude;
+        QString longitude;
+        QString altitude;
+    };
+    const MapTexts& mapTexts() const { return mapTexts_; }
+
+    // How the tick reads a sentence (gga::read; a test counts the readings).
+    using Reader = gga::Reading (*)(const QString& sentence);
+    void setReader(Reader reader) { read_ = reader; }
+
 signals:
     // A sentence with a usable position (a fix, a good checksum) was taken.
     void positionTaken(const records::Position& p);
@@ -85,11 +100,15 @@ signals:
 private:
     bool showBuffer();  // true when the box was given new text
     void showSentence(const QString& sentence);
-    void showDistance();
-    void setDistance(records::Position& p) const;
+    // Metres from the datum point, the window's and the records' alike:
+    // none without a datum point; with 高さを含む the height difference of
+    // the altitude and the datum height, each taken at 15 significant digits.
+    std::optional<double> distanceFromDatum(double lat, double lon, double alt) const;
     GgaView f;
     QString shownBuffer_;      // what GPSdataDisp was last given
     int shownRevision_ = -1;   // its document's revision just after
     std::optional<records::Position> position_;
+    MapTexts mapTexts_;
+    Reader read_ = gga::read;
     gps::FixTrack track_;
 };

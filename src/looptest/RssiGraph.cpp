@@ -1,7 +1,5 @@
 #include "looptest/RssiGraph.h"
 
-#include "common/NumberText.h"
-
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
@@ -66,17 +64,14 @@ void RssiGraph::scroll() {
     }
 }
 
-void RssiGraph::step(bool success, const QString& value, const QString& average0, const QString& average1,
-                     const QString& noise0, const QString& noise1, const Colours& colours) {
+void RssiGraph::step(const std::optional<Bar>& bar, const Noise& noise, const Colours& colours) {
     fitToWidget();
     const int w = image_.width();
     const int h = image_.height();
     if (w <= 0 || h <= 0)
         return;
     const float s = float(h) / kSpanDb;
-    const auto level = [s](const QString& dbm) {
-        return s * (kTopDbm - float(numtext::leadingNumber(dbm)));
-    };
+    const auto levelY = [s](double dbm) { return s * (kTopDbm - float(dbm)); };
 
     scroll();
     // The new column in the background colour, then the grid lines at
@@ -98,25 +93,25 @@ void RssiGraph::step(bool success, const QString& value, const QString& average0
     p.setRenderHint(QPainter::Antialiasing, false);
 
     // A 3-pixel-thick segment joined to the previous step's one.
-    const auto trace = [&](const QString& from, const QString& to, const QColor& colour) {
-        if (from.isEmpty() || to.isEmpty())
+    const auto trace = [&](const std::optional<double>& from, const std::optional<double>& to, const QColor& colour) {
+        if (!from || !to)
             return;
-        const float y0 = level(from);
-        const float y1 = level(to);
+        const float y0 = levelY(*from);
+        const float y1 = levelY(*to);
         p.setPen(colour);
         for (int k : {0, -1, 1})
             p.drawLine(x0, pixel(y0 + float(k)), w, pixel(y1 + float(k)));
     };
 
-    if (success) {
-        if (!value.isEmpty()) {
-            const int top = pixel(level(value));
+    if (bar) {
+        if (bar->value) {
+            const int top = pixel(levelY(*bar->value));
             if (top < h)
                 p.fillRect(QRect(QPoint(x0, std::max(top, 0)), QPoint(w - 1, h - 1)), colours.bar);
         }
-        trace(average0, average1, colours.average);
+        trace(bar->average0, bar->average1, colours.average);
     }
-    trace(noise0, noise1, colours.noise);
+    trace(noise.noise0, noise.noise1, colours.noise);
     p.end();
     update(contentsRect());
 }

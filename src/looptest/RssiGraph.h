@@ -7,6 +7,8 @@
 #include <QFrame>
 #include <QImage>
 
+#include <optional>
+
 class RssiGraph : public QFrame {
     Q_OBJECT
 public:
@@ -27,13 +29,26 @@ public:
     // Fills the whole surface with one colour (an empty graph).
     void clear(const QColor& colour);
 
+    // Levels in dBm; an empty one has no level (its box is empty).
+    // A success's plotted value and its ten-sample average before and after
+    // the exchange.
+    struct Bar {
+        std::optional<double> value;
+        std::optional<double> average0;
+        std::optional<double> average1;
+    };
+    // The floor noise before the exchange's report and after it.
+    struct Noise {
+        std::optional<double> noise0;
+        std::optional<double> noise1;
+    };
+
     // One evaluated exchange: scrolls the chart one step to the left and
-    // paints the new strip at the right edge: grid, then for a success the
-    // bar of value (none when it is empty) and the average trace from
-    // average0 to average1, then the noise trace from noise0 to noise1. A
-    // trace is drawn only when both of its ends have a level.
-    void step(bool success, const QString& value, const QString& average0, const QString& average1,
-              const QString& noise0, const QString& noise1, const Colours& colours);
+    // paints the new strip at the right edge: grid, then for a success (a
+    // bar given) the bar of its value (none without one) and the average
+    // trace from average0 to average1, then the noise trace from noise0 to
+    // noise1. A trace is drawn only when both of its ends have a level.
+    void step(const std::optional<Bar>& bar, const Noise& noise, const Colours& colours);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -12,13 +12,13 @@
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
 #include "ports/RadioChannel.h"
+#include "ports/RxBuffer.h"
 #include "results/LogLines.h"
 #include "results/LogWriters.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <algorithm>
 #include <array>
@@ -31,11 +31,17 @@ void countUp(QLineEdit* box) {
     box->setText(numtext::plain(numtext::leadingNumber(box->text()) + 1));
 }
 
+// A ten-sample average, as its box shows it and as a level.
+struct Average {
+    QString text;
+    std::optional<double> level;
+};
+
 // Pushes the current value into a ten-sample history (index 9 newest) and
-// returns the new average of every non-empty entry as text. An empty value
-// (an answer RSSI whose report was late) is no sample: it neither counts as
-// 0 nor pulls the average; with no sample at all the average is empty.
-QString pushAndAverage(std::array<QString, 10>& history, const QString& current) {
+// returns the new average of every non-empty entry. An empty value (an
+// answer RSSI whose report was late) is no sample: it neither counts as 0
+// nor pulls the average; with no sample at all the average is empty.
+Average pushAndAverage(std::array<QString, 10>& history, const QString& current) {
     std::rotate(history.begin(), history.begin() + 1, history.end());
     history[9] = current;
     double sum = 0;
@@ -46,7 +52,15 @@ QString pushAndAverage(std::array<QString, 10>& history, const QString& current)
         sum += numtext::leadingNumber(sample);
         ++count;
     }
-    return count == 0 ? QString() : numtext::plain(sum / count);
+    if (count == 0)
+        return {};
+    return {numtext::plain(sum / count), sum / count};
+}
+
+// The level a box's text stands for on the graph (the leading-number rule);
+// none for an empty text.
+std::optional<double> level(const QString& text) {
+    return text.isEmpty() ? std::nullopt : std::optional<double>(numtext::leadingNumber(text));
 }
 
 // A level report's text as a number of dBm; empty when absent or not a
@@ -98,9 +112,7 @@ void TestCycle::step() {
         evaluateExchange();
 
     f.ResultPending = 1;
-    f.RxData->clear();
-    f.RxText->clear();
-    radio.beginPeriod();
+    radio.received().beginPeriod();
 
     const bool goesOn = f.RunKind == FormState::kContinuousRun
         || numtext::leadingNumber(f.Tx_CnEnd->text()) > numtext::leadingNumber(f.Tx_Count->text());
@@ -253,28 +265,33 @@ void TestCycle::rearm(qint64 t0Us, bool sentOnTime) {
 }
 
 void TestCycle::evaluateExchange() {
+    const RxBuffer& rx = radio.received();
+    Reports r;
+    r.received = rx.text();
+    r.noise = cmdset::valueBeforeDbm(r.received, cmdset::kNoiseAnswer);
+    r.ack = cmdset::answerRssi(r.received);
+
     // Floor noise reported for the "@RA" sent before the previous packet.
-    const QString oldNoise = f.NoiseRssi->text();
-    const QString rxText = f.RxText->toPlainText();
-    if (const auto noise = cmdset::valueBeforeDbm(rxText, cmdset::kNoiseAnswer))
-        f.NoiseRssi->setText(*noise);
+    Noise noise{f.NoiseRssi->text(), {}};
+    noise.now = r.noise.value_or(noise.before);
+    if (r.noise)
+        f.NoiseRssi->setText(noise.now);
 
     // Success when the receive handler recognised the expected answer in
     // this period (or it is in the dump); it carries the far end's signal
-    // strength. RxData shows only the newest 80 bytes: noise after the
+    // strength. The dump holds only the newest 80 bytes: noise after the
     // answer must not turn a received answer into a lost packet.
-    const cmdset::AnswerWatch& answer = radio.periodAnswer();
-    const auto rxRssi = answer.recognised() ? answer.farRssi()
-                                            : cmdset::farEndRssiIn(f.RxData->text(), f.ChkData->text());
+    const cmdset::AnswerWatch& answer = rx.answer();
+    const auto rxRssi = answer.recognised() ? answer.farRssi() : cmdset::farEndRssiIn(rx.dump(), f.ChkData->text());
     if (rxRssi)
-        evaluateSuccess(*rxRssi, oldNoise);
+        evaluateSuccess(*rxRssi, r, noise);
     else
-        evaluateFailure(oldNoise);
+        evaluateFailure(r, noise);
 
     if (!inFlight_)
         return;
     const QList<records::LateAnswer> late = findLateAnswers();
-    const records::Exchange e = exchangeRecord(*inFlight_, rxRssi, rxText);
+    const records::Exchange e = exchangeRecord(*inFlight_, rxRssi, r);
     if (!rxRssi) {
         lost_.push_back(*inFlight_);
         if (lost_.size() > std::size_t(kLateWatch))
@@ -290,7 +307,7 @@ void TestCycle::evaluateExchange() {
 // of this step's data only: a box that keeps an earlier text (no "*RS="
 // or "*RA=" report came) gives an empty field, not the earlier value.
 records::Exchange TestCycle::exchangeRecord(const InFlight& p, std::optional<int> farRssi,
-                                            const QString& rxText) const {
+                                            const Reports& r) const {
     records::Exchange e;
     e.runId = run_.runId;
     e.packet = p.packet;
@@ -300,11 +317,11 @@ records::Exchange TestCycle::exchangeRecord(const InFlight& p, std::optional<int
     e.mode = run_.mode;
     e.spreading = run_.spreading;
     e.periodMs = f.TxPeriod;
-    e.noise = dbm(cmdset::valueBeforeDbm(rxText, cmdset::kNoiseAnswer));
+    e.noise = dbm(r.noise);
     if (farRssi) {
         e.outcome = records::Outcome::Answered;
         e.farRssi = farRssi;
-        e.ackRssi = dbm(cmdset::answerRssi(rxText));
+        e.ackRssi = dbm(r.ack);
         if (f.ResponseTimeUs) {
             e.answeredUs = f.ResponseTimeUs;
             e.rttUs = *f.ResponseTimeUs - p.sentUs;
@@ -327,12 +344,13 @@ records::Exchange TestCycle::exchangeRecord(const InFlight& p, std::optional<int
 // packet's does.
 QList<records::LateAnswer> TestCycle::findLateAnswers() {
     QList<records::LateAnswer> found;
-    const QString rxData = f.RxData->text();
+    const RxBuffer& rx = radio.received();
+    const QString& rxData = rx.dump();
     const std::int64_t current = inFlight_->packet;
     for (auto it = lost_.begin(); it != lost_.end();) {
         const QString pattern = cmdset::expectedAnswer(f.ExpectedAnswerHex, it->payload);
         const int at = current - it->packet > kLateWatch || pattern == f.ChkData->text() ? -1 : rxData.indexOf(pattern);
-        const auto arrived = at < 0 ? std::nullopt : radio.arrivalOf(at + int(pattern.size()) - 1);
+        const auto arrived = at < 0 ? std::nullopt : rx.arrivalOf(at + int(pattern.size()) - 1);
         if (!arrived) {
             ++it;
             continue;
@@ -351,21 +369,24 @@ QList<records::LateAnswer> TestCycle::findLateAnswers() {
     return found;
 }
 
-void TestCycle::evaluateSuccess(int rxRssi, const QString& oldNoise) {
+void TestCycle::evaluateSuccess(int rxRssi, const Reports& r, const Noise& noise) {
     countUp(f.FSK_OK);
     if (f.TxPeriod >= kSoundPeriodMs)
         sounds.PlaySuccessSound();
 
-    f.Rx_Rssi->setText(QString::number(rxRssi));
+    const QString far = QString::number(rxRssi);
+    f.Rx_Rssi->setText(far);
     // Without a complete answer-RSSI report the box keeps its text.
-    const QString rxText = f.RxText->toPlainText();
-    if (const auto ack = cmdset::answerRssi(rxText))
-        f.AckRssi->setText(*ack);
+    const QString ack = r.ack.value_or(f.AckRssi->text());
+    if (r.ack)
+        f.AckRssi->setText(ack);
 
-    const QString oldRxAve = f.Rx_RssiAve->text();
-    f.Rx_RssiAve->setText(pushAndAverage(f.RxRssiHistory, f.Rx_Rssi->text()));
-    const QString oldAckAve = f.AckRssiAve->text();
-    f.AckRssiAve->setText(pushAndAverage(f.AckRssiHistory, f.AckRssi->text()));
+    const std::optional<double> oldRxAve = level(f.Rx_RssiAve->text());
+    const Average rxAve = pushAndAverage(f.RxRssiHistory, far);
+    f.Rx_RssiAve->setText(rxAve.text);
+    const std::optional<double> oldAckAve = level(f.AckRssiAve->text());
+    const Average ackAve = pushAndAverage(f.AckRssiHistory, ack);
+    f.AckRssiAve->setText(ackAve.text);
 
     const QPalette& pal = f.Picture1->palette();
     RssiGraph::Colours c{colourFromValue(f.GraphBackColor, pal), colourFromValue(f.GridColor, pal),
@@ -373,16 +394,15 @@ void TestCycle::evaluateSuccess(int rxRssi, const QString& oldNoise) {
     const bool received = f.RssiGraph_Sel[0]->isChecked();
     c.bar = colourFromValue(received ? f.RxBarColor : f.SelectedBackColor, pal);
     c.average = colourFromValue(received ? f.RxAverageColor : f.AckAverageColor, pal);
+    const RssiGraph::Noise graphNoise{level(noise.before), level(noise.now)};
     if (received)
-        f.Picture1->step(true, f.Rx_Rssi->text(), oldRxAve, f.Rx_RssiAve->text(), oldNoise,
-                            f.NoiseRssi->text(), c);
+        f.Picture1->step(RssiGraph::Bar{double(rxRssi), oldRxAve, rxAve.level}, graphNoise, c);
     else
-        f.Picture1->step(true, f.AckRssi->text(), oldAckAve, f.AckRssiAve->text(), oldNoise,
-                            f.NoiseRssi->text(), c);
-    writeAnswerLines(true);
+        f.Picture1->step(RssiGraph::Bar{level(ack), oldAckAve, ackAve.level}, graphNoise, c);
+    writeAnswerLines(true, r.received, far, ack, noise.now);
 }
 
-void TestCycle::evaluateFailure(const QString& oldNoise) {
+void TestCycle::evaluateFailure(const Reports& r, const Noise& noise) {
     countUp(f.FSK_Err);
     f.Rx_Rssi->clear();
     f.AckRssi->clear();
@@ -393,25 +413,27 @@ void TestCycle::evaluateFailure(const QString& oldNoise) {
         const QPalette& pal = f.Picture1->palette();
         const RssiGraph::Colours c{colourFromValue(f.GraphBackColor, pal), colourFromValue(f.GridColor, pal),
                                    colourFromValue(f.NoiseColor, pal), {}, {}};
-        f.Picture1->step(false, QString(), QString(), QString(), oldNoise, f.NoiseRssi->text(), c);
+        f.Picture1->step(std::nullopt, RssiGraph::Noise{level(noise.before), level(noise.now)}, c);
     }
-    writeAnswerLines(false);
+    writeAnswerLines(false, r.received, QString(), QString(), noise.now);
 }
 
-// The answer half of the communication-log line and the map lines, from
-// what the boxes show now (a lost packet's RSSI boxes are empty; its
-// response time is not written). The map CSV takes answered packets only.
-void TestCycle::writeAnswerLines(bool answered) {
+// The answer half of the communication-log line and the map lines, with the
+// texts the step gave the boxes (a lost packet's RSSI fields are empty; its
+// response time is not written) and the position texts of the last GGA
+// sentence read. The map CSV takes answered packets only.
+void TestCycle::writeAnswerLines(bool answered, const QString& received, const QString& farRssi,
+                                 const QString& ackRssi, const QString& noise) {
     loglines::AnswerFields a;
-    a.received = f.RxText->toPlainText();
+    a.received = received;
     a.responseTime = answered ? f.ResponseTime : QString();
-    a.farRssi = f.Rx_Rssi->text();
-    a.ackRssi = f.AckRssi->text();
-    a.noise = f.NoiseRssi->text();
+    a.farRssi = farRssi;
+    a.ackRssi = ackRssi;
+    a.noise = noise;
     a.gga = f.GPposition->text();
     logs.AppendCommLog(loglines::answerHalf(a));
-    const QString mapLine = loglines::mapLine({f.NposGmap->text(), f.EposGmap->text(), f.Mpos->text(),
-                                               a.farRssi, a.ackRssi, a.noise});
+    const GgaProcessor::MapTexts& at = gga.mapTexts();
+    const QString mapLine = loglines::mapLine({at.latitude, at.longitude, at.altitude, a.farRssi, a.ackRssi, a.noise});
     if (answered)
         logs.AppendMapCsv(mapLine);
     logs.AppendMapLog(mapLine);

@@ -31,11 +31,12 @@ class SerialPort;
 class Timer;
 
 // What the test cycle touches: the counters, the packet number, the answer
-// looked for, the received-text boxes, the signal-strength boxes and their
-// averages, the graph; what it reads for a step (the packet's command and
-// filler, the run length, the graph choice and option, GPS使用 and the
-// position boxes for the map lines); the radio port, its own timer and the
-// clock. Of the shared variables: the exchange's timing and the command to
+// looked for, the signal-strength boxes and their averages, the graph; what
+// it reads for a step (the packet's command and filler, the run length, the
+// graph choice and option, GPS使用 and the GGA sentence box for the log
+// line); the radio port, its own timer and the clock. The received data
+// come from the radio channel's RxBuffer, the map lines' position from the
+// GPS tick. Of the shared variables: the exchange's timing and the command to
 // send (its own with the radio channel), the RSSI histories and the result
 // flag (its own with the run control); the run's kind and period, the
 // firmware kind, the expected answer and the graph colours (read).
@@ -46,8 +47,6 @@ struct CycleView {
     QLineEdit* FSK_Err = nullptr;
     QLineEdit* FSKData = nullptr;
     QLineEdit* ChkData = nullptr;
-    QLineEdit* RxData = nullptr;
-    QPlainTextEdit* RxText = nullptr;
     QLineEdit* Rx_Rssi = nullptr;
     QLineEdit* AckRssi = nullptr;
     QLineEdit* Rx_RssiAve = nullptr;
@@ -61,9 +60,6 @@ struct CycleView {
     const QCheckBox* GraphOption = nullptr;
     const QCheckBox* GPS_On = nullptr;
     const QLineEdit* GPposition = nullptr;
-    const QLineEdit* NposGmap = nullptr;
-    const QLineEdit* EposGmap = nullptr;
-    const QLineEdit* Mpos = nullptr;
     SerialPort* MSComm1 = nullptr;
     Timer* Tx_Timer = nullptr;
     Clock* clock = nullptr;
@@ -140,14 +136,30 @@ private:
         std::int64_t sentUs = 0;
         bool gpsOn = false;  // GPS使用 at the send
     };
-    records::Exchange exchangeRecord(const InFlight& p, std::optional<int> farRssi, const QString& rxText) const;
+    // What a step takes from the period's data, each report found once:
+    // the received text, the floor noise ("*RA=") and the answer's RSSI
+    // ("*RS=" or "RSSI="), verbatim; an absent report leaves its box as it
+    // is (and gives the record an empty field).
+    struct Reports {
+        QString received;
+        std::optional<QString> noise;
+        std::optional<QString> ack;
+    };
+    // The floor noise before the step's report and after it, as NoiseRssi
+    // shows them.
+    struct Noise {
+        QString before;
+        QString now;
+    };
+    records::Exchange exchangeRecord(const InFlight& p, std::optional<int> farRssi, const Reports& r) const;
     QList<records::LateAnswer> findLateAnswers();
 
     void step();
     void evaluateExchange();
-    void evaluateSuccess(int rxRssi, const QString& oldNoise);
-    void evaluateFailure(const QString& oldNoise);
-    void writeAnswerLines(bool answered);
+    void evaluateSuccess(int rxRssi, const Reports& r, const Noise& noise);
+    void evaluateFailure(const Reports& r, const Noise& noise);
+    void writeAnswerLines(bool answered, const QString& received, const QString& farRssi, const QString& ackRssi,
+                          const QString& noise);
     bool sendPacket(const QString& command);
     // How a step's packet went out.
     struct Sent {

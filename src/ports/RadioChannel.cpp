@@ -1,6 +1,5 @@
 #include "ports/RadioChannel.h"
 
-#include "common/HexDump.h"
 #include "common/NumberText.h"
 #include "form/FormState.h"
 #include "module/CommandSet.h"
@@ -15,7 +14,7 @@
 #include <QTextCursor>
 
 RadioChannel::RadioChannel(const RadioView& view, QObject* parent)
-    : QObject(parent), f(view), timeHistory_(f.RxTimeHist, kTimeHistoryKeep) {}
+    : QObject(parent), f(view), timeHistory_(f.RxTimeHist, kTimeHistoryKeep), rx_(f.RxText, f.RxData, this) {}
 
 bool RadioChannel::SendModuleCommand() {
     if (f.MSComm1->write(cmdset::commandLine(f.PendingCommand)))
@@ -50,22 +49,11 @@ void RadioChannel::MSComm1_OnComm() {
         nowUs = received.us;
     }
 
-    // Everything new is rendered once per event and appended at the end of
-    // the document, without reading the accumulated text back.
-    appendKeepingShapes(f.RxText, cmdset::readableText(bytes));
+    rx_.receive(bytes, nowUs);
 
-    noteArrival(int(bytes.size()), nowUs);
-    const QString hex = hexDump(bytes);
-    const QString rxData = (f.RxData->text() + hex).right(kRxDataKeep);
-    f.RxData->setText(rxData);
-    shownRxData_ = rxData;
-    // The level bytes of an answer recognised earlier in the period are
-    // kept as they come, whatever RxData still shows when the step looks.
-    answer_.follow(hex);
-
-    if (f.AwaitingResponse == 0 || !rxData.contains(f.ChkData->text()))
+    if (f.AwaitingResponse == 0 || !rx_.dump().contains(f.ChkData->text()))
         return;
-    answer_.recognise(rxData, f.ChkData->text(), nowUs);
+    rx_.recognise(f.ChkData->text(), nowUs);
 
     f.ResponseTime = numtext::signBlank(double(elapsedMs(now, f.SendTime)));
     f.ResponseTimeUs = nowUs;
@@ -78,31 +66,4 @@ void RadioChannel::MSComm1_OnComm() {
 
 void RadioChannel::clearResponseTimeHistory() {
     timeHistory_.clear();
-}
-
-void RadioChannel::noteArrival(int bytes, std::int64_t us) {
-    // RxData emptied (a step or a run start) or rewritten elsewhere: the
-    // bytes it shows begin anew.
-    if (f.RxData->text().isEmpty() || f.RxData->text() != shownRxData_) {
-        arrivals_.clear();
-        periodBytes_ = 0;
-    }
-    periodBytes_ += bytes;
-    arrivals_.push_back({periodBytes_, us});
-    const std::int64_t firstShown = periodBytes_ - kRxDataKeep / 3;
-    while (arrivals_.size() > 1 && arrivals_.front().bytesUpTo <= firstShown)
-        arrivals_.pop_front();
-}
-
-std::optional<std::int64_t> RadioChannel::arrivalOf(int at) const {
-    const QString rxData = f.RxData->text();
-    if (rxData != shownRxData_ || at < 0 || at >= rxData.size())
-        return std::nullopt;
-    // RxData shows the last rxData.size() / 3 bytes received.
-    const std::int64_t byte = periodBytes_ - rxData.size() / 3 + at / 3;
-    for (const Arrival& a : arrivals_) {
-        if (byte < a.bytesUpTo)
-            return a.us;
-    }
-    return std::nullopt;
 }

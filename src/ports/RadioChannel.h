@@ -1,14 +1,13 @@
 #pragma once
 // The radio port channel: SendModuleCommand and the receive handler of the
 // radio port (byte rendering, hex dump, answer recognition and timing).
-#include "module/AnswerWatch.h"
 #include "platform/BoundedTextView.h"
+#include "ports/RxBuffer.h"
 
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
-#include <deque>
 #include <optional>
 
 class Clock;
@@ -61,21 +60,13 @@ public:
     const QString& responseTimeHistory() const { return timeHistory_.text(); }
     void clearResponseTimeHistory();
 
-    // When a byte shown in RxData arrived, on the microsecond clock: the
-    // byte at index `at` of RxData's hex dump (3 characters a byte, the
-    // newest kRxDataKeep characters). Empty when RxData was changed by
-    // someone else since the last receive event, or the index is outside it.
-    std::optional<std::int64_t> arrivalOf(int at) const;
+    // What the port received since the receive boxes were last emptied,
+    // and the answer recognised in the test period: the test cycle reads it
+    // and begins each period with it.
+    RxBuffer& received() { return rx_; }
+    const RxBuffer& received() const { return rx_; }
 
-    // A test period begins (the step has emptied RxData and is about to
-    // send): the answer recognised in it is looked for anew.
-    void beginPeriod() { answer_.begin(); }
-    // What the handler recognised in the period: the answer, its instant,
-    // the far end's level bytes that followed it, whether or not they are
-    // still inside RxData's 80 bytes.
-    const cmdset::AnswerWatch& periodAnswer() const { return answer_; }
-
-    static constexpr int kRxDataKeep = 240;       // the newest 80 bytes as hex
+    static constexpr int kRxDataKeep = RxBuffer::kDumpKeep;   // the newest 80 bytes as hex
     static constexpr int kTimeHistoryKeep = 500;
 
 signals:
@@ -84,19 +75,7 @@ signals:
     void portFailed();
 
 private:
-    // One receive event since RxData was last emptied: the count of bytes
-    // received up to and including it, and its arrival instant. Only the
-    // events whose bytes are still in RxData are kept.
-    struct Arrival {
-        std::int64_t bytesUpTo;
-        std::int64_t us;
-    };
-    void noteArrival(int bytes, std::int64_t us);
-
     RadioView f;
     BoundedTextView timeHistory_;
-    std::deque<Arrival> arrivals_;
-    std::int64_t periodBytes_ = 0;  // bytes received since RxData was emptied
-    QString shownRxData_;           // RxData as this handler left it
-    cmdset::AnswerWatch answer_;
+    RxBuffer rx_;
 };

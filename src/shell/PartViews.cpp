@@ -269,8 +269,6 @@ CycleView Form1::cycleView() {
     v.FSK_Err = ui.FSK_Err;
     v.FSKData = ui.FSKData;
     v.ChkData = ui.ChkData;
-    v.RxData = ui.RxData;
-    v.RxText = ui.RxText;
     v.Rx_Rssi = ui.Rx_Rssi;
     v.AckRssi = ui.AckRssi;
     v.Rx_RssiAve = ui.Rx_RssiAve;
@@ -284,9 +282,6 @@ CycleView Form1::cycleView() {
     v.GraphOption = ui.GraphOption;
     v.GPS_On = ui.GPS_On;
     v.GPposition = ui.GPposition;
-    v.NposGmap = ui.NposGmap;
-    v.EposGmap = ui.EposGmap;
-    v.Mpos = ui.Mpos;
     v.MSComm1 = MSComm1;
     v.Tx_Timer = Tx_Timer;
     v.clock = svc.clock;

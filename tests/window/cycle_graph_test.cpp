@@ -7,6 +7,7 @@
 
 class CycleGraphTest : public QObject {
     Q_OBJECT
+    using Bar = RssiGraph::Bar;
     const RssiGraph::Colours c{QColor(0xE0, 0xE0, 0xE0), QColor(0xC0, 0xC0, 0xC0), QColor(0x80, 0x80, 0x80),
                                QColor(0, 0xC0, 0), QColor(0xFF, 0, 0)};
     QRgb at(const RssiGraph& g, int x, int y) { return g.image().pixel(x, y) & 0xFFFFFF; }
@@ -18,7 +19,7 @@ private slots:
         RssiGraph& g = *inside(h.start()).ui.Picture1;
         QCOMPARE(g.image().size(), QSize(341, 216));
         g.clear(c.back);
-        g.step(true, "-80", "", "-80", "", "", c);
+        g.step(Bar{-80, {}, -80}, {}, c);
         QCOMPARE(at(g, 0, 12), rgb(c.grid));     // 0 dBm
         QCOMPARE(at(g, 0, 204), rgb(c.grid));    // -160 dBm
         QCOMPARE(at(g, 0, 13), rgb(c.back));
@@ -37,13 +38,13 @@ private slots:
         WindowHarness h;
         RssiGraph& g = *inside(h.start()).ui.Picture1;
         g.clear(c.back);
-        g.step(true, "-80", "", "-80", "", "", c);
-        g.step(false, "", "", "", "-110", "-110", c);   // error: grid and noise only
+        g.step(Bar{-80, {}, -80}, {}, c);
+        g.step(std::nullopt, {-110, -110}, c);   // error: grid and noise only
         QCOMPARE(at(g, 336, 150), rgb(c.bar));         // last bar moved 3 pixels left
         QCOMPARE(at(g, 339, 150), rgb(c.back));
         for (int y : {143, 144, 145})
             QCOMPARE(at(g, 339, y), rgb(c.noise));     // -110 dBm at y 144, 3 pixels thick
-        g.step(true, "-80", "-80", "-80", "", "", c);
+        g.step(Bar{-80, -80, -80}, {}, c);
         QCOMPARE(at(g, 339, 107), rgb(c.average));
         QCOMPARE(at(g, 339, 109), rgb(c.average));
     }
@@ -51,7 +52,7 @@ private slots:
         WindowHarness h;
         RssiGraph& g = *inside(h.start()).ui.Picture1;
         g.clear(c.back);
-        g.step(true, "", "", "", "", "", c);
+        g.step(Bar{}, {}, c);
         QCOMPARE(at(g, 339, 150), rgb(c.back));
         QCOMPARE(at(g, 339, 12), rgb(c.grid));
     }

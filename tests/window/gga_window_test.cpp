@@ -3,6 +3,8 @@
 // the redisplay conditions, a sentence without a fix, switching GPS off,
 // a port that does not open, the distance and the buffer bound.
 #include "WindowHarness.h"
+#include "gps/Gga.h"
+#include "gps/GgaProcessor.h"
 #include "platform/Timer.h"
 #include "ports/GpsChannel.h"
 #include "results/LogWriters.h"
@@ -16,6 +18,20 @@ const QByteArray kSecond("$GPGGA,023001.00,3500.0000,N,13900.0000,E,1,07,0.9,12.
 const QByteArray kThird("$GPGGA,023002.00,3600.0000,N,14000.0000,E,1,06,0.9,13.0,M,39.2,M,,*51");
 const QByteArray kNoFix("$GPGGA,023003.00,,,,,0,00,,,M,,M,,*66");
 const QByteArray kCrLf("\r\n");
+
+// A sentence body ("$" up to the last field) with its checksum.
+QByteArray withChecksum(const QByteArray& body) {
+    int sum = 0;
+    for (int i = 1; i < body.size(); ++i)
+        sum ^= quint8(body[i]);
+    return body + '*' + QByteArray::number(sum, 16).toUpper().rightJustified(2, '0');
+}
+
+int readings = 0;
+gga::Reading countedRead(const QString& sentence) {
+    ++readings;
+    return gga::read(sentence);
+}
 }
 
 class GgaWindowTest : public QObject {
@@ -221,6 +237,44 @@ private slots:
         switchOn();
         feed(kWorked);
         QTEST(inside(f()).ui.WGS84_Kyori->text(), "text");
+    }
+
+    // The tick reads each sentence it takes once: that reading gives the
+    // window its texts, the map logs their position texts and the records
+    // their position, and one rule gives the window and the records their
+    // distance from the datum point (each height at 15 significant digits:
+    // an altitude given with more digits than a double holds is 40.5 for
+    // both).
+    void oneReadingAndOneDistanceForWindowAndRecords() {
+        inside(f()).gga->setReader(countedRead);
+        readings = 0;
+        inside(f()).st.DatumLatitude = 35.6520566;
+        inside(f()).st.DatumLongitude = 139.761315;
+        inside(f()).st.DatumHeight = 37.5;
+        inside(f()).ui.Check2->setChecked(true);
+        switchOn();
+        feed(withChecksum("$GPGGA,023000.00,3539.1234,N,13945.6789,E,1,08,0.9,40.50000000000000711,M,39.2,M,,"));
+        tick();
+        tick();
+        QCOMPARE(readings, 1);
+        QCOMPARE(inside(f()).ui.Mpos->text(), QStringLiteral(" 40.5"));
+        QCOMPARE(inside(f()).ui.WGS84_Kyori->text(), QStringLiteral("3.0"));
+        const GgaProcessor::MapTexts& map = inside(f()).gga->mapTexts();
+        QCOMPARE(map.latitude, inside(f()).ui.NposGmap->text());
+        QCOMPARE(map.longitude, inside(f()).ui.EposGmap->text());
+        QCOMPARE(map.altitude, QStringLiteral(" 40.5"));
+        const gps::PositionAt at = inside(f()).gga->positionAt(h->clock.microseconds());
+        QVERIFY(at.position);
+        QCOMPARE(at.position->distanceM, std::optional<double>(3.0));
+        QCOMPARE(inside(f()).gga->position()->distanceM, std::optional<double>(3.0));
+
+        // A position typed into the boxes is what the map logs carry.
+        inside(f()).ui.NposGmap->setText(QStringLiteral("35.1"));
+        QCOMPARE(inside(f()).gga->mapTexts().latitude, QStringLiteral("35.1"));
+
+        inside(f()).ui.GPS_On->setChecked(false);
+        QCOMPARE(inside(f()).gga->mapTexts().latitude, QString());
+        QCOMPARE(inside(f()).gga->mapTexts().altitude, QString());
     }
 
     void switchingOffClearsThePositionButKeepsTheLastTexts() {

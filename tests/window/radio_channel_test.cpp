@@ -2,9 +2,12 @@
 // of sends, rendering of received bytes, the hex window, recognition and
 // timing of the data answer and the single "@RS" that follows it.
 #include "WindowHarness.h"
+#include "common/HexDump.h"
+#include "module/CommandSet.h"
 #include "looptest/RunControl.h"
 #include "platform/Timer.h"
 #include "ports/RadioChannel.h"
+#include "ports/RxBuffer.h"
 
 #include <QtTest>
 
@@ -108,6 +111,76 @@ private slots:
         QVERIFY(data.startsWith(QStringLiteral("14 15 ")));   // byte 20 first
         QVERIFY(data.endsWith(QStringLiteral("62 63 ")));
         QCOMPARE(inside(f()).ui.RxText->toPlainText().size(), 100 - 2 + 4 + 4);  // every byte shown
+    }
+
+    // One stream fed to the receive buffer in pieces, each at its own
+    // instant: whatever the cut, the boxes show what the buffer holds (the
+    // whole text, the newest 80 bytes' dump), the answer is recognised at
+    // the instant of the piece that completed it and keeps its level bytes
+    // after later noise pushed it out of the dump, and every byte still in
+    // the dump is dated by the piece that brought it. A box changed by
+    // hand is taken up as it stands; its typed bytes have no instant.
+    void bufferFedInPiecesAtTheirInstants_data() {
+        QTest::addColumn<QList<int>>("cuts");
+        QTest::newRow("answer, then the rest") << QList<int>{33};
+        QTest::newRow("pattern split, level bytes apart") << QList<int>{24, 29, 30, 31, 60};
+        QList<int> each;
+        for (int i = 1; i < 115; ++i)
+            each << i;
+        QTest::newRow("a byte an event") << each;
+    }
+    void bufferFedInPiecesAtTheirInstants() {
+        QFETCH(QList<int>, cuts);
+        const QByteArray lead("\x01noise!*DR=05000\xFF\xB0\r\n", 20);   // an older answer in the noise
+        const QByteArray stream = lead + kAnswer001 + QByteArray("*RS=-75dBm\r\n") + QByteArray(70, '\x7F');
+        QCOMPARE(stream.size(), 115);
+        const RxBuffer& rx = inside(f()).radio->received();
+        awaitAnswer();
+        cuts << int(stream.size());
+        QList<qint64> byteUs(stream.size());
+        int from = 0;
+        for (int i = 0; i < cuts.size(); ++i) {
+            const int to = cuts[i];
+            h->clock.after(10 * (i + 1), [&, from, to] {
+                for (int b = from; b < to; ++b)
+                    byteUs[b] = h->clock.microseconds();
+                dev->send(stream.mid(from, to - from));
+            });
+            from = to;
+        }
+        h->advance(10 * cuts.size() + 10);
+
+        QCOMPARE(rx.text(), cmdset::readableText(stream));
+        QCOMPARE(inside(f()).ui.RxText->toPlainText(), rx.text());
+        QCOMPARE(rx.dump(), hexDump(stream.right(80)));
+        QCOMPARE(inside(f()).ui.RxData->text(), rx.dump());
+        QVERIFY(!rx.dump().contains(kChk001));
+        QVERIFY(rx.answer().recognised());
+        QCOMPARE(rx.answer().instantUs(), std::optional<qint64>(byteUs[lead.size() + 8]));
+        QCOMPARE(rx.answer().farRssi(), std::optional<int>(-75));
+        QCOMPARE(inside(f()).st.ResponseTimeUs, std::optional<qint64>(byteUs[lead.size() + 8]));
+        for (int k = 0; k < 80; ++k)
+            QCOMPARE(rx.arrivalOf(3 * k + 1), std::optional<qint64>(byteUs[35 + k]));
+        QCOMPARE(rx.arrivalOf(240), std::nullopt);
+
+        inside(f()).ui.RxData->setText(QStringLiteral("41 "));
+        inside(f()).ui.RxText->setPlainText(QStringLiteral("typed"));
+        QCOMPARE(rx.dump(), QStringLiteral("41 "));
+        QCOMPARE(rx.text(), QStringLiteral("typed"));
+        h->clock.after(5, [&] { dev->send("B"); });
+        h->advance(10);
+        QCOMPARE(rx.dump(), QStringLiteral("41 42 "));
+        QCOMPARE(inside(f()).ui.RxData->text(), QStringLiteral("41 42 "));
+        QCOMPARE(rx.text(), QStringLiteral("typedB"));
+        QCOMPARE(inside(f()).ui.RxText->toPlainText(), QStringLiteral("typedB"));
+        QCOMPARE(rx.arrivalOf(0), std::nullopt);
+        QCOMPARE(rx.arrivalOf(3), std::optional<qint64>(h->clock.microseconds() - 5000));
+
+        inside(f()).radio->received().beginPeriod();
+        QCOMPARE(inside(f()).ui.RxText->toPlainText(), QString());
+        QCOMPARE(inside(f()).ui.RxData->text(), QString());
+        QVERIFY(!rx.answer().recognised());
+        QCOMPARE(rx.arrivalOf(0), std::nullopt);
     }
 
     void answerCutAtEveryPosition() {
