@@ -104,9 +104,6 @@ void TestCycle::startRun(const records::RunStart& start) {
 void TestCycle::step() {
     const qint64 t0 = keeper_.stepStart(f.clock->microseconds());
     f.Tx_Timer->setEnabled(false);
-    // The log views show this step's lines when it ends, after the packet
-    // went out: laying them out does not delay the send.
-    const LogWriters::ViewsAtEnd viewsAtEnd(logs);
 
     if (f.ResultPending != 0)
         evaluateExchange();

@@ -1,12 +1,12 @@
 #include "platform/BoundedTextView.h"
 
+#include "platform/PlainPaint.h"
+
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
 #include <QTextDocument>
-
-#include <utility>
 
 namespace {
 
@@ -34,7 +34,7 @@ QTextCursor appendKeepingShapes(QPlainTextEdit* view, const QString& text) {
     // Before the edit ends, which lays the lines out: a layout that keeps
     // its glyphs is drawn from them; otherwise it drops them once laid out
     // and shapes the text again at every paint.
-    for (; block.isValid(); block = block.next())
+    for (; block.isValid() && !plainpaint::off(u"shaping"); block = block.next())
         block.layout()->setCacheEnabled(true);
     caret.endEditBlock();
     return caret;
@@ -47,19 +47,6 @@ BoundedTextView::BoundedTextView(QPlainTextEdit* view, int keep) : view_(view), 
 }
 
 void BoundedTextView::append(const QString& text) {
-    if (held_)
-        gathered_ += text;
-    else
-        show(text);
-}
-
-void BoundedTextView::release() {
-    held_ = false;
-    const QString text = std::exchange(gathered_, QString());
-    show(text);
-}
-
-void BoundedTextView::show(const QString& text) {
     QTextDocument* doc = view_->document();
     if (doc->isEmpty())
         text_.clear();  // emptied on screen by someone else
@@ -93,6 +80,5 @@ void BoundedTextView::show(const QString& text) {
 
 void BoundedTextView::clear() {
     text_.clear();
-    gathered_.clear();
     view_->clear();
 }

@@ -4,8 +4,7 @@
 // kept beside the box, which shows line ends as line breaks. Each append
 // adds only the new text at the document's end and cuts the oldest from its
 // front, so the box never lays out its whole text again. Emptying the box
-// from elsewhere starts the text afresh. While held, appends are gathered
-// and shown as one when the hold ends.
+// from elsewhere starts the text afresh.
 #include <QString>
 
 class QPlainTextEdit;
@@ -23,19 +22,11 @@ public:
 
     void append(const QString& text);
     void clear();
-    // The text exactly as built, at most `keep` characters (what a hold
-    // gathered counts once the hold ends).
+    // The text exactly as built, at most `keep` characters.
     const QString& text() const { return text_; }
 
-    void hold() { held_ = true; }
-    void release();
-
 private:
-    void show(const QString& text);
-
     QPlainTextEdit* view_;
     int keep_;
     QString text_;
-    bool held_ = false;
-    QString gathered_;
 };

@@ -7,11 +7,10 @@
 // a quiet spell is painted at once.
 //
 // The beat is a coarse timer of period `gap`: the system lines it up with
-// the window's other timers of that period (the elapsed-time and GPS ticks,
-// when they are coarse too), so the held paint is done in the same wake-up
-// as the tick that changes the window, not in one of its own. A change
-// that comes at most kSlackMs early (a tick a little ahead of the beat) is
-// painted at once rather than a whole gap later.
+// other coarse timers of that period, so that a held paint is done in the
+// same wake-up as a tick that changes the window, not in one of its own. A
+// change that comes at most kSlackMs early (a tick a little ahead of the
+// beat) is painted at once rather than a whole gap later.
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>

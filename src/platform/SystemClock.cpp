@@ -29,11 +29,6 @@ public:
             timer_.stop();
     }
     bool isEnabled() const override { return timer_.isActive(); }
-    void shareWakeUps() override {
-        timer_.setTimerType(Qt::CoarseTimer);
-        if (timer_.isActive())
-            timer_.start();
-    }
 
 private:
     QTimer timer_;

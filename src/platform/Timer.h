@@ -14,10 +14,6 @@ public:
     virtual int interval() const = 0;
     virtual void setEnabled(bool enabled) = 0;
     virtual bool isEnabled() const = 0;
-    // For a timer whose ticks only show values: each tick may come up to 5 %
-    // of the interval early or late, so that the system serves it in the
-    // same wake-up as the other timers of that interval.
-    virtual void shareWakeUps() {}
 
 signals:
     void timeout();

@@ -57,16 +57,6 @@ void LogWriters::finish() {
     }
 }
 
-LogWriters::ViewsAtEnd::ViewsAtEnd(LogWriters& logs) : logs_(logs) {
-    logs_.logView_.hold();
-    logs_.mapView_.hold();
-}
-
-LogWriters::ViewsAtEnd::~ViewsAtEnd() {
-    logs_.logView_.release();
-    logs_.mapView_.release();
-}
-
 void LogWriters::AppendMapCsv(const QString& text) { appendMap(text, logfiles::kMapCsvExt); }
 
 void LogWriters::AppendMapLog(const QString& text) { appendMap(text, logfiles::kMapLogExt); }

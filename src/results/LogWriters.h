@@ -61,21 +61,6 @@ public:
     // Empties LogText and MapText (the start of a new run attempt).
     void clearViews();
 
-    // For as long as it lives, the files are written at every call as
-    // always, while LogText and MapText gather what they are given and show
-    // it at the end in one append each (a step's two log halves are laid
-    // out once, after its packet went out).
-    class ViewsAtEnd {
-    public:
-        explicit ViewsAtEnd(LogWriters& logs);
-        ~ViewsAtEnd();
-        ViewsAtEnd(const ViewsAtEnd&) = delete;
-        ViewsAtEnd& operator=(const ViewsAtEnd&) = delete;
-
-    private:
-        LogWriters& logs_;
-    };
-
     // Another file of the run (the record stream, the run report) that
     // cannot be written: named in Message as a log is, until written again,
     // but without taking Message from a log failure shown there.

@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/PaintPacer.h"
 #include "platform/PictureStyle.h"
+#include "platform/PlainPaint.h"
 #include "platform/WidgetColours.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
@@ -49,10 +50,6 @@ Form1::Form1(const Services& services, QWidget* parent) : QWidget(parent), svc(s
     InitialTimer = svc.clock->createTimer(this);
     Tx_Timer = svc.clock->createTimer(this);
     Timer1 = svc.clock->createTimer(this);
-    // The GPS and elapsed-time ticks only show values: they share their
-    // wake-ups with each other and with the window's paint pacing.
-    GPSTimer->shareWakeUps();
-    Timer1->shareWakeUps();
 
     // The parts, lower layers first, each with its view: each is handed the
     // lower parts it calls; what it tells the parts above goes through its
@@ -78,9 +75,11 @@ Form1::Form1(const Services& services, QWidget* parent) : QWidget(parent), svc(s
     // painted together. Changed values repaint themselves alone, not the
     // group boxes and window beneath them, and the frames of fields and
     // scroll bars are copied from pictures rather than drawn again.
-    new PaintPacer(this, kPaintGapMs);
+    if (!plainpaint::off(u"pacer"))
+        new PaintPacer(this, kPaintGapMs);
     paintOwnBackgrounds(this);
-    drawFramesFromPictures(this);
+    if (!plainpaint::off(u"frames"))
+        drawFramesFromPictures(this);
     shapeOnlyWhatIsInView();
 }
 

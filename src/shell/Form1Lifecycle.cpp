@@ -8,6 +8,7 @@
 #include "module/CommandSet.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/PlainPaint.h"
 #include "platform/SerialPort.h"
 #include "platform/Timer.h"
 #include "platform/WidgetColours.h"
@@ -121,12 +122,13 @@ void Form1::bindControlArrays() {
     // text, map lines; a fixed-pitch face has no kerning to apply) and the
     // response-time history (numbers only). The communication log and the
     // GPS text are proportional: kerning shows there, they keep shaping.
-    for (QWidget* rewritten : std::initializer_list<QWidget*>{
-             ui.KeikaTime, ui.Tx_Count, ui.FSK_OK, ui.FSK_Err, ui.FSKData, ui.Rx_Rssi, ui.AckRssi, ui.Rx_RssiAve,
-             ui.AckRssiAve, ui.NoiseRssi, ui.Npos, ui.Epos, ui.Mpos, ui.EiseiN, ui.NposGmap, ui.EposGmap,
-             ui.WGS84_Kyori, ui.RxText, ui.MapText, ui.RxTimeHist}) {
+    const std::initializer_list<QWidget*> rewrittenOften = {
+        ui.KeikaTime, ui.Tx_Count, ui.FSK_OK, ui.FSK_Err, ui.FSKData, ui.Rx_Rssi, ui.AckRssi, ui.Rx_RssiAve,
+        ui.AckRssiAve, ui.NoiseRssi, ui.Npos, ui.Epos, ui.Mpos, ui.EiseiN, ui.NposGmap, ui.EposGmap,
+        ui.WGS84_Kyori, ui.RxText, ui.MapText, ui.RxTimeHist};
+    for (QWidget* rewritten : rewrittenOften) {
         QFont f = rewritten->font();
-        f.setStyleStrategy(QFont::PreferNoShaping);
+        f.setStyleStrategy(plainpaint::off(u"shaping") ? QFont::PreferDefault : QFont::PreferNoShaping);
         rewritten->setFont(f);
     }
     // The file-name fields start light red until their text first changes.
@@ -250,6 +252,8 @@ void Form1::shapeOnlyWhatIsInView() {
     // be seen they are laid out without the font's shaping rules (kerning
     // moves some letter pairs of a hex dump by a pixel; shaping is most of
     // the cost of each rewrite); as soon as any part can, with them.
+    if (plainpaint::off(u"shaping"))
+        return;
     for (QLineEdit* field : {ui.RxData, ui.ChkData}) {
         const bool inView = rect().intersects(QRect(field->mapTo(this, QPoint()), field->size()));
         const QFont::StyleStrategy wanted = inView ? QFont::PreferDefault : QFont::PreferNoShaping;

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <QMap>
@@ -110,6 +111,34 @@ private slots:
                                    "), latest send " + QByteArray::number(worstSend) + " us after its instant";
         qInfo("%s", figures.constData());
         QVERIFY2(4 * onTime >= 3 * kCount && worstSend <= kToleranceUs, figures.constData());
+    }
+
+    // The benchmark's program-only run, the window's paint savings all
+    // left out: every packet sent and answered, and the figures line holds
+    // a period error, round trips a little longer than the simulator's own
+    // answer time (from the record stream) and the CPU the run took.
+    void programOnlyBenchWithPaintSavingsOff() {
+        const QString bench = qEnvironmentVariable("QVX_BIN_DIR") + QStringLiteral("/qvx-runbench");
+        if (!QFileInfo::exists(bench))
+            QSKIP("qvx-runbench is not built");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.insert(QStringLiteral("QVX_PLAIN_PAINT"), QStringLiteral("frames,shaping,pacer"));
+        p.setProcessEnvironment(env);
+        p.start(bench, {QStringLiteral("--program-only"), QStringLiteral("8")});
+        QVERIFY(p.waitForFinished(60000));
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QVERIFY2(p.exitCode() == 0, qPrintable(out + QString::fromLocal8Bit(p.readAllStandardError())));
+        QVERIFY2(out.contains(QStringLiteral("data commands seen 8, answers logged 8")), qPrintable(out));
+        const QRegularExpression line(QStringLiteral(R"(\nprogram: (\S+) (\S+) (\S+) (\S+) (\S+)\n)"));
+        const QRegularExpressionMatch m = line.match(out);
+        QVERIFY2(m.hasMatch(), qPrintable(out));
+        const double periodMean = m.captured(1).toDouble(), periodP99 = m.captured(2).toDouble();
+        const double excessMedian = m.captured(3).toDouble(), excessP95 = m.captured(4).toDouble();
+        QVERIFY2(periodMean >= 0 && periodMean <= periodP99 && periodP99 < 100, qPrintable(out));
+        QVERIFY2(excessMedian > 0 && excessMedian <= excessP95 && excessP95 < 100, qPrintable(out));
+        QVERIFY2(m.captured(5).toDouble() > 0, qPrintable(out));
     }
 };
 

@@ -319,13 +319,16 @@ double floorCpuPerMinute(const QProcessEnvironment& env, const QStringList& args
 } // namespace
 
 constexpr const char* kUsage =
-    "Usage: qvx-runbench [--help] [--version] [COUNT [IDLE_SECONDS]]\n"
+    "Usage: qvx-runbench [--help] [--version] [--program-only] [COUNT [IDLE_SECONDS]]\n"
     "The program's timing against the machine's floor, side by side, against one\n"
     "qvx-sim on a pseudo-terminal (FSK, 300 ms): a reference loop of COUNT packets\n"
     "(default 200), then the built program's counted run of COUNT (on $DISPLAY when\n"
     "set, else offscreen), then IDLE_SECONDS (default 20) of the program idle and the\n"
     "window floors. Prints the send period's error, the response-time excess over the\n"
-    "simulator's own answer time and CPU per minute of each.\n";
+    "simulator's own answer time and CPU per minute of each. --program-only: the\n"
+    "program's run alone (no reference loop, floors or idle), its figures also as one\n"
+    "line \"program: PERIOD_MEAN PERIOD_P99 EXCESS_MEDIAN EXCESS_P95 CPU_PER_MINUTE\"\n"
+    "(ms, ms, ms, ms, s; the excess from the record stream's microsecond round trips).\n";
 
 int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
@@ -339,7 +342,7 @@ int main(int argc, char* argv[]) {
         }
     }
     if (argc > 1 && argv[1][0] == '-' && qstrcmp(argv[1], "--window-floor") != 0 &&
-        qstrcmp(argv[1], "--form-floor") != 0) {
+        qstrcmp(argv[1], "--form-floor") != 0 && qstrcmp(argv[1], "--program-only") != 0) {
         std::fprintf(stderr, "qvx-runbench: unknown option %s\n%s", argv[1], kUsage);
         return 2;
     }
@@ -356,15 +359,19 @@ int main(int argc, char* argv[]) {
         "one, else off screen. QVX_RUNBENCH_TRACE=FILE keeps the simulator's trace."));
     parser.addHelpOption();
     parser.addVersionOption();
+    const QCommandLineOption programOnlyOption(
+        QStringLiteral("program-only"), QStringLiteral("The program's run alone: no reference loop, floors or idle."));
+    parser.addOption(programOnlyOption);
     parser.addPositionalArgument(QStringLiteral("COUNT"), QStringLiteral("Packets of each run (default 200)."),
                                  QStringLiteral("[COUNT]"));
     parser.addPositionalArgument(QStringLiteral("IDLE_SECONDS"),
                                  QStringLiteral("Seconds of the idle measurement (default 20)."),
                                  QStringLiteral("[IDLE_SECONDS]"));
     parser.process(app);
-    const QStringList args = app.arguments();
-    const int count = args.size() > 1 ? std::max(2, args[1].toInt()) : 200;
-    const int idleSeconds = args.size() > 2 ? std::max(1, args[2].toInt()) : 20;
+    const bool programOnly = parser.isSet(programOnlyOption);
+    const QStringList args = parser.positionalArguments();
+    const int count = !args.isEmpty() ? std::max(2, args[0].toInt()) : 200;
+    const int idleSeconds = args.size() > 1 ? std::max(1, args[1].toInt()) : 20;
     const QString bin = QCoreApplication::applicationDirPath();
 
     QTemporaryDir dir;
@@ -380,7 +387,7 @@ int main(int argc, char* argv[]) {
     // The floor.
     Phase ref;
     const qint64 refFrom = nowUs();
-    const QMap<QByteArray, qint64> refRtt = referenceLoop(pty, count, &ref);
+    const QMap<QByteArray, qint64> refRtt = programOnly ? QMap<QByteArray, qint64>() : referenceLoop(pty, count, &ref);
     const qint64 refTo = nowUs();
     QThread::msleep(500);
 
@@ -425,22 +432,24 @@ int main(int argc, char* argv[]) {
     // without one, as the program), each for as long as the program's run
     // was measured.
     const qint64 measuredUs = wallEnd - wallStart;
-    const double windowFloorCpu = floorCpuPerMinute(env, {QStringLiteral("--window-floor")}, measuredUs);
-    const double formFloorCpu = floorCpuPerMinute(env, {QStringLiteral("--form-floor")}, measuredUs);
-    const double formChangesCpu =
-        floorCpuPerMinute(env, {QStringLiteral("--form-floor"), QStringLiteral("changes")}, measuredUs);
+    double windowFloorCpu = 0, formFloorCpu = 0, formChangesCpu = 0, idleCpu = 0;
+    if (!programOnly) {
+        windowFloorCpu = floorCpuPerMinute(env, {QStringLiteral("--window-floor")}, measuredUs);
+        formFloorCpu = floorCpuPerMinute(env, {QStringLiteral("--form-floor")}, measuredUs);
+        formChangesCpu = floorCpuPerMinute(env, {QStringLiteral("--form-floor"), QStringLiteral("changes")}, measuredUs);
 
-    // Idle: the window up, GPS off, no run.
-    QProcess idle;
-    idle.setProcessEnvironment(env);
-    idle.start(dir.filePath(QStringLiteral("qvx-loopback")), {});
-    idle.waitForStarted(5000);
-    QThread::sleep(3);
-    const double idle0 = processCpuMs(idle.processId());
-    QThread::sleep(idleSeconds);
-    const double idleCpu = (processCpuMs(idle.processId()) - idle0) / (idleSeconds * 1e3) * 60;
-    idle.terminate();
-    idle.waitForFinished(5000);
+        // Idle: the window up, GPS off, no run.
+        QProcess idle;
+        idle.setProcessEnvironment(env);
+        idle.start(dir.filePath(QStringLiteral("qvx-loopback")), {});
+        idle.waitForStarted(5000);
+        QThread::sleep(3);
+        const double idle0 = processCpuMs(idle.processId());
+        QThread::sleep(idleSeconds);
+        idleCpu = (processCpuMs(idle.processId()) - idle0) / (idleSeconds * 1e3) * 60;
+        idle.terminate();
+        idle.waitForFinished(5000);
+    }
     sim.terminate();
     sim.waitForFinished(5000);
     // QVX_RUNBENCH_TRACE=FILE keeps the simulator's trace of both runs.
@@ -487,6 +496,15 @@ int main(int argc, char* argv[]) {
         }
     }
     prog.sent = int(prog.periodError.size()) + 1;
+
+    if (programOnly) {
+        std::printf("FSK at %.0f ms, %d packets, against its own qvx-sim; the program's window %s\n", kPeriodMs,
+                    count, shown ? "shown on $DISPLAY" : "offscreen");
+        std::printf("  data commands seen %d, answers logged %d\n", prog.sent, prog.answered);
+        std::printf("program: %.3f %.3f %.3f %.3f %.3f\n", mean(prog.periodError), quantile(prog.periodError, 0.99),
+                    quantile(prog.usExcess, 0.5), quantile(prog.usExcess, 0.95), prog.cpuPerMinute);
+        return 0;
+    }
 
     std::printf("FSK at %.0f ms, %d packets each, against one qvx-sim; the program's window %s\n", kPeriodMs, count,
                 shown ? "shown on $DISPLAY" : "offscreen");
