@@ -268,9 +268,10 @@ private slots:
     // another's field shows.
     void everyLevelInEveryOutput() {
         records::Exchange e = answered();
-        e.farRssi = -61;
-        e.ackRssi = -67;
-        e.noise = -113;
+        int next = -50;
+        for (const records::Signal& s : records::kSignals)
+            if (s.recorded())
+                e.*s.field = (next -= 7);
         const auto value = [&](const records::Signal& s) { return *s.of(e); };
         std::set<int> distinct;
         for (const records::Signal& s : records::kSignals) {
