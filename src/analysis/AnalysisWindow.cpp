@@ -5,6 +5,7 @@
 #include "analysis/LinkCharts.h"
 #include "analysis/RssiDistancePlot.h"
 #include "analysis/SensitivityPage.h"
+#include "records/Signals.h"
 
 #include <cmath>
 
@@ -301,17 +302,16 @@ QGroupBox* AnalysisWindow::levelBox() {
         head->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         g->addWidget(head, 0, c + 1);
     }
-    const QStringList rows{QStringLiteral("FarRssi"), QStringLiteral("AckRssi"), QStringLiteral("Noise"),
-                           QStringLiteral("Margin")};
-    const QStringList captions{QStringLiteral("相手受信 RSSI"), QStringLiteral("自局受信 RSSI"),
-                               QStringLiteral("ノイズ"), QStringLiteral("マージン")};
     const QStringList cells{QStringLiteral("Mean"), QStringLiteral("Min"), QStringLiteral("Max"),
                             QStringLiteral("Sd")};
-    for (int r = 0; r < rows.size(); ++r) {
-        g->addWidget(caption(captions[r]), r + 1, 0);
+    int r = 0;
+    for (const records::Signal& level : records::kSignals) {
+        ++r;
+        const QString title = QString::fromUtf8(level.caption);
+        g->addWidget(caption(title), r, 0);
         for (int c = 0; c < cells.size(); ++c)
-            addFigure(g, r + 1, c + 1, rows[r] + cells[c])
-                ->setAccessibleDescription(captions[r] + QLatin1Char(' ') + columns[c]);
+            addFigure(g, r, c + 1, QLatin1String(level.name) + cells[c])
+                ->setAccessibleDescription(title + QLatin1Char(' ') + columns[c]);
     }
     return box;
 }
@@ -419,15 +419,14 @@ void AnalysisWindow::refreshFigures() {
     set(QStringLiteral("RttP50"), approx + micros(r.p50Us));
     set(QStringLiteral("RttP95"), approx + micros(r.p95Us));
     set(QStringLiteral("RttP99"), approx + micros(r.p99Us));
-    const std::pair<const char*, const Spread*> levels[] = {
-        {"FarRssi", &f.farRssi}, {"AckRssi", &f.ackRssi}, {"Noise", &f.noise}, {"Margin", &f.margin}};
-    for (const auto& [row, s] : levels) {
-        const QString unit = s == &f.margin ? QStringLiteral("dB") : QStringLiteral("dBm");
-        const QString key = QLatin1String(row);
-        set(key + QStringLiteral("Mean"), number(s->mean(), 1, unit));
-        set(key + QStringLiteral("Min"), number(s->min(), 0, unit));
-        set(key + QStringLiteral("Max"), number(s->max(), 0, unit));
-        set(key + QStringLiteral("Sd"), number(s->stddev(), 1, unit));
+    for (const records::Signal& level : records::kSignals) {
+        const Spread& s = f.levels[level];
+        const QString unit = QLatin1String(level.unit);
+        const QString key = QLatin1String(level.name);
+        set(key + QStringLiteral("Mean"), number(s.mean(), 1, unit));
+        set(key + QStringLiteral("Min"), number(s.min(), 0, unit));
+        set(key + QStringLiteral("Max"), number(s.max(), 0, unit));
+        set(key + QStringLiteral("Sd"), number(s.stddev(), 1, unit));
     }
     refreshClock();
 }

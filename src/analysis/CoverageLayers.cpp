@@ -30,7 +30,7 @@ void CoverageMap::setOverlay(int id, const QString& name, int shape, const std::
             continue;
         const bool answered = e.outcome == records::Outcome::Answered;
         o->points.push_back({e.position->lat, e.position->lon, {}, e.packet, answered,
-                             !answered && late.count(e.packet) > 0, e.farRssi, e.ackRssi, e.noise});
+                             !answered && late.count(e.packet) > 0, records::levelsOf(e)});
         o->lost += answered ? 0 : 1;
     }
     // Projected (and the extent and cells made again) with every layer.

@@ -94,7 +94,7 @@ void CoverageMap::setMode(records::Mode mode) {
 // changed (everything is then drawn again in its colours).
 bool CoverageMap::updateLevelScale() {
     const exportdata::LevelScale next =
-        exportdata::LevelScale::forRun(mode_ == records::Mode::LoRa, value_ == MapValue::AckRssi ? ackLevels_ : farLevels_);
+        exportdata::LevelScale::forRun(mode_ == records::Mode::LoRa, levelRanges_[value_]);
     if (next == levels_)
         return false;
     levels_ = next;
@@ -131,24 +131,14 @@ void CoverageMap::clear() {
     markers_.clear();
     unplaced_ = 0;
     lost_ = 0;
-    farLevels_ = ackLevels_ = {};
+    levelRanges_ = {};
     updateLevelScale();
     reproject();
 }
 
-std::optional<int> CoverageMap::valueOf(const Point& p) const {
-    switch (value_) {
-    case MapValue::FarRssi:
-        return p.far;
-    case MapValue::AckRssi:
-        return p.ack;
-    case MapValue::Margin:
-        break;
-    }
-    if (p.ack && p.noise)
-        return *p.ack - *p.noise;
-    return std::nullopt;
-}
+std::optional<int> CoverageMap::valueOf(const Point& p) const { return p.levels[value_]; }
+
+bool CoverageMap::onRunScale() const { return records::signal(value_).scale == records::ColourScale::RunRange; }
 
 // The projection's origin is the datum point, else the first fix (of the
 // own exchanges, else of an overlay); the extent holds the origin and every
@@ -232,17 +222,16 @@ void CoverageMap::addExchange(const records::Exchange& e) {
         extentM_ = padded(dataM_, 0);
     }
     Point pt{e.position->lat, e.position->lon, projection_->toMetres(e.position->lat, e.position->lon),
-             e.packet, e.outcome == records::Outcome::Answered, false, e.farRssi, e.ackRssi, e.noise};
+             e.packet, e.outcome == records::Outcome::Answered, false, records::levelsOf(e)};
     points_.push_back(pt);
     lost_ += pt.answered ? 0 : 1;
     // The level scale is the run's whether or not its layer is shown.
     bool rescaled = false;
     if (pt.answered) {
-        if (pt.far)
-            farLevels_.add(*pt.far);
-        if (pt.ack)
-            ackLevels_.add(*pt.ack);
-        rescaled = value_ != MapValue::Margin && updateLevelScale();
+        for (const records::Signal& s : records::kSignals)
+            if (s.scale == records::ColourScale::RunRange && pt.levels[s])
+                levelRanges_[s].add(*pt.levels[s]);
+        rescaled = onRunScale() && updateLevelScale();
     }
     if (!ownShown_) {  // counted, not drawn
         scheduleRepaint();
@@ -372,7 +361,7 @@ LegendContent CoverageMap::legend() const {
         legend.scale = successScale();
     else if (view_ == View::GridMedian)
         legend.scale.title = QStringLiteral("中央値: ") + legend.scale.title;
-    if (view_ != View::GridSuccess && value_ != MapValue::Margin)
+    if (view_ != View::GridSuccess && onRunScale())
         legend.note = levelScale().basis;
     if (view_ == View::GridSuccess)
         legend.note = QStringLiteral("色: 95 % 区間の下限");

@@ -145,7 +145,7 @@ private:
         std::int64_t packet;
         bool answered;
         bool late;
-        std::optional<int> far, ack, noise;
+        records::PerLevel<std::optional<int>> levels;
     };
     struct Frame {
         QPointF centreM;
@@ -179,6 +179,8 @@ private:
     std::vector<LegendLayer> legendLayers() const;
     double legendStrip(const QSize& size) const;
     std::optional<int> valueOf(const Point& p) const;
+    // The chosen value is coloured on the run's measured level scale.
+    bool onRunScale() const;
     // Each point drawn, with its layer's shape: the own ones (when shown),
     // then the overlays shown.
     template <typename F>
@@ -222,7 +224,7 @@ private:
     View view_ = View::Points;
     int minSamples_ = kDefaultMinSamples;
     records::Mode mode_ = records::Mode::Fsk;
-    exportdata::LevelRange farLevels_, ackLevels_;  // of the answered points
+    records::PerLevel<exportdata::LevelRange> levelRanges_;  // of the answered points
     exportdata::LevelScale levels_;
     MapScale levelScale_;
     std::unique_ptr<BaseMap> base_;

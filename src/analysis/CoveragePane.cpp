@@ -23,9 +23,9 @@ CoveragePane::CoveragePane(QWidget* parent) : QWidget(parent) {
     named(this, "MapPage");
     map_ = new CoverageMap;
     value_ = named(new QComboBox, "MapValue");
-    value_->addItem(QStringLiteral("相手受信 RSSI"), int(MapValue::FarRssi));
-    value_->addItem(QStringLiteral("自局受信 RSSI"), int(MapValue::AckRssi));
-    value_->addItem(QStringLiteral("マージン"), int(MapValue::Margin));
+    for (const records::Signal& s : records::kSignals)
+        if (s.scale != records::ColourScale::None)
+            value_->addItem(QString::fromUtf8(s.caption), int(s.level));
     view_ = named(new QComboBox, "MapView");
     view_->addItem(QStringLiteral("点"), int(CoverageMap::View::Points));
     view_->addItem(QStringLiteral("格子: 成功率"), int(CoverageMap::View::GridSuccess));

@@ -96,15 +96,20 @@ LinkCharts::LinkCharts(QWidget* parent) : QObject(parent) {
 
     rssi_ = makePlot(parent, QStringLiteral("RssiChart"), QStringLiteral("RSSI とノイズ"),
                      QStringLiteral("経過時間 (s)"), QStringLiteral("dBm"));
-    farLine_.series = addLine(rssi_, QStringLiteral("相手受信 RSSI"), QColor(0x20, 0x80, 0x20));
-    ackLine_.series = addLine(rssi_, QStringLiteral("自局受信 RSSI"), QColor(0x20, 0x40, 0xC0));
-    noiseLine_.series = addLine(rssi_, QStringLiteral("ノイズ"), QColor(0x80, 0x80, 0x80));
+    // The levels in dBm share this plot; differences of levels (dB) have
+    // the next one.
+    const auto addLevels = [this](Plot& p, bool dbm) {
+        for (const records::Signal& s : records::kSignals)
+            if (inDbm(s) == dbm)
+                levelLines_[s].series = addLine(p, QString::fromUtf8(s.caption), QColor(QRgb(s.rgb)));
+    };
+    addLevels(rssi_, true);
     rssi_.chart->legend()->setVisible(true);
     rssi_.chart->legend()->setAlignment(Qt::AlignBottom);
 
     margin_ = makePlot(parent, QStringLiteral("MarginChart"), QStringLiteral("マージン (自局受信 RSSI − ノイズ)"),
                        QStringLiteral("経過時間 (s)"), QStringLiteral("dB"));
-    marginLine_.series = addLine(margin_, QStringLiteral("マージン"), QColor(0x90, 0x50, 0x10));
+    addLevels(margin_, false);
     clear();
 }
 
@@ -148,7 +153,7 @@ QLineSeries* LinkCharts::addLine(Plot& p, const QString& name, const QColor& col
 }
 
 void LinkCharts::clear() {
-    for (Line* l : {&rollingLine_, &farLine_, &ackLine_, &noiseLine_, &marginLine_}) {
+    for (Line* l : allLines()) {
         l->series->clear();
         l->points.clear();
     }
@@ -195,23 +200,20 @@ void LinkCharts::addExchange(const records::Exchange& e, const Figures& f) {
     lastSeconds_ = t;
     if (f.rollingPer)
         append(rollingLine_, QPointF(double(e.packet), *f.rollingPer * 100));
-    if (e.farRssi)
-        append(farLine_, QPointF(t, *e.farRssi));
-    if (e.ackRssi)
-        append(ackLine_, QPointF(t, *e.ackRssi));
-    if (e.noise)
-        append(noiseLine_, QPointF(t, *e.noise));
-    if (e.ackRssi && e.noise)
-        append(marginLine_, QPointF(t, *e.ackRssi - *e.noise));
+    for (const records::Signal& s : records::kSignals)
+        if (const std::optional<int> v = s.of(e))
+            append(levelLines_[s], QPointF(t, *v));
     if (e.rttUs) {
         ++rttTenths_[(*e.rttUs + 50) / 100];
         ++histogramTotal_;
     }
     dbmLow_ = dbmHigh_ = dbLow_ = dbHigh_ = std::nullopt;
-    widen(dbmLow_, dbmHigh_, f.farRssi);
-    widen(dbmLow_, dbmHigh_, f.ackRssi);
-    widen(dbmLow_, dbmHigh_, f.noise);
-    widen(dbLow_, dbHigh_, f.margin);
+    for (const records::Signal& s : records::kSignals) {
+        if (inDbm(s))
+            widen(dbmLow_, dbmHigh_, f.levels[s]);
+        else
+            widen(dbLow_, dbHigh_, f.levels[s]);
+    }
     schedule();
 }
 
@@ -239,9 +241,9 @@ void LinkCharts::flush() {
     const double firstPoint = rolling.empty() ? double(firstPacket_) : rolling.front().x();
     span(rolling_.x, firstPoint, std::max(firstPoint + 10, double(lastPacket_)));
     double firstTime = 0;
-    for (const Line* l : {&farLine_, &ackLine_, &noiseLine_})
-        if (!l->points.empty())
-            firstTime = std::max(firstTime, l->points.front().x());
+    for (const records::Signal& s : records::kSignals)
+        if (const Line& l = levelLines_[s]; inDbm(s) && !l.points.empty())
+            firstTime = std::max(firstTime, l.points.front().x());
     const double seconds = std::max(10.0, std::ceil(lastSeconds_ - firstTime));
     span(rssi_.x, std::floor(firstTime), std::floor(firstTime) + seconds);
     span(margin_.x, std::floor(firstTime), std::floor(firstTime) + seconds);
@@ -250,9 +252,12 @@ void LinkCharts::flush() {
     if (dbLow_)
         fit(margin_.y, *dbLow_, *dbHigh_, 10);
     draw(rollingLine_, rolling_);
-    for (Line* l : {&farLine_, &ackLine_, &noiseLine_})
-        draw(*l, rssi_);
-    draw(marginLine_, margin_);
+    for (const records::Signal& s : records::kSignals)
+        if (inDbm(s))
+            draw(levelLines_[s], rssi_);
+    for (const records::Signal& s : records::kSignals)
+        if (!inDbm(s))
+            draw(levelLines_[s], margin_);
     rebuildHistogram();
 }
 
@@ -280,14 +285,24 @@ void LinkCharts::rebuildHistogram() {
     span(histogram_.y, 0, std::ceil(top * 1.1));
 }
 
+std::vector<LinkCharts::Line*> LinkCharts::allLines() {
+    std::vector<Line*> lines{&rollingLine_};
+    for (Line& l : levelLines_.items)
+        lines.push_back(&l);
+    return lines;
+}
+
+bool LinkCharts::inDbm(const records::Signal& s) { return QLatin1String(s.unit) == QLatin1String("dBm"); }
+
 int LinkCharts::rollingPoints() const { return int(rollingLine_.points.size()); }
-int LinkCharts::rssiPoints() const { return int(farLine_.points.size()); }
-int LinkCharts::marginPoints() const { return int(marginLine_.points.size()); }
+int LinkCharts::rssiPoints() const { return int(levelLines_[records::Level::FarRssi].points.size()); }
+int LinkCharts::marginPoints() const { return int(levelLines_[records::Level::Margin].points.size()); }
 
 int LinkCharts::drawnPoints() const {
     int n = histogramLine_->count();
-    for (const Line* l : {&rollingLine_, &farLine_, &ackLine_, &noiseLine_, &marginLine_})
-        n += l->series->count();
+    n += rollingLine_.series->count();
+    for (const Line& l : levelLines_.items)
+        n += l.series->count();
     return n;
 }
 

@@ -16,6 +16,7 @@
 // erased patches of grid and line behind.
 #include "stats/LinkStatistics.h"
 #include "records/Exchange.h"
+#include "records/Signals.h"
 
 #include <QList>
 #include <QObject>
@@ -24,6 +25,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <vector>
 
 class QChart;
 class QColor;
@@ -87,7 +89,12 @@ private:
     void rebuildHistogram();
 
     Plot rolling_, histogram_, rssi_, margin_;
-    Line rollingLine_, farLine_, ackLine_, noiseLine_, marginLine_;
+    // The rolling error rate's line, then one per level of records::kSignals.
+    std::vector<Line*> allLines();
+    static bool inDbm(const records::Signal& s);
+
+    Line rollingLine_;
+    records::PerLevel<Line> levelLines_;
     QLineSeries* histogramLine_ = nullptr;
 
     std::optional<std::int64_t> originUs_;

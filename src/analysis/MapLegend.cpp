@@ -57,15 +57,11 @@ MapScale levelScale(const QString& title, const exportdata::LevelScale& levels) 
 }  // namespace
 
 MapScale valueScale(MapValue v, const exportdata::LevelScale& levels) {
-    switch (v) {
-    case MapValue::FarRssi:
-        return levelScale(QStringLiteral("相手受信 RSSI"), levels);
-    case MapValue::AckRssi:
-        return levelScale(QStringLiteral("自局受信 RSSI"), levels);
-    case MapValue::Margin:
-        break;
-    }
-    return fixedScale(QStringLiteral("マージン"), kMarginScale);
+    const records::Signal& s = records::signal(v);
+    const QString title = QString::fromUtf8(s.caption);
+    if (s.scale == records::ColourScale::RunRange)
+        return levelScale(title, levels);
+    return fixedScale(title, kMarginScale);
 }
 
 MapScale successScale() { return fixedScale(QStringLiteral("成功率"), kSuccessScale); }

@@ -8,6 +8,7 @@
 // distance ring spacing and the legend box.
 #include "export/RssiScale.h"
 #include "records/Exchange.h"
+#include "records/Signals.h"
 
 #include <QColor>
 #include <QRectF>
@@ -22,7 +23,9 @@ class QPainter;
 
 namespace analysis {
 
-enum class MapValue { FarRssi, AckRssi, Margin };
+// What a map colours its points by: a level of records::kSignals with a
+// colour scale.
+using MapValue = records::Level;
 
 struct MapScale {
     struct Step {

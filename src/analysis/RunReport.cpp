@@ -1,5 +1,7 @@
 #include "analysis/RunReport.h"
 
+#include "records/Signals.h"
+
 #include <QStringList>
 
 namespace analysis {
@@ -69,6 +71,11 @@ QString row(const QString& label, const QStringList& cells) {
     return out + QLatin1Char('\n');
 }
 
+// A level's row label: its caption and unit.
+QString levelLabel(const records::Signal& s) {
+    return QString::fromUtf8(s.caption) + QLatin1Char(' ') + QLatin1String(s.unit);
+}
+
 QString spreadRow(const QString& label, const Spread& s) {
     return row(label, {QString::number(s.count()), fixed(s.mean(), 1), fixed(s.min(), 0), fixed(s.max(), 0),
                        fixed(s.stddev(), 1)});
@@ -109,9 +116,9 @@ QString levelsPart(const records::RunStart& start, const LevelSeries& levels) {
         out += left(label, kLabel) + left(estimate(a.sensitivity.p50, 1), 26) + estimate(a.sensitivity.p90, 1);
         out += QLatin1Char('\n');
     };
-    sens(QStringLiteral("相手受信 RSSI dBm"), far);
-    sens(QStringLiteral("自局受信 RSSI dBm"), ack);
-    sens(QStringLiteral("マージン dB"), margin);
+    sens(levelLabel(records::signal(records::Level::FarRssi)), far);
+    sens(levelLabel(records::signal(records::Level::AckRssi)), ack);
+    sens(levelLabel(records::signal(records::Level::Margin)), margin);
     if (const QString note = lostLevelNote(far.sensitivity.lostLevel); !note.isEmpty())
         out += QStringLiteral("  (%1)\n").arg(note);
     const auto reach = [&](const QString& label, const LevelAnalysis& a) {
@@ -185,10 +192,8 @@ QString runReport(const records::RunStart& start, const records::RunEnd& end, co
     out += QLatin1Char('\n');
     out += row(QString(), {QStringLiteral("数"), QStringLiteral("平均"), QStringLiteral("最小"), QStringLiteral("最大"),
                            QStringLiteral("標準偏差")});
-    out += spreadRow(QStringLiteral("相手受信 RSSI dBm"), f.farRssi);
-    out += spreadRow(QStringLiteral("自局受信 RSSI dBm"), f.ackRssi);
-    out += spreadRow(QStringLiteral("ノイズ dBm"), f.noise);
-    out += spreadRow(QStringLiteral("マージン dB"), f.margin);
+    for (const records::Signal& level : records::kSignals)
+        out += spreadRow(levelLabel(level), f.levels[level]);
 
     if (levels)
         out += levelsPart(start, *levels);

@@ -1,6 +1,7 @@
 #include "export/RecordStream.h"
 
 #include "common/WholeFile.h"
+#include "records/Signals.h"
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -141,8 +142,11 @@ void positionFields(Line& l, const records::Position* p) {
         l.null("lat").null("lon").null("alt");
 }
 
-void spread(Line& l, const char* mean, const char* min, const char* max, const char* sd, const analysis::Spread& s) {
-    l.field(mean, s.mean()).field(min, s.min()).field(max, s.max()).field(sd, s.stddev());
+// A level's figures as <key>_mean, _min, _max and _sd.
+void spread(Line& l, const char* key, const analysis::Spread& s) {
+    const QByteArray k(key);
+    l.field((k + "_mean").constData(), s.mean()).field((k + "_min").constData(), s.min());
+    l.field((k + "_max").constData(), s.max()).field((k + "_sd").constData(), s.stddev());
 }
 
 }  // namespace
@@ -171,7 +175,10 @@ QByteArray exchangeLine(const records::Exchange& e) {
     l.field("run", std::uint64_t(e.runId)).field("packet", std::int64_t(e.packet)).field("payload", e.payload);
     l.time("time", e.sent);
     l.field("outcome", e.outcome == records::Outcome::Answered ? QStringLiteral("answered") : QStringLiteral("lost"));
-    l.field("rtt_us", e.rttUs).field("far_rssi", e.farRssi).field("ack_rssi", e.ackRssi).field("noise", e.noise);
+    l.field("rtt_us", e.rttUs);
+    for (const records::Signal& s : records::kSignals)
+        if (s.recorded())
+            l.field(s.key, e.*s.field);
     // Coordinates only from a usable position (a fix and a good checksum);
     // the receiver's state (fix, satellites, HDOP) whenever GPS was read.
     const records::Position* p = e.position ? &*e.position : nullptr;
@@ -274,10 +281,8 @@ QByteArray endLine(const records::RunEnd& r, const analysis::Figures& s) {
     l.field("rtt_mdev_us", t.mdevUs).field("rtt_p50_us", t.p50Us).field("rtt_p95_us", t.p95Us);
     l.field("rtt_p99_us", t.p99Us).field("rtt_exact", t.percentilesExact);
     l.field("longest_outage", s.longestOutage).field("longest_outage_us", std::int64_t(s.longestOutageUs));
-    spread(l, "far_rssi_mean", "far_rssi_min", "far_rssi_max", "far_rssi_sd", s.farRssi);
-    spread(l, "ack_rssi_mean", "ack_rssi_min", "ack_rssi_max", "ack_rssi_sd", s.ackRssi);
-    spread(l, "noise_mean", "noise_min", "noise_max", "noise_sd", s.noise);
-    spread(l, "margin_mean", "margin_min", "margin_max", "margin_sd", s.margin);
+    for (const records::Signal& level : records::kSignals)
+        spread(l, level.key, s.levels[level]);
     l.field("span_us", s.spanUs).field("answered_per_min", s.answeredPerMinute);
     l.end();
     return l.line();
@@ -423,9 +428,9 @@ bool decodeExchange(const Fields& f, Decoded& d) {
     e.sent = f.time("time");
     e.outcome = outcome == QLatin1String("answered") ? records::Outcome::Answered : records::Outcome::Lost;
     e.rttUs = f.whole("rtt_us");
-    e.farRssi = f.small("far_rssi");
-    e.ackRssi = f.small("ack_rssi");
-    e.noise = f.small("noise");
+    for (const records::Signal& s : records::kSignals)
+        if (s.recorded())
+            e.*s.field = f.small(s.key);
     e.position = positionOf(f);
     e.gps = gpsStateOf(f, e.position);
     e.sentUs = f.whole("sent_us").value_or(0);

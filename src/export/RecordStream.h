@@ -4,7 +4,8 @@
 // encoders are pure; RecordStreamWriter appends each line complete on disk.
 //
 // Field names and their order are fixed once released: new fields go at the
-// end of a record and raise kSchema only when a field changes meaning.
+// end of a record (the levels of records::kSignals stand together after
+// rtt_us, in its order) and raise kSchema only when a field changes meaning.
 #include "stats/LinkStatistics.h"
 #include "records/Exchange.h"
 

@@ -3,6 +3,7 @@
 #include "common/TextFile.h"
 #include "export/RssiScale.h"
 #include "export/WriterParts.h"
+#include "records/Signals.h"
 
 #include <QBuffer>
 
@@ -300,12 +301,14 @@ public:
         o += ",\"outcome\":\"" + outcomeName(parts::outcomeOf(e, layer())).toLatin1() + '"';
         o += ",\"rtt_ms\":";
         optional(o, e.rttUs ? std::optional<double>(double(*e.rttUs) / 1000.0) : std::nullopt);
-        o += ",\"far_rssi\":";
-        optional(o, e.farRssi);
-        o += ",\"ack_rssi\":";
-        optional(o, e.ackRssi);
-        o += ",\"noise\":";
-        optional(o, e.noise);
+        for (const records::Signal& s : records::kSignals) {
+            if (!s.recorded())
+                continue;
+            o += ",\"";
+            o += s.key;
+            o += "\":";
+            optional(o, e.*s.field);
+        }
         o += ",\"alt_m\":" + parts::real(p->alt) + ",\"ellipsoid_height_m\":";
         optional(o, parts::ellipsoidHeight(*p));
         o += ",\"geoid_m\":";
@@ -372,8 +375,11 @@ public:
         : LayerWriter(survey), out_(device), encoding_(encoding) {
         if (encoding_ == CsvEncoding::Utf8Bom)
             out_.buffer() += "\xEF\xBB\xBF";
-        row(QStringLiteral("run,packet,payload,time,outcome,lat_deg,lon_deg,alt_m,fix,sats,hdop,dist_m,rtt_ms,"
-                           "far_rssi_dBm,ack_rssi_dBm,noise_dBm,kind,marker,note"));
+        QString header = QStringLiteral("run,packet,payload,time,outcome,lat_deg,lon_deg,alt_m,fix,sats,hdop,dist_m,rtt_ms");
+        for (const records::Signal& s : records::kSignals)
+            if (s.recorded())
+                header += kComma + QLatin1String(s.key) + QLatin1Char('_') + QLatin1String(s.unit);
+        row(header + QStringLiteral(",kind,marker,note"));
     }
 
     void exchange(const records::Exchange& e) override {
@@ -381,8 +387,11 @@ public:
         QString r = text(layer().name) + kComma + QString::number(e.packet) + kComma + text(e.payload) + kComma
             + text(parts::localTime(e.sent)) + kComma + outcomeName(parts::outcomeOf(e, layer()));
         position(r, mapPosition(e));
-        r += kComma + (e.rttUs ? QString::number(double(*e.rttUs) / 1000.0, 'g', 12) : QString()) + kComma
-            + opt(e.farRssi) + kComma + opt(e.ackRssi) + kComma + opt(e.noise) + QStringLiteral(",exchange,,");
+        r += kComma + (e.rttUs ? QString::number(double(*e.rttUs) / 1000.0, 'g', 12) : QString());
+        for (const records::Signal& s : records::kSignals)
+            if (s.recorded())
+                r += kComma + opt(e.*s.field);
+        r += QStringLiteral(",exchange,,");
         row(r);
     }
 
@@ -390,7 +399,9 @@ public:
         const PlacedMarker* pm = placed(m);
         QString r = text(layer().name) + QStringLiteral(",,,") + text(parts::localTime(m.time)) + kComma;
         position(r, pm && pm->position ? &*pm->position : nullptr);
-        r += QStringLiteral(",,,,,marker,") + QString::number(m.number) + kComma + text(m.note);
+        // Empty round trip and levels.
+        r += QString(int(2 + records::kRecordedSignals), kComma) + QStringLiteral("marker,") + QString::number(m.number)
+            + kComma + text(m.note);
         row(r);
     }
 

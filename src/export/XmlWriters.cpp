@@ -4,6 +4,7 @@
 // the run.
 #include "export/RssiScale.h"
 #include "export/WriterParts.h"
+#include "records/Signals.h"
 
 namespace exportdata::parts {
 
@@ -45,20 +46,40 @@ struct KmlField {
     const char* name;
     const char* type;
 };
-constexpr KmlField kExchangeFields[] = {
+// An exchange's fields: these, the recorded levels (integers), then the
+// position's.
+constexpr KmlField kExchangeHead[] = {
     {"run", "string"}, {"packet", "int"}, {"payload", "string"}, {"time", "string"}, {"outcome", "string"},
-    {"rtt_ms", "double"}, {"far_rssi", "int"}, {"ack_rssi", "int"}, {"noise", "int"}, {"alt_m", "double"},
-    {"geoid_m", "double"}, {"fix", "int"}, {"sats", "int"}, {"hdop", "double"}, {"dist_m", "double"},
+    {"rtt_ms", "double"},
+};
+constexpr KmlField kExchangeTail[] = {
+    {"alt_m", "double"}, {"geoid_m", "double"}, {"fix", "int"}, {"sats", "int"}, {"hdop", "double"}, {"dist_m", "double"},
 };
 constexpr KmlField kMarkerFields[] = {
     {"run", "string"}, {"number", "int"}, {"note", "string"}, {"time", "string"}, {"after_packet", "int"},
 };
 
 template <std::size_t N>
-QByteArray kmlSchema(const char* id, const KmlField (&fields)[N]) {
-    QByteArray o = QByteArray("<Schema name=\"") + id + "\" id=\"" + id + "Fields\">\n";
+void kmlFields(QByteArray& o, const KmlField (&fields)[N]) {
     for (const KmlField& f : fields)
         o += QByteArray("<SimpleField name=\"") + f.name + "\" type=\"" + f.type + "\"/>\n";
+}
+
+QByteArray kmlSchemaOpen(const char* id) { return QByteArray("<Schema name=\"") + id + "\" id=\"" + id + "Fields\">\n"; }
+
+QByteArray exchangeSchema() {
+    QByteArray o = kmlSchemaOpen("exchange");
+    kmlFields(o, kExchangeHead);
+    for (const records::Signal& s : records::kSignals)
+        if (s.recorded())
+            o += QByteArray("<SimpleField name=\"") + s.key + "\" type=\"int\"/>\n";
+    kmlFields(o, kExchangeTail);
+    return o + "</Schema>\n";
+}
+
+QByteArray markerSchema() {
+    QByteArray o = kmlSchemaOpen("marker");
+    kmlFields(o, kMarkerFields);
     return o + "</Schema>\n";
 }
 
@@ -114,7 +135,7 @@ public:
         kmlStyle(o, QStringLiteral("late"), QString::fromLatin1(kLateRgb));
         kmlStyle(o, QStringLiteral("track"), QStringLiteral("#2060c0"));
         kmlStyle(o, QStringLiteral("marker"), QStringLiteral("#2060c0"));
-        o += kmlSchema("exchange", kExchangeFields) + kmlSchema("marker", kMarkerFields);
+        o += exchangeSchema() + markerSchema();
     }
 
     void runStart(const records::RunStart&, const QString& layer, const QString&) override {
@@ -174,8 +195,12 @@ private:
     QByteArray exchangePlacemark(const records::Exchange& e, const records::Position& p, Outcome o) const {
         const QString time = localTime(e.sent);
         const auto dbm = [](const std::optional<int>& v) { return v ? QString::number(*v) : QStringLiteral("-"); };
-        const QString description = QStringLiteral("%1, far RSSI %2 dBm, answer RSSI %3 dBm, noise %4 dBm, %5")
-                                        .arg(outcomeName(o), dbm(e.farRssi), dbm(e.ackRssi), dbm(e.noise), time);
+        QString description = outcomeName(o);
+        for (const records::Signal& s : records::kSignals)
+            if (s.recorded())
+                description += QStringLiteral(", %1 %2 %3")
+                                   .arg(QLatin1String(s.words), dbm(e.*s.field), QLatin1String(s.unit));
+        description += QStringLiteral(", ") + time;
         const QString style = o == Outcome::Answered
             ? QStringLiteral("rssi%1").arg(e.farRssi ? survey_.scale.stepOf(*e.farRssi) : kScaleSteps - 1)
             : outcomeName(o);
@@ -188,17 +213,17 @@ private:
         out += "</description><styleUrl>#";
         out += style.toLatin1();
         out += "</styleUrl>";
-        out += SchemaData("exchange")
-                  .add("run", runName_)
-                  .add("packet", number(e.packet))
-                  .add("payload", xml(e.payload))
-                  .add("time", xml(time))
-                  .add("outcome", outcomeName(o).toLatin1())
-                  .add("rtt_ms", e.rttUs ? number(double(*e.rttUs) / 1000.0) : QByteArray())
-                  .add("far_rssi", opt(e.farRssi))
-                  .add("ack_rssi", opt(e.ackRssi))
-                  .add("noise", opt(e.noise))
-                  .add("alt_m", number(p.alt))
+        SchemaData data("exchange");
+        data.add("run", runName_)
+            .add("packet", number(e.packet))
+            .add("payload", xml(e.payload))
+            .add("time", xml(time))
+            .add("outcome", outcomeName(o).toLatin1())
+            .add("rtt_ms", e.rttUs ? number(double(*e.rttUs) / 1000.0) : QByteArray());
+        for (const records::Signal& s : records::kSignals)
+            if (s.recorded())
+                data.add(s.key, opt(e.*s.field));
+        out += data.add("alt_m", number(p.alt))
                   .add("geoid_m", opt(p.geoidM))
                   .add("fix", number(p.fix))
                   .add("sats", number(p.sats))
@@ -319,9 +344,9 @@ public:
         o += "<extensions>" + element("qvx:packet", number(e.packet))
             + element("qvx:outcome", outcomeName(outcomeOf(e, layer())).toLatin1());
         if (e.rttUs) o += element("qvx:rtt_ms", number(double(*e.rttUs) / 1000.0));
-        if (e.farRssi) o += element("qvx:far_rssi", number(*e.farRssi));
-        if (e.ackRssi) o += element("qvx:ack_rssi", number(*e.ackRssi));
-        if (e.noise) o += element("qvx:noise", number(*e.noise));
+        for (const records::Signal& s : records::kSignals)
+            if (s.recorded() && e.*s.field)
+                o += element((QByteArray("qvx:") + s.key).constData(), number(*(e.*s.field)));
         o += element("qvx:fix_quality", number(p->fix)) + "</extensions></trkpt>\n";
         out_.flushIfLarge();
     }

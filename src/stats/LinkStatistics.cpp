@@ -115,14 +115,9 @@ void LinkStatistics::add(const records::Exchange& e) {
         }
         f_.lastAnswerUs = e.answeredUs ? *e.answeredUs : e.sentUs + e.rttUs.value_or(0);
     }
-    if (e.farRssi)
-        f_.farRssi.add(*e.farRssi);
-    if (e.ackRssi)
-        f_.ackRssi.add(*e.ackRssi);
-    if (e.noise)
-        f_.noise.add(*e.noise);
-    if (e.ackRssi && e.noise)
-        f_.margin.add(*e.ackRssi - *e.noise);
+    for (const records::Signal& s : records::kSignals)
+        if (const std::optional<int> v = s.of(e))
+            f_.levels[s].add(*v);
 }
 
 void LinkStatistics::add(const records::LateAnswer& late) {

@@ -15,9 +15,9 @@
 //    sqrt(mean(x^2) - mean(x)^2) (the population standard deviation; kept
 //    with Welford's update, which computes the same value without the
 //    cancellation of the two sums), and the percentiles p50, p95, p99.
-//  - far/answer RSSI and floor noise (whenever present, answered or not) and
-//    margin = answer RSSI - noise (exchanges with both): count, mean, min,
-//    max and population standard deviation.
+//  - every level of records::kSignals (far/answer RSSI and floor noise
+//    whenever present, answered or not; margin = answer RSSI - noise where
+//    both are): count, mean, min, max and population standard deviation.
 //  - an outage: consecutive lost exchanges. Its duration runs from the send
 //    of its first lost packet to the send of the answered packet that ended
 //    it, or while it lasts, to its last lost packet's send plus the period
@@ -27,6 +27,7 @@
 #include "records/LateAnswerWindow.h"
 #include "stats/Percentiles.h"
 #include "records/Exchange.h"
+#include "records/Signals.h"
 
 #include <cstdint>
 #include <optional>
@@ -78,7 +79,7 @@ struct Figures {
     std::uint64_t rollingCount = 0;
     int rollingWindow = 0;
     RttFigures rtt;
-    Spread farRssi, ackRssi, noise, margin;
+    records::PerLevel<Spread> levels;   // indexed by records::Level
     std::uint64_t longestOutage = 0;    // exchanges
     std::int64_t longestOutageUs = 0;
     std::uint64_t currentOutage = 0;    // losses since the last answer

@@ -150,7 +150,7 @@ private slots:
         QVERIFY(!f.per && !f.perInterval && !f.rollingPer && !f.answeredPerMinute && !f.lastAnswerUs);
         QCOMPARE(f.rtt.count, 0u);
         QVERIFY(!f.rtt.minUs && !f.rtt.meanUs && !f.rtt.mdevUs && !f.rtt.p50Us && !f.rtt.p99Us);
-        QVERIFY(!f.farRssi.mean() && !f.margin.stddev());
+        QVERIFY(!f.levels[records::Level::FarRssi].mean() && !f.levels[records::Level::Margin].stddev());
         QVERIFY(!s.sinceLastAnswerUs(123));
         QCOMPARE(f.rollingWindow, LinkStatistics::kDefaultRollingWindow);
     }
@@ -171,15 +171,15 @@ private slots:
         QCOMPARE(*f.rtt.p50Us, 2000);
         QCOMPARE(*f.rtt.p95Us, 4000);
         QCOMPARE(*f.rtt.p99Us, 4000);
-        QCOMPARE(*f.farRssi.mean(), -73.5);
-        QCOMPARE(*f.farRssi.min(), -76.0);
-        QCOMPARE(*f.farRssi.max(), -71.0);
-        QVERIFY(qAbs(*f.farRssi.stddev() - std::sqrt(4.25)) < 1e-12);  // deviations 2.5 1.5 1.5 2.5
-        QCOMPARE(f.noise.count(), 6u);
-        QCOMPARE(*f.noise.stddev(), 0.0);
-        QCOMPARE(f.margin.count(), 4u);
-        QCOMPARE(*f.margin.mean(), 36.5);
-        QCOMPARE(*f.margin.min(), 34.0);
+        QCOMPARE(*f.levels[records::Level::FarRssi].mean(), -73.5);
+        QCOMPARE(*f.levels[records::Level::FarRssi].min(), -76.0);
+        QCOMPARE(*f.levels[records::Level::FarRssi].max(), -71.0);
+        QVERIFY(qAbs(*f.levels[records::Level::FarRssi].stddev() - std::sqrt(4.25)) < 1e-12);  // deviations 2.5 1.5 1.5 2.5
+        QCOMPARE(f.levels[records::Level::Noise].count(), 6u);
+        QCOMPARE(*f.levels[records::Level::Noise].stddev(), 0.0);
+        QCOMPARE(f.levels[records::Level::Margin].count(), 4u);
+        QCOMPARE(*f.levels[records::Level::Margin].mean(), 36.5);
+        QCOMPARE(*f.levels[records::Level::Margin].min(), 34.0);
         // The last answer came at 6 s + 4 ms.
         QCOMPARE(*s.sinceLastAnswerUs(7'000'000), 1'000'000 - 4000);
     }

@@ -3,7 +3,10 @@
 // file.
 #include "analysis/AnalysisSettings.h"
 #include "analysis/RunReport.h"
+#include "export/Layers.h"
 #include "export/RecordStream.h"
+#include "export/Writers.h"
+#include "records/Signals.h"
 
 #include <QtTest>
 #include <QJsonArray>
@@ -11,6 +14,8 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <set>
 
 using namespace recordstream;
 
@@ -254,6 +259,112 @@ private slots:
         const QJsonObject empty = parse(endLine(records::RunEnd(), analysis::LinkStatistics().figures()));
         QCOMPARE(empty.value("stats").toObject().value("answered").toInt(-1), 0);
         QVERIFY(empty.value("stats").toObject().value("per").isNull());
+    }
+
+    // Every level of the table reaches every output, in the table's order,
+    // with its own value: the stream line and its reading back, the end
+    // record's figures, the report, and the CSV, GeoJSON, KML and GPX
+    // exports. Each level gets a value of its own so a level written from
+    // another's field shows.
+    void everyLevelInEveryOutput() {
+        records::Exchange e = answered();
+        int next = -50;
+        for (const records::Signal& s : records::kSignals)
+            if (s.recorded())
+                e.*s.field = (next -= 7);
+        const auto value = [&](const records::Signal& s) { return *s.of(e); };
+        std::set<int> distinct;
+        for (const records::Signal& s : records::kSignals) {
+            QVERIFY2(s.of(e), s.key);
+            distinct.insert(value(s));
+        }
+        QCOMPARE(distinct.size(), records::kSignalCount);
+
+        // In order: each piece found after the one before it.
+        const auto inOrder = [](const QByteArray& text, const QList<QByteArray>& pieces) {
+            qsizetype at = 0;
+            for (const QByteArray& p : pieces) {
+                const qsizetype next = text.indexOf(p, at);
+                if (next < 0) {
+                    qWarning() << "missing or out of order:" << p;
+                    return false;
+                }
+                at = next + p.size();
+            }
+            return true;
+        };
+        QList<QByteArray> streamFields, kmlFields, kmlData, gpx, endFields;
+        QList<QString> reportRows;
+        for (const records::Signal& s : records::kSignals) {
+            const QByteArray v = QByteArray::number(value(s));
+            endFields << QByteArray("\"") + s.key + "_mean\":" + v + ",\"" + s.key + "_min\":" + v;
+            reportRows << QString::fromUtf8(s.caption) + QLatin1Char(' ') + QLatin1String(s.unit);
+            if (!s.recorded())
+                continue;
+            streamFields << QByteArray("\"") + s.key + "\":" + v;
+            kmlFields << QByteArray("<SimpleField name=\"") + s.key + "\" type=\"int\"/>";
+            kmlData << QByteArray("<SimpleData name=\"") + s.key + "\">" + v + "</SimpleData>";
+            gpx << QByteArray("<qvx:") + s.key + ">" + v + "</qvx:" + s.key + ">";
+        }
+        const QByteArray line = exchangeLine(e);
+        QVERIFY(inOrder(line, QList<QByteArray>{"\"rtt_us\":81234"} + streamFields));
+        const Decoded back = decodeLine(line);
+        QCOMPARE(back.kind, Decoded::Kind::Exchange);
+        for (const records::Signal& s : records::kSignals)
+            QCOMPARE(s.of(back.exchange), s.of(e));
+
+        analysis::LinkStatistics stats;
+        stats.add(e);
+        records::RunStart start;
+        start.runId = e.runId;
+        start.started = kTokyo;
+        start.mode = e.mode;
+        records::RunEnd end;
+        end.runId = e.runId;
+        end.ended = kTokyo.addSecs(10);
+        end.sent = 1;
+        QVERIFY(inOrder(endLine(end, stats.figures()), endFields));
+        // The report's figures: a row a level, its count, mean and minimum.
+        const QString report = analysis::runReport(start, end, stats.figures());
+        qsizetype at = 0;
+        for (std::size_t i = 0; i < records::kSignalCount; ++i) {
+            const int v = value(records::kSignals[i]);
+            const QRegularExpression row(QRegularExpression::escape(reportRows[int(i)]) +
+                                         QStringLiteral(" +1 +%1\\.0 +%1 ").arg(v));
+            const QRegularExpressionMatch m = row.match(report, at);
+            QVERIFY2(m.hasMatch(), qPrintable(reportRows[int(i)]));
+            at = m.capturedEnd();
+        }
+
+        exportdata::Runs runs;
+        runs.runStart(start, QStringLiteral("run"), QStringLiteral("run.jsonl"));
+        runs.exchange(e);
+        runs.runEnd(end);
+        const QList<QByteArray> csv = exportdata::exportRuns(exportdata::Format::Csv, runs,
+                                                             {exportdata::CsvEncoding::Utf8})
+                                          .split('\n');
+        QVERIFY(csv.size() >= 2);
+        const QList<QByteArray> header = csv[0].trimmed().split(','), row = csv[1].trimmed().split(',');
+        QCOMPARE(row.size(), header.size());
+        qsizetype column = header.indexOf("rtt_ms");
+        for (const records::Signal& s : records::kSignals) {
+            if (!s.recorded())
+                continue;
+            ++column;  // right after the round trip, one column each
+            QCOMPARE(header.value(column), QByteArray(s.key) + '_' + s.unit);
+            QCOMPARE(row.value(column), QByteArray::number(value(s)));
+        }
+        QCOMPARE(header.value(column + 1), QByteArray("kind"));
+
+        const QJsonObject props = QJsonDocument::fromJson(exportdata::toGeoJson(runs))
+                                      .object()[QStringLiteral("features")].toArray()[0].toObject()
+                                      [QStringLiteral("properties")].toObject();
+        for (const records::Signal& s : records::kSignals)
+            QCOMPARE(props.value(QLatin1String(s.key)).toInt(9999), s.recorded() ? value(s) : 9999);
+        const QByteArray kml = exportdata::toKml(runs);
+        QVERIFY(inOrder(kml, kmlFields));
+        QVERIFY(inOrder(kml, kmlData));
+        QVERIFY(inOrder(exportdata::toGpx(runs), gpx));
     }
 
     void writer() {

@@ -10,6 +10,7 @@
 #include "export/RssiScale.h"
 #include "export/Writers.h"
 #include "gps/Distance.h"
+#include "records/Signals.h"
 
 #include <QtTest>
 #include <QAccessible>
@@ -231,6 +232,22 @@ void AnalysisMapTest::windowFeedsMapAndPlot() {
     late.packet = n;
     rec.onLateAnswer(late);
     QCOMPARE(window.map().drawnPoints(), int(n));
+    // Every level has its row of figures; every one with a colour scale is
+    // a choice of the map, in the table's order, titling the legend.
+    auto* values = window.findChild<QComboBox*>(QStringLiteral("MapValue"));
+    QVERIFY(values);
+    int item = 0;
+    for (const records::Signal& s : records::kSignals) {
+        QVERIFY2(window.figure(QLatin1String(s.name) + QStringLiteral("Mean")), s.name);
+        if (s.scale == records::ColourScale::None)
+            continue;
+        QCOMPARE(values->itemText(item), QString::fromUtf8(s.caption));
+        values->setCurrentIndex(item++);
+        QCOMPARE(window.map().value(), s.level);
+        QCOMPARE(valueScale(s.level, window.map().levelSteps()).title, QString::fromUtf8(s.caption));
+    }
+    QCOMPARE(values->count(), item);
+    values->setCurrentIndex(0);
 
     RssiDistancePlot& plot = window.distancePlot();
     plot.setThreshold(-110);

@@ -420,8 +420,8 @@ void AnalysisWindowTest::feedingThousandExchangesWithWindowShown() {
     const LinkCharts& charts = b.window.charts();
     QCOMPARE(charts.rollingPoints(), 1000);
     QCOMPARE(charts.histogramTotal(), int(b.rec.figures().answered));
-    QCOMPARE(charts.rssiPoints(), int(b.rec.figures().farRssi.count()));
-    QCOMPARE(charts.marginPoints(), int(b.rec.figures().margin.count()));
+    QCOMPARE(charts.rssiPoints(), int(b.rec.figures().levels[records::Level::FarRssi].count()));
+    QCOMPARE(charts.marginPoints(), int(b.rec.figures().levels[records::Level::Margin].count()));
     const QString shot = qEnvironmentVariable("QVX_ANALYSIS_SHOT");
     if (!shot.isEmpty())
         QVERIFY(shown.save(shot));
