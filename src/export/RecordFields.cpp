@@ -82,7 +82,7 @@ private:
 // - nesting deeper than kMaxDepth, lines over kMaxLine bytes, more than
 //   kMaxFields fields: rare, and outside what simdjson is set up for here.
 // What simdjson refuses and Qt takes includes unescaped control characters
-// in strings, lone surrogates (Qt reads them as '?'), integers beyond 64
+// in strings, lone surrogates (Qt keeps them in the text), integers beyond 64
 // bits, a byte order mark, "1." and JSON that is not an object.
 // Of repeated names the last counts, as in Qt.
 class FastFields final : public Fields {
