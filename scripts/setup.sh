@@ -34,6 +34,9 @@ run_packages=(
   xvfb xauth
   # qvx-export builds Leaflet into its HTML maps.
   libjs-leaflet
+  # The record stream's lines are parsed with simdjson (qvx-export, the
+  # recorded run's opening).
+  libsimdjson-dev
   # The maps' base map from an MBTiles file (an SQLite database) is read
   # through Qt's SQLite driver.
   libqt6sql6-sqlite

@@ -1,10 +1,8 @@
 #include "export/RecordStream.h"
 
 #include "common/WholeFile.h"
+#include "export/RecordFields.h"
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
 
 #include <algorithm>
 #include <cmath>
@@ -303,41 +301,6 @@ namespace recordstream {
 
 namespace {
 
-class Fields {
-public:
-    explicit Fields(const QJsonObject& o) : o_(o) {}
-    std::optional<double> number(const char* key) const {
-        const QJsonValue v = o_.value(QLatin1String(key));
-        if (!v.isDouble() || !std::isfinite(v.toDouble()))
-            return std::nullopt;
-        return v.toDouble();
-    }
-    std::optional<std::int64_t> whole(const char* key) const {
-        const auto v = number(key);
-        if (!v || std::fabs(*v) > 9e15)
-            return std::nullopt;
-        return std::int64_t(std::llround(*v));
-    }
-    std::optional<int> small(const char* key) const {
-        const auto v = number(key);
-        if (!v || std::fabs(*v) > 1e6)
-            return std::nullopt;
-        return int(std::lround(*v));
-    }
-    QString text(const char* key) const { return o_.value(QLatin1String(key)).toString(); }
-    QDateTime time(const char* key) const {
-        return QDateTime::fromString(text(key), Qt::ISODateWithMs);
-    }
-    std::optional<bool> flag(const char* key) const {
-        const QJsonValue v = o_.value(QLatin1String(key));
-        return v.isBool() ? std::optional<bool>(v.toBool()) : std::nullopt;
-    }
-    std::uint64_t runId() const { return std::uint64_t(std::max<std::int64_t>(0, whole("run").value_or(0))); }
-
-private:
-    const QJsonObject& o_;
-};
-
 records::Mode modeOf(const QString& s) { return s == QLatin1String("LoRa") ? records::Mode::LoRa : records::Mode::Fsk; }
 
 // The receiver's state whenever GPS was read ("fix" not null); coordinates
@@ -483,21 +446,10 @@ void decodeEnd(const Fields& f, Decoded& d) {
     r.sent = f.whole("sent").value_or(0);
 }
 
-}  // namespace
-
-Decoded decodeLine(const QByteArray& line) {
-    Decoded d;
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        d.kind = Decoded::Kind::Bad;
-        d.problem = QStringLiteral("not a JSON record: %1").arg(error.errorString());
-        return d;
-    }
-    const QJsonObject o = doc.object();
-    const Fields f(o);
-    const QJsonValue schema = o.value(QLatin1String("schema"));
-    d.schema = !schema.isUndefined() && !schema.isDouble() ? -1 : f.small("schema").value_or(0);
+// The record a line's fields hold.
+void decodeRecord(const Fields& f, Decoded& d) {
+    const Fields::Type schema = f.type("schema");
+    d.schema = schema != Fields::Type::Missing && schema != Fields::Type::Number ? -1 : f.small("schema").value_or(0);
     const QString type = f.text("type");
     bool ok = true;
     if (type == QLatin1String("run")) {
@@ -521,6 +473,17 @@ Decoded decodeLine(const QByteArray& line) {
     }
     if (!ok)
         d.kind = Decoded::Kind::Bad;
+}
+
+}  // namespace
+
+Decoded decodeLine(const QByteArray& line) {
+    Decoded d;
+    QString why;
+    if (!readFields(line, [&d](const Fields& f) { decodeRecord(f, d); }, &why)) {
+        d.kind = Decoded::Kind::Bad;
+        d.problem = QStringLiteral("not a JSON record: %1").arg(why);
+    }
     return d;
 }
 

@@ -202,6 +202,49 @@ private slots:
         QCOMPARE(decodeLine("{\"type\":\"gps\",\"schema\":9}").kind, Decoded::Kind::Other);
     }
 
+    // JSON that parsers commonly disagree on reads as Qt's JSON parser reads
+    // it: the same lines taken or refused, the same values.
+    void unusualJson() {
+        const QByteArray late = R"({"type":"late","schema":2,"run":3,"packet":1,"payload":"001","rtt_us":5})";
+        // Of repeated names the last counts, also where it spoils the record.
+        Decoded d = decodeLine(R"({"type":"late","schema":2,"packet":1,"rtt_us":5,"packet":2})");
+        QCOMPARE(d.kind, Decoded::Kind::Late);
+        QCOMPARE(d.late.packet, 2);
+        QCOMPARE(decodeLine(R"({"type":"late","schema":2,"packet":1,"packet":"x"})").kind, Decoded::Kind::Bad);
+        QCOMPARE(decodeLine(R"({"type":"late","type":"gps","schema":2})").kind, Decoded::Kind::Other);
+        // A byte order mark before the first record (a file saved by an editor).
+        d = decodeLine("\xEF\xBB\xBF" + late);
+        QCOMPARE(d.kind, Decoded::Kind::Late);
+        QCOMPARE(d.late.rttUs, 5);
+        // Control characters unescaped in a string, a lone surrogate, an
+        // integer past 64 bits, a fraction without digits.
+        d = decodeLine("{\"type\":\"marker\",\"schema\":2,\"run\":18446744073709551616,\"number\":2.,"
+                       "\"note\":\"a\tb \\ud800\",\"at_us\":8999999999999999,\"after_packet\":1e3}");
+        QCOMPARE(d.kind, Decoded::Kind::Marker);
+        QCOMPARE(d.marker.runId, 0u);   // beyond what a run number can be
+        QCOMPARE(d.marker.number, 2);
+        QCOMPARE(d.marker.note, QStringLiteral("a\tb ") + QChar(0xD800));
+        QCOMPARE(d.marker.atUs, 8'999'999'999'999'999);
+        QCOMPARE(d.marker.afterPacket, 1000);
+        // Zero written as a fraction, negative zero: both 0; a number that
+        // underflows to zero, at any depth, refuses the line.
+        d = decodeLine(R"({"type":"marker","schema":2,"lat":0.0,"lon":-0.0,"alt":-0,"extra":{"a":[0.0]}})");
+        QCOMPARE(d.kind, Decoded::Kind::Marker);
+        QVERIFY(d.marker.position);
+        QVERIFY(!std::signbit(d.marker.position->lon));
+        QCOMPARE(markerLine(d.marker).contains(R"("lat":0,"lon":0,"alt":0,)"), true);
+        for (const QByteArray& bad : {QByteArray(R"({"type":"late","schema":2,"packet":1,"rtt_us":1e-400})"),
+                                      QByteArray(R"({"type":"late","schema":2,"packet":1,"x":[{"y":-2e-324}]})"),
+                                      QByteArray(R"({"type":"late","schema":2,"packet":1,"rtt_us":1e400})"),
+                                      late.chopped(1), QByteArray("[") + late + ']', late + " x"}) {
+            d = decodeLine(bad);
+            QCOMPARE(d.kind, Decoded::Kind::Bad);
+            QVERIFY2(d.problem.startsWith(QLatin1String("not a JSON record: ")), qPrintable(d.problem));
+        }
+        // The reason given is Qt's.
+        QCOMPARE(decodeLine(late.chopped(1)).problem, QStringLiteral("not a JSON record: invalid termination by number"));
+    }
+
     void otherRecords() {
         records::RunStart start;
         start.runId = 7;
