@@ -17,14 +17,19 @@ fi
 run_packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev qt6-charts-dev libgl-dev
+  # Qt Charts' CMake package asks for the OpenGL module's.
+  libqt6opengl6-dev
   # The X11 client library: the windows name their desktop file on X11.
   libxcb1-dev
   # The analysis window saves its map and plots as SVG (QSvgGenerator).
   qt6-svg-dev
   # The window's platform plugins (X11, and off-screen for scripts).
   qt6-qpa-plugins
-  # The window's captions are Japanese.
-  fonts-noto-cjk
+  # The window's captions are Japanese, and so are the toolkit's own
+  # dialogs' buttons.
+  fonts-noto-cjk qt6-translations-l10n
+  # Screen readers reach the windows through the accessibility bus.
+  at-spi2-core
   # The demo without a display runs under a virtual X server.
   xvfb xauth
   # qvx-export builds Leaflet into its HTML maps.
@@ -74,8 +79,14 @@ if ((${#missing[@]})); then
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   echo "setup: installing ${missing[*]}"
+  # The programs alone take what the list names and nothing the packages
+  # merely recommend (video drivers, GTK, systemd: 90 packages a fresh
+  # machine would otherwise unpack first); the tests take the recommends
+  # too, as their tools expect them.
+  recommends=()
+  ((tests)) || recommends=(--no-install-recommends)
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${recommends[@]}" "${missing[@]}" >/dev/null
 fi
 
 build_dir="${QVX_BUILD_DIR:-build}"
@@ -92,7 +103,8 @@ else
   # A build folder already set up with the tests keeps them; either way
   # only the programs (and their sound files) are built here.
   testing=()
-  [[ -f $build_dir/CMakeCache.txt ]] || testing=(-DBUILD_TESTING=OFF)
+  # A new build directory: the programs only, in merged units (QVX_UNITY).
+  [[ -f $build_dir/CMakeCache.txt ]] || testing=(-DBUILD_TESTING=OFF -DQVX_UNITY=ON)
   cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${testing[@]}" "$@" >/dev/null
   cmake --build "$build_dir" -j"$(nproc)" --target qvx-loopback qvx-sim qvx-nmea qvx-export qvx_sounds
 fi

@@ -63,12 +63,6 @@ void holdSize(QLabel* l) {
         l->setFixedSize(want);
 }
 
-QLabel* caption(const QString& text) {
-    auto* l = new QLabel(text);
-    l->setTextInteractionFlags(Qt::NoTextInteraction);
-    return l;
-}
-
 // The window's content scrolls when the window is smaller than the content
 // wants, so the window fits a small laptop screen.
 QScrollArea* scrolling(QWidget* page) {

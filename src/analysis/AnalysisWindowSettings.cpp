@@ -15,28 +15,20 @@ namespace analysis {
 
 namespace {
 
-void name(QWidget* w, const QString& n) { nameControl(w, n); }
-
-QLabel* caption(const QString& text) {
-    auto* l = new QLabel(text);
-    l->setTextInteractionFlags(Qt::NoTextInteraction);
-    return l;
-}
-
 }  // namespace
 
 void AnalysisWindow::setDialogs(Dialogs* dialogs) { mapPane_->tiles().setDialogs(dialogs); }
 
 QWidget* AnalysisWindow::settingsRow() {
     auto* row = new QGroupBox(QStringLiteral("設定"));
-    name(row, QStringLiteral("SettingsBox"));
+    nameControl(row, QStringLiteral("SettingsBox"));
     auto* h = new QHBoxLayout(row);
     rollingWindow_ = new QSpinBox;
-    name(rollingWindow_, QStringLiteral("RollingWindow"));
+    nameControl(rollingWindow_, QStringLiteral("RollingWindow"));
     rollingWindow_->setRange(1, AnalysisSettings::kMaxRollingWindow);
     rollingWindow_->setSuffix(QStringLiteral(" パケット"));
     alarmLosses_ = new QSpinBox;
-    name(alarmLosses_, QStringLiteral("AlarmLosses"));
+    nameControl(alarmLosses_, QStringLiteral("AlarmLosses"));
     alarmLosses_->setRange(0, AnalysisSettings::kMaxAlarmLosses);
     alarmLosses_->setSuffix(QStringLiteral(" 回連続"));
     alarmLosses_->setSpecialValueText(QStringLiteral("切"));
@@ -47,9 +39,9 @@ QWidget* AnalysisWindow::settingsRow() {
         connect(s, &QSpinBox::valueChanged, this, &AnalysisWindow::onSettingsEdited);
     }
     alarmSound_ = new QCheckBox(QStringLiteral("警報音"));
-    name(alarmSound_, QStringLiteral("AlarmSound"));
+    nameControl(alarmSound_, QStringLiteral("AlarmSound"));
     gpsAlarm_ = new QCheckBox(QStringLiteral("GPS 測位断警報 (10 s)"));
-    name(gpsAlarm_, QStringLiteral("GpsAlarm"));
+    nameControl(gpsAlarm_, QStringLiteral("GpsAlarm"));
     for (QCheckBox* c : {alarmSound_, gpsAlarm_})
         connect(c, &QCheckBox::toggled, this, &AnalysisWindow::onSettingsEdited);
     h->addWidget(caption(QStringLiteral("直近の誤り率の幅")));

@@ -4,6 +4,7 @@
 // name, so tools address them by it. Buttons and check boxes are announced
 // by their captions.
 #include <QAbstractButton>
+#include <QLabel>
 #include <QString>
 #include <QWidget>
 
@@ -15,6 +16,13 @@ W* nameControl(W* w, const QString& n) {
     if (!qobject_cast<QAbstractButton*>(w))
         w->setAccessibleName(n);
     return w;
+}
+
+// A caption beside a control: plain text the pointer does not select.
+inline QLabel* caption(const QString& text) {
+    auto* l = new QLabel(text);
+    l->setTextInteractionFlags(Qt::NoTextInteraction);
+    return l;
 }
 
 }  // namespace analysis

@@ -35,8 +35,6 @@ constexpr double kReachShownUpTo = 10;
 const QColor kFarColour(0x20, 0x80, 0x20);
 const QColor kAckColour(0x20, 0x40, 0xC0);
 
-void name(QWidget* w, const QString& n) { nameControl(w, n); }
-
 QScatterSeries* dots(const QString& title, const QColor& colour) {
     auto* s = new QScatterSeries;
     s->setName(title);
@@ -61,7 +59,7 @@ double decadeAbove(double v) { return std::pow(10.0, std::ceil(std::log10(v) - 1
 }  // namespace
 
 RssiDistancePlot::RssiDistancePlot(QWidget* parent) : QWidget(parent) {
-    name(this, QStringLiteral("RssiDistancePlot"));
+    nameControl(this, QStringLiteral("RssiDistancePlot"));
     chart_ = new QChart;
     chart_->setTitle(QStringLiteral("距離と RSSI (対数距離モデル: RSSI = A − 10·n·log10(d / 1 m))"));
     chart_->setAnimationOptions(QChart::NoAnimation);
@@ -89,7 +87,7 @@ RssiDistancePlot::RssiDistancePlot(QWidget* parent) : QWidget(parent) {
     }
     chart_->legend()->setAlignment(Qt::AlignBottom);
     view_ = new QChartView(chart_, this);
-    name(view_, QStringLiteral("RssiDistanceChart"));
+    nameControl(view_, QStringLiteral("RssiDistanceChart"));
     view_->setAccessibleDescription(chart_->title());
     view_->setRenderHint(QPainter::Antialiasing);
     // Whole repaints: partial ones of a chart whose axes moved leave stale
@@ -98,20 +96,20 @@ RssiDistancePlot::RssiDistancePlot(QWidget* parent) : QWidget(parent) {
     view_->setMinimumSize(320, 240);
 
     threshold_ = new QSpinBox;
-    name(threshold_, QStringLiteral("PathLossThreshold"));
+    nameControl(threshold_, QStringLiteral("PathLossThreshold"));
     threshold_->setRange(-160, 0);
     threshold_->setSuffix(QStringLiteral(" dBm"));
     threshold_->setValue(kDefaultThresholdDbm);
     threshold_->setKeyboardTracking(false);
     noiseButton_ = new QPushButton(QStringLiteral("ノイズ平均を使う"));
-    name(noiseButton_, QStringLiteral("PathLossUseNoise"));
+    nameControl(noiseButton_, QStringLiteral("PathLossUseNoise"));
     noiseButton_->setEnabled(false);
     auto* png = new QPushButton(QStringLiteral("PNG 保存"));
-    name(png, QStringLiteral("DistanceSavePng"));
+    nameControl(png, QStringLiteral("DistanceSavePng"));
     auto* svg = new QPushButton(QStringLiteral("SVG 保存"));
-    name(svg, QStringLiteral("DistanceSaveSvg"));
+    nameControl(svg, QStringLiteral("DistanceSaveSvg"));
     figures_ = new QLabel;
-    name(figures_, QStringLiteral("PathLossFigures"));
+    nameControl(figures_, QStringLiteral("PathLossFigures"));
     figures_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* row = new QHBoxLayout;

@@ -8,7 +8,6 @@ namespace analysis {
 
 namespace {
 
-constexpr double kZ95 = 1.959963984540054;
 
 double logChoose(double n, double k) { return std::lgamma(n + 1) - std::lgamma(k + 1) - std::lgamma(n - k + 1); }
 

@@ -11,7 +11,6 @@ namespace analysis {
 
 namespace {
 
-constexpr double kZ95 = 1.959963984540054;
 const double kLn9 = std::log(9.0);
 const double kLn10 = std::log(10.0);
 constexpr double kSqrtPi = 1.7724538509055160;

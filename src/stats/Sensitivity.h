@@ -37,6 +37,9 @@
 
 namespace analysis {
 
+// The standard normal's two-sided 95 % quantile, for the intervals here and in Compare.
+inline constexpr double kZ95 = 1.959963984540054;
+
 // One evaluated exchange as the sensitivity sees one of its levels.
 struct LevelPoint {
     int run = 0;                        // points of one run share a clock
