@@ -8,6 +8,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
+#include <vector>
+
 class PlatformClockTest : public QObject {
     Q_OBJECT
 private slots:
@@ -36,15 +39,22 @@ void PlatformClockTest::millisecondsMonotonic() {
 // and not a whole scheduler tick after); one already past returns at once.
 void PlatformClockTest::sleepsUntilTheInstant() {
     SystemClock clock;
+    std::vector<qint64> late;
     for (int i = 0; i < 20; ++i) {
         const qint64 target = clock.microseconds() + 1500 + 150 * i;
         clock.sleepUntil(target);
-        const qint64 late = clock.microseconds() - target;
-        QVERIFY2(late >= 0 && late < 5000, qPrintable(QString::number(late)));
+        late.push_back(clock.microseconds() - target);
+        QVERIFY2(late.back() >= 0, qPrintable(QString::number(late.back())));
     }
+    // The middle of them within a millisecond, where a wait rounded to the
+    // scheduler's tick is several late each time; a shared virtual
+    // machine may keep any single one waiting longer.
+    std::sort(late.begin(), late.end());
+    QVERIFY2(late[late.size() / 2] < 1000, qPrintable(QString::number(late[late.size() / 2])));
+    QVERIFY2(late.back() < 20'000, qPrintable(QString::number(late.back())));
     const qint64 before = clock.microseconds();
     clock.sleepUntil(before - 10'000);
-    QVERIFY(clock.microseconds() - before < 1000);
+    QVERIFY(clock.microseconds() - before < 5000);
 }
 
 void PlatformClockTest::millisecondsFollowTime() {
