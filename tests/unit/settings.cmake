@@ -1,3 +1,3 @@
 qvx_add_test(settings_codec_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_codec_test.cpp
-  LIBS qvx_core)
+  LIBS qvx_shell)
